@@ -1,0 +1,85 @@
+#pragma once
+
+#include "measurement/MeasurementState.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class ClickableLabel;
+class LampShape;
+class PlotArea;
+class QFont;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class QtWindowToolkit;
+
+// The program's only window. It holds every control under its numbered name,
+// owns the measurement state, and turns each operator action into one
+// operation.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
+
+    MeasurementState &measurement() { return state_; }
+    QtWindowToolkit &toolkit() { return *toolkit_; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void startClicked();
+    void exitClicked();
+    void resetClicked();
+    void setClicked();
+    void makerCaptionClicked();
+    void timerTicked();
+
+private:
+    void createControls();
+    void createPlotControls();
+    void setTabOrder();
+    void connectEvents();
+    void load();
+
+    QLineEdit *createField(const char *name, QRect twips, const QFont &font);
+    QLabel *createLabel(const char *name, const QString &text, QRect twips, Qt::Alignment alignment,
+        const QFont &font);
+    QPushButton *createButton(const char *name, const QString &text, QRect twips);
+
+    PlotArea *Picture1 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QLineEdit *Text2 = nullptr;
+    QLineEdit *Text3 = nullptr;
+    QLineEdit *Text4 = nullptr;
+    QLineEdit *Text5 = nullptr;
+    QLineEdit *Text6 = nullptr;
+    QLineEdit *Text7 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *Label5 = nullptr;
+    QLabel *Label6 = nullptr;
+    QLabel *Label8 = nullptr;
+    QLabel *Label9 = nullptr;
+    ClickableLabel *Label10 = nullptr;
+    QLabel *Label11 = nullptr;
+    QLabel *Label12 = nullptr;
+    QLabel *Label13 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command2 = nullptr;
+    QPushButton *Command3 = nullptr;
+    QPushButton *Command4 = nullptr;
+    LampShape *Shape1 = nullptr;
+    QTimer *Timer1 = nullptr;
+
+    MeasurementState state_;
+    std::unique_ptr<QtWindowToolkit> toolkit_;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+// Converter readings are 12-bit codes.
+inline constexpr int lowestCode = 0;
+inline constexpr int highestCode = 4095;
+// The histogram has room beyond the highest code; the plot can show up to
+// code 4096 (always empty) and never reads past the last bin.
+inline constexpr int histogramBins = 5001;
+
+// Everything the program knows about the measurement: counters, extremes,
+// histogram and the display window. The window owns the one instance.
+struct MeasurementState
+{
+    std::int32_t frameCount = 0; // frames since the last RESET or START
+    std::int32_t minCode = 0; // smallest reading; 4095 when there is none
+    std::int32_t maxCode = 0; // largest reading; 0 when there is none
+    std::array<std::int16_t, histogramBins> histogram {}; // frames per code
+    std::int16_t centerCode = 0; // middle of the display window
+    std::int16_t spanCodes = 0; // endCode - startCode
+    std::int16_t fullScaleCount = 0; // count that reaches the top of the plot
+    std::int16_t barPitch = 0; // twips between neighbouring bars
+    std::int16_t startCode = 0; // first code shown
+    std::int16_t endCode = 0; // last code shown
+};

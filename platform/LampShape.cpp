@@ -1,0 +1,22 @@
+#include "LampShape.h"
+
+#include <QPainter>
+
+LampShape::LampShape(QWidget *parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void LampShape::setFillColour(const QColor &colour)
+{
+    if (colour == fillColour_)
+        return;
+    fillColour_ = colour;
+    update();
+}
+
+void LampShape::paintEvent(QPaintEvent *)
+{
+    QPainter(this).fillRect(rect(), fillColour_);
+}

@@ -1,0 +1,102 @@
+#include "QtWindowToolkit.h"
+
+#include "platform/LampShape.h"
+#include "platform/PlotArea.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+QString toQString(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QColor toQColor(Rgb colour)
+{
+    return QColor(colour.red, colour.green, colour.blue);
+}
+
+} // namespace
+
+QtWindowToolkit::QtWindowToolkit(const ToolkitControls &controls)
+    : controls_(controls)
+{ }
+
+// Ends the process without unwinding: the acquisition loop that may be running
+// never returns, and the operating system releases the window and the port.
+void QtWindowToolkit::exitProcess(int status, const QString &message)
+{
+    if (!message.isEmpty())
+        QMessageBox::critical(nullptr, QCoreApplication::applicationName(), message);
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
+QLineEdit *QtWindowToolkit::field(TextField field) const
+{
+    return controls_.fields[static_cast<std::size_t>(field)];
+}
+
+std::string QtWindowToolkit::fieldText(TextField which) const
+{
+    return field(which)->text().toStdString();
+}
+
+void QtWindowToolkit::setFieldText(TextField which, std::string_view text)
+{
+    field(which)->setText(toQString(text));
+}
+
+void QtWindowToolkit::setCaption(CaptionLabel label, std::string_view text)
+{
+    controls_.captions[static_cast<std::size_t>(label)]->setText(toQString(text));
+}
+
+void QtWindowToolkit::setLampColour(Rgb colour)
+{
+    controls_.lamp->setFillColour(toQColor(colour));
+}
+
+void QtWindowToolkit::clearPlot()
+{
+    controls_.plot->clearDrawing();
+}
+
+float QtWindowToolkit::plotWidth() const
+{
+    return static_cast<float>(controls_.plot->outerWidthTwips());
+}
+
+void QtWindowToolkit::drawPlotLine(int x1, int y1, int x2, int y2, Rgb colour)
+{
+    controls_.plot->drawLine(QPoint(x1, y1), QPoint(x2, y2), toQColor(colour));
+}
+
+void QtWindowToolkit::yieldToEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtWindowToolkit::waitForEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void QtWindowToolkit::endProgram()
+{
+    ended_ = true;
+    exitHandler_(0, QString());
+}
+
+void QtWindowToolkit::endWithError(std::string_view message)
+{
+    ended_ = true;
+    exitHandler_(1, toQString(message));
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/WindowToolkit.h"
+
+#include <QString>
+
+#include <array>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class LampShape;
+class PlotArea;
+
+// The controls of the main window that the logic reaches.
+struct ToolkitControls
+{
+    std::array<QLineEdit *, 7> fields {}; // Text1 .. Text7
+    std::array<QLabel *, 3> captions {}; // Label4, Label11, Label5
+    LampShape *lamp = nullptr;
+    PlotArea *plot = nullptr;
+};
+
+// The window operations on Qt widgets, with the event pump of the running
+// QApplication.
+class QtWindowToolkit : public WindowToolkit
+{
+public:
+    // Called to end the program: status 0 for a normal end, non-zero with the
+    // message to show for a failure. The default shows the message in a box
+    // and ends the process at once.
+    using ExitHandler = std::function<void(int status, const QString &message)>;
+
+    explicit QtWindowToolkit(const ToolkitControls &controls);
+
+    void setExitHandler(ExitHandler handler) { exitHandler_ = std::move(handler); }
+    static void exitProcess(int status, const QString &message);
+
+    std::string fieldText(TextField field) const override;
+    void setFieldText(TextField field, std::string_view text) override;
+    void setCaption(CaptionLabel label, std::string_view text) override;
+    void setLampColour(Rgb colour) override;
+    void clearPlot() override;
+    float plotWidth() const override;
+    void drawPlotLine(int x1, int y1, int x2, int y2, Rgb colour) override;
+    void yieldToEvents() override;
+    void waitForEvents() override;
+    void endProgram() override;
+    void endWithError(std::string_view message) override;
+    bool programEnded() const override { return ended_; }
+
+private:
+    QLineEdit *field(TextField field) const;
+
+    ToolkitControls controls_;
+    ExitHandler exitHandler_ = exitProcess;
+    bool ended_ = false;
+};
