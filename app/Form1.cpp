@@ -1,10 +1,12 @@
 #include "Form1.h"
 
+#include "acquisition/AcquisitionLoop.h"
 #include "app/FieldLimits.h"
 #include "measurement/MeasurementOperations.h"
 #include "platform/ClickableLabel.h"
 #include "platform/LampShape.h"
 #include "platform/PlotArea.h"
+#include "platform/QtSerialLink.h"
 #include "platform/QtWindowToolkit.h"
 #include "platform/TwipsGeometry.h"
 
@@ -65,6 +67,12 @@ Form1::Form1(QWidget *parent)
     controls.lamp = Shape1;
     controls.plot = Picture1;
     toolkit_ = std::make_unique<QtWindowToolkit>(controls);
+    // Ending the program releases the port before the process goes.
+    toolkit_->setExitHandler([this](int status, const QString &message) {
+        Comm1->close();
+        QtWindowToolkit::exitProcess(status, message);
+    });
+    acquisition_ = std::make_unique<AcquisitionLoop>(state_, *toolkit_, *Comm1);
 
     connectEvents();
     load();
@@ -138,6 +146,8 @@ void Form1::createControls()
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
+
+    Comm1 = std::make_unique<QtSerialLink>();
 }
 
 void Form1::createPlotControls()
@@ -241,7 +251,10 @@ void Form1::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void Form1::startClicked() { }
+void Form1::startClicked()
+{
+    acquisition_->startAcquisition();
+}
 
 void Form1::exitClicked()
 {

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class AcquisitionLoop;
 class ClickableLabel;
 class LampShape;
 class PlotArea;
@@ -14,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
+class QtSerialLink;
 class QtWindowToolkit;
 
 // The program's only window. It holds every control under its numbered name,
@@ -29,6 +31,8 @@ public:
 
     MeasurementState &measurement() { return state_; }
     QtWindowToolkit &toolkit() { return *toolkit_; }
+    QtSerialLink &serialLink() { return *Comm1; }
+    const AcquisitionLoop &acquisition() const { return *acquisition_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -79,7 +83,9 @@ private:
     QPushButton *Command4 = nullptr;
     LampShape *Shape1 = nullptr;
     QTimer *Timer1 = nullptr;
+    std::unique_ptr<QtSerialLink> Comm1;
 
     MeasurementState state_;
     std::unique_ptr<QtWindowToolkit> toolkit_;
+    std::unique_ptr<AcquisitionLoop> acquisition_;
 };

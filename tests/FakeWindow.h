@@ -20,6 +20,7 @@ public:
     };
 
     std::array<std::string, 7> fields;
+    std::array<int, 7> fieldWrites {}; // how often the program wrote each field
     std::array<std::string, 3> captions;
     Rgb lamp {};
     std::vector<Line> lines;
@@ -40,7 +41,11 @@ public:
     {
         return fields[static_cast<std::size_t>(f)];
     }
-    void setFieldText(TextField f, std::string_view text) override { field(f) = text; }
+    void setFieldText(TextField f, std::string_view text) override
+    {
+        field(f) = text;
+        ++fieldWrites[static_cast<std::size_t>(f)];
+    }
     void setCaption(CaptionLabel c, std::string_view text) override { caption(c) = text; }
     void setLampColour(Rgb colour) override { lamp = colour; }
     void clearPlot() override

@@ -1,3 +1,5 @@
+#include "GuiTestMain.h"
+
 #include "app/Form1.h"
 #include "platform/LampShape.h"
 #include "platform/PlotArea.h"
@@ -372,5 +374,5 @@ void Form1Test::exitEndsTheProcessWithStatusZero()
     QCOMPARE(WEXITSTATUS(status), 0);
 }
 
-QTEST_MAIN(Form1Test)
+ADTEST_GUI_TEST_MAIN(Form1Test)
 #include "tst_form1.moc"

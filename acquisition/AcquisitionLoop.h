@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string_view>
+
+struct MeasurementState;
+class SerialLink;
+class WindowToolkit;
+
+// START: the program's main loop. It reads frames from the serial link one
+// character at a time, enters each reading into the measurement state and
+// shows it in the output fields and the lamp. Every other handler of the
+// window runs inside its yields.
+class AcquisitionLoop
+{
+public:
+    AcquisitionLoop(MeasurementState &state, WindowToolkit &window, SerialLink &link);
+
+    // Resets the counters, opens the link (or drops its pending input when it
+    // is open) and reads frames until the program ends. START pressed while
+    // the loop runs does the same set-up and makes the running loop drop its
+    // partial frame and hunt afresh, so repeated presses never nest deeper.
+    void startAcquisition();
+
+    bool isRunning() const { return running_; }
+
+private:
+    bool beginRun();
+    void run();
+    void frameStarted();
+    void frameCompleted(std::string_view frame);
+
+    MeasurementState &state_;
+    WindowToolkit &window_;
+    SerialLink &link_;
+    bool running_ = false;
+    bool restartRequested_ = false;
+};

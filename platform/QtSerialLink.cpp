@@ -1,0 +1,167 @@
+#include "QtSerialLink.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+QtSerialLink::QtSerialLink()
+{
+    // Received bytes stay bytes: no flow control, NUL kept.
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
+        [this](QSerialPort::SerialPortError error) { handleError(error); });
+}
+
+QString QtSerialLink::deviceForPort(int portNumber)
+{
+    const QByteArray variable = "ADTEST_COM" + QByteArray::number(portNumber);
+    const QString named = qEnvironmentVariable(variable.constData());
+    if (!named.isEmpty())
+        return named;
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(portNumber);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+#endif
+}
+
+void QtSerialLink::close()
+{
+    if (port_.isOpen())
+        port_.close();
+}
+
+bool QtSerialLink::isOpen() const
+{
+    return port_.isOpen();
+}
+
+void QtSerialLink::setInputBufferSize(std::int16_t characters)
+{
+    port_.setReadBufferSize(std::max<qint64>(characters, 0));
+}
+
+void QtSerialLink::setPort(std::int16_t portNumber)
+{
+    device_ = deviceForPort(portNumber);
+    port_.setPortName(device_);
+}
+
+void QtSerialLink::setLine(std::string_view settings)
+{
+    if (const auto parsed = LineSettings::parse(settings))
+        line_ = *parsed;
+}
+
+// Every read returns one character; that is the only length the loop asks for.
+void QtSerialLink::setReadLength(std::int16_t) { }
+
+bool QtSerialLink::open()
+{
+    using Parity = LineSettings::Parity;
+    using StopBits = LineSettings::StopBits;
+    static const QSerialPort::Parity parities[] = {QSerialPort::NoParity, QSerialPort::EvenParity,
+        QSerialPort::OddParity, QSerialPort::MarkParity, QSerialPort::SpaceParity};
+    static const QSerialPort::StopBits stopBits[]
+        = {QSerialPort::OneStop, QSerialPort::OneAndHalfStop, QSerialPort::TwoStop};
+    static_assert(std::size(parities) == int(Parity::Space) + 1);
+    static_assert(std::size(stopBits) == int(StopBits::Two) + 1);
+
+    port_.setBaudRate(line_.baudRate);
+    port_.setParity(parities[int(line_.parity)]);
+    port_.setDataBits(QSerialPort::DataBits(line_.dataBits));
+    port_.setStopBits(stopBits[int(line_.stopBits)]);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (port_.open(QIODevice::ReadWrite)) {
+        error_.clear();
+        return true;
+    }
+    error_ = describeOpenFailure();
+    return false;
+}
+
+void QtSerialLink::discardOutput()
+{
+    port_.clear(QSerialPort::Output);
+}
+
+void QtSerialLink::discardInput()
+{
+    port_.clear(QSerialPort::Input);
+}
+
+// A pseudo-terminal has no modem lines and refuses to set them; that is no
+// reason to stop, so the answer is not checked.
+void QtSerialLink::setDtr(bool raised)
+{
+    port_.setDataTerminalReady(raised);
+}
+
+void QtSerialLink::setRts(bool raised)
+{
+    port_.setRequestToSend(raised);
+}
+
+// QSerialPort never drops NUL characters, which is what the loop needs.
+void QtSerialLink::setDiscardNul(bool) { }
+
+std::int16_t QtSerialLink::available() const
+{
+    return static_cast<std::int16_t>(std::min<qint64>(port_.bytesAvailable(), INT16_MAX));
+}
+
+char QtSerialLink::readChar()
+{
+    char character = 0;
+    port_.getChar(&character);
+    return character;
+}
+
+std::string QtSerialLink::errorString() const
+{
+    return error_.toStdString();
+}
+
+// When the device goes away (a USB adapter pulled, the far end of a
+// pseudo-terminal closed) QSerialPort reports the error again on every pass of
+// the event loop. Closing the port stops that; the loop then waits as it does
+// for data, and the next START opens the port afresh. The close is queued
+// because the error arrives from inside QSerialPort's own read handler.
+void QtSerialLink::handleError(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
+        return;
+    QMetaObject::invokeMethod(
+        &port_, [this] { close(); }, Qt::QueuedConnection);
+}
+
+QString QtSerialLink::describeOpenFailure() const
+{
+    const QString where = QStringLiteral("Cannot open serial port 1 (%1): ").arg(device_);
+    switch (port_.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return where
+            + QStringLiteral("no such device.\n\nConnect the converter, or name its device in "
+                             "the environment variable ADTEST_COM1 (for example /dev/ttyUSB0).");
+    case QSerialPort::PermissionError:
+        // QSerialPort reports a port held by another program as a permission
+        // error too; only the device's own permissions tell the two apart.
+        if (QFileInfo::exists(device_)
+            && ::access(QFile::encodeName(device_).constData(), R_OK | W_OK) != 0) {
+            return where
+                + QStringLiteral("permission denied.\n\nAdd your user to the dialout group "
+                                 "(sudo adduser $USER dialout), then log out and in again.");
+        }
+        return where
+            + QStringLiteral("the port is busy.\n\nAnother program, or another copy of this one, "
+                             "is using it. Close that program and try again.");
+    default:
+        return where + port_.errorString() + QLatin1Char('.');
+    }
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/LineSettings.h"
+#include "platform/SerialLink.h"
+
+#include <QSerialPort>
+#include <QString>
+
+// The serial link on a QSerialPort. Port 1 is the machine's first serial port
+// (/dev/ttyS0, or COM1 on Windows) unless the environment variable ADTEST_COM1
+// names another device, such as a USB adapter or a pseudo-terminal.
+class QtSerialLink : public SerialLink
+{
+public:
+    QtSerialLink();
+
+    // The device that stands for a port number.
+    static QString deviceForPort(int portNumber);
+    QString device() const { return device_; }
+    // Closes the port; the program ends right after, or a START reopens it.
+    void close();
+
+    bool isOpen() const override;
+    void setInputBufferSize(std::int16_t characters) override;
+    void setPort(std::int16_t portNumber) override;
+    void setLine(std::string_view settings) override;
+    void setReadLength(std::int16_t characters) override;
+    bool open() override;
+    void discardOutput() override;
+    void discardInput() override;
+    void setDtr(bool raised) override;
+    void setRts(bool raised) override;
+    void setDiscardNul(bool discard) override;
+    std::int16_t available() const override;
+    char readChar() override;
+    std::string errorString() const override;
+
+private:
+    void handleError(QSerialPort::SerialPortError error);
+    QString describeOpenFailure() const;
+
+    QSerialPort port_;
+    QString device_;
+    LineSettings line_;
+    QString error_;
+};
