@@ -8,6 +8,7 @@
 #include "platform/PlotArea.h"
 #include "platform/QtSerialLink.h"
 #include "platform/QtWindowToolkit.h"
+#include "platform/RepaintPacer.h"
 #include "platform/TwipsGeometry.h"
 
 #include <QCloseEvent>
@@ -60,6 +61,7 @@ Form1::Form1(QWidget *parent)
 
     createControls();
     setTabOrder();
+    new RepaintPacer(this);
 
     ToolkitControls controls;
     controls.fields = {Text1, Text2, Text3, Text4, Text5, Text6, Text7};

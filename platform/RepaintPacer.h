@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+class QWidget;
+
+// Repaints a window at most at a display's pace. Qt repaints a window on the
+// next pass of the event loop after any of its widgets changed; START's loop
+// passes through the event loop after every character, so a window showing
+// each frame would repaint thousands of times a second. The pacer holds back
+// a repaint that comes too soon after the last one and lets it through when
+// the interval is up. Widgets keep their content current all along; only
+// the painting waits.
+class RepaintPacer : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int intervalMs = 16; // about 60 repaints a second
+
+    explicit RepaintPacer(QWidget *window);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void repaintNow();
+
+    QWidget *window_;
+    QElapsedTimer sinceLastRepaint_;
+    QTimer heldBack_;
+    bool passNext_ = false;
+};

@@ -1,0 +1,382 @@
+#include "GuiTestMain.h"
+#include "LoopSession.h"
+
+#include "acquisition/AcquisitionLoop.h"
+#include "platform/LampShape.h"
+#include "platform/QtSerialLink.h"
+#include "platform/QtWindowToolkit.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <atomic>
+#include <fcntl.h>
+#include <limits>
+#include <numeric>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// The converter's end of a pseudo-terminal; the tool opens the other end as
+// port 1.
+class ConverterEnd
+{
+public:
+    ConverterEnd()
+    {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+            qFatal("cannot create a pseudo-terminal");
+        termios raw {};
+        tcgetattr(master_, &raw);
+        cfmakeraw(&raw);
+        tcsetattr(master_, TCSANOW, &raw);
+        qputenv("ADTEST_COM1", ptsname(master_));
+    }
+    ~ConverterEnd() { close(); }
+
+    void send(const QByteArray &bytes) const
+    {
+        for (qsizetype sent = 0; sent < bytes.size();) {
+            const ssize_t n = ::write(master_, bytes.constData() + sent, bytes.size() - sent);
+            if (n <= 0)
+                qFatal("writing to the pseudo-terminal failed");
+            sent += n;
+        }
+    }
+    void close()
+    {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+    int fd() const { return master_; }
+
+private:
+    int master_ = -1;
+};
+
+QByteArray frame(const char *body)
+{
+    return QByteArray("\x02") + body + "\r";
+}
+
+double cpuSeconds()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+class SerialEndToEndTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void noiseBeforeTheFirstStxCountsNothing();
+    void frameIsCountedAtStxAndShownAtCr();
+    void onlyTheFirstThreeCharactersCount();
+    void extremesFollowTheReadings();
+    void stxInsideAFrameIsAnOrdinaryCharacter();
+    void resetBetweenStxAndCr();
+    void secondStartDropsPendingInputAndKeepsTheHistogram();
+    void countersSaturate();
+    void missingDeviceEndsTheProgramWithItsName();
+    void busyPortIsRefused();
+    void vanishingDeviceKeepsTheStatisticsAndSpinsNoCore();
+    void hundredThousandStartsWhileFramesFlow();
+
+private:
+    QString text(const char *name) { return form->findChild<QLineEdit *>(name)->text(); }
+    void click(const char *name)
+    {
+        QTest::mouseClick(form->findChild<QPushButton *>(name), Qt::LeftButton);
+    }
+    MeasurementState &state() { return form->measurement(); }
+    bool portOpen() { return form->serialLink().isOpen(); }
+
+    ConverterEnd *converter = nullptr;
+    Form1 *form = nullptr;
+    LoopSession *session = nullptr;
+};
+
+void SerialEndToEndTest::init()
+{
+    converter = new ConverterEnd;
+    form = new Form1;
+    form->show();
+    session = new LoopSession(*form);
+}
+
+void SerialEndToEndTest::cleanup()
+{
+    delete session;
+    delete form;
+    delete converter;
+}
+
+void SerialEndToEndTest::noiseBeforeTheFirstStxCountsNothing()
+{
+    session->waitUntil(
+        "the port", [&] { return portOpen(); },
+        [&] { converter->send(QByteArray("noise\0\r\r\xff", 10) + frame("00A")); });
+    session->waitUntil("the frame", [&] { return text("Text1") == "10"; });
+    QCOMPARE(session->run(), QString());
+    QCOMPARE(state().frameCount, 1);
+    QCOMPARE(text("Text4"), QStringLiteral("1"));
+}
+
+void SerialEndToEndTest::frameIsCountedAtStxAndShownAtCr()
+{
+    QColor lampWhileCollecting;
+    session->waitUntil(
+        "the port", [&] { return portOpen(); }, [&] { converter->send("\x02"); });
+    session->waitUntil(
+        "the count", [&] { return text("Text4") == "1"; },
+        [&] {
+            QCOMPARE(text("Text1"), QString());
+            lampWhileCollecting = form->findChild<LampShape *>("Shape1")->fillColour();
+            converter->send("0A3\r");
+        });
+    session->waitUntil("the reading", [&] { return text("Text1") == "163"; });
+    QCOMPARE(session->run(), QString());
+
+    QCOMPARE(lampWhileCollecting, QColor(255, 255, 128));
+    QCOMPARE(form->findChild<LampShape *>("Shape1")->fillColour(), QColor(0, 255, 0));
+    QCOMPARE(text("Text2"), QStringLiteral("163"));
+    QCOMPARE(text("Text3"), QStringLiteral("163"));
+    QCOMPARE(state().histogram[163], std::int16_t(1));
+}
+
+void SerialEndToEndTest::onlyTheFirstThreeCharactersCount()
+{
+    session->waitUntil(
+        "the port", [&] { return portOpen(); }, [&] { converter->send(frame("fff55")); });
+    session->waitUntil("the reading", [&] { return text("Text1") == "4095"; });
+    QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text3"), QStringLiteral("4095"));
+    QCOMPARE(text("Text2"), QString()); // 4095 is not below the reset minimum
+    QCOMPARE(state().histogram[4095], std::int16_t(1));
+}
+
+void SerialEndToEndTest::extremesFollowTheReadings()
+{
+    session->waitUntil(
+        "the port", [&] { return portOpen(); },
+        [&] { converter->send(frame("7FF") + frame("064")); });
+    session->waitUntil(
+        "both frames", [&] { return text("Text4") == "2" && text("Text1") == "100"; });
+    QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text2"), QStringLiteral("100"));
+    QCOMPARE(text("Text3"), QStringLiteral("2047"));
+}
+
+void SerialEndToEndTest::stxInsideAFrameIsAnOrdinaryCharacter()
+{
+    session->waitUntil(
+        "the port", [&] { return portOpen(); },
+        [&] {
+            converter->send(QByteArray("\x02"
+                                       "1\x02"
+                                       "23\r")
+                + frame("00F"));
+        });
+    session->waitUntil("the second frame", [&] { return text("Text1") == "15"; });
+    QCOMPARE(session->run(), QString());
+    QCOMPARE(state().frameCount, 2);
+    QCOMPARE(state().histogram[1], std::int16_t(1));
+    QCOMPARE(state().histogram[0x123], std::int16_t(0));
+}
+
+void SerialEndToEndTest::resetBetweenStxAndCr()
+{
+    session->waitUntil(
+        "the port", [&] { return portOpen(); },
+        [&] {
+            converter->send(frame("7FF")
+                + "\x02"
+                  "0");
+        });
+    session->waitUntil(
+        "the second STX", [&] { return state().frameCount == 2; },
+        [&] {
+            click("Command3");
+            converter->send("A3\r");
+        });
+    session->waitUntil("the reading", [&] { return text("Text1") == "163"; });
+    QCOMPARE(session->run(), QString());
+    QCOMPARE(state().frameCount, 0);
+    QCOMPARE(text("Text4"), QStringLiteral("2"));
+    QCOMPARE(state().histogram[2047], std::int16_t(0));
+    QCOMPARE(state().histogram[163], std::int16_t(1));
+    QCOMPARE(state().minCode, 163);
+    QCOMPARE(state().maxCode, 163);
+}
+
+void SerialEndToEndTest::secondStartDropsPendingInputAndKeepsTheHistogram()
+{
+    session->waitUntil(
+        "the port", [&] { return portOpen(); },
+        [&] {
+            converter->send(frame("7FF")
+                + "\x02"
+                  "1");
+        });
+    session->waitUntil(
+        "the partial frame", [&] { return state().frameCount == 2; },
+        [&] {
+            converter->send("23\r" + frame("123"));
+            // Let the bytes reach the port before START is pressed: they are
+            // waiting when START drops the pending input.
+            QThread::msleep(100);
+            click("Command1");
+        });
+    session->waitUntil(
+        "the restart", [&] { return state().frameCount == 0; },
+        [&] { converter->send(frame("064")); });
+    session->waitUntil("the next frame", [&] { return text("Text1") == "100"; });
+    QCOMPARE(session->run(), QString());
+
+    QCOMPARE(state().histogram[2047], std::int16_t(1));
+    QCOMPARE(state().histogram[100], std::int16_t(1));
+    QCOMPARE(state().histogram[1], std::int16_t(0));
+    QCOMPARE(state().histogram[0x123], std::int16_t(0));
+    QCOMPARE(state().frameCount, 1);
+    QCOMPARE(state().minCode, 100);
+}
+
+void SerialEndToEndTest::countersSaturate()
+{
+    session->waitUntil(
+        "the port", [&] { return portOpen(); },
+        [&] {
+            state().frameCount = std::numeric_limits<std::int32_t>::max() - 1;
+            state().histogram[163] = 32766;
+            converter->send(frame("0A3") + frame("0A3") + frame("001"));
+        });
+    session->waitUntil("the frames", [&] { return text("Text1") == "1"; });
+    QCOMPARE(session->run(), QString());
+    QCOMPARE(state().frameCount, std::numeric_limits<std::int32_t>::max());
+    QCOMPARE(text("Text4"), QStringLiteral("2147483647"));
+    QCOMPARE(state().histogram[163], std::int16_t(32767));
+    QCOMPARE(state().histogram[1], std::int16_t(1));
+}
+
+void SerialEndToEndTest::missingDeviceEndsTheProgramWithItsName()
+{
+    qputenv("ADTEST_COM1", "/dev/adtest-no-such-port");
+    QCOMPARE(session->run(), QString());
+    QCOMPARE(session->exitStatuses, QList<int> {1});
+    QVERIFY2(session->exitMessages.first().contains("/dev/adtest-no-such-port"),
+        qPrintable(session->exitMessages.first()));
+    QVERIFY(session->exitMessages.first().contains("no such device"));
+    QVERIFY(!portOpen());
+}
+
+void SerialEndToEndTest::busyPortIsRefused()
+{
+    QtSerialLink otherProgram;
+    otherProgram.setPort(1);
+    QVERIFY(otherProgram.open());
+    QCOMPARE(session->run(), QString());
+    QCOMPARE(session->exitStatuses, QList<int> {1});
+    QVERIFY2(
+        session->exitMessages.first().contains("busy"), qPrintable(session->exitMessages.first()));
+}
+
+void SerialEndToEndTest::vanishingDeviceKeepsTheStatisticsAndSpinsNoCore()
+{
+    double cpuBefore = 0;
+    QElapsedTimer wall;
+    session->waitUntil(
+        "the port", [&] { return portOpen(); },
+        [&] {
+            converter->send(frame("0A3")
+                + "\x02"
+                  "1");
+        });
+    session->waitUntil(
+        "the partial frame", [&] { return state().frameCount == 2; }, [&] { converter->close(); });
+    session->waitUntil(
+        "the port to close", [&] { return !portOpen(); },
+        [&] {
+            cpuBefore = cpuSeconds();
+            wall.start();
+        });
+    // Half a second of waiting with the device gone.
+    session->waitUntil(
+        "half a second", [&] { return wall.elapsed() >= 500; },
+        [&] {
+            const double cpuShare = (cpuSeconds() - cpuBefore) / (wall.elapsed() / 1000.0);
+            QVERIFY2(cpuShare < 0.5, qPrintable(QString("CPU share %1").arg(cpuShare)));
+            QVERIFY(form->acquisition().isRunning());
+            QCOMPARE(text("Text1"), QStringLiteral("163"));
+            QCOMPARE(text("Text4"), QStringLiteral("2"));
+            // The adapter comes back: START opens it afresh.
+            converter = new ConverterEnd;
+            click("Command1");
+        });
+    session->waitUntil(
+        "the port to reopen", [&] { return portOpen(); }, [&] { converter->send(frame("7FF")); });
+    session->waitUntil("a frame after the reopen", [&] { return text("Text1") == "2047"; });
+    QCOMPARE(session->run(), QString());
+    QCOMPARE(state().frameCount, 1);
+    QCOMPARE(state().histogram[163], std::int16_t(1));
+    QCOMPARE(state().histogram[2047], std::int16_t(1));
+}
+
+void SerialEndToEndTest::hundredThousandStartsWhileFramesFlow()
+{
+    std::atomic<bool> stop = false;
+    std::thread flow;
+    int presses = 0;
+    session->waitUntil(
+        "the port", [&] { return portOpen(); },
+        [&] {
+            flow = std::thread([&, fd = converter->fd()] {
+                const QByteArray frames = frame("0A3").repeated(64);
+                pollfd writable {fd, POLLOUT, 0};
+                while (!stop) {
+                    if (poll(&writable, 1, 10) == 1)
+                        ::write(fd, frames.constData(), frames.size());
+                }
+            });
+        });
+    for (int batch = 0; batch < 1000; ++batch) {
+        session->waitUntil(
+            "frames", [&] { return state().frameCount > 0; },
+            [&] {
+                auto *start = form->findChild<QPushButton *>("Command1");
+                for (int i = 0; i < 100; ++i, ++presses)
+                    start->click();
+            });
+    }
+    session->waitUntil(
+        "frames after the last press", [&] { return state().frameCount > 10; },
+        [&] { stop = true; });
+    const QString failure = session->run(120000);
+    stop = true;
+    flow.join();
+    QCOMPARE(failure, QString());
+    QCOMPARE(presses, 100000);
+    // Every frame that completed, however often START cut into the stream,
+    // decoded to the code that was sent.
+    QVERIFY(state().histogram[163] >= 10);
+    QCOMPARE(std::accumulate(state().histogram.begin(), state().histogram.end(), 0),
+        int(state().histogram[163]));
+}
+
+ADTEST_GUI_TEST_MAIN(SerialEndToEndTest)
+#include "tst_serial_e2e.moc"
