@@ -2,6 +2,7 @@
 
 #include "acquisition/AcquisitionLoop.h"
 #include "app/FieldLimits.h"
+#include "measurement/HistogramPlot.h"
 #include "measurement/MeasurementOperations.h"
 #include "platform/ClickableLabel.h"
 #include "platform/LampShape.h"
@@ -278,4 +279,7 @@ void Form1::makerCaptionClicked()
     loadDemoPattern(state_);
 }
 
-void Form1::timerTicked() { }
+void Form1::timerTicked()
+{
+    redrawHistogram(state_, *toolkit_);
+}
