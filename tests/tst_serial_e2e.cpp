@@ -325,6 +325,7 @@ void SerialEndToEndTest::vanishingDeviceKeepsTheStatisticsAndSpinsNoCore()
             QCOMPARE(text("Text1"), QStringLiteral("163"));
             QCOMPARE(text("Text4"), QStringLiteral("2"));
             // The adapter comes back: START opens it afresh.
+            delete converter;
             converter = new ConverterEnd;
             click("Command1");
         });

@@ -1,0 +1,182 @@
+// START's loop fed any byte stream, with RESET, SET, the demonstration
+// pattern, timer ticks and further STARTs interleaved at its yields. A model
+// of the frame format, independent of the loop, says what it must show.
+#include "FakeSerialLink.h"
+#include "FuzzInput.h"
+#include "PlotChecks.h"
+
+#include "acquisition/AcquisitionLoop.h"
+#include "app/FieldLimits.h"
+#include "measurement/HistogramPlot.h"
+#include "measurement/MeasurementOperations.h"
+#include "measurement/MeasurementState.h"
+#include "platform/NumberText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <numeric>
+#include <string>
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+// What a receiver of the frame format has seen since the counters were last
+// reset. The reading is the leading hex digits among a frame's first three
+// characters, spaces, tabs and line feeds skipped.
+struct FrameModel
+{
+    bool collecting = false;
+    std::string frame;
+    long long opened = 0; // since the counters were last reset
+    long long completed = 0; // ever
+    int lastCode = -1;
+
+    void receive(char c)
+    {
+        if (!collecting) {
+            collecting = c == '\x02';
+            opened += collecting;
+            return;
+        }
+        frame.push_back(c);
+        if (c != '\r')
+            return;
+        lastCode = 0;
+        for (char d : frame.substr(0, 3)) {
+            if (d == ' ' || d == '\t' || d == '\n')
+                continue;
+            const int digit = std::isxdigit(static_cast<unsigned char>(d))
+                ? (std::isdigit(static_cast<unsigned char>(d)) ? d - '0' : (d | 0x20) - 'a' + 10)
+                : -1;
+            if (digit < 0)
+                break;
+            lastCode = lastCode * 16 + digit;
+        }
+        ++completed;
+        frame.clear();
+        collecting = false;
+    }
+};
+
+struct ModelledLink : FakeSerialLink
+{
+    FrameModel *model = nullptr;
+    char readChar() override
+    {
+        const char c = FakeSerialLink::readChar();
+        model->receive(c);
+        return c;
+    }
+};
+
+struct CheckingWindow : PlotCheckingWindow
+{
+    FrameModel *model = nullptr;
+    void setFieldText(TextField field, std::string_view text) override
+    {
+        PlotCheckingWindow::setFieldText(field, text);
+        if (field == TextField::Text1) // the loop shows each reading it decodes
+            check(parseNumber(text) == model->lastCode);
+    }
+};
+
+long long histogramSum(const MeasurementState &state)
+{
+    return std::accumulate(state.histogram.begin(), state.histogram.begin() + 4096, 0LL);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    FuzzInput input(data, size);
+    FrameModel model;
+    MeasurementState state;
+    CheckingWindow window;
+    ModelledLink link;
+    window.model = &model;
+    link.model = &model;
+    AcquisitionLoop loop(state, window, link);
+
+    window.setFieldText(TextField::Text5, "0");
+    window.setFieldText(TextField::Text6, "4095");
+    window.setFieldText(TextField::Text7, "100");
+    resetMeasurement(state, window);
+    // The histogram's sum is what it held when last cleared or overwritten,
+    // plus the frames completed since.
+    long long sumAtBase = 0;
+    long long completedAtBase = 0;
+    const auto rebase = [&] {
+        sumAtBase = histogramSum(state);
+        completedAtBase = model.completed;
+    };
+
+    window.onYield = [&] {
+        // Everything the loop showed so far must agree with the model.
+        const bool saturated = std::any_of(state.histogram.begin(), state.histogram.begin() + 4096,
+            [](std::int16_t bin) { return bin == 32767; });
+        check(state.frameCount == model.opened);
+        check(saturated || histogramSum(state) == sumAtBase + model.completed - completedAtBase);
+        check(std::all_of(state.histogram.begin(), state.histogram.end(),
+            [](std::int16_t bin) { return bin >= 0; }));
+
+        if (input.empty()) {
+            if (link.available() == 0) // the loop has read everything it was sent
+                window.endProgram();
+            return;
+        }
+        switch (input.byte() % 10) {
+        case 0:
+        case 1:
+        case 2: {
+            const std::string bytes = input.text(64);
+            link.feed(bytes);
+            break;
+        }
+        case 3: { // a well-formed frame
+            char frame[6];
+            std::snprintf(frame, sizeof frame, "\x02%03X\r", input.int16() & 0xfff);
+            link.feed(std::string(frame, 5));
+            break;
+        }
+        case 4: // RESET
+            resetMeasurement(state, window);
+            model.opened = 0;
+            rebase();
+            break;
+        case 5: // SET, after typing into the setting fields
+            for (TextField field : {TextField::Text5, TextField::Text6, TextField::Text7}) {
+                window.setFieldText(field, input.text(12));
+                applyFieldLimit(window, field);
+            }
+            applyDisplayWindow(state, window);
+            check(state.startCode >= 0 && state.startCode < state.endCode && state.endCode <= 4096);
+            check(state.spanCodes == state.endCode - state.startCode);
+            break;
+        case 6: // the maker caption
+            loadDemoPattern(state);
+            rebase();
+            break;
+        case 7: // START again: the partial frame and pending input are dropped
+            loop.startAcquisition();
+            model.opened = 0;
+            model.collecting = false;
+            model.frame.clear();
+            check(link.available() == 0);
+            break;
+        default: // Timer1
+            redrawHistogram(state, window);
+            break;
+        }
+    };
+
+    loop.startAcquisition();
+    return 0;
+}
