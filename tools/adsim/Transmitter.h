@@ -41,6 +41,7 @@ public:
     // least every few tens of milliseconds.
     Outcome run(const std::atomic<bool> &stop);
 
+    // May be read from another thread while run() goes on.
     std::uint64_t bytesSent() const { return m_bytesSent; }
     std::uint64_t framesGenerated() const { return m_framesGenerated; }
     const ReceiverModel &model() const { return m_model; }
@@ -57,7 +58,7 @@ private:
     PaceSchedule m_schedule;
     ReceiverModel m_model;
     std::string m_pending;
-    std::uint64_t m_bytesSent = 0;
+    std::atomic<std::uint64_t> m_bytesSent {0};
     std::uint64_t m_framesGenerated = 0;
     std::string m_errorString;
 };
