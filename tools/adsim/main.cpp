@@ -10,12 +10,12 @@
 #include "Transmitter.h"
 
 #include <atomic>
-#include <csignal>
-#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <random>
+
+#include <signal.h>
 
 namespace {
 
@@ -30,11 +30,10 @@ extern "C" void requestStop(int)
 void installSignalHandlers()
 {
     // A reader that goes away must not kill the writer.
-    std::signal(SIGPIPE, SIG_IGN);
+    signal(SIGPIPE, SIG_IGN);
     // No SA_RESTART: a signal cuts sleeps and waits short, and the send loop
     // then sees the flag.
-    struct sigaction action
-    { };
+    struct sigaction action = {};
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
@@ -47,9 +46,8 @@ std::uint64_t freshSeed()
     return (std::uint64_t(device()) << 32) ^ device();
 }
 
-bool writeSummaryFile(const std::string &path, const Expectation &expectation)
+bool writeSummary(std::ofstream &file, const Expectation &expectation)
 {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << expectation.toText();
     file.close();
     return bool(file);
@@ -71,6 +69,16 @@ int main(int argc, char *argv[])
     }
 
     installSignalHandlers();
+
+    // Opened now so that a bad path shows before a long run, not after it.
+    std::ofstream summaryFile;
+    if (!options.summaryPath.empty()) {
+        summaryFile.open(options.summaryPath, std::ios::binary | std::ios::trunc);
+        if (!summaryFile) {
+            std::cerr << "adsim: cannot write " << options.summaryPath << "\n";
+            return 1;
+        }
+    }
 
     std::unique_ptr<TerminalSink> sink;
     SlaveLink link;
@@ -114,7 +122,7 @@ int main(int argc, char *argv[])
         std::cerr << "adsim: cannot write: " << transmitter.errorString() << "\n";
         status = 1;
     }
-    if (!options.summaryPath.empty() && !writeSummaryFile(options.summaryPath, expected)) {
+    if (summaryFile.is_open() && !writeSummary(summaryFile, expected)) {
         std::cerr << "adsim: cannot write " << options.summaryPath << "\n";
         status = 1;
     }
