@@ -4,9 +4,10 @@
 #include <random>
 
 // Pseudo-random numbers that are the same for a given seed with every
-// compiler and standard library. std::mt19937_64 is exactly specified by the
-// standard, but the standard distributions are not, so the few shapes the
-// simulator needs are derived here by hand.
+// compiler and standard library. The C++ standard fixes every output of
+// std::mt19937_64 but leaves the algorithms of its distributions (such as
+// std::normal_distribution) to each library, so the few shapes the simulator
+// needs are derived here by hand.
 class RandomSource
 {
 public:

@@ -4,8 +4,8 @@
 
 #include <string>
 
-// The part of a sink shared by the pseudo-terminal and the serial device:
-// non-blocking writes to a terminal file descriptor that this object owns.
+// What the pseudo-terminal and the serial device have in common: non-blocking
+// writes to a terminal file descriptor that this object owns.
 class TerminalSink : public ByteSink
 {
 public:
