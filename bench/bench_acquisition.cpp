@@ -1,7 +1,7 @@
 // Throughput of START's loop through a pseudo-terminal with the window shown,
 // and its CPU use while it waits for data. Prints figures; asserts nothing
 // about speed.
-#include "GuiTestMain.h"
+#include "ConverterEnd.h"
 #include "LoopSession.h"
 
 #include "acquisition/AcquisitionLoop.h"
@@ -16,29 +16,11 @@
 #include <atomic>
 #include <cstdio>
 #include <ctime>
-#include <fcntl.h>
 #include <numeric>
-#include <poll.h>
-#include <stdlib.h>
 #include <sys/resource.h>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
-
-int openConverterEnd()
-{
-    const int master = posix_openpt(O_RDWR | O_NOCTTY);
-    grantpt(master);
-    unlockpt(master);
-    termios raw {};
-    tcgetattr(master, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(master, TCSANOW, &raw);
-    qputenv("ADTEST_COM1", ptsname(master));
-    return master;
-}
 
 double threadCpuSeconds()
 {
@@ -57,15 +39,6 @@ QByteArray framesOfEveryCode(int frames)
     return stream;
 }
 
-void writeAll(int fd, const QByteArray &bytes)
-{
-    for (qsizetype sent = 0; sent < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + sent, bytes.size() - sent);
-        if (n > 0)
-            sent += n;
-    }
-}
-
 struct Throughput
 {
     double charsPerSecond;
@@ -77,7 +50,7 @@ struct Throughput
 // The loop of the window, fed as fast as it reads.
 Throughput measureWindowLoop(int frames)
 {
-    const int master = openConverterEnd();
+    ConverterEnd converter;
     const QByteArray stream = framesOfEveryCode(frames);
     Form1 form;
     form.show();
@@ -88,7 +61,7 @@ Throughput measureWindowLoop(int frames)
     session.waitUntil(
         "the port", [&] { return form.serialLink().isOpen(); },
         [&] {
-            writer = std::thread([&] { writeAll(master, stream); });
+            writer = std::thread([&] { converter.send(stream); });
             wall.start();
             cpuStart = threadCpuSeconds();
         });
@@ -106,7 +79,6 @@ Throughput measureWindowLoop(int frames)
         });
     const QString failure = session.run(600000);
     writer.join();
-    ::close(master);
     if (!failure.isEmpty())
         std::printf("  window loop: %s\n", qPrintable(failure));
     const auto &state = form.measurement();
@@ -118,12 +90,12 @@ Throughput measureWindowLoop(int frames)
 // and no window work at all.
 double measureBarePump(int frames)
 {
-    const int master = openConverterEnd();
+    ConverterEnd converter;
     const QByteArray stream = framesOfEveryCode(frames);
     QSerialPort port(qEnvironmentVariable("ADTEST_COM1"));
     port.setReadBufferSize(5000);
     port.open(QIODevice::ReadWrite);
-    std::thread writer([&] { writeAll(master, stream); });
+    std::thread writer([&] { converter.send(stream); });
     QElapsedTimer wall;
     wall.start();
     for (qsizetype read = 0; read < stream.size();) {
@@ -138,14 +110,13 @@ double measureBarePump(int frames)
     }
     const double seconds = wall.nsecsElapsed() / 1e9;
     writer.join();
-    ::close(master);
     return stream.size() / seconds;
 }
 
 // CPU share of the whole process with START pressed and no data arriving.
 double measureIdleShare(int milliseconds)
 {
-    const int master = openConverterEnd();
+    ConverterEnd converter;
     Form1 form;
     form.show();
     LoopSession session(form, 1000); // the session's own checks wake the loop once a second
@@ -169,7 +140,6 @@ double measureIdleShare(int milliseconds)
             share = (seconds(after) - seconds(before)) / (wall.elapsed() / 1000.0);
         });
     session.run(milliseconds + 10000);
-    ::close(master);
     return share;
 }
 
