@@ -73,7 +73,7 @@ Form1::Form1(QWidget *parent)
     // Ending the program releases the port before the process goes.
     toolkit_->setExitHandler([this](int status, const QString &message) {
         Comm1->close();
-        QtWindowToolkit::exitProcess(status, message);
+        QtWindowToolkit::exitProcess(status, message, this);
     });
     acquisition_ = std::make_unique<AcquisitionLoop>(state_, *toolkit_, *Comm1);
 

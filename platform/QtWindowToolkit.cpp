@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QWidget>
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,10 +32,12 @@ QtWindowToolkit::QtWindowToolkit(const ToolkitControls &controls)
 
 // Ends the process without unwinding: the acquisition loop that may be running
 // never returns, and the operating system releases the window and the port.
-void QtWindowToolkit::exitProcess(int status, const QString &message)
+void QtWindowToolkit::exitProcess(int status, const QString &message, QWidget *window)
 {
-    if (!message.isEmpty())
-        QMessageBox::critical(nullptr, QCoreApplication::applicationName(), message);
+    if (!message.isEmpty()) {
+        const QString title = window ? window->windowTitle() : QCoreApplication::applicationName();
+        QMessageBox::critical(window, title.trimmed(), message);
+    }
     std::fflush(nullptr);
     std::_Exit(status);
 }

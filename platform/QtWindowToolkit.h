@@ -9,6 +9,7 @@
 
 class QLabel;
 class QLineEdit;
+class QWidget;
 class LampShape;
 class PlotArea;
 
@@ -34,7 +35,8 @@ public:
     explicit QtWindowToolkit(const ToolkitControls &controls);
 
     void setExitHandler(ExitHandler handler) { exitHandler_ = std::move(handler); }
-    static void exitProcess(int status, const QString &message);
+    // Shows a non-empty message in a box over `window`, then ends the process.
+    static void exitProcess(int status, const QString &message, QWidget *window = nullptr);
 
     std::string fieldText(TextField field) const override;
     void setFieldText(TextField field, std::string_view text) override;
@@ -53,6 +55,7 @@ private:
     QLineEdit *field(TextField field) const;
 
     ToolkitControls controls_;
-    ExitHandler exitHandler_ = exitProcess;
+    ExitHandler exitHandler_
+        = [](int status, const QString &message) { exitProcess(status, message); };
     bool ended_ = false;
 };

@@ -361,7 +361,8 @@ void Form1Test::closingTheWindowEndsTheProgram()
 // EXIT with the real exit handler, in a child process.
 void Form1Test::exitEndsTheProcessWithStatusZero()
 {
-    form->toolkit().setExitHandler(QtWindowToolkit::exitProcess);
+    form->toolkit().setExitHandler(
+        [](int status, const QString &message) { QtWindowToolkit::exitProcess(status, message); });
     const pid_t child = fork();
     QVERIFY(child >= 0);
     if (child == 0) {

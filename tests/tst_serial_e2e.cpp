@@ -15,7 +15,10 @@
 #include <limits>
 #include <numeric>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -52,6 +55,7 @@ private slots:
     void countersSaturate();
     void missingDeviceEndsTheProgramWithItsName();
     void busyPortIsRefused();
+    void permissionDeniedSaysWhatToDo();
     void pulledAdapterKeepsTheStatisticsAndSpinsNoCore();
     void hundredThousandStartsWhileFramesFlow();
 
@@ -256,6 +260,48 @@ void SerialEndToEndTest::busyPortIsRefused()
 // The adapter is pulled mid-frame, again and again, while frames flow. Each
 // time the port closes, the loop waits without spinning, what is on screen
 // stays, and START after the re-plug resumes.
+// Opened by a user who may not use the device (not in the dialout group).
+// Root may open anything, so as root the attempt runs in a child that has
+// become nobody.
+void SerialEndToEndTest::permissionDeniedSaysWhatToDo()
+{
+    const QByteArray device = qgetenv("ADTEST_COM1");
+    QVERIFY(::chmod(device.constData(), geteuid() == 0 ? 0600 : 0000) == 0);
+    const auto attempt = [] {
+        QtSerialLink link;
+        link.setPort(1);
+        if (link.open())
+            return std::string("opened");
+        return link.errorString();
+    };
+    if (geteuid() != 0) {
+        const std::string message = attempt();
+        QVERIFY2(message.find("permission denied") != std::string::npos, message.c_str());
+        QVERIFY2(message.find("dialout") != std::string::npos, message.c_str());
+        return;
+    }
+    int pipeEnds[2];
+    QVERIFY(::pipe(pipeEnds) == 0);
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        std::string message = "could not become nobody";
+        if (setgid(65534) == 0 && setuid(65534) == 0)
+            message = attempt();
+        const ssize_t written = ::write(pipeEnds[1], message.data(), message.size());
+        std::_Exit(written < 0);
+    }
+    ::close(pipeEnds[1]);
+    QByteArray message;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        message.append(buffer, n);
+    ::close(pipeEnds[0]);
+    waitpid(child, nullptr, 0);
+    QVERIFY2(message.contains("permission denied"), message.constData());
+    QVERIFY2(message.contains("dialout"), message.constData());
+}
+
 void SerialEndToEndTest::pulledAdapterKeepsTheStatisticsAndSpinsNoCore()
 {
     constexpr int plugs = 5;

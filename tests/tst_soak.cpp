@@ -1,0 +1,224 @@
+// Soak: the simulated converter streams a hostile mix at full speed through a
+// real pseudo-terminal while an operator presses RESET, SET, START and the
+// maker caption at random; then a known stream must be counted exactly, and
+// the window must still respond. ADTEST_SOAK_SECONDS sets the length
+// (default 60).
+#include "ConverterEnd.h"
+#include "GuiTestMain.h"
+#include "LoopSession.h"
+
+#include "acquisition/AcquisitionLoop.h"
+#include "platform/NumberText.h"
+#include "platform/QtSerialLink.h"
+#include "tools/adsim/SignalPattern.h"
+#include "tools/adsim/StreamGenerator.h"
+#include "tools/adsim/Transmitter.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <random>
+#include <thread>
+
+namespace {
+
+// Sends a stream from the simulator's generator on its own thread.
+class Converter
+{
+public:
+    Converter(ConverterEnd &line, SignalPattern::Settings signal, bool hostile,
+        std::uint64_t frames, std::uint64_t seed)
+        : signal_(signal, seed)
+        , generator_({16, 0.2, hostile}, seed + 1)
+        , transmitter_(line.terminal(), signal_, generator_, settings(frames))
+        , thread_([this] {
+            transmitter_.run(stop_);
+            done_ = true;
+        })
+    { }
+    ~Converter() { stop(); }
+
+    void stop()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    bool done() const { return done_; }
+    // What the tool should have counted; read once done.
+    const Expectation &expectation() const { return transmitter_.model().expectation(); }
+
+private:
+    static Transmitter::Settings settings(std::uint64_t frames)
+    {
+        Transmitter::Settings settings;
+        settings.frames = frames;
+        settings.fast = true;
+        settings.linger = std::chrono::milliseconds(100);
+        return settings;
+    }
+
+    SignalPattern signal_;
+    StreamGenerator generator_;
+    Transmitter transmitter_;
+    std::atomic<bool> stop_ = false;
+    std::atomic<bool> done_ = false;
+    std::thread thread_;
+};
+
+int soakSeconds()
+{
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("ADTEST_SOAK_SECONDS", &ok);
+    return ok && seconds > 0 ? seconds : 60;
+}
+
+} // namespace
+
+class SoakTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hostileStreamWithAnOperatorAtWork();
+
+private:
+    void click(Form1 &form, const char *name)
+    {
+        QTest::mouseClick(form.findChild<QWidget *>(name), Qt::LeftButton);
+    }
+    void checkState(Form1 &form);
+};
+
+// What must hold whenever the operator looks.
+void SoakTest::checkState(Form1 &form)
+{
+    const MeasurementState &state = form.measurement();
+    QVERIFY(state.frameCount >= 0);
+    QVERIFY(std::all_of(
+        state.histogram.begin(), state.histogram.end(), [](std::int16_t bin) { return bin >= 0; }));
+    QVERIFY(state.startCode >= 0 && state.startCode < state.endCode && state.endCode <= 4096);
+    const QString reading = form.findChild<QLineEdit *>("Text1")->text();
+    if (!reading.isEmpty()) {
+        const int code = reading.toInt();
+        QVERIFY2(code >= 0 && code <= 4095, qPrintable(reading));
+    }
+}
+
+void SoakTest::hostileStreamWithAnOperatorAtWork()
+{
+    const int chaosMs = std::max(1000, soakSeconds() * 1000 - 5000);
+    const std::uint64_t seed = 20261207;
+    qInfo("soak: %d ms of hostile stream, seed %llu", chaosMs, (unsigned long long)seed);
+
+    ConverterEnd line;
+    Form1 form;
+    form.show();
+    form.findChild<QTimer *>("Timer1")->setInterval(50); // redraw often
+    LoopSession session(form);
+
+    std::unique_ptr<Converter> converter;
+    std::mt19937 operatorChoices(seed);
+    QTimer operatorAtWork;
+    int actions = 0;
+    QObject::connect(&operatorAtWork, &QTimer::timeout, &form, [&] {
+        checkState(form);
+        static const char *const typed[] = {"", "0", "4096", "5000", "-7", "12.5", "1e3", "&H7FF",
+            "abc", " 2 0 4 8", "99999", "-40000", "1000", "1100", "0.5e1", "+", "&h"};
+        switch (operatorChoices() % 5) {
+        case 0:
+            click(form, "Command3"); // RESET
+            break;
+        case 1:
+            for (const char *field : {"Text5", "Text6", "Text7"}) {
+                auto *edit = form.findChild<QLineEdit *>(field);
+                edit->clear();
+                QTest::keyClicks(edit, typed[operatorChoices() % std::size(typed)]);
+            }
+            click(form, "Command4"); // SET
+            break;
+        case 2:
+            click(form, "Command1"); // START again
+            break;
+        case 3:
+            click(form, "Label10"); // the pattern
+            break;
+        default:
+            break; // just look
+        }
+        ++actions;
+        operatorAtWork.setInterval(int(operatorChoices() % 40));
+    });
+
+    QElapsedTimer wall;
+    session.waitUntil(
+        "the port", [&] { return form.serialLink().isOpen(); },
+        [&] {
+            converter = std::make_unique<Converter>(line,
+                SignalPattern::Settings {SignalPattern::Shape::Noise, 2048, 40.0, 1000}, true, 0,
+                seed);
+            operatorAtWork.start(10);
+            wall.start();
+        });
+    // The chaos ends; START drops whatever was in flight, RESET clears the
+    // histogram, and a known stream follows.
+    session.waitUntil(
+        "the end of the hostile stream", [&] { return wall.elapsed() >= chaosMs; },
+        [&] {
+            operatorAtWork.stop();
+            converter->stop();
+            checkState(form);
+            click(form, "Command1");
+        });
+    session.waitUntil(
+        "START", [&] { return form.measurement().frameCount == 0; },
+        [&] {
+            click(form, "Command3");
+            converter = std::make_unique<Converter>(line,
+                SignalPattern::Settings {SignalPattern::Shape::Ramp, 0, 0, 1000}, true, 20000,
+                seed + 7);
+        });
+    const auto countsAgree = [&] {
+        if (!converter->done())
+            return false;
+        const Expectation &sent = converter->expectation();
+        const MeasurementState &state = form.measurement();
+        if (std::uint64_t(state.frameCount) != sent.framesOpened)
+            return false;
+        for (int code = 0; code < Expectation::codeCount; ++code) {
+            if (std::uint64_t(state.histogram[code]) != sent.histogram[code])
+                return false;
+        }
+        return true;
+    };
+    session.waitUntil(
+        "the counts to agree with what was sent", countsAgree, [&] { wall.restart(); });
+    // Nothing further may arrive and be counted.
+    session.waitUntil(
+        "a quiet moment", [&] { return wall.elapsed() >= 300; },
+        [&] {
+            QVERIFY(countsAgree());
+            auto *start = form.findChild<QLineEdit *>("Text5");
+            auto *end = form.findChild<QLineEdit *>("Text6");
+            start->setText("100");
+            end->setText("200");
+            click(form, "Command4");
+        });
+    session.waitUntil("SET to take effect",
+        [&] { return form.findChild<QLabel *>("Label11")->text() == " 150"; });
+
+    const QString failure = session.run(chaosMs + 60000);
+    converter.reset();
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    qInfo("soak: %d operator actions, %d frames counted in the known stream", actions,
+        form.measurement().frameCount);
+    QVERIFY(actions > 100);
+}
+
+ADTEST_GUI_TEST_MAIN(SoakTest)
+#include "tst_soak.moc"
