@@ -1,32 +1,69 @@
 # The two ways in: `make demo` runs the tool against the simulated converter,
-# `make test` builds and runs every test. Both install missing Debian packages.
+# `make test` builds and runs every test. Both install the Debian packages they
+# need when missing (with sudo when not root).
+#
+# make test runs, in order: the tests of the normal build (the soak included),
+# the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and each fuzz target for FUZZ_SECONDS. Parts of it on their own:
+#   make check            the normal build's tests
+#   make check-sanitize   the sanitizer build's tests
+#   make fuzz             the fuzz targets
+#   make bench            the benchmarks (figures, no pass or fail)
+#   make package          a Debian package in $(BUILD)
 
 BUILD ?= build
-CMAKE_FLAGS ?=
+SANITIZE_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
+SOAK_SECONDS ?= 60
+SANITIZE_SOAK_SECONDS ?= 20
 
-BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev \
+BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins \
                  fonts-liberation fonts-dejavu-core
-DEMO_PACKAGES = $(BUILD_PACKAGES) qt6-qpa-plugins
+FUZZ_PACKAGES = cmake ninja-build clang-14 libclang-rt-14-dev
+PACKAGE_PACKAGES = dpkg-dev
 
-.PHONY: all build deps demo test clean
+.PHONY: all build demo test check check-sanitize fuzz bench package clean
 
 all: build
 
-deps:
-	@tools/install-deps.sh $(BUILD_PACKAGES)
-
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+	@tools/install-deps.sh $(BUILD_PACKAGES)
+	cmake -S . -B $(BUILD) -G Ninja -DADTEST_WERROR=ON
 
-build: deps $(BUILD)/build.ninja
+build: $(BUILD)/build.ninja
+	@tools/install-deps.sh $(BUILD_PACKAGES)
 	cmake --build $(BUILD)
 
 demo: build
-	@tools/install-deps.sh $(DEMO_PACKAGES)
 	tools/demo.sh $(BUILD)
 
-test: build
-	ctest --test-dir $(BUILD) --output-on-failure
+test: check check-sanitize fuzz
+
+check: build
+	ADTEST_SOAK_SECONDS=$(SOAK_SECONDS) ctest --test-dir $(BUILD) --output-on-failure
+
+check-sanitize:
+	@tools/install-deps.sh $(BUILD_PACKAGES)
+	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DADTEST_SANITIZE=ON -DADTEST_WERROR=ON \
+	    -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(SANITIZE_BUILD)
+	ADTEST_SOAK_SECONDS=$(SANITIZE_SOAK_SECONDS) ctest --test-dir $(SANITIZE_BUILD) --output-on-failure
+
+fuzz:
+	@tools/install-deps.sh $(FUZZ_PACKAGES)
+	CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja -DADTEST_GUI=OFF -DADTEST_FUZZ=ON \
+	    -DBUILD_TESTING=OFF -DADTEST_WERROR=ON
+	cmake --build $(FUZZ_BUILD)
+	tools/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+bench: build
+	$(BUILD)/bench_acquisition
+	$(BUILD)/bench_plot
+
+package: build
+	@tools/install-deps.sh $(PACKAGE_PACKAGES)
+	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

@@ -14,6 +14,7 @@
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -55,6 +56,11 @@ Form1::Form1(QWidget *parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" A/D Test (8ch)"));
+    // The controls have fixed sizes, so the window's default font has a fixed
+    // size too: the desktop's family at the classic dialog size.
+    QFont windowFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    windowFont.setPointSizeF(8.25);
+    setFont(windowFont);
     const QRect client = twipsToPixelRect(0, 0, 8250, 6495);
     setFixedSize(client.size());
     if (const QScreen *display = screen())
