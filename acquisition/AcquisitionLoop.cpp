@@ -29,38 +29,38 @@ template<typename T> void incrementSaturating(T &counter)
 } // namespace
 
 AcquisitionLoop::AcquisitionLoop(MeasurementState &state, WindowToolkit &window, SerialLink &link)
-    : state_(state)
-    , window_(window)
-    , link_(link)
+    : m_state(state)
+    , m_window(window)
+    , m_link(link)
 { }
 
 void AcquisitionLoop::startAcquisition()
 {
     if (!beginRun())
         return;
-    if (running_) {
+    if (m_running) {
         // Pressed inside the running loop's yield: it restarts in place.
-        restartRequested_ = true;
+        m_restartRequested = true;
         return;
     }
-    running_ = true;
+    m_running = true;
     run();
-    running_ = false;
+    m_running = false;
 }
 
 // Resets the counters and extremes and the display window to its full-range
 // default (the histogram and the setting fields stay), then opens the link.
 bool AcquisitionLoop::beginRun()
 {
-    state_.minCode = highestCode;
-    state_.maxCode = lowestCode;
-    state_.frameCount = 0;
-    state_.centerCode = 2048;
-    state_.spanCodes = 4096;
-    state_.fullScaleCount = 100;
-    if (openSerialLink(link_))
+    m_state.minCode = highestCode;
+    m_state.maxCode = lowestCode;
+    m_state.frameCount = 0;
+    m_state.centerCode = 2048;
+    m_state.spanCodes = 4096;
+    m_state.fullScaleCount = 100;
+    if (openSerialLink(m_link))
         return true;
-    window_.endWithError(link_.errorString());
+    m_window.endWithError(m_link.errorString());
     return false;
 }
 
@@ -68,17 +68,17 @@ void AcquisitionLoop::run()
 {
     std::string frame;
     bool collecting = false;
-    while (!window_.programEnded()) {
-        if (restartRequested_) {
-            restartRequested_ = false;
+    while (!m_window.programEnded()) {
+        if (m_restartRequested) {
+            m_restartRequested = false;
             frame.clear();
             collecting = false;
         }
-        if (link_.available() == 0) {
-            window_.waitForEvents();
+        if (m_link.available() == 0) {
+            m_window.waitForEvents();
             continue;
         }
-        const char character = link_.readChar();
+        const char character = m_link.readChar();
         if (!collecting) {
             // Hunting: everything before STX is discarded, without yielding
             // between characters that are already waiting.
@@ -90,7 +90,7 @@ void AcquisitionLoop::run()
         }
         frame.push_back(character); // an STX inside a frame is an ordinary character
         if (character != endOfFrame) {
-            window_.yieldToEvents();
+            m_window.yieldToEvents();
             continue;
         }
         // No yield from here to the histogram: no handler sees half a frame.
@@ -103,23 +103,23 @@ void AcquisitionLoop::run()
 // A frame is counted when it starts.
 void AcquisitionLoop::frameStarted()
 {
-    window_.setLampColour(collectingColour);
-    incrementSaturating(state_.frameCount);
-    window_.setFieldText(TextField::Text4, formatNumber(state_.frameCount));
+    m_window.setLampColour(collectingColour);
+    incrementSaturating(m_state.frameCount);
+    m_window.setFieldText(TextField::Text4, formatNumber(m_state.frameCount));
 }
 
 void AcquisitionLoop::frameCompleted(std::string_view frame)
 {
-    window_.setLampColour(completeColour);
+    m_window.setLampColour(completeColour);
     const int code = decodeSample(frame);
-    window_.setFieldText(TextField::Text1, formatNumber(code));
-    if (code < state_.minCode) {
-        state_.minCode = code;
-        window_.setFieldText(TextField::Text2, formatNumber(code));
+    m_window.setFieldText(TextField::Text1, formatNumber(code));
+    if (code < m_state.minCode) {
+        m_state.minCode = code;
+        m_window.setFieldText(TextField::Text2, formatNumber(code));
     }
-    if (code > state_.maxCode) {
-        state_.maxCode = code;
-        window_.setFieldText(TextField::Text3, formatNumber(code));
+    if (code > m_state.maxCode) {
+        m_state.maxCode = code;
+        m_window.setFieldText(TextField::Text3, formatNumber(code));
     }
-    incrementSaturating(state_.histogram[code]);
+    incrementSaturating(m_state.histogram[code]);
 }

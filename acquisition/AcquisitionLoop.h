@@ -21,7 +21,7 @@ public:
     // partial frame and hunt afresh, so repeated presses never nest deeper.
     void startAcquisition();
 
-    bool isRunning() const { return running_; }
+    bool isRunning() const { return m_running; }
 
 private:
     bool beginRun();
@@ -29,9 +29,9 @@ private:
     void frameStarted();
     void frameCompleted(std::string_view frame);
 
-    MeasurementState &state_;
-    WindowToolkit &window_;
-    SerialLink &link_;
-    bool running_ = false;
-    bool restartRequested_ = false;
+    MeasurementState &m_state;
+    WindowToolkit &m_window;
+    SerialLink &m_link;
+    bool m_running = false;
+    bool m_restartRequested = false;
 };

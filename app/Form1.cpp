@@ -75,13 +75,13 @@ Form1::Form1(QWidget *parent)
     controls.captions = {Label4, Label11, Label5};
     controls.lamp = Shape1;
     controls.plot = Picture1;
-    toolkit_ = std::make_unique<QtWindowToolkit>(controls);
+    m_toolkit = std::make_unique<QtWindowToolkit>(controls);
     // Ending the program releases the port before the process goes.
-    toolkit_->setExitHandler([this](int status, const QString &message) {
+    m_toolkit->setExitHandler([this](int status, const QString &message) {
         Comm1->close();
         QtWindowToolkit::exitProcess(status, message, this);
     });
-    acquisition_ = std::make_unique<AcquisitionLoop>(state_, *toolkit_, *Comm1);
+    m_acquisition = std::make_unique<AcquisitionLoop>(m_state, *m_toolkit, *Comm1);
 
     connectEvents();
     load();
@@ -237,18 +237,18 @@ void Form1::connectEvents()
         = {{Text5, TextField::Text5}, {Text6, TextField::Text6}, {Text7, TextField::Text7}};
     for (const auto &[edit, field] : settingFields) {
         connect(edit, &QLineEdit::textChanged, this,
-            [this, field = field] { applyFieldLimit(*toolkit_, field); });
+            [this, field = field] { applyFieldLimit(*m_toolkit, field); });
     }
 }
 
 void Form1::load()
 {
     for (TextField field : {TextField::Text1, TextField::Text2, TextField::Text3, TextField::Text4})
-        toolkit_->setFieldText(field, "");
-    toolkit_->setFieldText(TextField::Text5, "0");
-    toolkit_->setFieldText(TextField::Text6, "4095");
-    toolkit_->setFieldText(TextField::Text7, "100");
-    resetMeasurement(state_, *toolkit_);
+        m_toolkit->setFieldText(field, "");
+    m_toolkit->setFieldText(TextField::Text5, "0");
+    m_toolkit->setFieldText(TextField::Text6, "4095");
+    m_toolkit->setFieldText(TextField::Text7, "100");
+    resetMeasurement(m_state, *m_toolkit);
     Timer1->start();
 }
 
@@ -256,36 +256,36 @@ void Form1::load()
 // invisible process is left holding the serial port.
 void Form1::closeEvent(QCloseEvent *event)
 {
-    toolkit_->endProgram();
+    m_toolkit->endProgram();
     event->accept();
 }
 
 void Form1::startClicked()
 {
-    acquisition_->startAcquisition();
+    m_acquisition->startAcquisition();
 }
 
 void Form1::exitClicked()
 {
-    toolkit_->endProgram();
+    m_toolkit->endProgram();
 }
 
 void Form1::resetClicked()
 {
-    resetMeasurement(state_, *toolkit_);
+    resetMeasurement(m_state, *m_toolkit);
 }
 
 void Form1::setClicked()
 {
-    applyDisplayWindow(state_, *toolkit_);
+    applyDisplayWindow(m_state, *m_toolkit);
 }
 
 void Form1::makerCaptionClicked()
 {
-    loadDemoPattern(state_);
+    loadDemoPattern(m_state);
 }
 
 void Form1::timerTicked()
 {
-    redrawHistogram(state_, *toolkit_);
+    redrawHistogram(m_state, *m_toolkit);
 }

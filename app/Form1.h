@@ -29,10 +29,10 @@ public:
     explicit Form1(QWidget *parent = nullptr);
     ~Form1() override;
 
-    MeasurementState &measurement() { return state_; }
-    QtWindowToolkit &toolkit() { return *toolkit_; }
+    MeasurementState &measurement() { return m_state; }
+    QtWindowToolkit &toolkit() { return *m_toolkit; }
     QtSerialLink &serialLink() { return *Comm1; }
-    const AcquisitionLoop &acquisition() const { return *acquisition_; }
+    const AcquisitionLoop &acquisition() const { return *m_acquisition; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -85,7 +85,7 @@ private:
     QTimer *Timer1 = nullptr;
     std::unique_ptr<QtSerialLink> Comm1;
 
-    MeasurementState state_;
-    std::unique_ptr<QtWindowToolkit> toolkit_;
-    std::unique_ptr<AcquisitionLoop> acquisition_;
+    MeasurementState m_state;
+    std::unique_ptr<QtWindowToolkit> m_toolkit;
+    std::unique_ptr<AcquisitionLoop> m_acquisition;
 };

@@ -10,13 +10,13 @@ LampShape::LampShape(QWidget *parent)
 
 void LampShape::setFillColour(const QColor &colour)
 {
-    if (colour == fillColour_)
+    if (colour == m_fillColour)
         return;
-    fillColour_ = colour;
+    m_fillColour = colour;
     update();
 }
 
 void LampShape::paintEvent(QPaintEvent *)
 {
-    QPainter(this).fillRect(rect(), fillColour_);
+    QPainter(this).fillRect(rect(), m_fillColour);
 }

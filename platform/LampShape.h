@@ -12,12 +12,12 @@ class LampShape : public QWidget
 public:
     explicit LampShape(QWidget *parent = nullptr);
 
-    QColor fillColour() const { return fillColour_; }
+    QColor fillColour() const { return m_fillColour; }
     void setFillColour(const QColor &colour);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QColor fillColour_ = Qt::black;
+    QColor m_fillColour = Qt::black;
 };

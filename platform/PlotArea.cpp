@@ -45,7 +45,7 @@ PlotArea::PlotArea(QWidget *parent)
 
 void PlotArea::setTwipsGeometry(int left, int top, int width, int height)
 {
-    outerWidthTwips_ = width;
+    m_outerWidthTwips = width;
     setGeometry(twipsToPixelRect(left, top, width, height));
 }
 
@@ -58,20 +58,20 @@ void PlotArea::placeChild(QWidget *child, int left, int top, int width, int heig
 
 void PlotArea::addLineControl(const LineControl &line)
 {
-    lineControls_.append(line);
+    m_lineControls.append(line);
     update();
 }
 
 void PlotArea::clearDrawing()
 {
-    canvas_.fill(background);
+    m_canvas.fill(background);
     update();
 }
 
 void PlotArea::drawLine(QPoint fromTwips, QPoint toTwips, const QColor &colour)
 {
     ensureCanvas();
-    QPainter painter(&canvas_);
+    QPainter painter(&m_canvas);
     paintPixelLine(painter, toPixels(fromTwips), toPixels(toTwips), 1, colour);
     update(contentsRect());
 }
@@ -84,8 +84,8 @@ void PlotArea::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     painter.setClipRect(contentsRect());
     painter.translate(contentsRect().topLeft());
-    painter.drawImage(0, 0, canvas_);
-    for (const LineControl &line : lineControls_)
+    painter.drawImage(0, 0, m_canvas);
+    for (const LineControl &line : m_lineControls)
         paintPixelLine(
             painter, toPixels(line.from), toPixels(line.to), line.widthPixels, Qt::black);
 }
@@ -97,9 +97,9 @@ void PlotArea::ensureCanvas()
     const qreal scale = devicePixelRatioF();
     const QSize size(
         std::lround(contentsRect().width() * scale), std::lround(contentsRect().height() * scale));
-    if (canvas_.size() == size && canvas_.devicePixelRatio() == scale)
+    if (m_canvas.size() == size && m_canvas.devicePixelRatio() == scale)
         return;
-    canvas_ = QImage(size, QImage::Format_RGB32);
-    canvas_.setDevicePixelRatio(scale);
-    canvas_.fill(background);
+    m_canvas = QImage(size, QImage::Format_RGB32);
+    m_canvas.setDevicePixelRatio(scale);
+    m_canvas.fill(background);
 }

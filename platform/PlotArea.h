@@ -32,13 +32,13 @@ public:
     // Places the area in its parent and remembers its outer width in twips,
     // the width the plot is scaled to.
     void setTwipsGeometry(int left, int top, int width, int height);
-    int outerWidthTwips() const { return outerWidthTwips_; }
+    int outerWidthTwips() const { return m_outerWidthTwips; }
 
     // Places a child control at twips relative to the inside of the border.
     void placeChild(QWidget *child, int left, int top, int width, int height);
 
     void addLineControl(const LineControl &line);
-    const QList<LineControl> &lineControls() const { return lineControls_; }
+    const QList<LineControl> &lineControls() const { return m_lineControls; }
 
     // Erases everything drawn to the background colour.
     void clearDrawing();
@@ -51,7 +51,7 @@ protected:
 private:
     void ensureCanvas();
 
-    int outerWidthTwips_ = 0;
-    QList<LineControl> lineControls_;
-    QImage canvas_;
+    int m_outerWidthTwips = 0;
+    QList<LineControl> m_lineControls;
+    QImage m_canvas;
 };

@@ -13,8 +13,8 @@
 QtSerialLink::QtSerialLink()
 {
     // Received bytes stay bytes: no flow control, NUL kept.
-    port_.setFlowControl(QSerialPort::NoFlowControl);
-    QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
         [this](QSerialPort::SerialPortError error) { handleError(error); });
 }
 
@@ -33,30 +33,30 @@ QString QtSerialLink::deviceForPort(int portNumber)
 
 void QtSerialLink::close()
 {
-    if (port_.isOpen())
-        port_.close();
+    if (m_port.isOpen())
+        m_port.close();
 }
 
 bool QtSerialLink::isOpen() const
 {
-    return port_.isOpen();
+    return m_port.isOpen();
 }
 
 void QtSerialLink::setInputBufferSize(std::int16_t characters)
 {
-    port_.setReadBufferSize(std::max<qint64>(characters, 0));
+    m_port.setReadBufferSize(std::max<qint64>(characters, 0));
 }
 
 void QtSerialLink::setPort(std::int16_t portNumber)
 {
-    device_ = deviceForPort(portNumber);
-    port_.setPortName(device_);
+    m_device = deviceForPort(portNumber);
+    m_port.setPortName(m_device);
 }
 
 void QtSerialLink::setLine(std::string_view settings)
 {
     if (const auto parsed = LineSettings::parse(settings))
-        line_ = *parsed;
+        m_line = *parsed;
 }
 
 // Every read returns one character; that is the only length the loop asks for.
@@ -73,39 +73,39 @@ bool QtSerialLink::open()
     static_assert(std::size(parities) == int(Parity::Space) + 1);
     static_assert(std::size(stopBits) == int(StopBits::Two) + 1);
 
-    port_.setBaudRate(line_.baudRate);
-    port_.setParity(parities[int(line_.parity)]);
-    port_.setDataBits(QSerialPort::DataBits(line_.dataBits));
-    port_.setStopBits(stopBits[int(line_.stopBits)]);
-    port_.setFlowControl(QSerialPort::NoFlowControl);
-    if (port_.open(QIODevice::ReadWrite)) {
-        error_.clear();
+    m_port.setBaudRate(m_line.baudRate);
+    m_port.setParity(parities[int(m_line.parity)]);
+    m_port.setDataBits(QSerialPort::DataBits(m_line.dataBits));
+    m_port.setStopBits(stopBits[int(m_line.stopBits)]);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (m_port.open(QIODevice::ReadWrite)) {
+        m_error.clear();
         return true;
     }
-    error_ = describeOpenFailure();
+    m_error = describeOpenFailure();
     return false;
 }
 
 void QtSerialLink::discardOutput()
 {
-    port_.clear(QSerialPort::Output);
+    m_port.clear(QSerialPort::Output);
 }
 
 void QtSerialLink::discardInput()
 {
-    port_.clear(QSerialPort::Input);
+    m_port.clear(QSerialPort::Input);
 }
 
 // A pseudo-terminal has no modem lines and refuses to set them; that is no
 // reason to stop, so the answer is not checked.
 void QtSerialLink::setDtr(bool raised)
 {
-    port_.setDataTerminalReady(raised);
+    m_port.setDataTerminalReady(raised);
 }
 
 void QtSerialLink::setRts(bool raised)
 {
-    port_.setRequestToSend(raised);
+    m_port.setRequestToSend(raised);
 }
 
 // QSerialPort never drops NUL characters, which is what the loop needs.
@@ -113,19 +113,19 @@ void QtSerialLink::setDiscardNul(bool) { }
 
 std::int16_t QtSerialLink::available() const
 {
-    return static_cast<std::int16_t>(std::min<qint64>(port_.bytesAvailable(), INT16_MAX));
+    return static_cast<std::int16_t>(std::min<qint64>(m_port.bytesAvailable(), INT16_MAX));
 }
 
 char QtSerialLink::readChar()
 {
     char character = 0;
-    port_.getChar(&character);
+    m_port.getChar(&character);
     return character;
 }
 
 std::string QtSerialLink::errorString() const
 {
-    return error_.toStdString();
+    return m_error.toStdString();
 }
 
 // When the device goes away (a USB adapter pulled, the far end of a
@@ -138,13 +138,13 @@ void QtSerialLink::handleError(QSerialPort::SerialPortError error)
     if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
         return;
     QMetaObject::invokeMethod(
-        &port_, [this] { close(); }, Qt::QueuedConnection);
+        &m_port, [this] { close(); }, Qt::QueuedConnection);
 }
 
 QString QtSerialLink::describeOpenFailure() const
 {
-    const QString where = QStringLiteral("Cannot open serial port 1 (%1): ").arg(device_);
-    switch (port_.error()) {
+    const QString where = QStringLiteral("Cannot open serial port 1 (%1): ").arg(m_device);
+    switch (m_port.error()) {
     case QSerialPort::DeviceNotFoundError:
         return where
             + QStringLiteral("no such device.\n\nConnect the converter, or name its device in "
@@ -152,8 +152,8 @@ QString QtSerialLink::describeOpenFailure() const
     case QSerialPort::PermissionError:
         // QSerialPort reports a port held by another program as a permission
         // error too; only the device's own permissions tell the two apart.
-        if (QFileInfo::exists(device_)
-            && ::access(QFile::encodeName(device_).constData(), R_OK | W_OK) != 0) {
+        if (QFileInfo::exists(m_device)
+            && ::access(QFile::encodeName(m_device).constData(), R_OK | W_OK) != 0) {
             return where
                 + QStringLiteral("permission denied.\n\nAdd your user to the dialout group "
                                  "(sudo adduser $USER dialout), then log out and in again.");
@@ -162,6 +162,6 @@ QString QtSerialLink::describeOpenFailure() const
             + QStringLiteral("the port is busy.\n\nAnother program, or another copy of this one, "
                              "is using it. Close that program and try again.");
     default:
-        return where + port_.errorString() + QLatin1Char('.');
+        return where + m_port.errorString() + QLatin1Char('.');
     }
 }

@@ -16,7 +16,7 @@ public:
 
     // The device that stands for a port number.
     static QString deviceForPort(int portNumber);
-    QString device() const { return device_; }
+    QString device() const { return m_device; }
     // Closes the port; the program ends right after, or a START reopens it.
     void close();
 
@@ -39,8 +39,8 @@ private:
     void handleError(QSerialPort::SerialPortError error);
     QString describeOpenFailure() const;
 
-    QSerialPort port_;
-    QString device_;
-    LineSettings line_;
-    QString error_;
+    QSerialPort m_port;
+    QString m_device;
+    LineSettings m_line;
+    QString m_error;
 };

@@ -27,7 +27,7 @@ QColor toQColor(Rgb colour)
 } // namespace
 
 QtWindowToolkit::QtWindowToolkit(const ToolkitControls &controls)
-    : controls_(controls)
+    : m_controls(controls)
 { }
 
 // Ends the process without unwinding: the acquisition loop that may be running
@@ -44,7 +44,7 @@ void QtWindowToolkit::exitProcess(int status, const QString &message, QWidget *w
 
 QLineEdit *QtWindowToolkit::field(TextField field) const
 {
-    return controls_.fields[static_cast<std::size_t>(field)];
+    return m_controls.fields[static_cast<std::size_t>(field)];
 }
 
 std::string QtWindowToolkit::fieldText(TextField which) const
@@ -59,27 +59,27 @@ void QtWindowToolkit::setFieldText(TextField which, std::string_view text)
 
 void QtWindowToolkit::setCaption(CaptionLabel label, std::string_view text)
 {
-    controls_.captions[static_cast<std::size_t>(label)]->setText(toQString(text));
+    m_controls.captions[static_cast<std::size_t>(label)]->setText(toQString(text));
 }
 
 void QtWindowToolkit::setLampColour(Rgb colour)
 {
-    controls_.lamp->setFillColour(toQColor(colour));
+    m_controls.lamp->setFillColour(toQColor(colour));
 }
 
 void QtWindowToolkit::clearPlot()
 {
-    controls_.plot->clearDrawing();
+    m_controls.plot->clearDrawing();
 }
 
 float QtWindowToolkit::plotWidth() const
 {
-    return static_cast<float>(controls_.plot->outerWidthTwips());
+    return static_cast<float>(m_controls.plot->outerWidthTwips());
 }
 
 void QtWindowToolkit::drawPlotLine(int x1, int y1, int x2, int y2, Rgb colour)
 {
-    controls_.plot->drawLine(QPoint(x1, y1), QPoint(x2, y2), toQColor(colour));
+    m_controls.plot->drawLine(QPoint(x1, y1), QPoint(x2, y2), toQColor(colour));
 }
 
 void QtWindowToolkit::yieldToEvents()
@@ -94,12 +94,12 @@ void QtWindowToolkit::waitForEvents()
 
 void QtWindowToolkit::endProgram()
 {
-    ended_ = true;
-    exitHandler_(0, QString());
+    m_ended = true;
+    m_exitHandler(0, QString());
 }
 
 void QtWindowToolkit::endWithError(std::string_view message)
 {
-    ended_ = true;
-    exitHandler_(1, toQString(message));
+    m_ended = true;
+    m_exitHandler(1, toQString(message));
 }

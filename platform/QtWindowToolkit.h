@@ -34,7 +34,7 @@ public:
 
     explicit QtWindowToolkit(const ToolkitControls &controls);
 
-    void setExitHandler(ExitHandler handler) { exitHandler_ = std::move(handler); }
+    void setExitHandler(ExitHandler handler) { m_exitHandler = std::move(handler); }
     // Shows a non-empty message in a box over `window`, then ends the process.
     static void exitProcess(int status, const QString &message, QWidget *window = nullptr);
 
@@ -49,13 +49,13 @@ public:
     void waitForEvents() override;
     void endProgram() override;
     void endWithError(std::string_view message) override;
-    bool programEnded() const override { return ended_; }
+    bool programEnded() const override { return m_ended; }
 
 private:
     QLineEdit *field(TextField field) const;
 
-    ToolkitControls controls_;
-    ExitHandler exitHandler_
+    ToolkitControls m_controls;
+    ExitHandler m_exitHandler
         = [](int status, const QString &message) { exitProcess(status, message); };
-    bool ended_ = false;
+    bool m_ended = false;
 };

@@ -6,36 +6,36 @@
 
 RepaintPacer::RepaintPacer(QWidget *window)
     : QObject(window)
-    , window_(window)
+    , m_window(window)
 {
-    heldBack_.setSingleShot(true);
-    heldBack_.setTimerType(Qt::PreciseTimer);
-    connect(&heldBack_, &QTimer::timeout, this, &RepaintPacer::repaintNow);
-    window_->installEventFilter(this);
+    m_heldBack.setSingleShot(true);
+    m_heldBack.setTimerType(Qt::PreciseTimer);
+    connect(&m_heldBack, &QTimer::timeout, this, &RepaintPacer::repaintNow);
+    m_window->installEventFilter(this);
 }
 
 bool RepaintPacer::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != window_ || event->type() != QEvent::UpdateRequest)
+    if (watched != m_window || event->type() != QEvent::UpdateRequest)
         return false;
-    const qint64 elapsed = sinceLastRepaint_.isValid() ? sinceLastRepaint_.elapsed() : intervalMs;
-    if (passNext_ || elapsed >= intervalMs) {
-        passNext_ = false;
-        heldBack_.stop();
-        sinceLastRepaint_.start();
+    const qint64 elapsed = m_sinceLastRepaint.isValid() ? m_sinceLastRepaint.elapsed() : intervalMs;
+    if (m_passNext || elapsed >= intervalMs) {
+        m_passNext = false;
+        m_heldBack.stop();
+        m_sinceLastRepaint.start();
         return false;
     }
     // Qt posts no further request until this one is handled, and keeps
     // collecting the changed areas meanwhile; the held-back request paints
     // them all at once.
-    if (!heldBack_.isActive())
-        heldBack_.start(int(intervalMs - elapsed));
+    if (!m_heldBack.isActive())
+        m_heldBack.start(int(intervalMs - elapsed));
     return true;
 }
 
 void RepaintPacer::repaintNow()
 {
-    passNext_ = true;
+    m_passNext = true;
     QEvent request(QEvent::UpdateRequest);
-    QCoreApplication::sendEvent(window_, &request);
+    QCoreApplication::sendEvent(m_window, &request);
 }

@@ -28,8 +28,8 @@ protected:
 private:
     void repaintNow();
 
-    QWidget *window_;
-    QElapsedTimer sinceLastRepaint_;
-    QTimer heldBack_;
-    bool passNext_ = false;
+    QWidget *m_window;
+    QElapsedTimer m_sinceLastRepaint;
+    QTimer m_heldBack;
+    bool m_passNext = false;
 };

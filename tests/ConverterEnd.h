@@ -16,20 +16,20 @@ class ConverterEnd
 public:
     ConverterEnd()
     {
-        if (!terminal_.open())
-            qFatal("cannot create a pseudo-terminal: %s", terminal_.errorString().c_str());
-        qputenv("ADTEST_COM1", QByteArray::fromStdString(terminal_.slavePath()));
+        if (!m_terminal.open())
+            qFatal("cannot create a pseudo-terminal: %s", m_terminal.errorString().c_str());
+        qputenv("ADTEST_COM1", QByteArray::fromStdString(m_terminal.slavePath()));
     }
 
     // Writes all of `bytes`, waiting while the line is full.
     void send(std::string_view bytes)
     {
         while (!bytes.empty()) {
-            const ByteSink::WriteResult result = terminal_.write(bytes);
+            const ByteSink::WriteResult result = m_terminal.write(bytes);
             if (result.status == ByteSink::WriteResult::Status::Written)
                 bytes.remove_prefix(result.count);
             else if (result.status == ByteSink::WriteResult::Status::Full)
-                terminal_.waitWritable(std::chrono::milliseconds(50));
+                m_terminal.waitWritable(std::chrono::milliseconds(50));
             else
                 qFatal("writing to the pseudo-terminal failed");
         }
@@ -37,8 +37,8 @@ public:
     void send(const QByteArray &bytes) { send(std::string_view(bytes.constData(), bytes.size())); }
     void send(const char *bytes) { send(std::string_view(bytes)); }
 
-    PseudoTerminal &terminal() { return terminal_; }
+    PseudoTerminal &terminal() { return m_terminal; }
 
 private:
-    PseudoTerminal terminal_;
+    PseudoTerminal m_terminal;
 };

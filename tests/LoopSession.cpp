@@ -9,10 +9,10 @@
 #include <QTimer>
 
 LoopSession::LoopSession(Form1 &form, int pollMs)
-    : form_(form)
-    , pollMs_(pollMs)
+    : m_form(form)
+    , m_pollMs(pollMs)
 {
-    form_.toolkit().setExitHandler([this](int status, const QString &message) {
+    m_form.toolkit().setExitHandler([this](int status, const QString &message) {
         exitStatuses << status;
         exitMessages << message;
     });
@@ -21,12 +21,12 @@ LoopSession::LoopSession(Form1 &form, int pollMs)
 void LoopSession::waitUntil(
     const QString &what, std::function<bool()> condition, std::function<void()> action)
 {
-    steps_.push_back({what, std::move(condition), std::move(action)});
+    m_steps.push_back({what, std::move(condition), std::move(action)});
 }
 
 void LoopSession::then(std::function<void()> action)
 {
-    steps_.push_back({QStringLiteral("nothing"), [] { return true; }, std::move(action)});
+    m_steps.push_back({QStringLiteral("nothing"), [] { return true; }, std::move(action)});
 }
 
 QString LoopSession::run(int timeoutMs)
@@ -36,29 +36,29 @@ QString LoopSession::run(int timeoutMs)
     const QDeadlineTimer deadline(timeoutMs);
     QTimer driver;
     QObject::connect(&driver, &QTimer::timeout, &driver, [&] {
-        if (form_.toolkit().programEnded())
+        if (m_form.toolkit().programEnded())
             return;
-        while (next < steps_.size() && steps_[next].condition()) {
-            if (steps_[next].action)
-                steps_[next].action();
+        while (next < m_steps.size() && m_steps[next].condition()) {
+            if (m_steps[next].action)
+                m_steps[next].action();
             ++next;
         }
-        if (next == steps_.size()) {
-            form_.toolkit().endProgram();
+        if (next == m_steps.size()) {
+            m_form.toolkit().endProgram();
         } else if (deadline.hasExpired()) {
-            failure = QStringLiteral("timed out waiting for: ") + steps_[next].what;
-            form_.toolkit().endProgram();
+            failure = QStringLiteral("timed out waiting for: ") + m_steps[next].what;
+            m_form.toolkit().endProgram();
         }
     });
-    driver.start(pollMs_);
+    driver.start(m_pollMs);
 
-    QTest::mouseClick(form_.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+    QTest::mouseClick(m_form.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
     // START runs from the event queue; the loop returns once the program ends.
     const QDeadlineTimer giveUp(timeoutMs + 5000);
-    while ((!form_.toolkit().programEnded() || form_.acquisition().isRunning())
+    while ((!m_form.toolkit().programEnded() || m_form.acquisition().isRunning())
         && !giveUp.hasExpired())
         QTest::qWait(5);
-    if (form_.acquisition().isRunning())
+    if (m_form.acquisition().isRunning())
         return QStringLiteral("START's loop did not return");
     return failure;
 }

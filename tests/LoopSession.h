@@ -37,7 +37,7 @@ private:
         std::function<void()> action;
     };
 
-    Form1 &form_;
-    int pollMs_;
-    std::vector<Step> steps_;
+    Form1 &m_form;
+    int m_pollMs;
+    std::vector<Step> m_steps;
 };

@@ -33,25 +33,25 @@ class Converter
 public:
     Converter(ConverterEnd &line, SignalPattern::Settings signal, bool hostile,
         std::uint64_t frames, std::uint64_t seed)
-        : signal_(signal, seed)
-        , generator_({16, 0.2, hostile}, seed + 1)
-        , transmitter_(line.terminal(), signal_, generator_, settings(frames))
-        , thread_([this] {
-            transmitter_.run(stop_);
-            done_ = true;
+        : m_signal(signal, seed)
+        , m_generator({16, 0.2, hostile}, seed + 1)
+        , m_transmitter(line.terminal(), m_signal, m_generator, settings(frames))
+        , m_thread([this] {
+            m_transmitter.run(m_stop);
+            m_done = true;
         })
     { }
     ~Converter() { stop(); }
 
     void stop()
     {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
     }
-    bool done() const { return done_; }
+    bool done() const { return m_done; }
     // What the tool should have counted; read once done.
-    const Expectation &expectation() const { return transmitter_.model().expectation(); }
+    const Expectation &expectation() const { return m_transmitter.model().expectation(); }
 
 private:
     static Transmitter::Settings settings(std::uint64_t frames)
@@ -63,12 +63,12 @@ private:
         return settings;
     }
 
-    SignalPattern signal_;
-    StreamGenerator generator_;
-    Transmitter transmitter_;
-    std::atomic<bool> stop_ = false;
-    std::atomic<bool> done_ = false;
-    std::thread thread_;
+    SignalPattern m_signal;
+    StreamGenerator m_generator;
+    Transmitter m_transmitter;
+    std::atomic<bool> m_stop = false;
+    std::atomic<bool> m_done = false;
+    std::thread m_thread;
 };
 
 int soakSeconds()
