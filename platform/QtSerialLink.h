@@ -16,7 +16,6 @@ public:
 
     // The device that stands for a port number.
     static QString deviceForPort(int portNumber);
-    QString device() const { return m_device; }
     // Closes the port; the program ends right after, or a START reopens it.
     void close();
 

@@ -89,7 +89,6 @@ struct LoopRig
         steps.push_back([this, bytes] { link.feed(bytes); });
     }
     void then(std::function<void()> action) { steps.push_back(std::move(action)); }
-    void pressReset() { resetMeasurement(state, window); }
 
     void run()
     {
@@ -315,7 +314,7 @@ void AcquisitionTest::resetBetweenStxAndCr()
     LoopRig rig;
     rig.feed(frame("7FF") + stx + "0");
     rig.then([&] {
-        rig.pressReset();
+        resetMeasurement(rig.state, rig.window); // RESET
         rig.link.feed("A3\r");
     });
     rig.run();
