@@ -21,6 +21,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <limits>
+
 namespace {
 
 // Arial where it is installed, else its metric twin.
@@ -191,6 +193,10 @@ QLineEdit *Form1::createField(const char *name, QRect twips, const QFont &font)
     field->setGeometry(twipsToPixelRect(twips.x(), twips.y(), twips.width(), twips.height()));
     field->setAlignment(Qt::AlignCenter);
     field->setFont(font);
+    // QLineEdit would cut a text longer than 32767 characters silently, so a
+    // long paste such as "000...05000" would lose its digits; the limits
+    // then read the whole text.
+    field->setMaxLength(std::numeric_limits<int>::max());
     return field;
 }
 

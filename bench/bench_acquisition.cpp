@@ -3,6 +3,7 @@
 // about speed.
 #include "ConverterEnd.h"
 #include "LoopSession.h"
+#include "TestHelpers.h"
 
 #include "acquisition/AcquisitionLoop.h"
 #include "platform/EventDispatch.h"
@@ -16,7 +17,6 @@
 #include <atomic>
 #include <cstdio>
 #include <ctime>
-#include <numeric>
 #include <sys/resource.h>
 #include <thread>
 
@@ -69,9 +69,7 @@ Throughput measureWindowLoop(int frames)
         "every frame",
         [&] {
             return form.measurement().frameCount == frames && form.measurement().maxCode == 4095
-                && std::accumulate(form.measurement().histogram.begin(),
-                       form.measurement().histogram.begin() + 4096, 0LL)
-                == frames;
+                && histogramSum(form.measurement()) == frames;
         },
         [&] {
             seconds = wall.nsecsElapsed() / 1e9;
@@ -83,7 +81,7 @@ Throughput measureWindowLoop(int frames)
         std::printf("  window loop: %s\n", qPrintable(failure));
     const auto &state = form.measurement();
     return {stream.size() / seconds, cpuSeconds / (stream.size() / 1e6), state.frameCount,
-        std::accumulate(state.histogram.begin(), state.histogram.begin() + 4096, 0LL)};
+        histogramSum(state)};
 }
 
 // For comparison: a bare QSerialPort read loop with a yield per character

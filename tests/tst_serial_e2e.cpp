@@ -1,6 +1,8 @@
 #include "ConverterEnd.h"
 #include "GuiTestMain.h"
 #include "LoopSession.h"
+#include "TestHelpers.h"
+#include "WindowClicks.h"
 
 #include "acquisition/AcquisitionLoop.h"
 #include "platform/LampShape.h"
@@ -21,11 +23,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray frame(const char *body)
-{
-    return QByteArray("\x02") + body + "\r";
-}
 
 double cpuSeconds()
 {
@@ -61,10 +58,6 @@ private slots:
 
 private:
     QString text(const char *name) { return form->findChild<QLineEdit *>(name)->text(); }
-    void click(const char *name)
-    {
-        QTest::mouseClick(form->findChild<QPushButton *>(name), Qt::LeftButton);
-    }
     MeasurementState &state() { return form->measurement(); }
     bool portOpen() { return form->serialLink().isOpen(); }
 
@@ -92,7 +85,7 @@ void SerialEndToEndTest::noiseBeforeTheFirstStxCountsNothing()
 {
     session->waitUntil(
         "the port", [&] { return portOpen(); },
-        [&] { converter->send(QByteArray("noise\0\r\r\xff", 10) + frame("00A")); });
+        [&] { converter->send(std::string("noise\0\r\r\xff", 10) + frame("00A")); });
     session->waitUntil("the frame", [&] { return text("Text1") == "10"; });
     QCOMPARE(session->run(), QString());
     QCOMPARE(state().frameCount, 1);
@@ -149,9 +142,9 @@ void SerialEndToEndTest::stxInsideAFrameIsAnOrdinaryCharacter()
     session->waitUntil(
         "the port", [&] { return portOpen(); },
         [&] {
-            converter->send(QByteArray("\x02"
-                                       "1\x02"
-                                       "23\r")
+            converter->send("\x02"
+                            "1\x02"
+                            "23\r"
                 + frame("00F"));
         });
     session->waitUntil("the second frame", [&] { return text("Text1") == "15"; });
@@ -173,7 +166,7 @@ void SerialEndToEndTest::resetBetweenStxAndCr()
     session->waitUntil(
         "the second STX", [&] { return state().frameCount == 2; },
         [&] {
-            click("Command3");
+            click(*form, "Command3");
             converter->send("A3\r");
         });
     session->waitUntil("the reading", [&] { return text("Text1") == "163"; });
@@ -198,11 +191,13 @@ void SerialEndToEndTest::secondStartDropsPendingInputAndKeepsTheHistogram()
     session->waitUntil(
         "the partial frame", [&] { return state().frameCount == 2; },
         [&] {
-            converter->send("23\r" + frame("123"));
-            // Let the bytes reach the port before START is pressed: they are
-            // waiting when START drops the pending input.
-            QThread::msleep(100);
-            click("Command1");
+            // The bytes must be waiting at the port when START drops the
+            // pending input.
+            const std::string pending = "23\r" + frame("123");
+            const int waitingBefore = converter->bytesAtPort();
+            converter->send(pending);
+            QVERIFY(converter->awaitBytesAtPort(waitingBefore + int(pending.size())));
+            click(*form, "Command1");
         });
     session->waitUntil(
         "the restart", [&] { return state().frameCount == 0; },
@@ -257,9 +252,6 @@ void SerialEndToEndTest::busyPortIsRefused()
         session->exitMessages.first().contains("busy"), qPrintable(session->exitMessages.first()));
 }
 
-// The adapter is pulled mid-frame, again and again, while frames flow. Each
-// time the port closes, the loop waits without spinning, what is on screen
-// stays, and START after the re-plug resumes.
 // Opened by a user who may not use the device (not in the dialout group).
 // Root may open anything, so as root the attempt runs in a child that has
 // become nobody.
@@ -302,9 +294,15 @@ void SerialEndToEndTest::permissionDeniedSaysWhatToDo()
     QVERIFY2(message.contains("dialout"), message.constData());
 }
 
+// The adapter is pulled mid-frame, again and again, while frames flow. Each
+// time the port closes, the loop waits without spinning, what is on screen
+// stays, and START after the re-plug resumes.
 void SerialEndToEndTest::pulledAdapterKeepsTheStatisticsAndSpinsNoCore()
 {
     constexpr int plugs = 5;
+    // Long enough that the test's own polling and a sanitizer build's
+    // overhead stay well below the share of a spinning loop.
+    constexpr int idleMs = 1000;
     double cpuBefore = 0;
     QElapsedTimer wall;
     int histogramBefore = 0;
@@ -312,7 +310,7 @@ void SerialEndToEndTest::pulledAdapterKeepsTheStatisticsAndSpinsNoCore()
         session->waitUntil(
             "the port", [&] { return portOpen(); },
             [&] {
-                converter->send(frame("0A3").repeated(20)
+                converter->send(repeated(frame("0A3"), 20)
                     + "\x02"
                       "1");
             });
@@ -330,7 +328,7 @@ void SerialEndToEndTest::pulledAdapterKeepsTheStatisticsAndSpinsNoCore()
                 wall.start();
             });
         session->waitUntil(
-            "a while without the adapter", [&] { return wall.elapsed() >= 300; },
+            "a while without the adapter", [&] { return wall.elapsed() >= idleMs; },
             [&] {
                 const double cpuShare = (cpuSeconds() - cpuBefore) / (wall.elapsed() / 1000.0);
                 QVERIFY2(cpuShare < 0.5, qPrintable(QString("CPU share %1").arg(cpuShare)));
@@ -339,7 +337,7 @@ void SerialEndToEndTest::pulledAdapterKeepsTheStatisticsAndSpinsNoCore()
                 QCOMPARE(text("Text4"), QStringLiteral("21"));
                 QCOMPARE(int(state().histogram[163]), histogramBefore);
                 converter = new ConverterEnd; // plugged back in
-                click("Command1");
+                click(*form, "Command1");
             });
     }
     session->waitUntil(
@@ -360,10 +358,9 @@ void SerialEndToEndTest::hundredThousandStartsWhileFramesFlow()
         "the port", [&] { return portOpen(); },
         [&] {
             flow = std::thread([&] {
-                const QByteArray frames = frame("0A3").repeated(64);
+                const std::string frames = repeated(frame("0A3"), 64);
                 while (!stop) {
-                    converter->terminal().write(
-                        std::string_view(frames.constData(), frames.size()));
+                    converter->terminal().write(frames);
                     converter->terminal().waitWritable(std::chrono::milliseconds(10));
                 }
             });

@@ -6,6 +6,7 @@
 #include "ConverterEnd.h"
 #include "GuiTestMain.h"
 #include "LoopSession.h"
+#include "WindowClicks.h"
 
 #include "acquisition/AcquisitionLoop.h"
 #include "platform/NumberText.h"
@@ -88,10 +89,6 @@ private slots:
     void hostileStreamWithAnOperatorAtWork();
 
 private:
-    void click(Form1 &form, const char *name)
-    {
-        QTest::mouseClick(form.findChild<QWidget *>(name), Qt::LeftButton);
-    }
     void checkState(Form1 &form);
 };
 
