@@ -60,6 +60,12 @@ private:
     QString text(const char *name) { return form->findChild<QLineEdit *>(name)->text(); }
     MeasurementState &state() { return form->measurement(); }
     bool portOpen() { return form->serialLink().isOpen(); }
+    QColor lamp() { return form->findChild<LampShape *>("Shape1")->fillColour(); }
+    // The n-th frame since START has been read to its CR: the lamp turns
+    // yellow at each STX and green at each CR. Waiting for this rather than
+    // for the expected reading lets a wrong reading fail at once, saying what
+    // was shown.
+    bool framesCompleted(int n) { return state().frameCount == n && lamp() == QColor(0, 255, 0); }
 
     ConverterEnd *converter = nullptr;
     Form1 *form = nullptr;
@@ -86,8 +92,9 @@ void SerialEndToEndTest::noiseBeforeTheFirstStxCountsNothing()
     session->waitUntil(
         "the port", [&] { return portOpen(); },
         [&] { converter->send(std::string("noise\0\r\r\xff", 10) + frame("00A")); });
-    session->waitUntil("the frame", [&] { return text("Text1") == "10"; });
+    session->waitUntil("the frame", [&] { return framesCompleted(1); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("10"));
     QCOMPARE(state().frameCount, 1);
     QCOMPARE(text("Text4"), QStringLiteral("1"));
 }
@@ -101,14 +108,14 @@ void SerialEndToEndTest::frameIsCountedAtStxAndShownAtCr()
         "the count", [&] { return text("Text4") == "1"; },
         [&] {
             QCOMPARE(text("Text1"), QString());
-            lampWhileCollecting = form->findChild<LampShape *>("Shape1")->fillColour();
+            lampWhileCollecting = lamp();
             converter->send("0A3\r");
         });
-    session->waitUntil("the reading", [&] { return text("Text1") == "163"; });
+    session->waitUntil("the reading", [&] { return framesCompleted(1); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("163"));
 
     QCOMPARE(lampWhileCollecting, QColor(255, 255, 128));
-    QCOMPARE(form->findChild<LampShape *>("Shape1")->fillColour(), QColor(0, 255, 0));
     QCOMPARE(text("Text2"), QStringLiteral("163"));
     QCOMPARE(text("Text3"), QStringLiteral("163"));
     QCOMPARE(state().histogram[163], std::int16_t(1));
@@ -118,8 +125,9 @@ void SerialEndToEndTest::onlyTheFirstThreeCharactersCount()
 {
     session->waitUntil(
         "the port", [&] { return portOpen(); }, [&] { converter->send(frame("fff55")); });
-    session->waitUntil("the reading", [&] { return text("Text1") == "4095"; });
+    session->waitUntil("the reading", [&] { return framesCompleted(1); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("4095"));
     QCOMPARE(text("Text3"), QStringLiteral("4095"));
     QCOMPARE(text("Text2"), QString()); // 4095 is not below the reset minimum
     QCOMPARE(state().histogram[4095], std::int16_t(1));
@@ -130,9 +138,10 @@ void SerialEndToEndTest::extremesFollowTheReadings()
     session->waitUntil(
         "the port", [&] { return portOpen(); },
         [&] { converter->send(frame("7FF") + frame("064")); });
-    session->waitUntil(
-        "both frames", [&] { return text("Text4") == "2" && text("Text1") == "100"; });
+    session->waitUntil("both frames", [&] { return framesCompleted(2); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text4"), QStringLiteral("2"));
+    QCOMPARE(text("Text1"), QStringLiteral("100"));
     QCOMPARE(text("Text2"), QStringLiteral("100"));
     QCOMPARE(text("Text3"), QStringLiteral("2047"));
 }
@@ -147,8 +156,9 @@ void SerialEndToEndTest::stxInsideAFrameIsAnOrdinaryCharacter()
                             "23\r"
                 + frame("00F"));
         });
-    session->waitUntil("the second frame", [&] { return text("Text1") == "15"; });
+    session->waitUntil("the second frame", [&] { return framesCompleted(2); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("15"));
     QCOMPARE(state().frameCount, 2);
     QCOMPARE(state().histogram[1], std::int16_t(1));
     QCOMPARE(state().histogram[0x123], std::int16_t(0));
@@ -202,8 +212,9 @@ void SerialEndToEndTest::secondStartDropsPendingInputAndKeepsTheHistogram()
     session->waitUntil(
         "the restart", [&] { return state().frameCount == 0; },
         [&] { converter->send(frame("064")); });
-    session->waitUntil("the next frame", [&] { return text("Text1") == "100"; });
+    session->waitUntil("the next frame", [&] { return framesCompleted(1); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("100"));
 
     QCOMPARE(state().histogram[2047], std::int16_t(1));
     QCOMPARE(state().histogram[100], std::int16_t(1));
@@ -300,9 +311,10 @@ void SerialEndToEndTest::permissionDeniedSaysWhatToDo()
 void SerialEndToEndTest::pulledAdapterKeepsTheStatisticsAndSpinsNoCore()
 {
     constexpr int plugs = 5;
-    // Long enough that the test's own polling and a sanitizer build's
-    // overhead stay well below the share of a spinning loop.
+    // Over a whole second the waiting loop takes about 1% of a core (4% in a
+    // sanitizer build on a loaded machine); a spinning one takes all it gets.
     constexpr int idleMs = 1000;
+    constexpr double mostCpuShare = 0.25;
     double cpuBefore = 0;
     QElapsedTimer wall;
     int histogramBefore = 0;
@@ -331,7 +343,8 @@ void SerialEndToEndTest::pulledAdapterKeepsTheStatisticsAndSpinsNoCore()
             "a while without the adapter", [&] { return wall.elapsed() >= idleMs; },
             [&] {
                 const double cpuShare = (cpuSeconds() - cpuBefore) / (wall.elapsed() / 1000.0);
-                QVERIFY2(cpuShare < 0.5, qPrintable(QString("CPU share %1").arg(cpuShare)));
+                QVERIFY2(
+                    cpuShare < mostCpuShare, qPrintable(QString("CPU share %1").arg(cpuShare)));
                 QVERIFY(form->acquisition().isRunning());
                 QCOMPARE(text("Text1"), QStringLiteral("163"));
                 QCOMPARE(text("Text4"), QStringLiteral("21"));
