@@ -179,8 +179,9 @@ void SerialEndToEndTest::resetBetweenStxAndCr()
             click(*form, "Command3");
             converter->send("A3\r");
         });
-    session->waitUntil("the reading", [&] { return text("Text1") == "163"; });
+    session->waitUntil("the reading", [&] { return lamp() == QColor(0, 255, 0); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("163"));
     QCOMPARE(state().frameCount, 0);
     QCOMPARE(text("Text4"), QStringLiteral("2"));
     QCOMPARE(state().histogram[2047], std::int16_t(0));
@@ -231,10 +232,19 @@ void SerialEndToEndTest::countersSaturate()
         [&] {
             state().frameCount = std::numeric_limits<std::int32_t>::max() - 1;
             state().histogram[163] = 32766;
-            converter->send(frame("0A3") + frame("0A3") + frame("001"));
+            const std::string frames = frame("0A3") + frame("0A3") + frame("001");
+            const int waitingBefore = converter->bytesAtPort();
+            converter->send(frames);
+            QVERIFY(converter->awaitBytesAtPort(waitingBefore + int(frames.size())));
         });
-    session->waitUntil("the frames", [&] { return text("Text1") == "1"; });
+    // All of it has arrived, so once nothing is left to read the last frame
+    // is complete.
+    session->waitUntil("the frames", [&] {
+        return converter->bytesAtPort() == 0 && form->serialLink().available() == 0
+            && lamp() == QColor(0, 255, 0);
+    });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("1"));
     QCOMPARE(state().frameCount, std::numeric_limits<std::int32_t>::max());
     QCOMPARE(text("Text4"), QStringLiteral("2147483647"));
     QCOMPARE(state().histogram[163], std::int16_t(32767));
