@@ -4,10 +4,15 @@
 
 #include <QLineEdit>
 
+#include <algorithm>
+
 HeldOutputs::HeldOutputs(const std::array<QLineEdit *, fieldCount> &fields, LampShape *lamp)
     : m_fields(fields)
     , m_lamp(lamp)
-{ }
+{
+    m_pushDue.setSingleShot(true);
+    m_pushDue.callOnTimeout([this] { push(); });
+}
 
 // A hidden window gets no repaint that would push the values.
 bool HeldOutputs::holdingAllowed() const
@@ -23,10 +28,8 @@ void HeldOutputs::setText(std::size_t field, std::string_view text)
         pushText(field);
         return;
     }
-    if (!held.pending) {
-        held.pending = true;
-        m_fields[field]->update(); // asks for the repaint that will push it
-    }
+    held.pending = true;
+    schedulePush();
 }
 
 std::string HeldOutputs::text(std::size_t field) const
@@ -43,14 +46,23 @@ void HeldOutputs::setLampColour(Rgb colour)
         pushLamp();
         return;
     }
-    if (!m_lampPending) {
-        m_lampPending = true;
-        m_lamp->update();
-    }
+    m_lampPending = true;
+    schedulePush();
+}
+
+void HeldOutputs::schedulePush()
+{
+    if (m_pushDue.isActive())
+        return;
+    const qint64 sinceLastPush
+        = m_sinceLastPush.isValid() ? m_sinceLastPush.elapsed() : qint64(pushIntervalMs);
+    m_pushDue.start(int(std::max<qint64>(pushIntervalMs - sinceLastPush, 0)));
 }
 
 void HeldOutputs::push()
 {
+    m_pushDue.stop();
+    m_sinceLastPush.start();
     for (std::size_t field = 0; field < fieldCount; ++field) {
         if (m_texts[field].pending)
             pushText(field);

@@ -10,8 +10,10 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -34,6 +36,11 @@ std::array<QLineEdit *, HeldOutputs::fieldCount> outputFields(const ToolkitContr
 // handling a character.
 constexpr int yieldsPerClockRead = 16;
 
+// Fewer yields than this since the last wait mean a few characters at most
+// came in between: the input trickles. A stream at full speed brings
+// thousands, and is never held up.
+constexpr int trickleYields = 16;
+
 } // namespace
 
 QtWindowToolkit::QtWindowToolkit(const ToolkitControls &controls)
@@ -45,6 +52,7 @@ QtWindowToolkit::QtWindowToolkit(const ToolkitControls &controls)
             m_controls.pacer, [this] { m_outputs.push(); });
     }
     m_sinceLastPump.start();
+    m_sinceLastWait.start();
 }
 
 QtWindowToolkit::~QtWindowToolkit()
@@ -118,6 +126,7 @@ void QtWindowToolkit::drawPlotLine(int x1, int y1, int x2, int y2, Rgb colour)
 
 void QtWindowToolkit::yieldToEvents()
 {
+    ++m_yieldsSinceWait;
     if (++m_yieldsSinceClockRead < yieldsPerClockRead)
         return;
     m_yieldsSinceClockRead = 0;
@@ -125,10 +134,19 @@ void QtWindowToolkit::yieldToEvents()
         pumpEvents(QEventLoop::AllEvents);
 }
 
-// Waiting means the port has nothing more: always pump.
+// Waiting means the port has nothing more: always pump, after letting
+// trickling input gather for a few milliseconds. Handlers wait no longer than
+// that, which nobody can notice.
 void QtWindowToolkit::waitForEvents()
 {
+    if (m_yieldsSinceWait < trickleYields) {
+        const qint64 sinceWait = m_sinceLastWait.nsecsElapsed();
+        if (sinceWait < gatherIntervalNs)
+            std::this_thread::sleep_for(std::chrono::nanoseconds(gatherIntervalNs - sinceWait));
+    }
     pumpEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    m_sinceLastWait.start();
+    m_yieldsSinceWait = 0;
 }
 
 void QtWindowToolkit::pumpEvents(QEventLoop::ProcessEventsFlags flags)

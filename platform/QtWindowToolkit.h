@@ -62,6 +62,10 @@ public:
     // pump. A pump costs system calls; a character costs nanoseconds. Nobody
     // can tell a click handled a fraction of a millisecond later.
     static constexpr qint64 pumpIntervalNs = 200'000;
+    // Input that trickles in (a line at 9600 baud brings a character a
+    // millisecond) is let gather this long between waits, so that the thread
+    // wakes a few hundred times a second rather than once per character.
+    static constexpr qint64 gatherIntervalNs = 10'000'000;
 
 private:
     QLineEdit *field(TextField field) const;
@@ -71,7 +75,9 @@ private:
     HeldOutputs m_outputs;
     QMetaObject::Connection m_pushOnRepaint;
     QElapsedTimer m_sinceLastPump;
+    QElapsedTimer m_sinceLastWait;
     int m_yieldsSinceClockRead = 0;
+    int m_yieldsSinceWait = 0;
     ExitHandler m_exitHandler
         = [](int status, const QString &message) { exitProcess(status, message); };
     bool m_ended = false;
