@@ -59,6 +59,7 @@ fuzz:
 
 bench: build
 	$(BUILD)/bench_acquisition
+	$(BUILD)/bench_line_rate
 	$(BUILD)/bench_plot
 
 package: build
