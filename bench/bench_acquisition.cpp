@@ -6,6 +6,7 @@
 //   bench_acquisition [frames for the loop (2000000)] [frames for the slow readers (200000)]
 #include "BenchSupport.h"
 #include "ConverterEnd.h"
+#include "IdleShare.h"
 #include "LoopSession.h"
 
 #include "acquisition/AcquisitionLoop.h"
@@ -252,28 +253,6 @@ void measureMemory(long long frames, long long endlessCharacters)
         int(form.measurement().histogram[0x555]));
 }
 
-// CPU share of the whole process with START pressed and no data arriving.
-double measureIdleShare(int milliseconds)
-{
-    ConverterEnd converter;
-    Form1 form;
-    form.show();
-    LoopSession session(form, 1000); // the session's own checks wake the loop once a second
-    QElapsedTimer wall;
-    double cpuBefore = 0, share = 0;
-    session.waitUntil(
-        "the port", [&] { return form.serialLink().isOpen(); },
-        [&] {
-            cpuBefore = bench::cpuSeconds();
-            wall.start();
-        });
-    session.waitUntil(
-        "the idle time", [&] { return wall.isValid() && wall.elapsed() >= milliseconds; },
-        [&] { share = (bench::cpuSeconds() - cpuBefore) / (wall.elapsed() / 1000.0); });
-    session.run(milliseconds + 10000);
-    return share;
-}
-
 void printFigures(const Figures &figures, const Figures &window)
 {
     std::printf("  %-32s %10.0f %13.0f %10.3f", figures.name, figures.characters,
@@ -308,6 +287,7 @@ int main(int argc, char *argv[])
         printFigures(*figures, window);
 
     measureMemory(10000000, 20000000);
-    std::printf("  idle with START pressed: %.3f%% of one core\n", measureIdleShare(3000) * 100);
+    std::printf(
+        "  idle with START pressed: %.3f%% of one core\n", bench::measureIdleShare(3000) * 100);
     return 0;
 }

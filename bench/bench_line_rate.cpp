@@ -8,6 +8,7 @@
 //   bench_line_rate [seconds (30)]
 #include "BenchSupport.h"
 #include "ConverterEnd.h"
+#include "IdleShare.h"
 #include "LoopSession.h"
 
 #include "platform/EventDispatch.h"
@@ -180,28 +181,6 @@ WindowFigures measureWindow(TimingApplication &application, int seconds, QProces
     return figures;
 }
 
-// CPU share of the whole process with START pressed and no data arriving.
-double measureIdle(int seconds)
-{
-    ConverterEnd converter;
-    Form1 form;
-    form.show();
-    LoopSession session(form, 1000);
-    QElapsedTimer wall;
-    double cpuStart = 0, share = 0;
-    session.waitUntil(
-        "the port", [&] { return form.serialLink().isOpen(); },
-        [&] {
-            cpuStart = bench::cpuSeconds();
-            wall.start();
-        });
-    session.waitUntil(
-        "the idle time", [&] { return wall.isValid() && wall.elapsed() >= seconds * 1000; },
-        [&] { share = (bench::cpuSeconds() - cpuStart) / (wall.elapsed() / 1000.0); });
-    session.run((seconds + 10) * 1000);
-    return share;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -238,6 +217,7 @@ int main(int argc, char *argv[])
         std::printf("  window / minimal reader: %6.3f\n", windowShare / readerShare);
     std::printf("  plot redraw and paint:   %6.3f%% of the 1000 ms tick\n",
         window.plotSeconds / window.seconds * 100);
-    std::printf("  idle with START pressed: %6.3f%% of a core\n", measureIdle(10) * 100);
+    std::printf(
+        "  idle with START pressed: %6.3f%% of a core\n", bench::measureIdleShare(10000) * 100);
     return 0;
 }
