@@ -14,7 +14,9 @@ HeldOutputs::HeldOutputs(const std::array<QLineEdit *, fieldCount> &fields, Lamp
     m_pushDue.callOnTimeout([this] { push(); });
 }
 
-// A hidden window gets no repaint that would push the values.
+// Nothing of a hidden window is painted, so there is nothing to save; and what
+// reads the widgets before the window is shown (the defaults of the load
+// sequence) sees the values at once.
 bool HeldOutputs::holdingAllowed() const
 {
     return m_lamp->isVisible();
