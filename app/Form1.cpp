@@ -70,9 +70,8 @@ Form1::Form1(QWidget *parent)
 
     createControls();
     setTabOrder();
-    new RepaintPacer(this);
-
     ToolkitControls controls;
+    controls.pacer = new RepaintPacer(this);
     controls.fields = {Text1, Text2, Text3, Text4, Text5, Text6, Text7};
     controls.captions = {Label4, Label11, Label5};
     controls.lamp = Shape1;

@@ -139,6 +139,7 @@ void AcquisitionTest::decodeSample_data()
                                               "23\r")
                                 << 1;
     QTest::newRow("space skipped") << QByteArray(" 1F\r") << 31;
+    QTest::newRow("tab and line feed skipped") << QByteArray("\t1\n2\r") << 1;
     QTest::newRow("NUL first") << QByteArray("\0"
                                              "12\r",
         4) << 0;
@@ -247,6 +248,10 @@ void AcquisitionTest::frames_data()
         << 31 << 2047 << QList<int> {31, 2047};
     QTest::newRow("frame never closed")
         << stx + "123" << QStringList {"", "", "", "1"} << 1 << 4095 << 0 << QList<int> {};
+    // Only the head of a long frame is kept; the next frame starts afresh.
+    QTest::newRow("long frame, then a short one")
+        << stx + "7FF" + QByteArray(30000, 'F') + "\r" + stx + "1\r"
+        << QStringList {"1", "1", "2047", "2"} << 2 << 1 << 2047 << QList<int> {2047, 1};
 }
 
 void AcquisitionTest::frames()
