@@ -58,6 +58,7 @@ AnalysisWindow::AnalysisWindow(QWidget *parent)
     m_saturation = new QLabel(QStringLiteral("A bin of the window's histogram has saturated at "
                                              "32767; the analysis uses the full counts."));
     m_saturation->setStyleSheet(QStringLiteral("color: #b00000"));
+    m_saturation->setObjectName(QStringLiteral("saturation"));
     m_saturation->setWordWrap(true);
     m_saturation->hide();
     m_figures = new QLabel;

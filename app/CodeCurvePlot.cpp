@@ -37,15 +37,6 @@ void CodeCurvePlot::setCodeWindow(int from, int to)
 
 void CodeCurvePlot::paintEvent(QPaintEvent *)
 {
-    QPainter painter(this);
-    const QFontMetrics metrics = fontMetrics();
-    const int margin = metrics.horizontalAdvance(QStringLiteral("-0.000")) + 6;
-    const QRect area(
-        margin, metrics.height() + 4, width() - margin - 6, height() - 2 * metrics.height() - 10);
-    painter.drawText(QRect(0, 0, width(), metrics.height() + 2), Qt::AlignCenter, m_title);
-    if (area.width() < 2 || area.height() < 2)
-        return;
-
     const int from = std::max(m_from, m_first);
     const int to = std::min(m_to, m_last);
     // The vertical scale: symmetric about 0, at least +-0.5 LSB.
@@ -53,6 +44,17 @@ void CodeCurvePlot::paintEvent(QPaintEvent *)
     for (int code = from; code <= to; ++code)
         extent = std::max(extent, std::abs(m_values[code]));
     extent *= 1.1;
+    const QString top = QString::number(extent, 'f', 3);
+    const QString bottom = QLatin1Char('-') + top;
+
+    QPainter painter(this);
+    const QFontMetrics metrics = fontMetrics();
+    const int margin = metrics.horizontalAdvance(bottom) + 8;
+    const QRect area(
+        margin, metrics.height() + 4, width() - margin - 6, height() - 2 * metrics.height() - 10);
+    painter.drawText(QRect(0, 0, width(), metrics.height() + 2), Qt::AlignCenter, m_title);
+    if (area.width() < 2 || area.height() < 2)
+        return;
     const auto yOf = [&](double value) {
         return area.top() + (1 - (value + extent) / (2 * extent)) * area.height();
     };
@@ -63,11 +65,10 @@ void CodeCurvePlot::paintEvent(QPaintEvent *)
     painter.drawRect(area);
     painter.drawLine(QPointF(area.left(), yOf(0)), QPointF(area.right(), yOf(0)));
     painter.setPen(palette().color(QPalette::Text));
-    const QString top = QString::number(extent, 'f', 3);
     painter.drawText(QRect(0, area.top() - metrics.height() / 2, margin - 4, metrics.height()),
         Qt::AlignRight, top);
     painter.drawText(QRect(0, area.bottom() - metrics.height() / 2, margin - 4, metrics.height()),
-        Qt::AlignRight, QLatin1Char('-') + top);
+        Qt::AlignRight, bottom);
     const QRect codeRow(area.left(), area.bottom() + 2, area.width(), metrics.height());
     painter.drawText(codeRow, Qt::AlignLeft, QString::number(m_from));
     painter.drawText(codeRow, Qt::AlignRight, QString::number(m_to));
