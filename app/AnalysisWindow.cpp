@@ -88,12 +88,17 @@ AnalysisWindow::AnalysisWindow(QWidget *parent)
     auto *plots = new QSplitter(Qt::Vertical);
     plots->addWidget(m_dnlPlot);
     plots->addWidget(m_inlPlot);
+    // Shown only when the analysis gives DNL and INL.
+    m_linearityPart = new QWidget;
+    auto *linearityLayout = new QVBoxLayout(m_linearityPart);
+    linearityLayout->setContentsMargins(0, 0, 0, 0);
+    linearityLayout->addLayout(codeRow);
+    linearityLayout->addWidget(plots, 1);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(kindRow);
     layout->addWidget(m_saturation);
     layout->addWidget(m_figures);
-    layout->addLayout(codeRow);
-    layout->addWidget(plots, 1);
+    layout->addWidget(m_linearityPart, 1);
     resize(640, 720);
 
     connect(m_kindChoice, &QComboBox::currentIndexChanged, this, [this] {
@@ -149,6 +154,7 @@ void AnalysisWindow::analyse()
         m_dnlPlot->clearCurve();
         m_inlPlot->clearCurve();
     }
+    m_linearityPart->setVisible(m_result.hasLinearity());
 }
 
 void AnalysisWindow::applyCodeWindow()

@@ -47,6 +47,7 @@ private:
     QSpinBox *m_toCode = nullptr;
     CodeCurvePlot *m_dnlPlot = nullptr;
     CodeCurvePlot *m_inlPlot = nullptr;
+    QWidget *m_linearityPart = nullptr; // the code window and the plots
 
     std::vector<std::uint64_t> m_counts;
     CodeDensityResult m_result;
