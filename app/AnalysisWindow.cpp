@@ -99,6 +99,10 @@ AnalysisWindow::AnalysisWindow(QWidget *parent)
     layout->addWidget(m_saturation);
     layout->addWidget(m_figures);
     layout->addWidget(m_linearityPart, 1);
+    // Takes the spare height only while the plots are hidden.
+    layout->addStretch(0);
+    m_saturation->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    m_figures->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     resize(640, 720);
 
     connect(m_kindChoice, &QComboBox::currentIndexChanged, this, [this] {
