@@ -63,6 +63,7 @@ fuzz:
 
 bench: build
 	$(BUILD)/bench_acquisition
+	$(BUILD)/bench_line_rate
 	$(BUILD)/bench_plot
 
 package: build

@@ -23,6 +23,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <limits>
+
 namespace {
 
 // Arial where it is installed, else its metric twin.
@@ -70,9 +72,8 @@ Form1::Form1(QWidget *parent)
 
     createControls();
     setTabOrder();
-    new RepaintPacer(this);
-
     ToolkitControls controls;
+    controls.pacer = new RepaintPacer(this);
     controls.fields = {Text1, Text2, Text3, Text4, Text5, Text6, Text7};
     controls.captions = {Label4, Label11, Label5};
     controls.lamp = Shape1;
@@ -194,6 +195,10 @@ QLineEdit *Form1::createField(const char *name, QRect twips, const QFont &font)
     field->setGeometry(twipsToPixelRect(twips.x(), twips.y(), twips.width(), twips.height()));
     field->setAlignment(Qt::AlignCenter);
     field->setFont(font);
+    // QLineEdit would cut a text longer than 32767 characters silently, so a
+    // long paste such as "000...05000" would lose its digits; the limits
+    // then read the whole text.
+    field->setMaxLength(std::numeric_limits<int>::max());
     return field;
 }
 

@@ -94,6 +94,7 @@ void QtSerialLink::discardOutput()
 void QtSerialLink::discardInput()
 {
     m_port.clear(QSerialPort::Input);
+    m_readPos = m_readEnd = 0;
 }
 
 // A pseudo-terminal has no modem lines and refuses to set them; that is no
@@ -111,16 +112,28 @@ void QtSerialLink::setRts(bool raised)
 // QSerialPort never drops NUL characters, which is what the loop needs.
 void QtSerialLink::setDiscardNul(bool) { }
 
+void QtSerialLink::refill() const
+{
+    m_readPos = 0;
+    m_readEnd = 0;
+    if (m_port.isOpen())
+        m_readEnd
+            = std::size_t(std::max<qint64>(m_port.read(m_readAhead.data(), m_readAhead.size()), 0));
+}
+
+// Counts what has been read ahead; the rest waits in the port.
 std::int16_t QtSerialLink::available() const
 {
-    return static_cast<std::int16_t>(std::min<qint64>(m_port.bytesAvailable(), INT16_MAX));
+    if (m_readPos == m_readEnd)
+        refill();
+    return static_cast<std::int16_t>(m_readEnd - m_readPos);
 }
 
 char QtSerialLink::readChar()
 {
-    char character = 0;
-    m_port.getChar(&character);
-    return character;
+    if (m_readPos == m_readEnd)
+        refill();
+    return m_readPos < m_readEnd ? m_readAhead[m_readPos++] : char(0);
 }
 
 std::string QtSerialLink::errorString() const

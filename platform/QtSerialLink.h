@@ -6,6 +6,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <array>
+
 // The serial link on a QSerialPort. Port 1 is the machine's first serial port
 // (/dev/ttyS0, or COM1 on Windows) unless the environment variable ADTEST_COM1
 // names another device, such as a USB adapter or a pseudo-terminal.
@@ -37,8 +39,13 @@ public:
 private:
     void handleError(QSerialPort::SerialPortError error);
     QString describeOpenFailure() const;
+    void refill() const;
 
-    QSerialPort m_port;
+    // Read ahead in blocks, so that a character costs no call into the port.
+    mutable QSerialPort m_port;
+    mutable std::array<char, 4096> m_readAhead {};
+    mutable std::size_t m_readPos = 0;
+    mutable std::size_t m_readEnd = 0;
     QString m_device;
     LineSettings m_line;
     QString m_error;

@@ -31,8 +31,9 @@ private slots:
         constexpr int frames = 4096 * 12;
         std::string stream;
         SignalPattern signal(settings, 11);
+        StreamGenerator wellFormed({}, 11); // no junk, no malformed frames
         for (int i = 0; i < frames; ++i)
-            stream += StreamGenerator::wellFormedFrame(signal.nextCode());
+            stream += wellFormed.nextFrame(signal.nextCode());
 
         std::thread sender;
         session.waitUntil(
