@@ -20,7 +20,11 @@ SANITIZE_SOAK_SECONDS ?= 20
 
 BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins \
                  fonts-liberation fonts-dejavu-core scdoc appstream desktop-file-utils
-FUZZ_PACKAGES = cmake ninja-build clang-14 libclang-rt-14-dev
+# The fuzz targets build with the clang each Debian release ships:
+# 14 on Debian 12, 19 on Debian 13. `make fuzz CLANG_VERSION=N` picks another.
+DEBIAN_RELEASE := $(shell . /etc/os-release 2>/dev/null && echo "$$VERSION_ID")
+CLANG_VERSION ?= $(if $(filter 13,$(DEBIAN_RELEASE)),19,14)
+FUZZ_PACKAGES = cmake ninja-build clang-$(CLANG_VERSION) libclang-rt-$(CLANG_VERSION)-dev
 PACKAGE_PACKAGES = dpkg-dev lintian
 
 .PHONY: all build demo test check check-sanitize fuzz bench package clean
@@ -56,8 +60,8 @@ check-sanitize:
 
 fuzz:
 	@tools/install-deps.sh $(FUZZ_PACKAGES)
-	CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -G Ninja -DADTEST_GUI=OFF -DADTEST_FUZZ=ON \
-	    -DBUILD_TESTING=OFF -DADTEST_WERROR=ON
+	CXX=clang++-$(CLANG_VERSION) cmake -S . -B $(FUZZ_BUILD) -G Ninja -DADTEST_GUI=OFF \
+	    -DADTEST_FUZZ=ON -DBUILD_TESTING=OFF -DADTEST_WERROR=ON
 	cmake --build $(FUZZ_BUILD)
 	tools/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
