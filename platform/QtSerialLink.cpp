@@ -18,8 +18,7 @@ constexpr std::size_t blockSize = 4096;
 
 QtSerialLink::QtSerialLink()
 {
-    QObject::connect(
-        &m_arrival, &QSocketNotifier::activated, &m_arrival, [this] { receive(Wake::Notified); });
+    QObject::connect(&m_arrival, &QSocketNotifier::activated, &m_arrival, [this] { receive(); });
 }
 
 QString QtSerialLink::deviceForPort(int portNumber)
@@ -110,10 +109,14 @@ void QtSerialLink::setDiscardNul(bool discard)
     m_discardNul = discard;
 }
 
+// Input reaches the buffer only from the event loop, as a driver fills a
+// port's buffer in the background: a START or any other handler already
+// waiting runs before the next block is taken, and a stream that never pauses
+// cannot keep the window from its events.
 std::int16_t QtSerialLink::available() const
 {
-    if (m_received.empty())
-        receive(Wake::Polled);
+    if (m_received.empty() && m_port.isOpen() && !m_arrival.isEnabled())
+        m_arrival.setEnabled(true);
     return static_cast<std::int16_t>(std::min<std::size_t>(m_received.size(), INT16_MAX));
 }
 
@@ -129,8 +132,8 @@ std::string QtSerialLink::errorString() const
 
 // While the buffer is full the notifier is off, so that waiting input does
 // not wake the event loop again and again; the loop drains the buffer and
-// the read on the empty buffer turns it back on.
-void QtSerialLink::receive(Wake wake) const
+// available() on the empty buffer turns it back on.
+void QtSerialLink::receive()
 {
     if (!m_port.isOpen())
         return;
@@ -148,7 +151,7 @@ void QtSerialLink::receive(Wake wake) const
     case PosixSerialPort::ReadStatus::Empty:
         // Woken with nothing to read: a descriptor that reports a hang-up
         // without failing the read would otherwise wake the loop forever.
-        if (wake == Wake::Notified && m_port.reportsHangUp())
+        if (m_port.reportsHangUp())
             loseDevice();
         break;
     case PosixSerialPort::ReadStatus::HungUp:
@@ -162,7 +165,7 @@ void QtSerialLink::receive(Wake wake) const
 // The device has gone (an adapter pulled, the far end of a pseudo-terminal
 // closed). Closing the port stops the wake-ups; what was received stays to
 // be read, and the next START opens the port afresh.
-void QtSerialLink::loseDevice() const
+void QtSerialLink::loseDevice()
 {
     m_arrival.setEnabled(false);
     m_port.close();

@@ -54,19 +54,18 @@ public:
     std::string errorString() const override;
 
 private:
-    enum class Wake { Polled, Notified };
     // One read of what has arrived, as much as the buffer has room for.
-    void receive(Wake wake) const;
-    void loseDevice() const;
+    void receive();
+    void loseDevice();
     QString describeOpenFailure(PosixSerialPort::OpenResult result) const;
 
-    // available() is a query to its callers, but when the buffer is empty it
-    // reads the port: everything on the receiving side may change under it.
-    mutable PosixSerialPort m_port;
-    mutable ReceiveBuffer m_received;
+    PosixSerialPort m_port;
+    ReceiveBuffer m_received;
+    // available() is a query to its callers, but on an empty buffer it turns
+    // the arrival notifier back on.
     mutable QSocketNotifier m_arrival {QSocketNotifier::Read};
-    mutable std::uint64_t m_charactersReceived = 0;
-    mutable bool m_deviceLost = false;
+    std::uint64_t m_charactersReceived = 0;
+    bool m_deviceLost = false;
 
     QString m_device;
     LineSettings m_line;
