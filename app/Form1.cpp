@@ -2,6 +2,7 @@
 
 #include "acquisition/AcquisitionLoop.h"
 #include "app/FieldLimits.h"
+#include "app/PortToolTip.h"
 #include "measurement/HistogramPlot.h"
 #include "measurement/MeasurementOperations.h"
 #include "platform/ClickableLabel.h"
@@ -157,6 +158,9 @@ void Form1::createControls()
     Timer1->setInterval(1000);
 
     Comm1 = std::make_unique<QtSerialLink>();
+    auto *portToolTip = new PortToolTip(*Comm1, this);
+    portToolTip->watch(Shape1);
+    portToolTip->watch(Label9);
 }
 
 void Form1::createPlotControls()

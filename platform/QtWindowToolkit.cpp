@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTextDocument>
 #include <QWidget>
 
 #include <cstdio>
@@ -17,6 +18,26 @@ namespace {
 QString toQString(std::string_view text)
 {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Inserts a zero-width space into every run of more than `longest`
+// characters without a space or a slash, so that it can wrap. Names that fit
+// on a line, such as /dev/serial/by-id/... aliases, stay untouched.
+QString breakableForDisplay(const QString &text, qsizetype longest = 60)
+{
+    QString shown;
+    shown.reserve(text.size());
+    qsizetype run = 0;
+    for (const QChar character : text) {
+        if (character.isSpace() || character == QLatin1Char('/'))
+            run = 0;
+        else if (++run > longest) {
+            shown += QChar(0x200B);
+            run = 1;
+        }
+        shown += character;
+    }
+    return shown;
 }
 
 QColor toQColor(Rgb colour)
@@ -36,7 +57,13 @@ void QtWindowToolkit::exitProcess(int status, const QString &message, QWidget *w
 {
     if (!message.isEmpty()) {
         const QString title = window ? window->windowTitle() : QCoreApplication::applicationName();
-        QMessageBox::critical(window, title.trimmed(), message);
+        QMessageBox box(QMessageBox::Critical, title.trimmed(), QString(), QMessageBox::Ok, window);
+        // A long device path has no space to break at. As rich text the label
+        // breaks it after a slash; a name too long for one line gets
+        // invisible break points too, instead of running off the box's edge.
+        box.setTextFormat(Qt::RichText);
+        box.setText(Qt::convertFromPlainText(breakableForDisplay(message), Qt::WhiteSpaceNormal));
+        box.exec();
     }
     std::fflush(nullptr);
     std::_Exit(status);
