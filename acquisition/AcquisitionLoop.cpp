@@ -122,4 +122,5 @@ void AcquisitionLoop::frameCompleted(std::string_view frame)
         m_window.setFieldText(TextField::Text3, formatNumber(code));
     }
     incrementSaturating(m_state.histogram[code]);
+    ++m_state.wideCounts[code];
 }

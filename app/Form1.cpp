@@ -2,6 +2,7 @@
 
 #include "acquisition/AcquisitionLoop.h"
 #include "app/FieldLimits.h"
+#include "app/HistogramActions.h"
 #include "app/PortToolTip.h"
 #include "measurement/HistogramPlot.h"
 #include "measurement/MeasurementOperations.h"
@@ -14,6 +15,7 @@
 #include "platform/TwipsGeometry.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFont>
 #include <QFontDatabase>
 #include <QLabel>
@@ -83,6 +85,7 @@ Form1::Form1(QWidget *parent)
         QtWindowToolkit::exitProcess(status, message, this);
     });
     m_acquisition = std::make_unique<AcquisitionLoop>(m_state, *m_toolkit, *Comm1);
+    m_histogramActions = new HistogramActions(*this, m_state);
 
     connectEvents();
     load();
@@ -264,6 +267,11 @@ void Form1::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void Form1::contextMenuEvent(QContextMenuEvent *event)
+{
+    m_histogramActions->showMenu(event->globalPos());
+}
+
 void Form1::startClicked()
 {
     m_acquisition->startAcquisition();
@@ -292,4 +300,5 @@ void Form1::makerCaptionClicked()
 void Form1::timerTicked()
 {
     redrawHistogram(m_state, *m_toolkit);
+    m_histogramActions->timerTicked();
 }

@@ -50,7 +50,7 @@ std::optional<CaptureStop> CaptureSession::run()
 
 std::vector<std::uint64_t> CaptureSession::counts() const
 {
-    return {m_state.histogram.begin(), m_state.histogram.begin() + codeCount};
+    return {m_state.wideCounts.begin(), m_state.wideCounts.begin() + codeCount};
 }
 
 // The loop shows every complete frame's reading in Text1, and only then.
