@@ -63,7 +63,6 @@ std::vector<std::uint64_t> sineHistogram(double total, int missing)
     };
     for (int k = 0; k < 4096; ++k)
         counts[k] = std::llround(total * (below(k + 1) - below(k)));
-    counts[missing + 1] += counts[missing];
     counts[missing] = 0;
     return counts;
 }
