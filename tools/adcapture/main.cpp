@@ -10,6 +10,7 @@
 #include "analysis/HistogramCsv.h"
 #include "platform/EventDispatch.h"
 #include "platform/QtSerialLink.h"
+#include "platform/SerialPortList.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -94,7 +95,10 @@ int main(int argc, char *argv[])
         std::cout << "adcapture " ADTEST_VERSION "\n";
         return 0;
     case CaptureOptions::Mode::ListPorts:
-        return fail(QStringLiteral("--list-ports: not available yet"));
+        for (const std::string &line :
+            formatPortListing(presentPorts(scanSerialPorts(), options.allPorts)))
+            std::cout << line << '\n';
+        return 0;
     case CaptureOptions::Mode::Capture:
     case CaptureOptions::Mode::Analyze:
         break;
