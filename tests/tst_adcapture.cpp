@@ -1,3 +1,4 @@
+#include "app/StartupOptions.h"
 #include "tools/adcapture/CaptureOptions.h"
 #include "tools/adcapture/LimitCheck.h"
 #include "tools/adcapture/ProgressLine.h"
@@ -130,6 +131,44 @@ private slots:
             QCOMPARE(options.portPath, "/dev/ttyUSB0");
             QCOMPARE(options.seconds, 2.5);
         }
+    }
+
+    // adtest's options come out of the command line; Qt's own stay, in order.
+    void adtestOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QStringList>("rest");
+        QTest::addColumn<QString>("error");
+
+        QTest::newRow("port between Qt options")
+            << QStringList {"-platform", "offscreen", "--port", "/dev/ttyUSB0", "-style", "x"}
+            << "/dev/ttyUSB0" << QStringList {"-platform", "offscreen", "-style", "x"} << "";
+        QTest::newRow("port with =")
+            << QStringList {"--port=/dev/ttyACM0"} << "/dev/ttyACM0" << QStringList {} << "";
+        QTest::newRow("port without value")
+            << QStringList {"--port"} << "" << QStringList {} << "--port: needs a device path";
+        QTest::newRow("all without list")
+            << QStringList {"--all"} << "" << QStringList {} << "--all: only with --list-ports";
+    }
+    void adtestOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, port);
+        QFETCH(QStringList, rest);
+        QFETCH(QString, error);
+        std::vector<std::string> line {"adtest"};
+        for (const QString &argument : arguments)
+            line.push_back(argument.toStdString());
+        const StartupOptions options = StartupOptions::parse(line);
+        QCOMPARE(QString::fromStdString(options.error), error);
+        if (!error.isEmpty())
+            return;
+        QCOMPARE(QString::fromStdString(options.port), port);
+        QStringList left;
+        for (const std::string &argument : options.rest)
+            left << QString::fromStdString(argument);
+        QCOMPARE(left, QStringList {"adtest"} + rest);
     }
 
     void limits_data()
