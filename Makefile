@@ -9,7 +9,7 @@
 #   make check-sanitize   the sanitizer build's tests
 #   make fuzz             the fuzz targets
 #   make bench            the benchmarks (figures, no pass or fail)
-#   make package          a Debian package in $(BUILD)
+#   make package          a Debian package in $(BUILD), checked by lintian
 
 BUILD ?= build
 SANITIZE_BUILD ?= build-asan
@@ -19,9 +19,9 @@ SOAK_SECONDS ?= 60
 SANITIZE_SOAK_SECONDS ?= 20
 
 BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins \
-                 fonts-liberation fonts-dejavu-core
+                 fonts-liberation fonts-dejavu-core scdoc appstream desktop-file-utils
 FUZZ_PACKAGES = cmake ninja-build clang-14 libclang-rt-14-dev
-PACKAGE_PACKAGES = dpkg-dev
+PACKAGE_PACKAGES = dpkg-dev lintian
 
 .PHONY: all build demo test check check-sanitize fuzz bench package clean
 
@@ -35,7 +35,11 @@ build: $(BUILD)/build.ninja
 	@tools/install-deps.sh $(BUILD_PACKAGES)
 	cmake --build $(BUILD)
 
-demo: build
+# The desktop check comes first, so that a session without one learns it
+# before a long build.
+demo:
+	@tools/demo.sh --check-display
+	@$(MAKE) --no-print-directory build
 	tools/demo.sh $(BUILD)
 
 test: check check-sanitize fuzz
@@ -63,7 +67,9 @@ bench: build
 
 package: build
 	@tools/install-deps.sh $(PACKAGE_PACKAGES)
+	rm -f $(BUILD)/adtest_*.deb
 	cd $(BUILD) && cpack -G DEB
+	lintian --fail-on error,warning $(BUILD)/adtest_*.deb
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

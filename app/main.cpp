@@ -1,3 +1,4 @@
+#include "app/DisplayCheck.h"
 #include "app/Form1.h"
 #include "app/StartupOptions.h"
 #include "platform/EventDispatch.h"
@@ -10,6 +11,12 @@ int main(int argc, char *argv[])
 {
     if (const auto status = applyStartupOptions(argc, argv))
         return *status;
+    if (const auto message = missingDisplayMessage(
+            DisplayEnvironment::fromProcess(), std::vector<std::string>(argv, argv + argc))) {
+        std::fprintf(stderr, "%s\n", message->c_str());
+        return 1;
+    }
+
     selectEventDispatcher();
     QApplication application(argc, argv);
     if (argc > 1) { // taken neither by adtest nor by Qt
