@@ -20,7 +20,7 @@ with the frame count, the last, smallest and largest reading and a histogram.
   --list-ports   list the serial ports present and exit; --all adds the
                  /dev/ttyS* placeholders that have no UART behind them
   -h, --help     show this help
-  -v, --version  show the version
+  -V, --version  show the version
 
 Qt's own options, such as -platform offscreen, are taken as well.
 )";
@@ -36,7 +36,7 @@ StartupOptions StartupOptions::parse(const std::vector<std::string> &arguments)
             options.rest.push_back(arguments[i]);
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
-        } else if (argument == "--version" || argument == "-v") {
+        } else if (argument == "--version" || argument == "-V") {
             options.version = true;
         } else if (argument == "--list-ports") {
             options.listPorts = true;

@@ -23,8 +23,9 @@ const QString allName = QStringLiteral("all");
 const QString helpName = QStringLiteral("help");
 const QString versionName = QStringLiteral("version");
 
-// A month: longer is a typing error, and the time still fits every counter.
-constexpr double longestSeconds = 31.0 * 24 * 3600;
+// Some three weeks: longer is a typing error, and the time in milliseconds
+// still fits the timer's int.
+constexpr double longestSeconds = 2'000'000;
 // Worse than this no converter is tested for; larger values are typing errors.
 constexpr double largestLsbLimit = 4096;
 
@@ -91,7 +92,7 @@ QString CaptureOptions::parse(const QStringList &arguments)
     for (const QString &error : {
              whole(framesName, 1, std::numeric_limits<int>::max(),
                  "a frame count from 1 to 2147483647", frames),
-             real(secondsName, 0.001, longestSeconds, "a time from 0.001 to 2678400 seconds",
+             real(secondsName, 0.001, longestSeconds, "a time from 0.001 to 2000000 seconds",
                  seconds),
              real(maxDnlName, 0, largestLsbLimit, "a limit from 0 to 4096 LSB", limits.maxDnl),
              real(maxInlName, 0, largestLsbLimit, "a limit from 0 to 4096 LSB", limits.maxInl),

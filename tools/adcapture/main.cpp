@@ -138,6 +138,10 @@ int main(int argc, char *argv[])
             return fail(QString::fromStdString(session.portError()));
         counts = session.counts();
         report.port = QtSerialLink::deviceForPort(1);
+        if (stop == CaptureStop::PortLost) {
+            std::cerr << "adcapture: " << report.port.toLocal8Bit().constData()
+                      << " went away after " << session.frames() << " frames\n";
+        }
         report.stop = stop;
         report.startTime = session.startTime();
         report.endTime = session.endTime();
