@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -153,6 +155,9 @@ int main(int argc, char *argv[])
     }
     report.result = analyseCodeDensity(counts, analysisOptions);
     report.limits = checkLimits(options.limits, report.result);
+    if (options.mode == CaptureOptions::Mode::Analyze) // a saved histogram holds complete frames
+        report.frames
+            = static_cast<std::int64_t>(std::min<std::uint64_t>(report.result.samples, INT64_MAX));
 
     int status = report.exitStatus();
     if (!csvFile.write(QByteArray::fromStdString(histogramCsv(counts, &report.result)))) {
