@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include <grp.h>
@@ -62,8 +63,12 @@ std::string modeText(unsigned mode)
     return octal;
 }
 
-std::string baseName(const std::string &path)
+// The name udev knows a device by: its path below /dev.
+std::string kernelName(const std::string &path)
 {
+    constexpr std::string_view devices = "/dev/";
+    if (path.compare(0, devices.size(), devices) == 0)
+        return path.substr(devices.size());
     return path.substr(path.find_last_of('/') + 1);
 }
 
@@ -113,7 +118,7 @@ std::string permissionAdvice(const DeviceAccess &access)
         text += "No group you could join may read and write it. Ask the administrator for a "
                 "udev rule that gives it to one, for example in "
                 "/etc/udev/rules.d/60-adtest.rules:\n    KERNEL==\""
-            + baseName(access.path)
+            + kernelName(access.path)
             + "\", GROUP=\"dialout\", MODE=\"0660\"\nthen add your user to that group (sudo "
               "adduser $USER dialout) and log in again.";
     }

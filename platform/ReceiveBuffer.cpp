@@ -7,7 +7,8 @@ void ReceiveBuffer::setCapacity(std::size_t characters)
 {
     m_capacity = std::max<std::size_t>(characters, 1);
     const std::size_t held = size();
-    std::memmove(m_storage.data(), m_storage.data() + m_begin, held);
+    if (held > 0)
+        std::memmove(m_storage.data(), m_storage.data() + m_begin, held);
     m_begin = 0;
     m_end = held;
     m_storage.resize(std::max(m_capacity, held));

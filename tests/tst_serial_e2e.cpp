@@ -277,7 +277,7 @@ void SerialEndToEndTest::permissionDeniedSaysWhatToDo()
     if (geteuid() != 0) {
         const std::string message = attempt();
         QVERIFY2(message.find("permission denied") != std::string::npos, message.c_str());
-        QVERIFY2(message.find("dialout") != std::string::npos, message.c_str());
+        QVERIFY2(message.find("chmod u+rw") != std::string::npos, message.c_str());
         return;
     }
     int pipeEnds[2];
