@@ -68,6 +68,7 @@ constexpr OptionName knownOptions[] = {
     {"--transitions", true},
     {"--help", false},
     {"-h", false},
+    {"--version", false},
 };
 
 // "A,B,C" into its parts; empty parts are kept so that they are reported.
@@ -130,7 +131,7 @@ bool CommandLine::parse(const std::vector<std::string> &arguments)
             return false;
     }
 
-    if (m_options.help)
+    if (m_options.help || m_options.version)
         return true;
     if (rateGiven && m_options.transmit.fast)
         return fail("--fast and --rate: choose one");
@@ -171,6 +172,8 @@ bool CommandLine::parseOption(const std::string &name, const std::optional<std::
     Options &o = m_options;
     if (name == "--help" || name == "-h") {
         o.help = true;
+    } else if (name == "--version") {
+        o.version = true;
     } else if (name == "--hostile") {
         o.stream.hostile = true;
     } else if (name == "--fast") {
@@ -364,6 +367,7 @@ Output:
                      counted: frames opened, frames completed, and a
                      "code count" line per code received
   -h, --help         show this help
+  --version          show the version
 
 On exit (frame count reached, SIGINT or SIGTERM) a one-line summary goes to
 standard error. Exit status: 0 when done or stopped, 1 on a failure, 2 on a

@@ -24,6 +24,7 @@ public:
         std::string summaryPath;
         std::string transitionsPath; // where to write the converter's transition levels
         bool help = false;
+        bool version = false;
     };
 
     // Reads the arguments after the program name. Returns false with error()

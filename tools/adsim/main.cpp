@@ -68,6 +68,10 @@ int main(int argc, char *argv[])
         std::cout << CommandLine::helpText();
         return 0;
     }
+    if (options.version) {
+        std::cout << "adsim " ADTEST_VERSION "\n";
+        return 0;
+    }
 
     installSignalHandlers();
 
