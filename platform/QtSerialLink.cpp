@@ -180,8 +180,9 @@ QString QtSerialLink::describeOpenFailure(PosixSerialPort::OpenResult result) co
     case OpenResult::Opened:
         break;
     case OpenResult::Missing:
-        text += QStringLiteral("no such device.\n\nConnect the converter, or name its device in "
-                               "the environment variable ADTEST_COM1 (for example /dev/ttyUSB0).");
+        text += QStringLiteral("no such device.\n\nConnect the converter, or name its device with "
+                               "--port or in the environment variable ADTEST_COM1 (for example "
+                               "--port /dev/ttyUSB0).");
         break;
     case OpenResult::Busy:
         text += QStringLiteral("the port is busy.\n\nAnother program, or another copy of this one, "
@@ -195,8 +196,9 @@ QString QtSerialLink::describeOpenFailure(PosixSerialPort::OpenResult result) co
         break;
     }
     case OpenResult::NotASerialPort:
-        text += QStringLiteral("it is not a serial port.\n\nName a serial device in the "
-                               "environment variable ADTEST_COM1 (for example /dev/ttyUSB0).");
+        text += QStringLiteral("it is not a serial port.\n\nName a serial device with --port or "
+                               "in the environment variable ADTEST_COM1 (for example "
+                               "--port /dev/ttyUSB0).");
         break;
     case OpenResult::Failed:
         text += QString::fromLocal8Bit(std::strerror(m_port.openError()))
