@@ -31,7 +31,8 @@ void HeldOutputs::setText(std::size_t field, std::string_view text)
         return;
     }
     held.pending = true;
-    schedulePush();
+    if (!m_pushScheduled)
+        schedulePush();
 }
 
 std::string HeldOutputs::text(std::size_t field) const
@@ -49,13 +50,13 @@ void HeldOutputs::setLampColour(Rgb colour)
         return;
     }
     m_lampPending = true;
-    schedulePush();
+    if (!m_pushScheduled)
+        schedulePush();
 }
 
 void HeldOutputs::schedulePush()
 {
-    if (m_pushDue.isActive())
-        return;
+    m_pushScheduled = true;
     const qint64 sinceLastPush
         = m_sinceLastPush.isValid() ? m_sinceLastPush.elapsed() : qint64(pushIntervalMs);
     m_pushDue.start(int(std::max<qint64>(pushIntervalMs - sinceLastPush, 0)));
@@ -64,6 +65,7 @@ void HeldOutputs::schedulePush()
 void HeldOutputs::push()
 {
     m_pushDue.stop();
+    m_pushScheduled = false;
     m_sinceLastPush.start();
     for (std::size_t field = 0; field < fieldCount; ++field) {
         if (m_texts[field].pending)

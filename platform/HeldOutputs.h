@@ -60,4 +60,7 @@ private:
     bool m_lampPending = false;
     QElapsedTimer m_sinceLastPush;
     QTimer m_pushDue;
+    // Mirrors m_pushDue being active: the loop asks several times per frame,
+    // and a flag is cheaper to ask than the timer.
+    bool m_pushScheduled = false;
 };
