@@ -1,6 +1,7 @@
 #include "HeldOutputs.h"
 
 #include "platform/LampShape.h"
+#include "platform/NumberText.h"
 
 #include <QLineEdit>
 
@@ -26,6 +27,21 @@ void HeldOutputs::setText(std::size_t field, std::string_view text)
 {
     HeldText &held = m_texts[field];
     held.text.assign(text.data(), text.size()); // reuses the string's capacity
+    held.isNumber = false;
+    if (!holdingAllowed()) {
+        pushText(field);
+        return;
+    }
+    held.pending = true;
+    if (!m_pushScheduled)
+        schedulePush();
+}
+
+void HeldOutputs::setNumber(std::size_t field, std::int64_t value)
+{
+    HeldText &held = m_texts[field];
+    held.number = value;
+    held.isNumber = true;
     if (!holdingAllowed()) {
         pushText(field);
         return;
@@ -39,7 +55,9 @@ std::string HeldOutputs::text(std::size_t field) const
 {
     const HeldText &held = m_texts[field];
     // Once pushed, the widget holds the truth: the operator may have typed in it.
-    return held.pending ? held.text : m_fields[field]->text().toStdString();
+    if (!held.pending)
+        return m_fields[field]->text().toStdString();
+    return held.isNumber ? std::string(IntegerText(held.number).view()) : held.text;
 }
 
 void HeldOutputs::setLampColour(Rgb colour)
@@ -81,7 +99,9 @@ void HeldOutputs::pushText(std::size_t field)
 {
     HeldText &held = m_texts[field];
     held.pending = false;
-    const QString text = QString::fromUtf8(held.text.data(), qsizetype(held.text.size()));
+    const IntegerText number(held.number);
+    const std::string_view shown = held.isNumber ? number.view() : std::string_view(held.text);
+    const QString text = QString::fromUtf8(shown.data(), qsizetype(shown.size()));
     if (m_fields[field]->text() != text)
         m_fields[field]->setText(text);
 }

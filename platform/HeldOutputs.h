@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,9 @@ public:
     HeldOutputs(const std::array<QLineEdit *, fieldCount> &fields, LampShape *lamp);
 
     void setText(std::size_t field, std::string_view text);
+    // As setText with the number's decimal text, formatted only when pushed
+    // or read.
+    void setNumber(std::size_t field, std::int64_t value);
     std::string text(std::size_t field) const;
     void setLampColour(Rgb colour);
 
@@ -44,7 +48,9 @@ public:
 private:
     struct HeldText
     {
-        std::string text;
+        std::string text; // unless isNumber
+        std::int64_t number = 0; // when isNumber
+        bool isNumber = false;
         bool pending = false;
     };
 

@@ -47,6 +47,7 @@ public:
 
     std::string fieldText(TextField field) const override;
     void setFieldText(TextField field, std::string_view text) override;
+    void setFieldNumber(TextField field, std::int64_t value) override;
     void setCaption(CaptionLabel label, std::string_view text) override;
     void setLampColour(Rgb colour) override;
     void clearPlot() override;
