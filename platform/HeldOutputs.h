@@ -29,9 +29,10 @@ class HeldOutputs
 {
 public:
     static constexpr std::size_t fieldCount = 4; // Text1 .. Text4
-    // Numbers changing faster than this are a blur to the eye anyway; at a
-    // line's pace each push is a repaint.
-    static constexpr int pushIntervalMs = 40;
+    // Ten readings a second, as a meter's display shows them: faster is a blur
+    // to the eye anyway. At a line's pace each push is a repaint, and the
+    // fields' text layout and painting are most of the program's work there.
+    static constexpr int pushIntervalMs = 100;
 
     HeldOutputs(const std::array<QLineEdit *, fieldCount> &fields, LampShape *lamp);
 

@@ -173,7 +173,7 @@ void QtWindowToolkit::yieldToEvents()
 }
 
 // Waiting means the port has nothing more: always pump, after letting
-// trickling input gather for a few milliseconds. Handlers wait no longer than
+// trickling input gather for up to gatherIntervalNs. Handlers wait no longer than
 // that, which nobody can notice.
 void QtWindowToolkit::waitForEvents()
 {
