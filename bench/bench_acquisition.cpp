@@ -286,9 +286,10 @@ int main(int argc, char *argv[])
     for (int round = 1; round <= rounds; ++round) {
         const Figures block = measureCReader("4096-byte block reader (C)", frames, 4096);
         const Figures window = measureWindowLoop(frames);
-        std::printf("  round %d: block reader %.0f characters/s, window loop %.0f characters/s, "
-                    "ratio %.3f\n",
-            round, block.perSecond(), window.perSecond(), loopRatio(window, block));
+        std::printf("  round %d: block reader %.0f characters/s, window loop %.0f characters/s "
+                    "(%.3f CPU s/M), ratio %.3f\n",
+            round, block.perSecond(), window.perSecond(), window.cpuPerMillion(),
+            loopRatio(window, block));
         pairs.emplace_back(block, window);
     }
     std::sort(pairs.begin(), pairs.end(), [](const auto &a, const auto &b) {
