@@ -28,13 +28,7 @@ void HeldOutputs::setText(std::size_t field, std::string_view text)
     HeldText &held = m_texts[field];
     held.text.assign(text.data(), text.size()); // reuses the string's capacity
     held.isNumber = false;
-    if (!holdingAllowed()) {
-        pushText(field);
-        return;
-    }
-    held.pending = true;
-    if (!m_pushScheduled)
-        schedulePush();
+    holdText(field);
 }
 
 void HeldOutputs::setNumber(std::size_t field, std::int64_t value)
@@ -42,11 +36,17 @@ void HeldOutputs::setNumber(std::size_t field, std::int64_t value)
     HeldText &held = m_texts[field];
     held.number = value;
     held.isNumber = true;
+    holdText(field);
+}
+
+// Sets the field's widget now while nothing is painted, else at the next push.
+void HeldOutputs::holdText(std::size_t field)
+{
     if (!holdingAllowed()) {
         pushText(field);
         return;
     }
-    held.pending = true;
+    m_texts[field].pending = true;
     if (!m_pushScheduled)
         schedulePush();
 }

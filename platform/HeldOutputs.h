@@ -56,6 +56,7 @@ private:
     };
 
     bool holdingAllowed() const;
+    void holdText(std::size_t field);
     void schedulePush();
     void pushText(std::size_t field);
     void pushLamp();
