@@ -2,7 +2,6 @@
 
 #include "acquisition/FrameDecoder.h"
 #include "measurement/MeasurementState.h"
-#include "platform/NumberText.h"
 #include "platform/SerialLink.h"
 #include "platform/SerialLinkSetup.h"
 #include "platform/WindowToolkit.h"
@@ -123,21 +122,21 @@ void AcquisitionLoop::frameStarted()
 {
     m_window.setLampColour(collectingColour);
     incrementSaturating(m_state.frameCount);
-    m_window.setFieldText(TextField::Text4, IntegerText(m_state.frameCount));
+    m_window.setFieldNumber(TextField::Text4, m_state.frameCount);
 }
 
 void AcquisitionLoop::frameCompleted(std::string_view frame)
 {
     m_window.setLampColour(completeColour);
     const int code = decodeSample(frame);
-    m_window.setFieldText(TextField::Text1, IntegerText(code));
+    m_window.setFieldNumber(TextField::Text1, code);
     if (code < m_state.minCode) {
         m_state.minCode = code;
-        m_window.setFieldText(TextField::Text2, IntegerText(code));
+        m_window.setFieldNumber(TextField::Text2, code);
     }
     if (code > m_state.maxCode) {
         m_state.maxCode = code;
-        m_window.setFieldText(TextField::Text3, IntegerText(code));
+        m_window.setFieldNumber(TextField::Text3, code);
     }
     incrementSaturating(m_state.histogram[code]);
     ++m_state.wideCounts[code];

@@ -1,6 +1,7 @@
 #include "HeldOutputs.h"
 
 #include "platform/LampShape.h"
+#include "platform/NumberText.h"
 
 #include <QLineEdit>
 
@@ -26,19 +27,37 @@ void HeldOutputs::setText(std::size_t field, std::string_view text)
 {
     HeldText &held = m_texts[field];
     held.text.assign(text.data(), text.size()); // reuses the string's capacity
+    held.isNumber = false;
+    holdText(field);
+}
+
+void HeldOutputs::setNumber(std::size_t field, std::int64_t value)
+{
+    HeldText &held = m_texts[field];
+    held.number = value;
+    held.isNumber = true;
+    holdText(field);
+}
+
+// Sets the field's widget now while nothing is painted, else at the next push.
+void HeldOutputs::holdText(std::size_t field)
+{
     if (!holdingAllowed()) {
         pushText(field);
         return;
     }
-    held.pending = true;
-    schedulePush();
+    m_texts[field].pending = true;
+    if (!m_pushScheduled)
+        schedulePush();
 }
 
 std::string HeldOutputs::text(std::size_t field) const
 {
     const HeldText &held = m_texts[field];
     // Once pushed, the widget holds the truth: the operator may have typed in it.
-    return held.pending ? held.text : m_fields[field]->text().toStdString();
+    if (!held.pending)
+        return m_fields[field]->text().toStdString();
+    return held.isNumber ? std::string(IntegerText(held.number).view()) : held.text;
 }
 
 void HeldOutputs::setLampColour(Rgb colour)
@@ -49,13 +68,13 @@ void HeldOutputs::setLampColour(Rgb colour)
         return;
     }
     m_lampPending = true;
-    schedulePush();
+    if (!m_pushScheduled)
+        schedulePush();
 }
 
 void HeldOutputs::schedulePush()
 {
-    if (m_pushDue.isActive())
-        return;
+    m_pushScheduled = true;
     const qint64 sinceLastPush
         = m_sinceLastPush.isValid() ? m_sinceLastPush.elapsed() : qint64(pushIntervalMs);
     m_pushDue.start(int(std::max<qint64>(pushIntervalMs - sinceLastPush, 0)));
@@ -64,6 +83,7 @@ void HeldOutputs::schedulePush()
 void HeldOutputs::push()
 {
     m_pushDue.stop();
+    m_pushScheduled = false;
     m_sinceLastPush.start();
     for (std::size_t field = 0; field < fieldCount; ++field) {
         if (m_texts[field].pending)
@@ -79,7 +99,9 @@ void HeldOutputs::pushText(std::size_t field)
 {
     HeldText &held = m_texts[field];
     held.pending = false;
-    const QString text = QString::fromUtf8(held.text.data(), qsizetype(held.text.size()));
+    const IntegerText number(held.number);
+    const std::string_view shown = held.isNumber ? number.view() : std::string_view(held.text);
+    const QString text = QString::fromUtf8(shown.data(), qsizetype(shown.size()));
     if (m_fields[field]->text() != text)
         m_fields[field]->setText(text);
 }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -28,13 +29,17 @@ class HeldOutputs
 {
 public:
     static constexpr std::size_t fieldCount = 4; // Text1 .. Text4
-    // Numbers changing faster than this are a blur to the eye anyway; at a
-    // line's pace each push is a repaint.
-    static constexpr int pushIntervalMs = 40;
+    // Ten readings a second, as a meter's display shows them: faster is a blur
+    // to the eye anyway. At a line's pace each push is a repaint, and the
+    // fields' text layout and painting are most of the program's work there.
+    static constexpr int pushIntervalMs = 100;
 
     HeldOutputs(const std::array<QLineEdit *, fieldCount> &fields, LampShape *lamp);
 
     void setText(std::size_t field, std::string_view text);
+    // As setText with the number's decimal text, formatted only when pushed
+    // or read.
+    void setNumber(std::size_t field, std::int64_t value);
     std::string text(std::size_t field) const;
     void setLampColour(Rgb colour);
 
@@ -44,11 +49,14 @@ public:
 private:
     struct HeldText
     {
-        std::string text;
+        std::string text; // unless isNumber
+        std::int64_t number = 0; // when isNumber
+        bool isNumber = false;
         bool pending = false;
     };
 
     bool holdingAllowed() const;
+    void holdText(std::size_t field);
     void schedulePush();
     void pushText(std::size_t field);
     void pushLamp();
@@ -60,4 +68,7 @@ private:
     bool m_lampPending = false;
     QElapsedTimer m_sinceLastPush;
     QTimer m_pushDue;
+    // Mirrors m_pushDue being active: the loop asks several times per frame,
+    // and a flag is cheaper to ask than the timer.
+    bool m_pushScheduled = false;
 };

@@ -123,6 +123,17 @@ void QtWindowToolkit::setFieldText(TextField which, std::string_view text)
         field(which)->setText(toQString(text));
 }
 
+// START's loop sets the output fields to numbers several times per frame: they
+// are held as numbers and formatted only when pushed or read.
+void QtWindowToolkit::setFieldNumber(TextField which, std::int64_t value)
+{
+    const auto index = static_cast<std::size_t>(which);
+    if (index < HeldOutputs::fieldCount && m_controls.pacer)
+        m_outputs.setNumber(index, value);
+    else
+        setFieldText(which, IntegerText(value));
+}
+
 void QtWindowToolkit::setCaption(CaptionLabel label, std::string_view text)
 {
     m_controls.captions[static_cast<std::size_t>(label)]->setText(toQString(text));
@@ -162,7 +173,7 @@ void QtWindowToolkit::yieldToEvents()
 }
 
 // Waiting means the port has nothing more: always pump, after letting
-// trickling input gather for a few milliseconds. Handlers wait no longer than
+// trickling input gather for up to gatherIntervalNs. Handlers wait no longer than
 // that, which nobody can notice.
 void QtWindowToolkit::waitForEvents()
 {

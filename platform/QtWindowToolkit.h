@@ -47,6 +47,7 @@ public:
 
     std::string fieldText(TextField field) const override;
     void setFieldText(TextField field, std::string_view text) override;
+    void setFieldNumber(TextField field, std::int64_t value) override;
     void setCaption(CaptionLabel label, std::string_view text) override;
     void setLampColour(Rgb colour) override;
     void clearPlot() override;
@@ -64,8 +65,9 @@ public:
     static constexpr qint64 pumpIntervalNs = 200'000;
     // Input that trickles in (a line at 9600 baud brings a character a
     // millisecond) is let gather this long between waits, so that the thread
-    // wakes a few hundred times a second rather than once per character.
-    static constexpr qint64 gatherIntervalNs = 10'000'000;
+    // wakes fifty times a second rather than once per character. A click
+    // waits no longer than this, which is still too short to notice.
+    static constexpr qint64 gatherIntervalNs = 20'000'000;
 
 private:
     QLineEdit *field(TextField field) const;

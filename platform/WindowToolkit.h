@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/NumberText.h"
 #include "platform/Rgb.h"
+
+#include <cstdint>
 
 #include <string>
 #include <string_view>
@@ -21,6 +24,12 @@ public:
     virtual std::string fieldText(TextField field) const = 0;
     // Replaces the whole text; the field's change handler runs as for typing.
     virtual void setFieldText(TextField field, std::string_view text) = 0;
+    // setFieldText with the number's decimal text. A window that shows it
+    // later may keep the number and format it only then.
+    virtual void setFieldNumber(TextField field, std::int64_t value)
+    {
+        setFieldText(field, IntegerText(value));
+    }
     virtual void setCaption(CaptionLabel label, std::string_view text) = 0;
     // Fill colour of the frame lamp.
     virtual void setLampColour(Rgb colour) = 0;

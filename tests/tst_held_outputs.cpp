@@ -20,6 +20,8 @@ private slots:
     void hiddenWindowGetsValuesAtOnce();
     void shownWindowGetsTheLastValueAtTheNextPush();
     void operatorTextIsReadOnceNothingIsHeld();
+    void lastOfNumbersAndTextsIsShown_data();
+    void lastOfNumbersAndTextsIsShown();
 };
 
 void HeldOutputsTest::integerTextMatchesFormatNumber_data()
@@ -99,6 +101,40 @@ void HeldOutputsTest::operatorTextIsReadOnceNothingIsHeld()
     outputs.held->setText(0, "5");
     outputs.held->push();
     QCOMPARE(outputs.fields[0]->text(), QStringLiteral("5"));
+}
+
+// A field set alternately to numbers and texts: the last value, whichever
+// kind, is what a read gives at once and what the widget shows after a push.
+void HeldOutputsTest::lastOfNumbersAndTextsIsShown_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<bool>("textLast");
+    QTest::addColumn<QString>("expected");
+    for (const bool shown : {false, true}) {
+        const QByteArray window = shown ? "shown, " : "hidden, ";
+        QTest::newRow(window + "number last") << shown << false << QStringLiteral("-2147483648");
+        QTest::newRow(window + "text last") << shown << true << QString();
+    }
+}
+
+void HeldOutputsTest::lastOfNumbersAndTextsIsShown()
+{
+    QFETCH(bool, shown);
+    QFETCH(bool, textLast);
+    QFETCH(QString, expected);
+    Outputs outputs;
+    if (shown)
+        outputs.window.show();
+    outputs.held->setText(1, "typed before");
+    outputs.held->setNumber(1, 4095);
+    outputs.held->setText(1, "");
+    outputs.held->setNumber(1, std::numeric_limits<std::int32_t>::min());
+    if (textLast)
+        outputs.held->setText(1, "");
+    QCOMPARE(outputs.held->text(1), expected.toStdString());
+    outputs.held->push();
+    QCOMPARE(outputs.fields[1]->text(), expected);
+    QCOMPARE(outputs.held->text(1), expected.toStdString());
 }
 
 ADTEST_GUI_TEST_MAIN(HeldOutputsTest)
