@@ -9,7 +9,7 @@
 #   make check-sanitize   the sanitizer build's tests
 #   make fuzz             the fuzz targets
 #   make bench            the benchmarks (figures, no pass or fail)
-#   make package          a Debian package in $(BUILD)
+#   make package          a Debian package in $(BUILD), checked by lintian
 
 BUILD ?= build
 SANITIZE_BUILD ?= build-asan
@@ -19,13 +19,13 @@ SOAK_SECONDS ?= 60
 SANITIZE_SOAK_SECONDS ?= 20
 
 BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins \
-                 fonts-liberation fonts-dejavu-core
+                 fonts-liberation fonts-dejavu-core scdoc appstream desktop-file-utils
 # The fuzz targets build with the clang each Debian release ships:
 # 14 on Debian 12, 19 on Debian 13. `make fuzz CLANG_VERSION=N` picks another.
 DEBIAN_RELEASE := $(shell . /etc/os-release 2>/dev/null && echo "$$VERSION_ID")
 CLANG_VERSION ?= $(if $(filter 13,$(DEBIAN_RELEASE)),19,14)
 FUZZ_PACKAGES = cmake ninja-build clang-$(CLANG_VERSION) libclang-rt-$(CLANG_VERSION)-dev
-PACKAGE_PACKAGES = dpkg-dev
+PACKAGE_PACKAGES = dpkg-dev lintian
 
 .PHONY: all build demo test check check-sanitize fuzz bench package clean
 
@@ -39,7 +39,11 @@ build: $(BUILD)/build.ninja
 	@tools/install-deps.sh $(BUILD_PACKAGES)
 	cmake --build $(BUILD)
 
-demo: build
+# The desktop check comes first, so that a session without one learns it
+# before a long build.
+demo:
+	@tools/demo.sh --check-display
+	@$(MAKE) --no-print-directory build
 	tools/demo.sh $(BUILD)
 
 test: check check-sanitize fuzz
@@ -63,11 +67,14 @@ fuzz:
 
 bench: build
 	$(BUILD)/bench_acquisition
+	$(BUILD)/bench_line_rate
 	$(BUILD)/bench_plot
 
 package: build
 	@tools/install-deps.sh $(PACKAGE_PACKAGES)
+	rm -f $(BUILD)/adtest_*.deb
 	cd $(BUILD) && cpack -G DEB
+	lintian --fail-on error,warning $(BUILD)/adtest_*.deb
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

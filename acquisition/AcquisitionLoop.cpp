@@ -7,8 +7,8 @@
 #include "platform/SerialLinkSetup.h"
 #include "platform/WindowToolkit.h"
 
+#include <array>
 #include <limits>
-#include <string>
 
 namespace {
 
@@ -25,6 +25,24 @@ template<typename T> void incrementSaturating(T &counter)
     if (counter < std::numeric_limits<T>::max())
         ++counter;
 }
+
+// The part of a frame that decoding reads: its first three characters. What
+// follows is read but not kept, so a frame that never ends costs nothing.
+class FrameHead
+{
+public:
+    void append(char character)
+    {
+        if (m_length < m_characters.size())
+            m_characters[m_length++] = character;
+    }
+    void clear() { m_length = 0; }
+    std::string_view text() const { return {m_characters.data(), m_length}; }
+
+private:
+    std::array<char, 3> m_characters {};
+    std::size_t m_length = 0;
+};
 
 } // namespace
 
@@ -66,7 +84,7 @@ bool AcquisitionLoop::beginRun()
 
 void AcquisitionLoop::run()
 {
-    std::string frame;
+    FrameHead frame;
     bool collecting = false;
     while (!m_window.programEnded()) {
         if (m_restartRequested) {
@@ -88,13 +106,13 @@ void AcquisitionLoop::run()
             }
             continue;
         }
-        frame.push_back(character); // an STX inside a frame is an ordinary character
+        frame.append(character); // an STX inside a frame is an ordinary character
         if (character != endOfFrame) {
             m_window.yieldToEvents();
             continue;
         }
         // No yield from here to the histogram: no handler sees half a frame.
-        frameCompleted(frame);
+        frameCompleted(frame.text());
         frame.clear();
         collecting = false;
     }
@@ -105,21 +123,22 @@ void AcquisitionLoop::frameStarted()
 {
     m_window.setLampColour(collectingColour);
     incrementSaturating(m_state.frameCount);
-    m_window.setFieldText(TextField::Text4, formatNumber(m_state.frameCount));
+    m_window.setFieldText(TextField::Text4, IntegerText(m_state.frameCount));
 }
 
 void AcquisitionLoop::frameCompleted(std::string_view frame)
 {
     m_window.setLampColour(completeColour);
     const int code = decodeSample(frame);
-    m_window.setFieldText(TextField::Text1, formatNumber(code));
+    m_window.setFieldText(TextField::Text1, IntegerText(code));
     if (code < m_state.minCode) {
         m_state.minCode = code;
-        m_window.setFieldText(TextField::Text2, formatNumber(code));
+        m_window.setFieldText(TextField::Text2, IntegerText(code));
     }
     if (code > m_state.maxCode) {
         m_state.maxCode = code;
-        m_window.setFieldText(TextField::Text3, formatNumber(code));
+        m_window.setFieldText(TextField::Text3, IntegerText(code));
     }
     incrementSaturating(m_state.histogram[code]);
+    ++m_state.wideCounts[code];
 }

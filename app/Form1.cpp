@@ -2,6 +2,8 @@
 
 #include "acquisition/AcquisitionLoop.h"
 #include "app/FieldLimits.h"
+#include "app/HistogramActions.h"
+#include "app/PortToolTip.h"
 #include "measurement/HistogramPlot.h"
 #include "measurement/MeasurementOperations.h"
 #include "platform/ClickableLabel.h"
@@ -13,6 +15,7 @@
 #include "platform/TwipsGeometry.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFont>
 #include <QFontDatabase>
 #include <QLabel>
@@ -20,6 +23,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+
+#include <limits>
 
 namespace {
 
@@ -68,9 +73,8 @@ Form1::Form1(QWidget *parent)
 
     createControls();
     setTabOrder();
-    new RepaintPacer(this);
-
     ToolkitControls controls;
+    controls.pacer = new RepaintPacer(this);
     controls.fields = {Text1, Text2, Text3, Text4, Text5, Text6, Text7};
     controls.captions = {Label4, Label11, Label5};
     controls.lamp = Shape1;
@@ -82,6 +86,7 @@ Form1::Form1(QWidget *parent)
         QtWindowToolkit::exitProcess(status, message, this);
     });
     m_acquisition = std::make_unique<AcquisitionLoop>(m_state, *m_toolkit, *Comm1);
+    m_histogramActions = new HistogramActions(*this, m_state);
 
     connectEvents();
     load();
@@ -157,6 +162,9 @@ void Form1::createControls()
     Timer1->setInterval(1000);
 
     Comm1 = std::make_unique<QtSerialLink>();
+    auto *portToolTip = new PortToolTip(*Comm1, this);
+    portToolTip->watch(Shape1);
+    portToolTip->watch(Label9);
 }
 
 void Form1::createPlotControls()
@@ -191,6 +199,10 @@ QLineEdit *Form1::createField(const char *name, QRect twips, const QFont &font)
     field->setGeometry(twipsToPixelRect(twips.x(), twips.y(), twips.width(), twips.height()));
     field->setAlignment(Qt::AlignCenter);
     field->setFont(font);
+    // QLineEdit would cut a text longer than 32767 characters silently, so a
+    // long paste such as "000...05000" would lose its digits; the limits
+    // then read the whole text.
+    field->setMaxLength(std::numeric_limits<int>::max());
     return field;
 }
 
@@ -260,6 +272,11 @@ void Form1::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void Form1::contextMenuEvent(QContextMenuEvent *event)
+{
+    m_histogramActions->showMenu(event->globalPos());
+}
+
 void Form1::startClicked()
 {
     m_acquisition->startAcquisition();
@@ -288,4 +305,5 @@ void Form1::makerCaptionClicked()
 void Form1::timerTicked()
 {
     redrawHistogram(m_state, *m_toolkit);
+    m_histogramActions->timerTicked();
 }

@@ -8,6 +8,7 @@
 
 class AcquisitionLoop;
 class ClickableLabel;
+class HistogramActions;
 class LampShape;
 class PlotArea;
 class QFont;
@@ -33,9 +34,13 @@ public:
     QtWindowToolkit &toolkit() { return *m_toolkit; }
     QtSerialLink &serialLink() { return *Comm1; }
     const AcquisitionLoop &acquisition() const { return *m_acquisition; }
+    HistogramActions &histogramActions() { return *m_histogramActions; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Right-clicks on the plot area and the window background; the text
+    // fields keep their own menu.
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private slots:
     void startClicked();
@@ -88,4 +93,5 @@ private:
     MeasurementState m_state;
     std::unique_ptr<QtWindowToolkit> m_toolkit;
     std::unique_ptr<AcquisitionLoop> m_acquisition;
+    HistogramActions *m_histogramActions = nullptr;
 };

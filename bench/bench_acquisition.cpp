@@ -1,8 +1,14 @@
-// Throughput of START's loop through a pseudo-terminal with the window shown,
-// and its CPU use while it waits for data. Prints figures; asserts nothing
-// about speed.
+// Throughput of START's loop through a pseudo-terminal beside plain readers of
+// the same kind of pseudo-terminal, the loop's memory over a long stream and
+// an endless frame, and its CPU use while it waits for data. Prints figures;
+// asserts nothing about speed.
+//
+//   bench_acquisition [frames for the loop (2000000)] [frames for the slow readers (200000)]
+#include "BenchSupport.h"
 #include "ConverterEnd.h"
+#include "IdleShare.h"
 #include "LoopSession.h"
+#include "TestHelpers.h"
 
 #include "acquisition/AcquisitionLoop.h"
 #include "platform/EventDispatch.h"
@@ -11,94 +17,123 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QSerialPort>
 
 #include <atomic>
 #include <cstdio>
-#include <ctime>
-#include <numeric>
-#include <sys/resource.h>
+#include <fcntl.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
-double threadCpuSeconds()
+constexpr int frameLength = 5; // STX, three hex digits, CR
+
+// One frame of every code in turn.
+const QByteArray &codeCycle()
 {
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec + now.tv_nsec / 1e9;
+    static const QByteArray cycle = [] {
+        QByteArray frames;
+        for (int code = 0; code < 4096; ++code)
+            frames
+                += QByteArray("\x02") + QByteArray::number(code, 16).rightJustified(3, '0') + "\r";
+        return frames;
+    }();
+    return cycle;
 }
 
-QByteArray framesOfEveryCode(int frames)
+// Sends `frames` frames from the cycle without holding the whole stream.
+void sendFrames(ConverterEnd &converter, long long frames)
 {
-    QByteArray stream;
-    stream.reserve(frames * 5);
-    for (int i = 0; i < frames; ++i)
-        stream
-            += QByteArray("\x02") + QByteArray::number(i % 4096, 16).rightJustified(3, '0') + "\r";
-    return stream;
+    const std::string_view cycle(codeCycle().constData(), codeCycle().size());
+    for (long long left = frames; left > 0; left -= 4096)
+        converter.send(cycle.substr(0, std::size_t(std::min<long long>(left, 4096)) * frameLength));
 }
 
-struct Throughput
+struct Figures
 {
-    double charsPerSecond;
-    double cpuSecondsPerMillion;
-    long long framesCounted;
-    long long histogramSum;
+    const char *name;
+    double characters = 0;
+    double seconds = 0;
+    double cpuSeconds = 0;
+
+    double perSecond() const { return seconds > 0 ? characters / seconds : 0; }
+    double cpuPerMillion() const { return characters > 0 ? cpuSeconds / (characters / 1e6) : 0; }
 };
 
-// The loop of the window, fed as fast as it reads.
-Throughput measureWindowLoop(int frames)
+// A plain C reader of the pseudo-terminal: `chunk` bytes asked per read().
+Figures measureCReader(const char *name, long long frames, std::size_t chunk)
 {
     ConverterEnd converter;
-    const QByteArray stream = framesOfEveryCode(frames);
-    Form1 form;
-    form.show();
-    LoopSession session(form);
-    std::thread writer;
+    const int fd = ::open(converter.terminal().slavePath().c_str(), O_RDONLY | O_NOCTTY);
+    const long long bytes = frames * frameLength;
+    std::thread writer([&] { sendFrames(converter, frames); });
     QElapsedTimer wall;
-    double cpuStart = 0, cpuSeconds = 0, seconds = 0;
-    session.waitUntil(
-        "the port", [&] { return form.serialLink().isOpen(); },
-        [&] {
-            writer = std::thread([&] { converter.send(stream); });
-            wall.start();
-            cpuStart = threadCpuSeconds();
-        });
-    session.waitUntil(
-        "every frame",
-        [&] {
-            return form.measurement().frameCount == frames && form.measurement().maxCode == 4095
-                && std::accumulate(form.measurement().histogram.begin(),
-                       form.measurement().histogram.begin() + 4096, 0LL)
-                == frames;
-        },
-        [&] {
-            seconds = wall.nsecsElapsed() / 1e9;
-            cpuSeconds = threadCpuSeconds() - cpuStart;
-        });
-    const QString failure = session.run(600000);
+    wall.start();
+    const double cpuStart = bench::threadCpuSeconds();
+    char buffer[4096];
+    long long received = 0;
+    while (received < bytes) {
+        const ssize_t n = ::read(fd, buffer, chunk);
+        if (n <= 0)
+            break;
+        received += n;
+    }
+    Figures figures {
+        name, double(received), wall.nsecsElapsed() / 1e9, bench::threadCpuSeconds() - cpuStart};
     writer.join();
-    if (!failure.isEmpty())
-        std::printf("  window loop: %s\n", qPrintable(failure));
-    const auto &state = form.measurement();
-    return {stream.size() / seconds, cpuSeconds / (stream.size() / 1e6), state.frameCount,
-        std::accumulate(state.histogram.begin(), state.histogram.begin() + 4096, 0LL)};
+    ::close(fd);
+    return figures;
 }
 
-// For comparison: a bare QSerialPort read loop with a yield per character
-// and no window work at all.
-double measureBarePump(int frames)
+// The same one byte per read in Python, timed by the script itself.
+Figures measurePythonReader(long long frames)
 {
     ConverterEnd converter;
-    const QByteArray stream = framesOfEveryCode(frames);
+    const long long bytes = frames * frameLength;
+    const QByteArray command = "python3 -c '"
+                               "import os, sys, time\n"
+                               "fd = os.open(sys.argv[1], os.O_RDONLY | os.O_NOCTTY)\n"
+                               "n = int(sys.argv[2]); got = 0\n"
+                               "print(\"ready\", flush=True)\n"
+                               "got += len(os.read(fd, 1))\n"
+                               "t, c = time.perf_counter(), time.process_time()\n"
+                               "while got < n: got += len(os.read(fd, 1))\n"
+                               "print(got, time.perf_counter() - t, time.process_time() - c)\n"
+                               "' "
+        + QByteArray::fromStdString(converter.terminal().slavePath()) + ' '
+        + QByteArray::number(bytes);
+    Figures figures {"one-byte Python reader"};
+    FILE *python = popen(command.constData(), "r");
+    char line[256] = {};
+    if (!python || !std::fgets(line, sizeof line, python)) {
+        std::printf("  (python3 did not start)\n");
+        return figures;
+    }
+    std::thread writer([&] { sendFrames(converter, frames); });
+    if (std::fgets(line, sizeof line, python))
+        std::sscanf(
+            line, "%lf %lf %lf", &figures.characters, &figures.seconds, &figures.cpuSeconds);
+    writer.join();
+    pclose(python);
+    return figures;
+}
+
+// A bare QSerialPort read loop with a pump of events per character and no
+// window work at all.
+Figures measureBarePump(long long frames)
+{
+    ConverterEnd converter;
     QSerialPort port(qEnvironmentVariable("ADTEST_COM1"));
     port.setReadBufferSize(5000);
     port.open(QIODevice::ReadWrite);
-    std::thread writer([&] { converter.send(stream); });
+    const long long bytes = frames * frameLength;
+    std::thread writer([&] { sendFrames(converter, frames); });
     QElapsedTimer wall;
     wall.start();
-    for (qsizetype read = 0; read < stream.size();) {
+    const double cpuStart = bench::threadCpuSeconds();
+    for (long long read = 0; read < bytes;) {
         if (port.bytesAvailable() == 0) {
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
             continue;
@@ -108,61 +143,146 @@ double measureBarePump(int frames)
         ++read;
         QCoreApplication::processEvents();
     }
-    const double seconds = wall.nsecsElapsed() / 1e9;
+    Figures figures {"bare event pump (QSerialPort)", double(bytes), wall.nsecsElapsed() / 1e9,
+        bench::threadCpuSeconds() - cpuStart};
     writer.join();
-    return stream.size() / seconds;
+    return figures;
 }
 
-// CPU share of the whole process with START pressed and no data arriving.
-double measureIdleShare(int milliseconds)
+QString timesShown(Form1 &form)
+{
+    return form.findChild<QLineEdit *>(QStringLiteral("Text4"))->text();
+}
+
+// START's loop in the shown window, fed as fast as it reads. No frame may be
+// lost: the count, the histogram and TIMES must all equal what was sent.
+Figures measureWindowLoop(long long frames)
 {
     ConverterEnd converter;
     Form1 form;
     form.show();
-    LoopSession session(form, 1000); // the session's own checks wake the loop once a second
+    LoopSession session(form);
+    std::thread writer;
     QElapsedTimer wall;
-    rusage before {}, after {};
-    double share = 0;
+    Figures figures {"window loop"};
+    double cpuStart = 0;
     session.waitUntil(
         "the port", [&] { return form.serialLink().isOpen(); },
         [&] {
-            getrusage(RUSAGE_SELF, &before);
+            writer = std::thread([&] { sendFrames(converter, frames); });
             wall.start();
+            cpuStart = bench::threadCpuSeconds();
         });
     session.waitUntil(
-        "the idle time", [&] { return wall.isValid() && wall.elapsed() >= milliseconds; },
+        "every frame",
         [&] {
-            getrusage(RUSAGE_SELF, &after);
-            const auto seconds = [](const rusage &u) {
-                return u.ru_utime.tv_sec + u.ru_stime.tv_sec
-                    + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-            };
-            share = (seconds(after) - seconds(before)) / (wall.elapsed() / 1000.0);
+            const MeasurementState &state = form.measurement();
+            return state.frameCount == frames && state.minCode == 0
+                && histogramSum(state) == frames;
+        },
+        [&] {
+            figures.seconds = wall.nsecsElapsed() / 1e9;
+            figures.cpuSeconds = bench::threadCpuSeconds() - cpuStart;
+            figures.characters = double(frames * frameLength);
         });
-    session.run(milliseconds + 10000);
-    return share;
+    session.waitUntil(
+        "TIMES to show the count", [&] { return timesShown(form) == QString::number(frames); });
+    const QString failure = session.run(600000);
+    writer.join();
+    std::printf("  frames sent / counted / in the histogram / TIMES: %lld / %d / %lld / %s%s%s\n",
+        frames, form.measurement().frameCount, histogramSum(form.measurement()),
+        qPrintable(timesShown(form)), failure.isEmpty() ? "" : "  FAILED: ", qPrintable(failure));
+    return figures;
+}
+
+// Resident memory over a long stream of frames, then over a frame that never
+// ends (STX and characters without CR).
+void measureMemory(long long frames, long long endlessCharacters)
+{
+    ConverterEnd converter;
+    Form1 form;
+    form.show();
+    LoopSession session(form);
+    std::atomic<bool> endlessMayStart = false;
+    std::thread writer;
+    long long afterFirst = 0, afterAll = 0, afterEndless = 0;
+    constexpr long long firstFrames = 100000;
+    session.waitUntil(
+        "the port", [&] { return form.serialLink().isOpen(); },
+        [&] {
+            writer = std::thread([&] {
+                sendFrames(converter, frames);
+                while (!endlessMayStart)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                converter.send("\x02");
+                const std::string filler(65536, '5');
+                for (long long left = endlessCharacters; left > 0; left -= 65536)
+                    converter.send(std::string_view(filler).substr(
+                        0, std::size_t(std::min<long long>(left, 65536))));
+                converter.send("\r\x02"
+                               "ABC\r");
+            });
+        });
+    session.waitUntil(
+        "the first frames", [&] { return form.measurement().frameCount >= firstFrames; },
+        [&] { afterFirst = bench::residentBytes(); });
+    session.waitUntil(
+        "every frame", [&] { return form.measurement().frameCount == frames; },
+        [&] {
+            afterAll = bench::residentBytes();
+            endlessMayStart = true;
+        });
+    session.waitUntil(
+        "the end of the endless frame", [&] { return form.measurement().frameCount == frames + 2; },
+        [&] { afterEndless = bench::residentBytes(); });
+    const QString failure = session.run(600000);
+    endlessMayStart = true;
+    writer.join();
+    std::printf("  resident memory after %lld frames: %.2f MB; after %lld frames: %.2f MB "
+                "(%+.3f MB)%s%s\n",
+        firstFrames, afterFirst / 1e6, frames, afterAll / 1e6, (afterAll - afterFirst) / 1e6,
+        failure.isEmpty() ? "" : "  FAILED: ", qPrintable(failure));
+    std::printf("  a frame of %lld characters without CR: %.2f MB after it (%+.3f MB), "
+                "code read %d\n",
+        endlessCharacters, afterEndless / 1e6, (afterEndless - afterAll) / 1e6,
+        int(form.measurement().histogram[0x555]));
+}
+
+void printFigures(const Figures &figures, const Figures &window)
+{
+    std::printf("  %-32s %10.0f %13.0f %10.3f", figures.name, figures.characters,
+        figures.perSecond(), figures.cpuPerMillion());
+    if (&figures != &window && figures.perSecond() > 0)
+        std::printf(" %10.3f", window.perSecond() / figures.perSecond());
+    std::printf("\n");
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    bench::chooseOffscreenWithoutDisplay();
     selectEventDispatcher();
     QApplication application(argc, argv);
-    const int frames = argc > 1 ? std::atoi(argv[1]) : 200000;
+    const long long frames = argc > 1 ? std::atoll(argv[1]) : 2000000;
+    const long long slowFrames = argc > 2 ? std::atoll(argv[2]) : 200000;
 
-    std::printf("START's loop through a pseudo-terminal, %d frames of 5 characters (%s platform)\n",
-        frames, qPrintable(QGuiApplication::platformName()));
-    const double bare = measureBarePump(frames);
-    const Throughput window = measureWindowLoop(frames);
-    std::printf("  bare event pump:        %10.0f characters/s\n", bare);
-    std::printf("  window loop:            %10.0f characters/s (%.2f of the bare pump, %.0f times "
-                "the 960/s of a 9600-baud line)\n",
-        window.charsPerSecond, window.charsPerSecond / bare, window.charsPerSecond / 960);
-    std::printf("  CPU per million chars:  %10.2f s (GUI thread)\n", window.cpuSecondsPerMillion);
-    std::printf("  frames sent/counted/in histogram: %d / %lld / %lld\n", frames,
-        window.framesCounted, window.histogramSum);
-    const double idle = measureIdleShare(3000);
-    std::printf("  idle with START pressed: %.2f%% of one core\n", idle * 100);
+    std::printf("Reading frames of 5 characters through a pseudo-terminal (%s platform); "
+                "%lld frames for the loop and the block reader, %lld for the slow readers\n",
+        qPrintable(QGuiApplication::platformName()), frames, slowFrames);
+    const Figures block = measureCReader("4096-byte block reader (C)", frames, 4096);
+    const Figures window = measureWindowLoop(frames);
+    const Figures oneByte = measureCReader("one-byte reader (C)", slowFrames, 1);
+    const Figures python = measurePythonReader(slowFrames);
+    const Figures pump = measureBarePump(slowFrames);
+
+    std::printf("  %-32s %10s %13s %10s %10s\n", "reader", "characters", "characters/s", "CPU s/M",
+        "loop/this");
+    for (const Figures *figures : {&block, &oneByte, &python, &pump, &window})
+        printFigures(*figures, window);
+
+    measureMemory(10000000, 20000000);
+    std::printf(
+        "  idle with START pressed: %.3f%% of one core\n", bench::measureIdleShare(3000) * 100);
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "FakeSerialLink.h"
 #include "FuzzInput.h"
 #include "PlotChecks.h"
+#include "TestHelpers.h"
 
 #include "acquisition/AcquisitionLoop.h"
 #include "app/FieldLimits.h"
@@ -17,7 +18,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <numeric>
 #include <string>
 
 namespace {
@@ -88,11 +88,6 @@ struct CheckingWindow : PlotCheckingWindow
     }
 };
 
-long long histogramSum(const MeasurementState &state)
-{
-    return std::accumulate(state.histogram.begin(), state.histogram.begin() + 4096, 0LL);
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -142,9 +137,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             break;
         }
         case 3: { // a well-formed frame
-            char frame[6];
-            std::snprintf(frame, sizeof frame, "\x02%03X\r", input.int16() & 0xfff);
-            link.feed(std::string(frame, 5));
+            char body[4];
+            std::snprintf(body, sizeof body, "%03X", input.int16() & 0xfff);
+            link.feed(frame(body));
             break;
         }
         case 4: // RESET

@@ -43,6 +43,7 @@ void resetMeasurement(MeasurementState &state, WindowToolkit &window)
     state.maxCode = lowestCode;
     state.frameCount = 0;
     std::fill_n(state.histogram.begin(), 4097, 0);
+    std::fill_n(state.wideCounts.begin(), 4097, 0);
     window.clearPlot();
     readDisplaySettings(state, window);
 }
@@ -79,6 +80,8 @@ void loadDemoPattern(MeasurementState &state)
         {1003, 10},
         {2048, 50},
     };
-    for (const auto &[bin, count] : pattern)
+    for (const auto &[bin, count] : pattern) {
         state.histogram[bin] = count;
+        state.wideCounts[bin] = static_cast<std::uint64_t>(count);
+    }
 }

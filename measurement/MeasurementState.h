@@ -18,6 +18,9 @@ struct MeasurementState
     std::int32_t minCode = 0; // smallest reading; 4095 when there is none
     std::int32_t maxCode = 0; // largest reading; 0 when there is none
     std::array<std::int16_t, histogramBins> histogram {}; // frames per code
+    // The same counts without the 16-bit limit, for the analysis and the
+    // exports: they agree with the histogram until a bin passes 32767.
+    std::array<std::uint64_t, histogramBins> wideCounts {};
     std::int16_t centerCode = 0; // middle of the display window
     std::int16_t spanCodes = 0; // endCode - startCode
     std::int16_t fullScaleCount = 0; // count that reaches the top of the plot

@@ -142,3 +142,9 @@ std::string formatSigned(double value)
         text.insert(text.begin(), ' ');
     return text;
 }
+
+IntegerText::IntegerText(std::int64_t value)
+{
+    const auto result = std::to_chars(m_text.data(), m_text.data() + m_text.size(), value);
+    m_length = static_cast<std::size_t>(result.ptr - m_text.data());
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,3 +26,17 @@ std::string formatNumber(double value);
 // As formatNumber, but a non-negative number gets a leading space where the sign
 // would stand.
 std::string formatSigned(double value);
+
+// formatNumber of a whole number, held in the object itself: the acquisition
+// loop shows several numbers per frame and allocates nothing for them.
+class IntegerText
+{
+public:
+    explicit IntegerText(std::int64_t value);
+    std::string_view view() const { return {m_text.data(), m_length}; }
+    operator std::string_view() const { return view(); }
+
+private:
+    std::array<char, 20> m_text; // "-9223372036854775808" at the longest
+    std::size_t m_length;
+};

@@ -1,21 +1,24 @@
 #include "QtSerialLink.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QMetaObject>
+#include "platform/PermissionAdvice.h"
+#include "platform/SerialPortList.h"
+
 #include <QtGlobal>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <unistd.h>
+
+namespace {
+
+// The most one read() takes from the kernel: enough that a fast stream costs
+// a system call per few thousand characters, not per character.
+constexpr std::size_t blockSize = 4096;
+
+} // namespace
 
 QtSerialLink::QtSerialLink()
 {
-    // Received bytes stay bytes: no flow control, NUL kept.
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
-    QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
-        [this](QSerialPort::SerialPortError error) { handleError(error); });
+    QObject::connect(&m_arrival, &QSocketNotifier::activated, &m_arrival, [this] { receive(); });
 }
 
 QString QtSerialLink::deviceForPort(int portNumber)
@@ -24,17 +27,13 @@ QString QtSerialLink::deviceForPort(int portNumber)
     const QString named = qEnvironmentVariable(variable.constData());
     if (!named.isEmpty())
         return named;
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(portNumber);
-#else
     return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
-#endif
 }
 
 void QtSerialLink::close()
 {
-    if (m_port.isOpen())
-        m_port.close();
+    m_arrival.setEnabled(false);
+    m_port.close();
 }
 
 bool QtSerialLink::isOpen() const
@@ -44,13 +43,12 @@ bool QtSerialLink::isOpen() const
 
 void QtSerialLink::setInputBufferSize(std::int16_t characters)
 {
-    m_port.setReadBufferSize(std::max<qint64>(characters, 0));
+    m_received.setCapacity(static_cast<std::size_t>(std::max<int>(characters, 1)));
 }
 
 void QtSerialLink::setPort(std::int16_t portNumber)
 {
     m_device = deviceForPort(portNumber);
-    m_port.setPortName(m_device);
 }
 
 void QtSerialLink::setLine(std::string_view settings)
@@ -59,68 +57,72 @@ void QtSerialLink::setLine(std::string_view settings)
         m_line = *parsed;
 }
 
-// Every read returns one character; that is the only length the loop asks for.
+// Reads are served one character at a time from the buffer, which is the
+// only length the loop asks for.
 void QtSerialLink::setReadLength(std::int16_t) { }
 
 bool QtSerialLink::open()
 {
-    using Parity = LineSettings::Parity;
-    using StopBits = LineSettings::StopBits;
-    static const QSerialPort::Parity parities[] = {QSerialPort::NoParity, QSerialPort::EvenParity,
-        QSerialPort::OddParity, QSerialPort::MarkParity, QSerialPort::SpaceParity};
-    static const QSerialPort::StopBits stopBits[]
-        = {QSerialPort::OneStop, QSerialPort::OneAndHalfStop, QSerialPort::TwoStop};
-    static_assert(std::size(parities) == int(Parity::Space) + 1);
-    static_assert(std::size(stopBits) == int(StopBits::Two) + 1);
-
-    m_port.setBaudRate(m_line.baudRate);
-    m_port.setParity(parities[int(m_line.parity)]);
-    m_port.setDataBits(QSerialPort::DataBits(m_line.dataBits));
-    m_port.setStopBits(stopBits[int(m_line.stopBits)]);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (m_port.open(QIODevice::ReadWrite)) {
-        m_error.clear();
-        return true;
+    close();
+    const PosixSerialPort::OpenResult result = m_port.open(m_device.toStdString(), m_line);
+    if (result != PosixSerialPort::OpenResult::Opened) {
+        m_error = describeOpenFailure(result);
+        return false;
     }
-    m_error = describeOpenFailure();
-    return false;
+    m_error.clear();
+    m_received.clear();
+    m_charactersReceived = 0;
+    m_deviceLost = false;
+    m_arrival.setSocket(m_port.descriptor());
+    m_arrival.setEnabled(true);
+    return true;
 }
 
 void QtSerialLink::discardOutput()
 {
-    m_port.clear(QSerialPort::Output);
+    m_port.discardOutput();
 }
 
 void QtSerialLink::discardInput()
 {
-    m_port.clear(QSerialPort::Input);
+    m_received.clear();
+    m_port.discardInput();
+    m_charactersReceived = 0;
+    if (m_port.isOpen())
+        m_arrival.setEnabled(true);
 }
 
 // A pseudo-terminal has no modem lines and refuses to set them; that is no
 // reason to stop, so the answer is not checked.
 void QtSerialLink::setDtr(bool raised)
 {
-    m_port.setDataTerminalReady(raised);
+    m_port.setDtr(raised);
 }
 
 void QtSerialLink::setRts(bool raised)
 {
-    m_port.setRequestToSend(raised);
+    m_port.setRts(raised);
 }
 
-// QSerialPort never drops NUL characters, which is what the loop needs.
-void QtSerialLink::setDiscardNul(bool) { }
+void QtSerialLink::setDiscardNul(bool discard)
+{
+    m_discardNul = discard;
+}
 
+// Input reaches the buffer only from the event loop, as a driver fills a
+// port's buffer in the background: a START or any other handler already
+// waiting runs before the next block is taken, and a stream that never pauses
+// cannot keep the window from its events.
 std::int16_t QtSerialLink::available() const
 {
-    return static_cast<std::int16_t>(std::min<qint64>(m_port.bytesAvailable(), INT16_MAX));
+    if (m_received.empty() && m_port.isOpen() && !m_arrival.isEnabled())
+        m_arrival.setEnabled(true);
+    return static_cast<std::int16_t>(std::min<std::size_t>(m_received.size(), INT16_MAX));
 }
 
 char QtSerialLink::readChar()
 {
-    char character = 0;
-    m_port.getChar(&character);
-    return character;
+    return m_received.empty() ? '\0' : m_received.pop();
 }
 
 std::string QtSerialLink::errorString() const
@@ -128,40 +130,81 @@ std::string QtSerialLink::errorString() const
     return m_error.toStdString();
 }
 
-// When the device goes away (a USB adapter pulled, the far end of a
-// pseudo-terminal closed) QSerialPort reports the error again on every pass of
-// the event loop. Closing the port stops that; the loop then waits as it does
-// for data, and the next START opens the port afresh. The close is queued
-// because the error arrives from inside QSerialPort's own read handler.
-void QtSerialLink::handleError(QSerialPort::SerialPortError error)
+// While the buffer is full the notifier is off, so that waiting input does
+// not wake the event loop again and again; the loop drains the buffer and
+// available() on the empty buffer turns it back on.
+void QtSerialLink::receive()
 {
-    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
+    if (!m_port.isOpen())
         return;
-    QMetaObject::invokeMethod(
-        &m_port, [this] { close(); }, Qt::QueuedConnection);
+    const std::span<char> room = m_received.room(blockSize);
+    if (room.empty()) {
+        m_arrival.setEnabled(false);
+        return;
+    }
+    const PosixSerialPort::ReadResult result = m_port.read(room.data(), room.size());
+    switch (result.status) {
+    case PosixSerialPort::ReadStatus::Read:
+        m_charactersReceived += result.count;
+        m_received.commit(result.count, m_discardNul);
+        break;
+    case PosixSerialPort::ReadStatus::Empty:
+        // Woken with nothing to read: a descriptor that reports a hang-up
+        // without failing the read would otherwise wake the loop forever.
+        if (m_port.reportsHangUp())
+            loseDevice();
+        break;
+    case PosixSerialPort::ReadStatus::HungUp:
+        loseDevice();
+        break;
+    }
+    if (m_port.isOpen() && m_arrival.isEnabled() == m_received.full())
+        m_arrival.setEnabled(!m_received.full());
 }
 
-QString QtSerialLink::describeOpenFailure() const
+// The device has gone (an adapter pulled, the far end of a pseudo-terminal
+// closed). Closing the port stops the wake-ups; what was received stays to
+// be read, and the next START opens the port afresh.
+void QtSerialLink::loseDevice()
 {
-    const QString where = QStringLiteral("Cannot open serial port 1 (%1): ").arg(m_device);
-    switch (m_port.error()) {
-    case QSerialPort::DeviceNotFoundError:
-        return where
-            + QStringLiteral("no such device.\n\nConnect the converter, or name its device in "
-                             "the environment variable ADTEST_COM1 (for example /dev/ttyUSB0).");
-    case QSerialPort::PermissionError:
-        // QSerialPort reports a port held by another program as a permission
-        // error too; only the device's own permissions tell the two apart.
-        if (QFileInfo::exists(m_device)
-            && ::access(QFile::encodeName(m_device).constData(), R_OK | W_OK) != 0) {
-            return where
-                + QStringLiteral("permission denied.\n\nAdd your user to the dialout group "
-                                 "(sudo adduser $USER dialout), then log out and in again.");
-        }
-        return where
-            + QStringLiteral("the port is busy.\n\nAnother program, or another copy of this one, "
-                             "is using it. Close that program and try again.");
-    default:
-        return where + m_port.errorString() + QLatin1Char('.');
+    m_arrival.setEnabled(false);
+    m_port.close();
+    m_deviceLost = true;
+}
+
+QString QtSerialLink::describeOpenFailure(PosixSerialPort::OpenResult result) const
+{
+    using OpenResult = PosixSerialPort::OpenResult;
+    QString text = QStringLiteral("Cannot open serial port 1 (%1): ").arg(m_device);
+    switch (result) {
+    case OpenResult::Opened:
+        break;
+    case OpenResult::Missing:
+        text += QStringLiteral("no such device.\n\nConnect the converter, or name its device with "
+                               "--port or in the environment variable ADTEST_COM1 (for example "
+                               "--port /dev/ttyUSB0).");
+        break;
+    case OpenResult::Busy:
+        text += QStringLiteral("the port is busy.\n\nAnother program, or another copy of this one, "
+                               "is using it. Close that program and try again.");
+        break;
+    case OpenResult::PermissionDenied: {
+        const std::string device
+            = m_port.canonicalPath().empty() ? m_device.toStdString() : m_port.canonicalPath();
+        text += QStringLiteral("permission denied.\n\n")
+            + QString::fromStdString(permissionAdvice(inspectDeviceAccess(device)));
+        break;
     }
+    case OpenResult::NotASerialPort:
+        text += QStringLiteral("it is not a serial port.\n\nName a serial device with --port or "
+                               "in the environment variable ADTEST_COM1 (for example "
+                               "--port /dev/ttyUSB0).");
+        break;
+    case OpenResult::Failed:
+        text += QString::fromLocal8Bit(std::strerror(m_port.openError()))
+            + QStringLiteral(".\n\nCheck the device and its connection, then try again.");
+        break;
+    }
+    return text + QStringLiteral("\n\n")
+        + QString::fromStdString(formatPortSummary(presentPorts(scanSerialPorts())));
 }

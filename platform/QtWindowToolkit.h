@@ -1,7 +1,11 @@
 #pragma once
 
+#include "platform/HeldOutputs.h"
 #include "platform/WindowToolkit.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QMetaObject>
 #include <QString>
 
 #include <array>
@@ -12,6 +16,7 @@ class QLineEdit;
 class QWidget;
 class LampShape;
 class PlotArea;
+class RepaintPacer;
 
 // The controls of the main window that the logic reaches.
 struct ToolkitControls
@@ -20,6 +25,7 @@ struct ToolkitControls
     std::array<QLabel *, 3> captions {}; // Label4, Label11, Label5
     LampShape *lamp = nullptr;
     PlotArea *plot = nullptr;
+    RepaintPacer *pacer = nullptr; // its repaints push the output fields and the lamp
 };
 
 // The window operations on Qt widgets, with the event pump of the running
@@ -33,6 +39,7 @@ public:
     using ExitHandler = std::function<void(int status, const QString &message)>;
 
     explicit QtWindowToolkit(const ToolkitControls &controls);
+    ~QtWindowToolkit() override;
 
     void setExitHandler(ExitHandler handler) { m_exitHandler = std::move(handler); }
     // Shows a non-empty message in a box over `window`, then ends the process.
@@ -51,10 +58,26 @@ public:
     void endWithError(std::string_view message) override;
     bool programEnded() const override { return m_ended; }
 
+    // A yield pumps events only when this much time has passed since the last
+    // pump. A pump costs system calls; a character costs nanoseconds. Nobody
+    // can tell a click handled a fraction of a millisecond later.
+    static constexpr qint64 pumpIntervalNs = 200'000;
+    // Input that trickles in (a line at 9600 baud brings a character a
+    // millisecond) is let gather this long between waits, so that the thread
+    // wakes a few hundred times a second rather than once per character.
+    static constexpr qint64 gatherIntervalNs = 10'000'000;
+
 private:
     QLineEdit *field(TextField field) const;
+    void pumpEvents(QEventLoop::ProcessEventsFlags flags);
 
     ToolkitControls m_controls;
+    HeldOutputs m_outputs;
+    QMetaObject::Connection m_pushOnRepaint;
+    QElapsedTimer m_sinceLastPump;
+    QElapsedTimer m_sinceLastWait;
+    int m_yieldsSinceClockRead = 0;
+    int m_yieldsSinceWait = 0;
     ExitHandler m_exitHandler
         = [](int status, const QString &message) { exitProcess(status, message); };
     bool m_ended = false;

@@ -23,6 +23,7 @@ bool RepaintPacer::eventFilter(QObject *watched, QEvent *event)
         m_passNext = false;
         m_heldBack.stop();
         m_sinceLastRepaint.start();
+        emit aboutToRepaint();
         return false;
     }
     // Qt posts no further request until this one is handled, and keeps

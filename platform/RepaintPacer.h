@@ -22,6 +22,11 @@ public:
 
     explicit RepaintPacer(QWidget *window);
 
+signals:
+    // A repaint of the window is about to run: the moment to hand the widgets
+    // any values held back from them.
+    void aboutToRepaint();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

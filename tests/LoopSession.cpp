@@ -1,10 +1,10 @@
 #include "LoopSession.h"
+#include "WindowClicks.h"
 
 #include "acquisition/AcquisitionLoop.h"
 #include "platform/QtWindowToolkit.h"
 
 #include <QDeadlineTimer>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -35,24 +35,31 @@ QString LoopSession::run(int timeoutMs)
     std::size_t next = 0;
     const QDeadlineTimer deadline(timeoutMs);
     QTimer driver;
+    const auto stop = [&](const QString &why) {
+        failure = why;
+        m_form.toolkit().endProgram();
+    };
     QObject::connect(&driver, &QTimer::timeout, &driver, [&] {
         if (m_form.toolkit().programEnded())
             return;
-        while (next < m_steps.size() && m_steps[next].condition()) {
+        while (next < m_steps.size() && !QTest::currentTestFailed() && m_steps[next].condition()) {
             if (m_steps[next].action)
                 m_steps[next].action();
+            if (QTest::currentTestFailed())
+                break; // report the step whose action failed
             ++next;
         }
-        if (next == m_steps.size()) {
+        const QString step = next < m_steps.size() ? m_steps[next].what : QStringLiteral("the end");
+        if (QTest::currentTestFailed())
+            stop(QStringLiteral("a check failed; the scenario stopped at: ") + step);
+        else if (next == m_steps.size())
             m_form.toolkit().endProgram();
-        } else if (deadline.hasExpired()) {
-            failure = QStringLiteral("timed out waiting for: ") + m_steps[next].what;
-            m_form.toolkit().endProgram();
-        }
+        else if (deadline.hasExpired())
+            stop(QStringLiteral("timed out waiting for: ") + step);
     });
     driver.start(m_pollMs);
 
-    QTest::mouseClick(m_form.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+    click(m_form, "Command1");
     // START runs from the event queue; the loop returns once the program ends.
     const QDeadlineTimer giveUp(timeoutMs + 5000);
     while ((!m_form.toolkit().programEnded() || m_form.acquisition().isRunning())

@@ -11,7 +11,8 @@
 // never returns, so the test's steps run as handlers inside it: each step
 // waits until its condition holds, then acts. After the last step the program
 // is ended (the test's exit handler only records it), the loop returns, and
-// run() reports how it went.
+// run() reports how it went. A failed check, in a step or in any handler the
+// loop runs, ends the program too, so the scenario stops where it failed.
 class LoopSession
 {
 public:
@@ -23,7 +24,8 @@ public:
     void then(std::function<void()> action);
 
     // Presses START and returns once the scenario has finished or failed.
-    // Empty on success, else what it was waiting for when time ran out.
+    // Empty on success, else what it was waiting for when time ran out or a
+    // check failed.
     QString run(int timeoutMs = 20000);
 
     QList<int> exitStatuses;

@@ -1,5 +1,6 @@
 #include "FakeSerialLink.h"
 #include "FakeWindow.h"
+#include "TestHelpers.h"
 
 #include "acquisition/AcquisitionLoop.h"
 #include "acquisition/FrameDecoder.h"
@@ -15,25 +16,15 @@
 #include <deque>
 #include <functional>
 #include <limits>
-#include <numeric>
 
 namespace {
 
 const std::string stx = "\x02";
 
-std::string frame(std::string_view body)
-{
-    return stx + std::string(body) + "\r";
-}
-
-long long histogramSum(const MeasurementState &state)
-{
-    return std::accumulate(state.histogram.begin(), state.histogram.begin() + 4096, 0LL);
-}
-
 // The loop with a fake window and link. Each time the loop waits for input,
 // the next step runs (feeding input, pressing buttons); when no step is left
-// the program ends, which lets the loop return.
+// the program ends, which lets the loop return. So does a failed check: the
+// loop would otherwise yield again and again, failing every time.
 struct LoopRig
 {
     MeasurementState state;
@@ -51,7 +42,11 @@ struct LoopRig
         window.field(TextField::Text6) = "4095";
         window.field(TextField::Text7) = "100";
         resetMeasurement(state, window);
-        window.onYield = [this] { atYield(); };
+        window.onYield = [this] {
+            atYield();
+            if (QTest::currentTestFailed())
+                window.endProgram();
+        };
     }
 
     void atYield()
@@ -144,6 +139,7 @@ void AcquisitionTest::decodeSample_data()
                                               "23\r")
                                 << 1;
     QTest::newRow("space skipped") << QByteArray(" 1F\r") << 31;
+    QTest::newRow("tab and line feed skipped") << QByteArray("\t1\n2\r") << 1;
     QTest::newRow("NUL first") << QByteArray("\0"
                                              "12\r",
         4) << 0;
@@ -252,6 +248,10 @@ void AcquisitionTest::frames_data()
         << 31 << 2047 << QList<int> {31, 2047};
     QTest::newRow("frame never closed")
         << stx + "123" << QStringList {"", "", "", "1"} << 1 << 4095 << 0 << QList<int> {};
+    // Only the head of a long frame is kept; the next frame starts afresh.
+    QTest::newRow("long frame, then a short one")
+        << stx + "7FF" + QByteArray(30000, 'F') + "\r" + stx + "1\r"
+        << QStringList {"1", "1", "2047", "2"} << 2 << 1 << 2047 << QList<int> {2047, 1};
 }
 
 void AcquisitionTest::frames()

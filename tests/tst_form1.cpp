@@ -1,10 +1,12 @@
 #include "GuiTestMain.h"
+#include "WindowClicks.h"
 
 #include "app/Form1.h"
 #include "platform/LampShape.h"
 #include "platform/PlotArea.h"
 #include "platform/QtWindowToolkit.h"
 
+#include <QClipboard>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -111,6 +113,8 @@ private slots:
     void loadFillsDefaults();
     void typingIsLimitedOnEveryKeystroke();
     void programWrittenTextIsLimitedToo();
+    void longPasteIsKeptWhole_data();
+    void longPasteIsKeptWhole();
     void setAndResetUpdateTheCaptions();
     void makerCaptionLoadsThePattern();
     void closingTheWindowEndsTheProgram();
@@ -319,6 +323,31 @@ void Form1Test::programWrittenTextIsLimitedToo()
     QCOMPARE(control<QLineEdit>("Text6")->text(), QStringLiteral("4096"));
 }
 
+void Form1Test::longPasteIsKeptWhole_data()
+{
+    QTest::addColumn<QByteArray>("field");
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("kept");
+
+    const QString zeros(40000, QLatin1Char('0'));
+    QTest::newRow("over the limit") << QByteArray("Text6") << zeros + "5000" << QString("4096");
+    QTest::newRow("within the limit") << QByteArray("Text5") << zeros + "100" << zeros + "100";
+}
+
+void Form1Test::longPasteIsKeptWhole()
+{
+    QFETCH(QByteArray, field);
+    QFETCH(QString, pasted);
+    auto *edit = control<QLineEdit>(field.constData());
+    edit->clear();
+    QGuiApplication::clipboard()->setText(pasted);
+    edit->paste();
+    QFETCH(QString, kept);
+    // Lengths first: a failure then prints two numbers, not 40000 zeros.
+    QCOMPARE(edit->text().size(), kept.size());
+    QVERIFY(edit->text() == kept);
+}
+
 void Form1Test::setAndResetUpdateTheCaptions()
 {
     control<QLineEdit>("Text5")->setText("1000");
@@ -326,7 +355,7 @@ void Form1Test::setAndResetUpdateTheCaptions()
     form->measurement().histogram[1050] = 4;
     form->measurement().frameCount = 9;
 
-    QTest::mouseClick(control("Command4"), Qt::LeftButton);
+    click(*form, "Command4");
     QCOMPARE(control<QLabel>("Label4")->text(), QStringLiteral(" 1000"));
     QCOMPARE(control<QLabel>("Label11")->text(), QStringLiteral(" 1050"));
     QCOMPARE(control<QLabel>("Label5")->text(), QStringLiteral(" 1101"));
@@ -334,7 +363,7 @@ void Form1Test::setAndResetUpdateTheCaptions()
     QCOMPARE(form->measurement().frameCount, 9);
 
     control<QLineEdit>("Text5")->setText("2000");
-    QTest::mouseClick(control("Command3"), Qt::LeftButton);
+    click(*form, "Command3");
     QCOMPARE(control<QLabel>("Label4")->text(), QStringLiteral(" 0"));
     QCOMPARE(control<QLabel>("Label11")->text(), QStringLiteral(" 2048"));
     QCOMPARE(control<QLabel>("Label5")->text(), QStringLiteral(" 4096"));
@@ -345,7 +374,7 @@ void Form1Test::setAndResetUpdateTheCaptions()
 
 void Form1Test::makerCaptionLoadsThePattern()
 {
-    QTest::mouseClick(control("Label10"), Qt::LeftButton);
+    click(*form, "Label10");
     QCOMPARE(form->measurement().histogram[2048], std::int16_t(50));
     QCOMPARE(form->measurement().histogram[4095], std::int16_t(10));
     QCOMPARE(form->measurement().histogram[988], std::int16_t(0));
@@ -366,7 +395,7 @@ void Form1Test::exitEndsTheProcessWithStatusZero()
     const pid_t child = fork();
     QVERIFY(child >= 0);
     if (child == 0) {
-        QTest::mouseClick(control("Command2"), Qt::LeftButton);
+        click(*form, "Command2");
         std::_Exit(42); // only reached if EXIT returned
     }
     int status = 0;

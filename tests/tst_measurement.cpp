@@ -1,4 +1,5 @@
 #include "FakeWindow.h"
+#include "TestHelpers.h"
 
 #include "app/FieldLimits.h"
 #include "measurement/MeasurementOperations.h"
@@ -8,7 +9,6 @@
 
 #include <algorithm>
 #include <map>
-#include <numeric>
 
 namespace {
 
@@ -26,11 +26,6 @@ FakeWindow windowWith(Settings settings)
     window.field(TextField::Text6) = settings.end;
     window.field(TextField::Text7) = settings.fullScale;
     return window;
-}
-
-long long histogramSum(const MeasurementState &state, int from, int to)
-{
-    return std::accumulate(state.histogram.begin() + from, state.histogram.begin() + to + 1, 0LL);
 }
 
 } // namespace

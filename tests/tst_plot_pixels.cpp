@@ -1,4 +1,5 @@
 #include "GuiTestMain.h"
+#include "WindowClicks.h"
 
 #include "app/Form1.h"
 #include "platform/PlotArea.h"
@@ -46,11 +47,6 @@ private:
         auto *area = form->findChild<PlotArea *>("Picture1");
         return area->grab(area->contentsRect()).toImage().convertToFormat(QImage::Format_RGB32);
     }
-    void tick()
-    {
-        const QImage before = plot();
-        QTRY_VERIFY_WITH_TIMEOUT(plot() != before, 3000);
-    }
     void waitForTick()
     {
         ticks = 0;
@@ -71,10 +67,6 @@ private:
         for (int y = 0; y < image.height(); ++y)
             rows += image.pixel(column, y) == orange;
         return rows;
-    }
-    void click(const char *name)
-    {
-        QTest::mouseClick(form->findChild<QWidget *>(name), Qt::LeftButton);
     }
 
     Form1 *form = nullptr;
@@ -98,7 +90,7 @@ void PlotPixelsTest::cleanup()
 
 void PlotPixelsTest::demoPatternColumns()
 {
-    click("Label10");
+    click(*form, "Label10");
     waitForTick();
     const QImage image = plot();
 
@@ -143,11 +135,11 @@ void PlotPixelsTest::linesAndCaptionsStayOnTop()
 void PlotPixelsTest::plotIsEmptyAfterSetAndReset()
 {
     for (const char *button : {"Command4", "Command3"}) {
-        click("Label10");
+        click(*form, "Label10");
         waitForTick();
         QVERIFY(!orangeColumns(plot(), px(4200 - 60)).empty());
         form->findChild<QTimer *>("Timer1")->stop();
-        click(button);
+        click(*form, button);
         const QImage image = plot();
         for (int y = 0; y < image.height(); ++y)
             QVERIFY2(orangeColumns(image, y).empty(), button);

@@ -1,6 +1,8 @@
 #include "ConverterEnd.h"
 #include "GuiTestMain.h"
 #include "LoopSession.h"
+#include "TestHelpers.h"
+#include "WindowClicks.h"
 
 #include "acquisition/AcquisitionLoop.h"
 #include "platform/LampShape.h"
@@ -21,11 +23,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray frame(const char *body)
-{
-    return QByteArray("\x02") + body + "\r";
-}
 
 double cpuSeconds()
 {
@@ -61,12 +58,14 @@ private slots:
 
 private:
     QString text(const char *name) { return form->findChild<QLineEdit *>(name)->text(); }
-    void click(const char *name)
-    {
-        QTest::mouseClick(form->findChild<QPushButton *>(name), Qt::LeftButton);
-    }
     MeasurementState &state() { return form->measurement(); }
     bool portOpen() { return form->serialLink().isOpen(); }
+    QColor lamp() { return form->findChild<LampShape *>("Shape1")->fillColour(); }
+    // The n-th frame since START has been read to its CR: the lamp turns
+    // yellow at each STX and green at each CR. Waiting for this rather than
+    // for the expected reading lets a wrong reading fail at once, saying what
+    // was shown.
+    bool framesCompleted(int n) { return state().frameCount == n && lamp() == QColor(0, 255, 0); }
 
     ConverterEnd *converter = nullptr;
     Form1 *form = nullptr;
@@ -92,9 +91,10 @@ void SerialEndToEndTest::noiseBeforeTheFirstStxCountsNothing()
 {
     session->waitUntil(
         "the port", [&] { return portOpen(); },
-        [&] { converter->send(QByteArray("noise\0\r\r\xff", 10) + frame("00A")); });
-    session->waitUntil("the frame", [&] { return text("Text1") == "10"; });
+        [&] { converter->send(std::string("noise\0\r\r\xff", 10) + frame("00A")); });
+    session->waitUntil("the frame", [&] { return framesCompleted(1); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("10"));
     QCOMPARE(state().frameCount, 1);
     QCOMPARE(text("Text4"), QStringLiteral("1"));
 }
@@ -108,14 +108,14 @@ void SerialEndToEndTest::frameIsCountedAtStxAndShownAtCr()
         "the count", [&] { return text("Text4") == "1"; },
         [&] {
             QCOMPARE(text("Text1"), QString());
-            lampWhileCollecting = form->findChild<LampShape *>("Shape1")->fillColour();
+            lampWhileCollecting = lamp();
             converter->send("0A3\r");
         });
-    session->waitUntil("the reading", [&] { return text("Text1") == "163"; });
+    session->waitUntil("the reading", [&] { return framesCompleted(1); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("163"));
 
     QCOMPARE(lampWhileCollecting, QColor(255, 255, 128));
-    QCOMPARE(form->findChild<LampShape *>("Shape1")->fillColour(), QColor(0, 255, 0));
     QCOMPARE(text("Text2"), QStringLiteral("163"));
     QCOMPARE(text("Text3"), QStringLiteral("163"));
     QCOMPARE(state().histogram[163], std::int16_t(1));
@@ -125,8 +125,9 @@ void SerialEndToEndTest::onlyTheFirstThreeCharactersCount()
 {
     session->waitUntil(
         "the port", [&] { return portOpen(); }, [&] { converter->send(frame("fff55")); });
-    session->waitUntil("the reading", [&] { return text("Text1") == "4095"; });
+    session->waitUntil("the reading", [&] { return framesCompleted(1); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("4095"));
     QCOMPARE(text("Text3"), QStringLiteral("4095"));
     QCOMPARE(text("Text2"), QString()); // 4095 is not below the reset minimum
     QCOMPARE(state().histogram[4095], std::int16_t(1));
@@ -137,9 +138,10 @@ void SerialEndToEndTest::extremesFollowTheReadings()
     session->waitUntil(
         "the port", [&] { return portOpen(); },
         [&] { converter->send(frame("7FF") + frame("064")); });
-    session->waitUntil(
-        "both frames", [&] { return text("Text4") == "2" && text("Text1") == "100"; });
+    session->waitUntil("both frames", [&] { return framesCompleted(2); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text4"), QStringLiteral("2"));
+    QCOMPARE(text("Text1"), QStringLiteral("100"));
     QCOMPARE(text("Text2"), QStringLiteral("100"));
     QCOMPARE(text("Text3"), QStringLiteral("2047"));
 }
@@ -149,13 +151,14 @@ void SerialEndToEndTest::stxInsideAFrameIsAnOrdinaryCharacter()
     session->waitUntil(
         "the port", [&] { return portOpen(); },
         [&] {
-            converter->send(QByteArray("\x02"
-                                       "1\x02"
-                                       "23\r")
+            converter->send("\x02"
+                            "1\x02"
+                            "23\r"
                 + frame("00F"));
         });
-    session->waitUntil("the second frame", [&] { return text("Text1") == "15"; });
+    session->waitUntil("the second frame", [&] { return framesCompleted(2); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("15"));
     QCOMPARE(state().frameCount, 2);
     QCOMPARE(state().histogram[1], std::int16_t(1));
     QCOMPARE(state().histogram[0x123], std::int16_t(0));
@@ -173,11 +176,12 @@ void SerialEndToEndTest::resetBetweenStxAndCr()
     session->waitUntil(
         "the second STX", [&] { return state().frameCount == 2; },
         [&] {
-            click("Command3");
+            click(*form, "Command3");
             converter->send("A3\r");
         });
-    session->waitUntil("the reading", [&] { return text("Text1") == "163"; });
+    session->waitUntil("the reading", [&] { return lamp() == QColor(0, 255, 0); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("163"));
     QCOMPARE(state().frameCount, 0);
     QCOMPARE(text("Text4"), QStringLiteral("2"));
     QCOMPARE(state().histogram[2047], std::int16_t(0));
@@ -198,17 +202,20 @@ void SerialEndToEndTest::secondStartDropsPendingInputAndKeepsTheHistogram()
     session->waitUntil(
         "the partial frame", [&] { return state().frameCount == 2; },
         [&] {
-            converter->send("23\r" + frame("123"));
-            // Let the bytes reach the port before START is pressed: they are
-            // waiting when START drops the pending input.
-            QThread::msleep(100);
-            click("Command1");
+            // The bytes must be waiting at the port when START drops the
+            // pending input.
+            const std::string pending = "23\r" + frame("123");
+            const int waitingBefore = converter->bytesAtPort();
+            converter->send(pending);
+            QVERIFY(converter->awaitBytesAtPort(waitingBefore + int(pending.size())));
+            click(*form, "Command1");
         });
     session->waitUntil(
         "the restart", [&] { return state().frameCount == 0; },
         [&] { converter->send(frame("064")); });
-    session->waitUntil("the next frame", [&] { return text("Text1") == "100"; });
+    session->waitUntil("the next frame", [&] { return framesCompleted(1); });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("100"));
 
     QCOMPARE(state().histogram[2047], std::int16_t(1));
     QCOMPARE(state().histogram[100], std::int16_t(1));
@@ -225,10 +232,19 @@ void SerialEndToEndTest::countersSaturate()
         [&] {
             state().frameCount = std::numeric_limits<std::int32_t>::max() - 1;
             state().histogram[163] = 32766;
-            converter->send(frame("0A3") + frame("0A3") + frame("001"));
+            const std::string frames = frame("0A3") + frame("0A3") + frame("001");
+            const int waitingBefore = converter->bytesAtPort();
+            converter->send(frames);
+            QVERIFY(converter->awaitBytesAtPort(waitingBefore + int(frames.size())));
         });
-    session->waitUntil("the frames", [&] { return text("Text1") == "1"; });
+    // All of it has arrived, so once nothing is left to read the last frame
+    // is complete.
+    session->waitUntil("the frames", [&] {
+        return converter->bytesAtPort() == 0 && form->serialLink().available() == 0
+            && lamp() == QColor(0, 255, 0);
+    });
     QCOMPARE(session->run(), QString());
+    QCOMPARE(text("Text1"), QStringLiteral("1"));
     QCOMPARE(state().frameCount, std::numeric_limits<std::int32_t>::max());
     QCOMPARE(text("Text4"), QStringLiteral("2147483647"));
     QCOMPARE(state().histogram[163], std::int16_t(32767));
@@ -257,9 +273,6 @@ void SerialEndToEndTest::busyPortIsRefused()
         session->exitMessages.first().contains("busy"), qPrintable(session->exitMessages.first()));
 }
 
-// The adapter is pulled mid-frame, again and again, while frames flow. Each
-// time the port closes, the loop waits without spinning, what is on screen
-// stays, and START after the re-plug resumes.
 // Opened by a user who may not use the device (not in the dialout group).
 // Root may open anything, so as root the attempt runs in a child that has
 // become nobody.
@@ -277,7 +290,7 @@ void SerialEndToEndTest::permissionDeniedSaysWhatToDo()
     if (geteuid() != 0) {
         const std::string message = attempt();
         QVERIFY2(message.find("permission denied") != std::string::npos, message.c_str());
-        QVERIFY2(message.find("dialout") != std::string::npos, message.c_str());
+        QVERIFY2(message.find("chmod u+rw") != std::string::npos, message.c_str());
         return;
     }
     int pipeEnds[2];
@@ -302,9 +315,16 @@ void SerialEndToEndTest::permissionDeniedSaysWhatToDo()
     QVERIFY2(message.contains("dialout"), message.constData());
 }
 
+// The adapter is pulled mid-frame, again and again, while frames flow. Each
+// time the port closes, the loop waits without spinning, what is on screen
+// stays, and START after the re-plug resumes.
 void SerialEndToEndTest::pulledAdapterKeepsTheStatisticsAndSpinsNoCore()
 {
     constexpr int plugs = 5;
+    // Over a whole second the waiting loop takes about 1% of a core (4% in a
+    // sanitizer build on a loaded machine); a spinning one takes all it gets.
+    constexpr int idleMs = 1000;
+    constexpr double mostCpuShare = 0.25;
     double cpuBefore = 0;
     QElapsedTimer wall;
     int histogramBefore = 0;
@@ -312,7 +332,7 @@ void SerialEndToEndTest::pulledAdapterKeepsTheStatisticsAndSpinsNoCore()
         session->waitUntil(
             "the port", [&] { return portOpen(); },
             [&] {
-                converter->send(frame("0A3").repeated(20)
+                converter->send(repeated(frame("0A3"), 20)
                     + "\x02"
                       "1");
             });
@@ -330,16 +350,17 @@ void SerialEndToEndTest::pulledAdapterKeepsTheStatisticsAndSpinsNoCore()
                 wall.start();
             });
         session->waitUntil(
-            "a while without the adapter", [&] { return wall.elapsed() >= 300; },
+            "a while without the adapter", [&] { return wall.elapsed() >= idleMs; },
             [&] {
                 const double cpuShare = (cpuSeconds() - cpuBefore) / (wall.elapsed() / 1000.0);
-                QVERIFY2(cpuShare < 0.5, qPrintable(QString("CPU share %1").arg(cpuShare)));
+                QVERIFY2(
+                    cpuShare < mostCpuShare, qPrintable(QString("CPU share %1").arg(cpuShare)));
                 QVERIFY(form->acquisition().isRunning());
                 QCOMPARE(text("Text1"), QStringLiteral("163"));
                 QCOMPARE(text("Text4"), QStringLiteral("21"));
                 QCOMPARE(int(state().histogram[163]), histogramBefore);
                 converter = new ConverterEnd; // plugged back in
-                click("Command1");
+                click(*form, "Command1");
             });
     }
     session->waitUntil(
@@ -360,10 +381,9 @@ void SerialEndToEndTest::hundredThousandStartsWhileFramesFlow()
         "the port", [&] { return portOpen(); },
         [&] {
             flow = std::thread([&] {
-                const QByteArray frames = frame("0A3").repeated(64);
+                const std::string frames = repeated(frame("0A3"), 64);
                 while (!stop) {
-                    converter->terminal().write(
-                        std::string_view(frames.constData(), frames.size()));
+                    converter->terminal().write(frames);
                     converter->terminal().waitWritable(std::chrono::milliseconds(10));
                 }
             });

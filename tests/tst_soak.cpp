@@ -6,6 +6,7 @@
 #include "ConverterEnd.h"
 #include "GuiTestMain.h"
 #include "LoopSession.h"
+#include "WindowClicks.h"
 
 #include "acquisition/AcquisitionLoop.h"
 #include "platform/NumberText.h"
@@ -88,10 +89,6 @@ private slots:
     void hostileStreamWithAnOperatorAtWork();
 
 private:
-    void click(Form1 &form, const char *name)
-    {
-        QTest::mouseClick(form.findChild<QWidget *>(name), Qt::LeftButton);
-    }
     void checkState(Form1 &form);
 };
 
@@ -183,26 +180,55 @@ void SoakTest::hostileStreamWithAnOperatorAtWork()
                 SignalPattern::Settings {SignalPattern::Shape::Ramp, 0, 0, 1000}, true, 20000,
                 seed + 7);
         });
-    const auto countsAgree = [&] {
+    // Empty while the counts agree with what was sent, else the first
+    // difference.
+    const auto disagreement = [&]() -> QString {
         if (!converter->done())
-            return false;
+            return QStringLiteral("the converter has not finished sending");
         const Expectation &sent = converter->expectation();
         const MeasurementState &state = form.measurement();
-        if (std::uint64_t(state.frameCount) != sent.framesOpened)
-            return false;
-        for (int code = 0; code < Expectation::codeCount; ++code) {
-            if (std::uint64_t(state.histogram[code]) != sent.histogram[code])
-                return false;
+        if (std::uint64_t(state.frameCount) != sent.framesOpened) {
+            return QStringLiteral("%1 frames counted, %2 sent")
+                .arg(state.frameCount)
+                .arg(sent.framesOpened);
         }
-        return true;
+        for (int code = 0; code < Expectation::codeCount; ++code) {
+            if (std::uint64_t(state.histogram[code]) != sent.histogram[code]) {
+                return QStringLiteral("code %1: %2 in the histogram, %3 sent")
+                    .arg(code)
+                    .arg(state.histogram[code])
+                    .arg(sent.histogram[code]);
+            }
+        }
+        return {};
+    };
+    const auto countsAgree = [&] { return disagreement().isEmpty(); };
+    // Once all that was sent has been read and nothing more arrives for a
+    // second, the counts are final: a disagreement then fails at once rather
+    // than when time runs out.
+    QElapsedTimer allRead;
+    const auto countsFinal = [&] {
+        if (!converter->done() || line.bytesAtPort() != 0 || form.serialLink().available() != 0) {
+            allRead.invalidate();
+            return false;
+        }
+        if (!allRead.isValid())
+            allRead.start();
+        return allRead.elapsed() >= 1000;
     };
     session.waitUntil(
-        "the counts to agree with what was sent", countsAgree, [&] { wall.restart(); });
+        "the counts to agree with what was sent", [&] { return countsAgree() || countsFinal(); },
+        [&] {
+            const QString difference = disagreement();
+            QVERIFY2(difference.isEmpty(), qPrintable(difference));
+            wall.restart();
+        });
     // Nothing further may arrive and be counted.
     session.waitUntil(
         "a quiet moment", [&] { return wall.elapsed() >= 300; },
         [&] {
-            QVERIFY(countsAgree());
+            const QString difference = disagreement();
+            QVERIFY2(difference.isEmpty(), qPrintable(difference));
             auto *start = form.findChild<QLineEdit *>("Text5");
             auto *end = form.findChild<QLineEdit *>("Text6");
             start->setText("100");
@@ -212,12 +238,18 @@ void SoakTest::hostileStreamWithAnOperatorAtWork()
     session.waitUntil("SET to take effect",
         [&] { return form.findChild<QLabel *>("Label11")->text() == " 150"; });
 
-    const QString failure = session.run(chaosMs + 60000);
+    // The known stream takes some ten seconds on a quiet machine and over
+    // three minutes on a loaded one (measured at a load of 13 on two cores).
+    QString failure = session.run(chaosMs + 360000);
+    if (!failure.isEmpty() && converter)
+        failure += QStringLiteral(" (%1)").arg(disagreement());
     converter.reset();
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
     qInfo("soak: %d operator actions, %d frames counted in the known stream", actions,
         form.measurement().frameCount);
-    QVERIFY2(actions >= chaosMs / 200, "the operator should act every few tens of milliseconds");
+    // The operator acts some 40 times a second, in a sanitizer build on a
+    // loaded machine too; a window that stops handling events gets none in.
+    QVERIFY2(actions >= chaosMs / 1000, "the window did not answer the operator");
 }
 
 ADTEST_GUI_TEST_MAIN(SoakTest)

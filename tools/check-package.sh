@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs the Debian package into a fresh Debian 12 (bookworm) tree made with
-# debootstrap, then starts both programs there. Needs root. Usage:
+# debootstrap, then starts both programs there, and checks that the program
+# explains a missing desktop rather than crashing. Needs root. Usage:
 #   tools/check-package.sh build/adtest_*.deb [tree]
 set -eu
 package=$(realpath "$1")
@@ -22,7 +23,14 @@ chroot "$tree" /bin/sh -euc '
     status=0
     QT_QPA_PLATFORM=offscreen timeout 3 adtest || status=$?
     [ "$status" -eq 124 ] || { echo "adtest ended with status $status"; exit 1; }
-    test -f /usr/share/applications/adtest.desktop
-    test -f /usr/share/icons/hicolor/scalable/apps/adtest.svg
+    # Without a display: one line of explanation and status 1, not an abort.
+    status=0
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 10 adtest || status=$?
+    [ "$status" -eq 1 ] || { echo "adtest without a display ended with status $status"; exit 1; }
+    for file in applications/adtest.desktop icons/hicolor/scalable/apps/adtest.svg \
+            metainfo/org.example.adtest.metainfo.xml man/man1/adtest.1.gz \
+            man/man1/adsim.1.gz doc/adtest/copyright doc/adtest/changelog.gz; do
+        test -f "/usr/share/$file" || { echo "missing: /usr/share/$file"; exit 1; }
+    done
     echo "package check: installed and started"
 '

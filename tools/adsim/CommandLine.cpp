@@ -56,9 +56,34 @@ constexpr OptionName knownOptions[] = {
     {"--settle-ms", true},
     {"--linger-ms", true},
     {"--summary", true},
+    {"--level", true},
+    {"--amplitude", true},
+    {"--dnl-sigma", true},
+    {"--dnl-code", true},
+    {"--missing", true},
+    {"--offset", true},
+    {"--gain", true},
+    {"--input-noise", true},
+    {"--dnl-seed", true},
+    {"--transitions", true},
     {"--help", false},
     {"-h", false},
+    {"--version", false},
 };
+
+// "A,B,C" into its parts; empty parts are kept so that they are reported.
+std::vector<std::string> listItems(const std::string &text)
+{
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = text.find(',', start);
+        items.push_back(text.substr(start, comma - start));
+        if (comma == std::string::npos)
+            return items;
+        start = comma + 1;
+    }
+}
 
 const OptionName *findOption(std::string_view name)
 {
@@ -106,7 +131,7 @@ bool CommandLine::parse(const std::vector<std::string> &arguments)
             return false;
     }
 
-    if (m_options.help)
+    if (m_options.help || m_options.version)
         return true;
     if (rateGiven && m_options.transmit.fast)
         return fail("--fast and --rate: choose one");
@@ -147,6 +172,8 @@ bool CommandLine::parseOption(const std::string &name, const std::optional<std::
     Options &o = m_options;
     if (name == "--help" || name == "-h") {
         o.help = true;
+    } else if (name == "--version") {
+        o.version = true;
     } else if (name == "--hostile") {
         o.stream.hostile = true;
     } else if (name == "--fast") {
@@ -156,7 +183,7 @@ bool CommandLine::parseOption(const std::string &name, const std::optional<std::
     } else if (name == "--pattern") {
         const auto shape = SignalPattern::shapeFromName(text);
         if (!shape)
-            return fail(name + ": '" + text + "' is not one of fixed, noise, ramp, sine");
+            return fail(name + ": '" + text + "' is not one of fixed, noise, ramp, sine, dc");
         o.signal.shape = *shape;
     } else if (name == "--code") {
         const auto code = whole(0, SignalPattern::maxCode, "a code from 0 to 4095");
@@ -203,10 +230,74 @@ bool CommandLine::parseOption(const std::string &name, const std::optional<std::
         return milliseconds(o.transmit.settle);
     } else if (name == "--linger-ms") {
         return milliseconds(o.transmit.linger);
-    } else if (name == "--link" || name == "--summary") {
+    } else if (name == "--link" || name == "--summary" || name == "--transitions") {
         if (text.empty())
             return fail(name + ": needs a path");
-        (name == "--link" ? o.linkPath : o.summaryPath) = text;
+        (name == "--link"             ? o.linkPath
+                : name == "--summary" ? o.summaryPath
+                                      : o.transitionsPath)
+            = text;
+    } else {
+        return parseConverterOption(name, text);
+    }
+    return true;
+}
+
+bool CommandLine::parseConverterOption(const std::string &name, const std::string &text)
+{
+    constexpr int lastInnerCode = ConverterModel::codeCount - 2;
+    const auto real
+        = [&](const std::string &item, double low, double high) -> std::optional<double> {
+        const auto number = realNumber(item);
+        if (!number || *number < low || *number > high)
+            return std::nullopt;
+        return number;
+    };
+    const auto check = [&](std::optional<double> number, double &target, const char *what) {
+        if (!number)
+            return fail(name + ": '" + text + "' is not " + what);
+        target = *number;
+        return true;
+    };
+    SignalPattern::Settings &signal = m_options.signal;
+    ConverterModel::Settings &converter = signal.converter;
+    if (name == "--level")
+        return check(real(text, -10000, 10000), signal.level, "a level from -10000 to 10000 LSB");
+    if (name == "--amplitude")
+        return check(real(text, 0, 10000), signal.amplitude, "an amplitude from 0 to 10000 LSB");
+    if (name == "--dnl-sigma")
+        return check(real(text, 0, 10), converter.dnlSigma, "a DNL deviation from 0 to 10 LSB");
+    if (name == "--offset")
+        return check(
+            real(text, -10000, 10000), converter.offset, "an offset from -10000 to 10000 LSB");
+    if (name == "--gain")
+        return check(real(text, 0.01, 100), converter.gain, "a gain from 0.01 to 100");
+    if (name == "--input-noise")
+        return check(
+            real(text, 0, 100000), converter.inputNoise, "a deviation from 0 to 100000 LSB");
+    if (name == "--dnl-seed") {
+        const auto seed = wholeNumber(text);
+        if (!seed)
+            return fail(name + ": '" + text + "' is not a seed from 0 to 18446744073709551615");
+        converter.profileSeed = *seed;
+        return true;
+    }
+    for (const std::string &item : listItems(text)) {
+        const std::size_t colon = item.find(':');
+        const auto code = wholeNumber(item.substr(0, colon));
+        if (!code || *code < 1 || *code > lastInnerCode)
+            return fail(name + ": '" + item + "' does not start with a code from 1 to 4094");
+        if (name == "--missing") {
+            if (colon != std::string::npos)
+                return fail(name + ": '" + item + "' is not a code from 1 to 4094");
+            converter.missingCodes.push_back(static_cast<int>(*code));
+            continue;
+        }
+        const auto dnl
+            = colon == std::string::npos ? std::nullopt : real(item.substr(colon + 1), -1, 100);
+        if (!dnl)
+            return fail(name + ": '" + item + "' is not CODE:DNL with a DNL from -1 to 100 LSB");
+        converter.codeDnl.emplace_back(static_cast<int>(*code), *dnl);
     }
     return true;
 }
@@ -227,13 +318,29 @@ tool at that path. With DEVICE (such as /dev/ttyUSB0) it sends to that serial
 port instead.
 
 Signal:
-  --pattern NAME     fixed, noise (default), ramp (0..4095 and round again)
-                     or sine (full scale)
+  --pattern NAME     fixed, noise (default), ramp (0..4095 and round again),
+                     sine (full scale) or dc (a level through the converter)
   --code N           fixed code, or centre of the noise (0..4095, default 2048)
   --sigma S          noise deviation in codes (default 3)
   --period N         sine period in frames (default 1000)
+  --amplitude A      sine amplitude in LSB around mid-scale (default 2047.5)
+  --level X          the input of the dc pattern, in LSB (default 2048)
   --seed N           makes the signal and the stream repeatable (default: a
                      fresh seed each run, shown in the closing summary)
+
+Converter faults (any of them, or --pattern dc, puts the signal through a
+model of the converter; the ramp and sine are then swept finely rather than
+one code a step, the ramp 2 LSB beyond each end):
+  --dnl-sigma S      random DNL per code with deviation S LSB
+  --dnl-code LIST    codes made wide or narrow: CODE:DNL[,CODE:DNL...]
+  --missing LIST     missing codes: CODE[,CODE...] (codes 1..4094)
+  --offset X         offset error in LSB
+  --gain G           gain (default 1)
+  --input-noise S    noise at the input in LSB rms
+  --dnl-seed N       the DNL profile's own seed (default 1): the same
+                     converter whatever --seed says
+  --transitions FILE write the converter's transition levels and the DNL
+                     applied ("code transition_lsb dnl_lsb" lines)
 
 Stream:
   --noise-bytes N    up to N junk bytes between frames (default 0)
@@ -260,6 +367,7 @@ Output:
                      counted: frames opened, frames completed, and a
                      "code count" line per code received
   -h, --help         show this help
+  --version          show the version
 
 On exit (frame count reached, SIGINT or SIGTERM) a one-line summary goes to
 standard error. Exit status: 0 when done or stopped, 1 on a failure, 2 on a

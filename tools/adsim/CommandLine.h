@@ -22,7 +22,9 @@ public:
         std::string devicePath; // empty: a pseudo-terminal
         std::string linkPath;
         std::string summaryPath;
+        std::string transitionsPath; // where to write the converter's transition levels
         bool help = false;
+        bool version = false;
     };
 
     // Reads the arguments after the program name. Returns false with error()
@@ -35,6 +37,7 @@ public:
 
 private:
     bool parseOption(const std::string &name, const std::optional<std::string> &value);
+    bool parseConverterOption(const std::string &name, const std::string &text);
     bool fail(const std::string &message);
 
     Options m_options;

@@ -7,10 +7,18 @@
 SignalPattern::SignalPattern(const Settings &settings, std::uint64_t seed)
     : m_settings(settings)
     , m_random(seed)
-{ }
+{
+    if (settings.shape == Shape::Dc || settings.converter.faulty())
+        m_converter = std::make_unique<const ConverterModel>(settings.converter);
+}
 
 int SignalPattern::nextCode()
 {
+    if (m_converter) {
+        const double level = nextLevel();
+        ++m_frame;
+        return std::clamp(m_converter->convert(level, m_random), 0, maxCode);
+    }
     int code = 0;
     switch (m_settings.shape) {
     case Shape::Fixed:
@@ -27,6 +35,8 @@ int SignalPattern::nextCode()
     case Shape::Sine:
         code = sineCode();
         break;
+    case Shape::Dc:
+        break; // always through the converter model
     }
     ++m_frame;
     return std::clamp(code, 0, maxCode);
@@ -39,12 +49,39 @@ int SignalPattern::sineCode() const
     const std::uint64_t period = std::max<std::uint64_t>(m_settings.period, 1);
     const double phase = double(m_frame % period) / double(period);
     const double half = maxCode / 2.0;
-    return static_cast<int>(std::lround(half + half * std::sin(2.0 * std::numbers::pi * phase)));
+    return static_cast<int>(
+        std::lround(half + m_settings.amplitude * std::sin(2.0 * std::numbers::pi * phase)));
+}
+
+double SignalPattern::nextLevel()
+{
+    switch (m_settings.shape) {
+    case Shape::Fixed:
+        return m_settings.code;
+    case Shape::Noise:
+        return m_settings.code + m_settings.sigma * m_random.gaussian();
+    case Shape::Ramp: {
+        // One code a frame as before, swept 2 LSB beyond each end so that the
+        // end codes take the over-range, as on a bench.
+        constexpr double low = -2.5;
+        constexpr double high = maxCode + 2.5;
+        const double step = double(m_frame % (maxCode + 1)) + m_random.unit();
+        return low + step * (high - low) / (maxCode + 1);
+    }
+    case Shape::Sine: {
+        const std::uint64_t period = std::max<std::uint64_t>(m_settings.period, 1);
+        const double phase = (double(m_frame % period) + m_random.unit()) / double(period);
+        return maxCode / 2.0 + m_settings.amplitude * std::sin(2.0 * std::numbers::pi * phase);
+    }
+    case Shape::Dc:
+        return m_settings.level;
+    }
+    return 0;
 }
 
 std::optional<SignalPattern::Shape> SignalPattern::shapeFromName(std::string_view name)
 {
-    for (Shape shape : {Shape::Fixed, Shape::Noise, Shape::Ramp, Shape::Sine}) {
+    for (Shape shape : {Shape::Fixed, Shape::Noise, Shape::Ramp, Shape::Sine, Shape::Dc}) {
         if (shapeName(shape) == name)
             return shape;
     }
@@ -62,6 +99,8 @@ std::string_view SignalPattern::shapeName(Shape shape)
         return "ramp";
     case Shape::Sine:
         return "sine";
+    case Shape::Dc:
+        return "dc";
     }
     return {};
 }

@@ -61,11 +61,6 @@ std::string StreamGenerator::nextFrame(int code)
     return bytes;
 }
 
-std::string StreamGenerator::wellFormedFrame(int code)
-{
-    return stx + hexDigits(code) + cr;
-}
-
 std::string StreamGenerator::frame(FrameKind kind, int code, RandomSource &random, bool hostile)
 {
     const std::string digits = hexDigits(code);

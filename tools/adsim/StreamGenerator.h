@@ -43,7 +43,6 @@ public:
     // The kind of frame the last nextFrame() call made.
     FrameKind lastKind() const { return m_lastKind; }
 
-    static std::string wellFormedFrame(int code);
     static std::string frame(FrameKind kind, int code, RandomSource &random, bool hostile);
 
 private:

@@ -14,7 +14,6 @@ public:
     TerminalSink(const TerminalSink &) = delete;
     TerminalSink &operator=(const TerminalSink &) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
     // Why the last open failed.
     const std::string &errorString() const { return m_errorString; }

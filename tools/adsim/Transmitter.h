@@ -43,7 +43,8 @@ public:
 
     // May be read from another thread while run() goes on.
     std::uint64_t bytesSent() const { return m_bytesSent; }
-    std::uint64_t framesGenerated() const { return m_framesGenerated; }
+    // Only for the thread that ran run(), or for another once run() has
+    // returned.
     const ReceiverModel &model() const { return m_model; }
     const std::string &errorString() const { return m_errorString; }
 

@@ -2,6 +2,7 @@
 // seen working, and tested, without the hardware.
 
 #include "CommandLine.h"
+#include "ConverterModel.h"
 #include "PseudoTerminal.h"
 #include "SerialDevice.h"
 #include "SignalPattern.h"
@@ -67,6 +68,10 @@ int main(int argc, char *argv[])
         std::cout << CommandLine::helpText();
         return 0;
     }
+    if (options.version) {
+        std::cout << "adsim " ADTEST_VERSION "\n";
+        return 0;
+    }
 
     installSignalHandlers();
 
@@ -102,6 +107,16 @@ int main(int argc, char *argv[])
             return 1;
         }
         sink = std::move(device);
+    }
+
+    if (!options.transitionsPath.empty()) {
+        std::ofstream transitions(options.transitionsPath, std::ios::binary | std::ios::trunc);
+        transitions << ConverterModel(options.signal.converter).toText();
+        transitions.close();
+        if (!transitions) {
+            std::cerr << "adsim: cannot write " << options.transitionsPath << "\n";
+            return 1;
+        }
     }
 
     const std::uint64_t seed = options.seed ? *options.seed : freshSeed();

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "analysis/CodeDensityResult.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+struct CodeDensityOptions
+{
+    std::optional<TestKind> kind; // empty: detect it from the histogram's shape
+    std::optional<double> sampleRate; // samples per second, for the time still needed
+};
+
+// Analyses a code-density histogram (one count per code, any length; 4096 for
+// a 12-bit converter). Any counts are accepted: an empty histogram or one the
+// kind does not fit gives kindFits false with a reason, never inf or NaN.
+CodeDensityResult analyseCodeDensity(
+    std::span<const std::uint64_t> counts, const CodeDensityOptions &options = {});
+
+// The kind whose histogram this most resembles: a bell around one level (DC
+// noise), a flat spread (ramp) or a spread rising towards both ends (sine).
+TestKind detectTestKind(std::span<const std::uint64_t> counts);

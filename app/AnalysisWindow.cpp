@@ -1,0 +1,236 @@
+#include "AnalysisWindow.h"
+
+#include "analysis/CodeDensityAnalysis.h"
+#include "app/CodeCurvePlot.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+namespace {
+
+QString number(double value, int decimals = 3)
+{
+    return QString::number(value, 'f', decimals);
+}
+
+QString atCode(const CodeExtreme &extreme)
+{
+    return QStringLiteral("%1 LSB at code %2").arg(number(extreme.value)).arg(extreme.code);
+}
+
+QString duration(double seconds)
+{
+    if (seconds < 120)
+        return QStringLiteral("%1 s").arg(std::ceil(seconds));
+    if (seconds < 2 * 3600)
+        return QStringLiteral("%1 min").arg(std::ceil(seconds / 60));
+    return QStringLiteral("%1 h").arg(number(seconds / 3600, 1));
+}
+
+QString missingList(const std::vector<int> &codes)
+{
+    constexpr std::size_t shown = 40;
+    QStringList list;
+    for (std::size_t i = 0; i < std::min(codes.size(), shown); ++i)
+        list << QString::number(codes[i]);
+    if (codes.size() > shown)
+        list << QStringLiteral("...");
+    return list.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+AnalysisWindow::AnalysisWindow(QWidget *parent)
+    : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("AnalysisWindow"));
+    setWindowTitle(QStringLiteral("Analysis"));
+
+    m_kindChoice = new QComboBox;
+    m_kindChoice->addItem(QStringLiteral("Automatic"));
+    for (TestKind kind : {TestKind::Dc, TestKind::Ramp, TestKind::Sine})
+        m_kindChoice->addItem(QString::fromLatin1(testKindName(kind)), static_cast<int>(kind));
+    m_saturation = new QLabel(QStringLiteral("A bin of the window's histogram has saturated at "
+                                             "32767; the analysis uses the full counts."));
+    m_saturation->setStyleSheet(QStringLiteral("color: #b00000"));
+    m_saturation->setObjectName(QStringLiteral("saturation"));
+    m_saturation->setWordWrap(true);
+    m_saturation->hide();
+    m_figures = new QLabel;
+    m_figures->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_figures->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+
+    m_fromCode = new QSpinBox;
+    m_toCode = new QSpinBox;
+    for (QSpinBox *box : {m_fromCode, m_toCode})
+        box->setRange(0, 4095);
+    m_toCode->setValue(4095);
+    auto *fullRange = new QPushButton(QStringLiteral("All codes"));
+    m_dnlPlot = new CodeCurvePlot(QStringLiteral("DNL (LSB)"));
+    m_inlPlot = new CodeCurvePlot(QStringLiteral("INL, end-point (LSB)"));
+
+    auto *kindRow = new QHBoxLayout;
+    kindRow->addWidget(new QLabel(QStringLiteral("Test kind:")));
+    kindRow->addWidget(m_kindChoice);
+    kindRow->addStretch();
+    auto *codeRow = new QHBoxLayout;
+    codeRow->addWidget(new QLabel(QStringLiteral("Codes from")));
+    codeRow->addWidget(m_fromCode);
+    codeRow->addWidget(new QLabel(QStringLiteral("to")));
+    codeRow->addWidget(m_toCode);
+    codeRow->addWidget(fullRange);
+    codeRow->addStretch();
+    auto *plots = new QSplitter(Qt::Vertical);
+    plots->addWidget(m_dnlPlot);
+    plots->addWidget(m_inlPlot);
+    // Shown only when the analysis gives DNL and INL.
+    m_linearityPart = new QWidget;
+    auto *linearityLayout = new QVBoxLayout(m_linearityPart);
+    linearityLayout->setContentsMargins(0, 0, 0, 0);
+    linearityLayout->addLayout(codeRow);
+    linearityLayout->addWidget(plots, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(kindRow);
+    layout->addWidget(m_saturation);
+    layout->addWidget(m_figures);
+    layout->addWidget(m_linearityPart, 1);
+    // Takes the spare height only while the plots are hidden.
+    layout->addStretch(0);
+    m_saturation->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    m_figures->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    resize(640, 720);
+
+    connect(m_kindChoice, &QComboBox::currentIndexChanged, this, [this] {
+        analyse();
+        showFigures();
+    });
+    connect(m_fromCode, &QSpinBox::valueChanged, this, &AnalysisWindow::applyCodeWindow);
+    connect(m_toCode, &QSpinBox::valueChanged, this, &AnalysisWindow::applyCodeWindow);
+    connect(fullRange, &QPushButton::clicked, this, [this] {
+        m_fromCode->setValue(0);
+        m_toCode->setValue(4095);
+    });
+    showFigures();
+}
+
+std::optional<TestKind> AnalysisWindow::chosenKind() const
+{
+    const QVariant kind = m_kindChoice->currentData();
+    if (!kind.isValid())
+        return std::nullopt;
+    return static_cast<TestKind>(kind.toInt());
+}
+
+void AnalysisWindow::refresh(std::span<const std::uint64_t> counts, bool histogramSaturated)
+{
+    m_counts.assign(counts.begin(), counts.end());
+    std::uint64_t samples = 0;
+    for (std::uint64_t count : m_counts)
+        samples += count;
+    // RESET or a new run shrinks the total: the rate is measured afresh.
+    if (m_sinceRefresh.isValid() && samples >= m_samplesAtRefresh && m_sinceRefresh.elapsed() > 0)
+        m_sampleRate = (samples - m_samplesAtRefresh) * 1000.0 / m_sinceRefresh.elapsed();
+    else
+        m_sampleRate.reset();
+    m_sinceRefresh.start();
+    m_samplesAtRefresh = samples;
+    m_saturation->setVisible(histogramSaturated);
+    analyse();
+    showFigures();
+}
+
+void AnalysisWindow::analyse()
+{
+    CodeDensityOptions options;
+    options.kind = chosenKind();
+    options.sampleRate = m_sampleRate;
+    m_result = analyseCodeDensity(m_counts, options);
+    if (m_result.hasLinearity()) {
+        const LinearityFigures &l = m_result.linearity;
+        m_dnlPlot->setCurve(l.dnl, l.firstCode, l.lastCode);
+        m_inlPlot->setCurve(l.inlEndPoint, l.firstCode, l.lastCode);
+    } else {
+        m_dnlPlot->clearCurve();
+        m_inlPlot->clearCurve();
+    }
+    m_linearityPart->setVisible(m_result.hasLinearity());
+}
+
+void AnalysisWindow::applyCodeWindow()
+{
+    m_dnlPlot->setCodeWindow(m_fromCode->value(), m_toCode->value());
+    m_inlPlot->setCodeWindow(m_fromCode->value(), m_toCode->value());
+}
+
+void AnalysisWindow::showFigures()
+{
+    const CodeDensityResult &r = m_result;
+    QString rows;
+    const auto row = [&rows](const QString &name, const QString &value) {
+        rows += QStringLiteral("<tr><td>%1</td><td>&nbsp;&nbsp;%2</td></tr>").arg(name, value);
+    };
+    row(QStringLiteral("Test kind"),
+        QString::fromLatin1(testKindName(r.kind))
+            + (r.kindDetected ? QStringLiteral(" (detected)") : QString()));
+    row(QStringLiteral("Samples"), QString::number(r.samples));
+    if (r.samples > 0) {
+        row(QStringLiteral("Lowest / highest code hit"),
+            QStringLiteral("%1 / %2").arg(r.lowestCode).arg(r.highestCode));
+        row(QStringLiteral("Mean code"), number(r.meanCode));
+        row(QStringLiteral("Standard deviation"), number(r.sigma) + QStringLiteral(" LSB"));
+    }
+    if (!r.kindFits) {
+        row(QStringLiteral("<b>Does not fit</b>"),
+            QString::fromStdString(r.misfitReason).toHtmlEscaped());
+    } else if (r.kind == TestKind::Dc) {
+        const DcNoiseFigures &dc = r.dc;
+        row(QStringLiteral("Peak-to-peak"), QStringLiteral("%1 LSB").arg(dc.peakToPeakCodes));
+        row(QStringLiteral("Within ±1σ / ±2σ / ±3σ"),
+            QStringLiteral("%1 % / %2 % / %3 %")
+                .arg(number(100 * dc.shareWithin1Sigma, 1), number(100 * dc.shareWithin2Sigma, 1),
+                    number(100 * dc.shareWithin3Sigma, 1)));
+        if (dc.effectiveBits) {
+            row(QStringLiteral("Effective resolution"),
+                number(*dc.effectiveBits, 2) + QStringLiteral(" bits"));
+            row(QStringLiteral("Noise-free resolution"),
+                number(*dc.noiseFreeBits, 2) + QStringLiteral(" bits"));
+        } else {
+            row(QStringLiteral("Resolution"), QStringLiteral("σ = 0: every sample on one code"));
+        }
+    } else {
+        const LinearityFigures &l = r.linearity;
+        row(QStringLiteral("Analysed codes"),
+            QStringLiteral("%1 to %2").arg(l.firstCode).arg(l.lastCode));
+        row(QStringLiteral("DNL min / max"),
+            atCode(l.dnlMin) + QStringLiteral(" / ") + atCode(l.dnlMax));
+        row(QStringLiteral("INL end-point min / max"),
+            atCode(l.inlEndPointMin) + QStringLiteral(" / ") + atCode(l.inlEndPointMax));
+        row(QStringLiteral("INL best-fit min / max"),
+            atCode(l.inlBestFitMin) + QStringLiteral(" / ") + atCode(l.inlBestFitMax));
+        row(QStringLiteral("Missing codes"),
+            QString::number(l.missingCodes.size())
+                + (l.missingCodes.empty() ? QString()
+                                          : QStringLiteral(": ") + missingList(l.missingCodes)));
+        if (l.dnlUncertainty99) {
+            row(QStringLiteral("Fewest hits"),
+                QStringLiteral("%1 at code %2").arg(l.fewestHits).arg(l.fewestHitsCode));
+            row(QStringLiteral("DNL uncertainty (99 %)"),
+                QStringLiteral("±") + number(*l.dnlUncertainty99) + QStringLiteral(" LSB"));
+            QString needed = *l.samplesNeededForTenthLsb == 0
+                ? QStringLiteral("reached")
+                : QStringLiteral("%1 more samples").arg(*l.samplesNeededForTenthLsb);
+            if (*l.samplesNeededForTenthLsb > 0) {
+                needed += l.secondsNeededForTenthLsb
+                    ? QStringLiteral(", about ") + duration(*l.secondsNeededForTenthLsb)
+                    : QStringLiteral(" (no samples arriving to time it)");
+            }
+            row(QStringLiteral("For ±0.1 LSB"), needed);
+        }
+    }
+    m_figures->setText(QStringLiteral("<table>") + rows + QStringLiteral("</table>"));
+}

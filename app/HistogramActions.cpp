@@ -1,0 +1,153 @@
+#include "HistogramActions.h"
+
+#include "analysis/CodeDensityAnalysis.h"
+#include "analysis/HistogramCsv.h"
+#include "app/AnalysisWindow.h"
+#include "measurement/MeasurementState.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSaveFile>
+
+#include <algorithm>
+
+HistogramActions::HistogramActions(QWidget &window, const MeasurementState &state)
+    : QObject(&window)
+    , m_window(window)
+    , m_state(state)
+{
+    m_menu = new QMenu(&window);
+    const auto add
+        = [&](const QString &text, const QKeySequence &keys, void (HistogramActions::*slot)()) {
+              auto *action = new QAction(text, &window);
+              action->setShortcut(keys);
+              action->setShortcutVisibleInContextMenu(true);
+              connect(action, &QAction::triggered, this, slot);
+              window.addAction(action);
+              m_menu->addAction(action);
+          };
+    add(QStringLiteral("Analysis…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
+        &HistogramActions::openAnalysis);
+    add(QStringLiteral("Copy histogram"), QKeySequence::Copy, &HistogramActions::copyHistogram);
+    add(QStringLiteral("Save histogram as CSV…"), QKeySequence::Save,
+        &HistogramActions::chooseCsvFile);
+    add(QStringLiteral("Save window as PNG…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
+        &HistogramActions::choosePngFile);
+}
+
+void HistogramActions::showMenu(const QPoint &globalPosition)
+{
+    // Non-blocking, so that START's loop keeps reading while it is open.
+    m_menu->popup(globalPosition);
+}
+
+std::span<const std::uint64_t> HistogramActions::counts() const
+{
+    return std::span<const std::uint64_t>(m_state.wideCounts).first(highestCode + 1);
+}
+
+bool HistogramActions::histogramSaturated() const
+{
+    return std::ranges::any_of(counts(), [](std::uint64_t count) { return count > 32767; });
+}
+
+void HistogramActions::timerTicked()
+{
+    if (m_analysisWindow && m_analysisWindow->isVisible())
+        m_analysisWindow->refresh(counts(), histogramSaturated());
+}
+
+AnalysisWindow *HistogramActions::analysisWindow() const
+{
+    return m_analysisWindow;
+}
+
+void HistogramActions::openAnalysis()
+{
+    if (!m_analysisWindow) {
+        m_analysisWindow = new AnalysisWindow(&m_window);
+        m_analysisWindow->setAttribute(Qt::WA_DeleteOnClose);
+        m_analysisWindow->refresh(counts(), histogramSaturated());
+    }
+    m_analysisWindow->show();
+    m_analysisWindow->raise();
+    m_analysisWindow->activateWindow();
+}
+
+QByteArray HistogramActions::csvText() const
+{
+    CodeDensityOptions options;
+    if (m_analysisWindow)
+        options.kind = m_analysisWindow->chosenKind();
+    const CodeDensityResult analysis = analyseCodeDensity(counts(), options);
+    return QByteArray::fromStdString(histogramCsv(counts(), &analysis));
+}
+
+void HistogramActions::copyHistogram()
+{
+    auto *data = new QMimeData;
+    data->setText(QString::fromLatin1(csvText()));
+    data->setData(QStringLiteral("text/csv"), csvText());
+    QApplication::clipboard()->setMimeData(data);
+}
+
+bool HistogramActions::saveCsv(const QString &path, QString *error) const
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(csvText()) >= 0 && file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    return false;
+}
+
+bool HistogramActions::savePng(const QString &path) const
+{
+    return m_window.grab().save(path, "PNG");
+}
+
+// The file dialogs are window-modal but open without a nested event loop, so
+// the acquisition goes on reading while the operator picks a name.
+void HistogramActions::chooseCsvFile()
+{
+    auto *dialog = new QFileDialog(&m_window, QStringLiteral("Save histogram as CSV"), QString(),
+        QStringLiteral("CSV table (*.csv)"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(QStringLiteral("csv"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
+        QString error;
+        if (!saveCsv(path, &error))
+            reportFailure(QStringLiteral("Cannot save %1: %2").arg(path, error));
+    });
+    dialog->open();
+}
+
+void HistogramActions::choosePngFile()
+{
+    // Taken now: the picture is the window as it was when asked for.
+    const QPixmap picture = m_window.grab();
+    auto *dialog = new QFileDialog(&m_window, QStringLiteral("Save window as PNG"), QString(),
+        QStringLiteral("PNG image (*.png)"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(QStringLiteral("png"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, [this, picture](const QString &path) {
+        if (!picture.save(path, "PNG"))
+            reportFailure(QStringLiteral("Cannot save %1.").arg(path));
+    });
+    dialog->open();
+}
+
+void HistogramActions::reportFailure(const QString &message)
+{
+    auto *box = new QMessageBox(
+        QMessageBox::Warning, QStringLiteral("Save"), message, QMessageBox::Ok, &m_window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <cstdint>
+#include <span>
+
+class AnalysisWindow;
+class QAction;
+class QMenu;
+class QPoint;
+class QWidget;
+struct MeasurementState;
+
+// What the operator can do with the histogram beyond watching it: open the
+// analysis window, copy the histogram as a table, save it as CSV, and save
+// the window as a PNG. The actions carry window-wide shortcuts; a focused
+// text field still takes the keys it uses itself (Ctrl+C copies its text).
+class HistogramActions : public QObject
+{
+    Q_OBJECT
+
+public:
+    HistogramActions(QWidget &window, const MeasurementState &state);
+
+    // Shows the context menu at a global position.
+    void showMenu(const QPoint &globalPosition);
+    // Once a second, after the plot: feeds the analysis window if it is open.
+    void timerTicked();
+
+    // The wide counts of codes 0..4095, as the analysis and the exports take them.
+    std::span<const std::uint64_t> counts() const;
+    bool histogramSaturated() const;
+    // The CSV text: with DNL and INL when the analysis (open or not) finds them.
+    QByteArray csvText() const;
+    bool saveCsv(const QString &path, QString *error = nullptr) const;
+    bool savePng(const QString &path) const;
+
+    AnalysisWindow *analysisWindow() const; // null until opened, and after it is closed
+    QMenu *menu() const { return m_menu; }
+
+public slots:
+    void openAnalysis();
+    void copyHistogram();
+    void chooseCsvFile();
+    void choosePngFile();
+
+private:
+    void reportFailure(const QString &message);
+
+    QWidget &m_window;
+    const MeasurementState &m_state;
+    QMenu *m_menu = nullptr;
+    QPointer<AnalysisWindow> m_analysisWindow;
+};

@@ -1,0 +1,243 @@
+#include "CaptureReport.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+
+namespace {
+
+const char *stopName(CaptureStop stop)
+{
+    switch (stop) {
+    case CaptureStop::Frames:
+        return "frames";
+    case CaptureStop::Seconds:
+        return "seconds";
+    case CaptureStop::Interrupted:
+        return "interrupted";
+    case CaptureStop::PortLost:
+        return "port_lost";
+    }
+    return "";
+}
+
+const char *kindKey(TestKind kind)
+{
+    switch (kind) {
+    case TestKind::Dc:
+        return "dc";
+    case TestKind::Ramp:
+        return "ramp";
+    case TestKind::Sine:
+        return "sine";
+    }
+    return "";
+}
+
+QJsonValue optionalNumber(const std::optional<double> &value)
+{
+    return value ? QJsonValue(*value) : QJsonValue();
+}
+
+// Counts go out as JSON numbers, exact up to 2^53.
+QJsonValue count(std::uint64_t value)
+{
+    return QJsonValue(double(value));
+}
+
+QJsonObject extreme(const CodeExtreme &at)
+{
+    return {{"value", at.value}, {"code", at.code}};
+}
+
+QJsonObject dcFigures(const DcNoiseFigures &dc)
+{
+    return {
+        {"peak_to_peak_codes", dc.peakToPeakCodes},
+        {"share_within_1_sigma", dc.shareWithin1Sigma},
+        {"share_within_2_sigma", dc.shareWithin2Sigma},
+        {"share_within_3_sigma", dc.shareWithin3Sigma},
+        {"effective_bits", optionalNumber(dc.effectiveBits)},
+        {"noise_free_bits", optionalNumber(dc.noiseFreeBits)},
+    };
+}
+
+QJsonObject linearityFigures(const CodeDensityResult &result)
+{
+    const LinearityFigures &l = result.linearity;
+    QJsonArray missing;
+    for (int code : l.missingCodes)
+        missing.append(code);
+    QJsonObject figures {
+        {"first_code", l.firstCode},
+        {"last_code", l.lastCode},
+        {"dnl_min_lsb", extreme(l.dnlMin)},
+        {"dnl_max_lsb", extreme(l.dnlMax)},
+        {"inl_end_point_min_lsb", extreme(l.inlEndPointMin)},
+        {"inl_end_point_max_lsb", extreme(l.inlEndPointMax)},
+        {"inl_best_fit_min_lsb", extreme(l.inlBestFitMin)},
+        {"inl_best_fit_max_lsb", extreme(l.inlBestFitMax)},
+        {"missing_code_count", int(l.missingCodes.size())},
+        {"missing_codes", missing},
+        {"fewest_hits", count(l.fewestHits)},
+        {"fewest_hits_code", l.fewestHitsCode},
+        {"dnl_uncertainty_99_lsb", optionalNumber(l.dnlUncertainty99)},
+        {"samples_needed_for_tenth_lsb",
+            l.samplesNeededForTenthLsb ? count(*l.samplesNeededForTenthLsb) : QJsonValue()},
+        {"seconds_needed_for_tenth_lsb", optionalNumber(l.secondsNeededForTenthLsb)},
+    };
+    if (result.kind == TestKind::Sine) {
+        figures.insert("sine_centre_code", l.sineCentre);
+        figures.insert("sine_amplitude_codes", l.sineAmplitude);
+    }
+    return figures;
+}
+
+QJsonObject analysisFigures(const CodeDensityResult &result)
+{
+    QJsonObject figures {
+        {"kind", kindKey(result.kind)},
+        {"kind_name", testKindName(result.kind)},
+        {"kind_detected", result.kindDetected},
+        {"kind_fits", result.kindFits},
+        {"misfit_reason",
+            result.kindFits ? QJsonValue() : QString::fromStdString(result.misfitReason)},
+        {"bits", result.bits},
+        {"samples", count(result.samples)},
+        {"lowest_code", result.lowestCode},
+        {"highest_code", result.highestCode},
+        {"mean_code", result.meanCode},
+        {"sigma_lsb", result.sigma},
+    };
+    if (result.kindFits && result.kind == TestKind::Dc)
+        figures.insert("dc", dcFigures(result.dc));
+    if (result.hasLinearity())
+        figures.insert("linearity", linearityFigures(result));
+    return figures;
+}
+
+QString isoTime(const QDateTime &time)
+{
+    return time.isValid() ? time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs)
+                          : QString();
+}
+
+QString number(double value, int decimals = 3)
+{
+    return QString::number(value, 'f', decimals);
+}
+
+} // namespace
+
+bool CaptureReport::limitsHold() const
+{
+    return std::ranges::all_of(limits, &LimitOutcome::pass);
+}
+
+int CaptureReport::exitStatus() const
+{
+    if (stop == CaptureStop::Interrupted)
+        return 130;
+    if (stop == CaptureStop::PortLost)
+        return 2;
+    return limitsHold() ? 0 : 1;
+}
+
+QByteArray CaptureReport::toJson() const
+{
+    QJsonArray limitArray;
+    for (const LimitOutcome &outcome : limits) {
+        limitArray.append(QJsonObject {
+            {"name", QString::fromStdString(outcome.name)},
+            {"limit", outcome.limit},
+            {"value", optionalNumber(outcome.value)},
+            {"pass", outcome.pass},
+            {"note", outcome.note.empty() ? QJsonValue() : QString::fromStdString(outcome.note)},
+        });
+    }
+    QJsonObject report {
+        {"program", QCoreApplication::applicationName()},
+        {"version", QCoreApplication::applicationVersion()},
+        {"start_time", isoTime(startTime)},
+        {"end_time", isoTime(endTime)},
+        {"frames", double(frames)},
+        {"test_kind", kindKey(result.kind)},
+        {"analysis", analysisFigures(result)},
+        {"limits", limitArray},
+        {"pass", exitStatus() == 0},
+        {"exit_status", exitStatus()},
+    };
+    if (stop) {
+        report.insert("port", port);
+        report.insert("stop_reason", stopName(*stop));
+        report.insert("interrupted", interrupted());
+        report.insert("frames_per_second", framesPerSecond);
+    } else {
+        report.insert("input_file", inputFile);
+    }
+    return QJsonDocument(report).toJson(QJsonDocument::Indented);
+}
+
+QString CaptureReport::summary() const
+{
+    QStringList lines;
+    QString head = stop ? QStringLiteral("%1 frames from %2").arg(frames).arg(port)
+                        : QStringLiteral("%1 samples from %2").arg(result.samples).arg(inputFile);
+    if (stop) {
+        const double seconds = startTime.msecsTo(endTime) / 1000.0;
+        head += QStringLiteral(" in %1 s (%2 frames/s)")
+                    .arg(number(seconds, 1), number(framesPerSecond, 0));
+        if (stop == CaptureStop::Interrupted)
+            head += QStringLiteral(", interrupted");
+        else if (stop == CaptureStop::PortLost)
+            head += QStringLiteral(", the port went away");
+    }
+    lines << head;
+    QString kind = QStringLiteral("%1%2").arg(QLatin1String(testKindName(result.kind)),
+        result.kindDetected ? QStringLiteral(" (from the histogram's shape)") : QString());
+    if (!result.kindFits)
+        kind += QStringLiteral(": %1").arg(QString::fromStdString(result.misfitReason));
+    lines << QStringLiteral("  kind     %1").arg(kind);
+    if (result.kindFits && result.kind == TestKind::Dc) {
+        lines << QStringLiteral("  noise    %1 LSB rms around code %2, %3 codes peak to peak")
+                     .arg(number(result.sigma), number(result.meanCode, 1))
+                     .arg(result.dc.peakToPeakCodes);
+    }
+    if (result.hasLinearity()) {
+        const LinearityFigures &l = result.linearity;
+        lines << QStringLiteral("  DNL      %1 .. %2 LSB")
+                     .arg(number(l.dnlMin.value), number(l.dnlMax.value));
+        lines << QStringLiteral("  INL      %1 .. %2 LSB (end-point), %3 .. %4 LSB (best fit)")
+                     .arg(number(l.inlEndPointMin.value), number(l.inlEndPointMax.value),
+                         number(l.inlBestFitMin.value), number(l.inlBestFitMax.value));
+        QStringList codes;
+        for (std::size_t i = 0; i < l.missingCodes.size() && i < 10; ++i)
+            codes << QString::number(l.missingCodes[i]);
+        if (l.missingCodes.size() > 10)
+            codes << QStringLiteral("...");
+        lines << QStringLiteral("  missing  %1 codes%2")
+                     .arg(l.missingCodes.size())
+                     .arg(codes.isEmpty() ? QString() : QStringLiteral(": ") + codes.join(' '));
+        if (l.dnlUncertainty99)
+            lines << QStringLiteral("  DNL uncertainty %1 LSB (99 %)")
+                         .arg(number(*l.dnlUncertainty99));
+    }
+    for (const LimitOutcome &outcome : limits) {
+        const QString value = outcome.value
+            ? number(*outcome.value)
+            : QStringLiteral("not measured (%1)").arg(QString::fromStdString(outcome.note));
+        lines << QStringLiteral("  %1 %2: %3 %4")
+                     .arg(QString::fromStdString(outcome.name).replace('_', '-'),
+                         number(outcome.limit), value,
+                         outcome.pass ? QStringLiteral("pass") : QStringLiteral("FAIL"));
+    }
+    const int status = exitStatus();
+    lines << QStringLiteral("  result   %1")
+                 .arg(status == 0      ? QStringLiteral("PASS")
+                         : status == 1 ? QStringLiteral("FAIL")
+                                       : QStringLiteral("INCOMPLETE"));
+    return lines.join('\n') + '\n';
+}
