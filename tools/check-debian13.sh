@@ -16,7 +16,7 @@
 set -eu
 
 # Run in a mount namespace of our own: the mounts below then vanish with the
-# script however it ends, even when it is killed.
+# script and what it started, however it ends.
 if [ -z "${ADTEST_CHECK_NAMESPACE:-}" ]; then
     ADTEST_CHECK_NAMESPACE=1 exec unshare --mount --propagation private "$0" "$@"
 fi
@@ -48,11 +48,17 @@ fi
 
 tree=$(mktemp -d "${TMPDIR:-/var/tmp}/adtest-trixie.XXXXXX")
 started=$(date +%s)
+session=""
 
 # shellcheck disable=SC2317 # run by the traps
 cleanup() {
     status=$?
     trap - EXIT INT TERM HUP
+    # A signal ends the script while a command runs in the tree: end that too.
+    if [ -n "$session" ]; then
+        kill -KILL "-$session" 2>/dev/null || true
+        sleep 1
+    fi
     for point in dev/shm dev/pts dev sys proc; do
         if mountpoint -q "$tree/$point"; then
             umount "$tree/$point" || umount -l "$tree/$point" || true
@@ -65,11 +71,22 @@ cleanup() {
     elif [ "$keep" -eq 1 ]; then
         echo "check-debian13: the tree is kept in $tree"
     else
-        rm -rf --one-file-system "$tree"
+        rm -rf --one-file-system "$tree" || echo "check-debian13: could not remove $tree" >&2
     fi
     exit "$status"
 }
 trap cleanup EXIT
+# The shell runs a trap only once the foreground command has ended; a command
+# in the background, waited for, lets a signal stop the script at once. The
+# command leads a session of its own, so cleanup can end all it started.
+interruptible() {
+    setsid "$@" &
+    session=$!
+    command_status=0
+    wait "$session" || command_status=$?
+    session=""
+    return "$command_status"
+}
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
@@ -79,7 +96,7 @@ chmod 755 "$tree"
 if [ -n "$base" ]; then
     cp -a "$base/." "$tree/"
 else
-    debootstrap --variant=minbase trixie "$tree" http://deb.debian.org/debian
+    interruptible debootstrap --variant=minbase trixie "$tree" http://deb.debian.org/debian
 fi
 cp /etc/resolv.conf "$tree/etc/resolv.conf"
 
@@ -107,7 +124,7 @@ git -C "$repo" archive --format=tar "$revision" | tar -x -C "$tree/root/adtest"
 echo "== $(git -C "$repo" log -1 --format='%h %s' "$revision")"
 
 in_tree() {
-    nice chroot "$tree" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
+    interruptible nice chroot "$tree" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
         LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive CMAKE_BUILD_PARALLEL_LEVEL="$jobs" \
         /bin/sh -euc 'cd /root/adtest && "$@"' sh "$@"
 }
