@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
 #include <random>
 #include <thread>
 
@@ -170,6 +171,12 @@ void SoakTest::hostileStreamWithAnOperatorAtWork()
             operatorAtWork.stop();
             converter->stop();
             checkState(form);
+            // START runs from the event queue, after this step; the operator's
+            // last RESET may have left the count at 0 already. Only START
+            // brings it back to 0 from here, so the next step cannot clear
+            // the histogram while frames of the hostile stream are still
+            // being read ahead of START.
+            form.measurement().frameCount = std::numeric_limits<std::int32_t>::max();
             click(form, "Command1");
         });
     session.waitUntil(
