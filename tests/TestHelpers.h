@@ -2,6 +2,7 @@
 
 #include "measurement/MeasurementState.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,3 +19,8 @@ std::string repeated(std::string_view text, int count);
 // default every code a reading can have.
 long long histogramSum(
     const MeasurementState &state, int first = lowestCode, int last = highestCode);
+
+// What `attempt` returns when run by a child process that has become the
+// unprivileged user nobody (without supplementary groups). Root may open any
+// device, so tests of refused access run the opening there.
+std::string asNobody(const std::function<std::string()> &attempt);

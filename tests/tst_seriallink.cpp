@@ -1,5 +1,6 @@
 #include "ConverterEnd.h"
 #include "GuiTestMain.h"
+#include "TestHelpers.h"
 
 #include "app/PortToolTip.h"
 #include "platform/QtSerialLink.h"
@@ -23,30 +24,6 @@ bool openThrough(QtSerialLink &link, const QByteArray &path)
 {
     qputenv("ADTEST_COM1", path);
     return openSerialLink(link);
-}
-
-// What `attempt` returns when run by a child process that has become nobody.
-QByteArray asNobody(const std::function<std::string()> &attempt)
-{
-    int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0)
-        return "no pipe";
-    const pid_t child = fork();
-    if (child == 0) {
-        std::string message = "could not become nobody";
-        if (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0)
-            message = attempt();
-        const ssize_t written = ::write(pipeEnds[1], message.data(), message.size());
-        std::_Exit(written < 0);
-    }
-    ::close(pipeEnds[1]);
-    QByteArray message;
-    char buffer[1024];
-    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
-        message.append(buffer, n);
-    ::close(pipeEnds[0]);
-    waitpid(child, nullptr, 0);
-    return message;
 }
 
 SerialPortRecord port(const char *device, const char *description = "", bool placeholder = false)
@@ -171,10 +148,10 @@ void SerialLinkTest::permissionAdviceFitsTheDevice()
     QCOMPARE(::chmod(target.constData(), mode_t(mode)), 0);
     QCOMPARE(::chmod(QFile::encodeName(directory.path()).constData(), 0755), 0);
     const QByteArray path = symlinkPath;
-    const QByteArray message = asNobody([&] {
+    const QByteArray message = QByteArray::fromStdString(asNobody([&] {
         QtSerialLink link;
         return openThrough(link, path) ? std::string("opened") : link.errorString();
-    });
+    }));
     for (const QByteArray &phrase : said)
         QVERIFY2(message.contains(phrase), message.constData());
     for (const QByteArray &phrase : notSaid)
