@@ -69,6 +69,7 @@ bench: build
 	$(BUILD)/bench_acquisition
 	$(BUILD)/bench_line_rate
 	$(BUILD)/bench_plot
+	$(BUILD)/bench_analysis
 
 package: build
 	@tools/install-deps.sh $(PACKAGE_PACKAGES)

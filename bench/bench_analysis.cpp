@@ -2,6 +2,7 @@
 // codes (< 1 ms), the analysis window's refresh and paint (< 5 ms), and the
 // main loop's throughput and the once-a-second tick's cost with the analysis
 // window closed and open, measured side by side. Prints figures.
+#include "BenchSupport.h"
 #include "ConverterEnd.h"
 #include "LoopSession.h"
 
@@ -101,6 +102,7 @@ LoopFigures measureLoop(int frames, bool analysisOpen)
 
 int main(int argc, char *argv[])
 {
+    bench::chooseOffscreenWithoutDisplay();
     selectEventDispatcher();
     QApplication application(argc, argv);
     const int frames = argc > 1 ? std::atoi(argv[1]) : 100000;

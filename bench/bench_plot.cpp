@@ -1,5 +1,6 @@
 // Time of one full histogram redraw (4096 non-empty bins) and of the window
 // paint that follows, against the 1000 ms between ticks. Prints figures.
+#include "BenchSupport.h"
 #include "app/Form1.h"
 #include "measurement/HistogramPlot.h"
 #include "platform/EventDispatch.h"
@@ -28,6 +29,7 @@ double median(std::vector<double> values)
 
 int main(int argc, char *argv[])
 {
+    bench::chooseOffscreenWithoutDisplay();
     selectEventDispatcher();
     QApplication application(argc, argv);
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 101;
