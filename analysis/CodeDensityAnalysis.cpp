@@ -343,6 +343,28 @@ const char *testKindName(TestKind kind)
     return "";
 }
 
+const char *testKindKey(TestKind kind)
+{
+    switch (kind) {
+    case TestKind::Dc:
+        return "dc";
+    case TestKind::Ramp:
+        return "ramp";
+    case TestKind::Sine:
+        return "sine";
+    }
+    return "";
+}
+
+std::optional<TestKind> testKindFromKey(std::string_view key)
+{
+    for (const TestKind kind : {TestKind::Dc, TestKind::Ramp, TestKind::Sine}) {
+        if (key == testKindKey(kind))
+            return kind;
+    }
+    return std::nullopt;
+}
+
 TestKind detectTestKind(std::span<const std::uint64_t> counts)
 {
     return kindOfShape(counts, shapeOf(counts));

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The input applied to the converter while the histogram was collected; it
@@ -11,6 +12,10 @@ enum class TestKind { Dc, Ramp, Sine };
 
 // "DC noise", "Ramp/triangle" or "Sine", for menus and reports.
 const char *testKindName(TestKind kind);
+// "dc", "ramp" or "sine": the kind as command lines and reports spell it.
+const char *testKindKey(TestKind kind);
+// The kind a key names; empty for any other text.
+std::optional<TestKind> testKindFromKey(std::string_view key);
 
 // A figure together with the code where it occurs.
 struct CodeExtreme

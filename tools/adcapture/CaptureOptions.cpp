@@ -105,13 +105,8 @@ QString CaptureOptions::parse(const QStringList &arguments)
 
     if (parser.isSet(kindName)) {
         const QString text = parser.value(kindName);
-        if (text == QLatin1String("dc"))
-            kind = TestKind::Dc;
-        else if (text == QLatin1String("ramp"))
-            kind = TestKind::Ramp;
-        else if (text == QLatin1String("sine"))
-            kind = TestKind::Sine;
-        else
+        kind = testKindFromKey(text.toStdString());
+        if (!kind)
             return badValue(kindName, text, "one of dc, ramp, sine");
     }
     for (const QString &name : {csvName, jsonName, portName, analyzeName}) {

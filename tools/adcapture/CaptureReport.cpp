@@ -24,19 +24,6 @@ const char *stopName(CaptureStop stop)
     return "";
 }
 
-const char *kindKey(TestKind kind)
-{
-    switch (kind) {
-    case TestKind::Dc:
-        return "dc";
-    case TestKind::Ramp:
-        return "ramp";
-    case TestKind::Sine:
-        return "sine";
-    }
-    return "";
-}
-
 QJsonValue optionalNumber(const std::optional<double> &value)
 {
     return value ? QJsonValue(*value) : QJsonValue();
@@ -99,7 +86,7 @@ QJsonObject linearityFigures(const CodeDensityResult &result)
 QJsonObject analysisFigures(const CodeDensityResult &result)
 {
     QJsonObject figures {
-        {"kind", kindKey(result.kind)},
+        {"kind", testKindKey(result.kind)},
         {"kind_name", testKindName(result.kind)},
         {"kind_detected", result.kindDetected},
         {"kind_fits", result.kindFits},
@@ -164,7 +151,7 @@ QByteArray CaptureReport::toJson() const
         {"start_time", isoTime(startTime)},
         {"end_time", isoTime(endTime)},
         {"frames", double(frames)},
-        {"test_kind", kindKey(result.kind)},
+        {"test_kind", testKindKey(result.kind)},
         {"analysis", analysisFigures(result)},
         {"limits", limitArray},
         {"pass", exitStatus() == 0},
