@@ -39,7 +39,7 @@ QString missingList(const std::vector<int> &codes)
     for (std::size_t i = 0; i < std::min(codes.size(), shown); ++i)
         list << QString::number(codes[i]);
     if (codes.size() > shown)
-        list << QStringLiteral("...");
+        list << QStringLiteral("... (all in the CSV)");
     return list.join(QStringLiteral(", "));
 }
 
@@ -62,6 +62,9 @@ AnalysisWindow::AnalysisWindow(QWidget *parent)
     m_saturation->setWordWrap(true);
     m_saturation->hide();
     m_figures = new QLabel;
+    // A long list of missing codes wraps instead of widening the window past
+    // the screen.
+    m_figures->setWordWrap(true);
     m_figures->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_figures->setAlignment(Qt::AlignTop | Qt::AlignLeft);
 
