@@ -32,19 +32,19 @@ PACKAGE_PACKAGES = dpkg-dev lintian
 all: build
 
 $(BUILD)/build.ninja:
-	@tools/install-deps.sh $(BUILD_PACKAGES)
+	@scripts/install-deps.sh $(BUILD_PACKAGES)
 	cmake -S . -B $(BUILD) -G Ninja -DADTEST_WERROR=ON
 
 build: $(BUILD)/build.ninja
-	@tools/install-deps.sh $(BUILD_PACKAGES)
+	@scripts/install-deps.sh $(BUILD_PACKAGES)
 	cmake --build $(BUILD)
 
 # The desktop check comes first, so that a session without one learns it
 # before a long build.
 demo:
-	@tools/demo.sh --check-display
+	@scripts/demo.sh --check-display
 	@$(MAKE) --no-print-directory build
-	tools/demo.sh $(BUILD)
+	scripts/demo.sh $(BUILD)
 
 test: check check-sanitize fuzz
 
@@ -52,18 +52,18 @@ check: build
 	ADTEST_SOAK_SECONDS=$(SOAK_SECONDS) ctest --test-dir $(BUILD) --output-on-failure
 
 check-sanitize:
-	@tools/install-deps.sh $(BUILD_PACKAGES)
+	@scripts/install-deps.sh $(BUILD_PACKAGES)
 	cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DADTEST_SANITIZE=ON -DADTEST_WERROR=ON \
 	    -DCMAKE_BUILD_TYPE=Debug
 	cmake --build $(SANITIZE_BUILD)
 	ADTEST_SOAK_SECONDS=$(SANITIZE_SOAK_SECONDS) ctest --test-dir $(SANITIZE_BUILD) --output-on-failure
 
 fuzz:
-	@tools/install-deps.sh $(FUZZ_PACKAGES)
+	@scripts/install-deps.sh $(FUZZ_PACKAGES)
 	CXX=clang++-$(CLANG_VERSION) cmake -S . -B $(FUZZ_BUILD) -G Ninja -DADTEST_GUI=OFF \
 	    -DADTEST_FUZZ=ON -DBUILD_TESTING=OFF -DADTEST_WERROR=ON
 	cmake --build $(FUZZ_BUILD)
-	tools/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+	scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	$(BUILD)/bench_acquisition
@@ -72,7 +72,7 @@ bench: build
 	$(BUILD)/bench_analysis
 
 package: build
-	@tools/install-deps.sh $(PACKAGE_PACKAGES)
+	@scripts/install-deps.sh $(PACKAGE_PACKAGES)
 	rm -f $(BUILD)/adtest_*.deb
 	cd $(BUILD) && cpack -G DEB
 	lintian --fail-on error,warning $(BUILD)/adtest_*.deb

@@ -1,10 +1,10 @@
 #include "AcquisitionLoop.h"
 
-#include "acquisition/FrameDecoder.h"
-#include "measurement/MeasurementState.h"
-#include "platform/SerialLink.h"
-#include "platform/SerialLinkSetup.h"
-#include "platform/WindowToolkit.h"
+#include "FrameDecoder.h"
+#include "MeasurementState.h"
+#include "SerialLink.h"
+#include "SerialLinkSetup.h"
+#include "WindowToolkit.h"
 
 #include <array>
 #include <limits>

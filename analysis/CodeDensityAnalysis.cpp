@@ -1,4 +1,4 @@
-#include "analysis/CodeDensityAnalysis.h"
+#include "CodeDensityAnalysis.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/CodeDensityResult.h"
+#include "CodeDensityResult.h"
 
 #include <cstdint>
 #include <optional>

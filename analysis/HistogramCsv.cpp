@@ -1,4 +1,4 @@
-#include "analysis/HistogramCsv.h"
+#include "HistogramCsv.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,7 @@
 #include "AnalysisWindow.h"
 
-#include "analysis/CodeDensityAnalysis.h"
-#include "app/CodeCurvePlot.h"
+#include "CodeDensityAnalysis.h"
+#include "CodeCurvePlot.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

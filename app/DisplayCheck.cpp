@@ -1,4 +1,4 @@
-#include "app/DisplayCheck.h"
+#include "DisplayCheck.h"
 
 #include <cstdlib>
 #include <string_view>

@@ -1,6 +1,6 @@
 #include "FieldLimits.h"
 
-#include "platform/NumberText.h"
+#include "NumberText.h"
 
 std::optional<std::string_view> fieldLimitReplacement(TextField field, std::string_view text)
 {

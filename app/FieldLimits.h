@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/WindowToolkit.h"
+#include "WindowToolkit.h"
 
 #include <optional>
 #include <string_view>

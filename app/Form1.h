@@ -1,6 +1,6 @@
 #pragma once
 
-#include "measurement/MeasurementState.h"
+#include "MeasurementState.h"
 
 #include <QWidget>
 

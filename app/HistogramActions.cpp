@@ -1,9 +1,9 @@
 #include "HistogramActions.h"
 
-#include "analysis/CodeDensityAnalysis.h"
-#include "analysis/HistogramCsv.h"
-#include "app/AnalysisWindow.h"
-#include "measurement/MeasurementState.h"
+#include "CodeDensityAnalysis.h"
+#include "HistogramCsv.h"
+#include "AnalysisWindow.h"
+#include "MeasurementState.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "PortToolTip.h"
 
-#include "platform/QtSerialLink.h"
+#include "QtSerialLink.h"
 
 #include <QHelpEvent>
 #include <QToolTip>

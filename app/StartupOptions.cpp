@@ -1,6 +1,7 @@
-#include "app/StartupOptions.h"
+#include "StartupOptions.h"
 
-#include "platform/SerialPortList.h"
+#include "SerialPortList.h"
+#include "Version.h"
 
 #include <QByteArray>
 #include <QtGlobal>
@@ -73,7 +74,7 @@ std::optional<int> applyStartupOptions(int &argc, char *argv[])
         return 0;
     }
     if (options.version) {
-        std::puts("adtest " ADTEST_VERSION);
+        std::printf("adtest %s\n", adtestVersion);
         return 0;
     }
     if (options.listPorts) {

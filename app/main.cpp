@@ -1,7 +1,7 @@
-#include "app/DisplayCheck.h"
-#include "app/Form1.h"
-#include "app/StartupOptions.h"
-#include "platform/EventDispatch.h"
+#include "DisplayCheck.h"
+#include "Form1.h"
+#include "StartupOptions.h"
+#include "EventDispatch.h"
 
 #include <QApplication>
 

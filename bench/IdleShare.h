@@ -4,7 +4,7 @@
 #include "ConverterEnd.h"
 #include "LoopSession.h"
 
-#include "platform/QtSerialLink.h"
+#include "QtSerialLink.h"
 
 #include <QElapsedTimer>
 

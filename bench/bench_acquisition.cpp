@@ -10,10 +10,10 @@
 #include "LoopSession.h"
 #include "TestHelpers.h"
 
-#include "acquisition/AcquisitionLoop.h"
-#include "platform/EventDispatch.h"
-#include "platform/QtSerialLink.h"
-#include "platform/QtWindowToolkit.h"
+#include "AcquisitionLoop.h"
+#include "EventDispatch.h"
+#include "QtSerialLink.h"
+#include "QtWindowToolkit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,13 +6,13 @@
 #include "ConverterEnd.h"
 #include "LoopSession.h"
 
-#include "analysis/CodeDensityAnalysis.h"
-#include "app/AnalysisWindow.h"
-#include "app/HistogramActions.h"
-#include "measurement/HistogramPlot.h"
-#include "platform/EventDispatch.h"
-#include "platform/QtSerialLink.h"
-#include "platform/QtWindowToolkit.h"
+#include "CodeDensityAnalysis.h"
+#include "AnalysisWindow.h"
+#include "HistogramActions.h"
+#include "HistogramPlot.h"
+#include "EventDispatch.h"
+#include "QtSerialLink.h"
+#include "QtWindowToolkit.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

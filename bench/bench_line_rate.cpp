@@ -11,8 +11,8 @@
 #include "IdleShare.h"
 #include "LoopSession.h"
 
-#include "platform/EventDispatch.h"
-#include "platform/QtSerialLink.h"
+#include "EventDispatch.h"
+#include "QtSerialLink.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

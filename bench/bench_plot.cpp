@@ -1,12 +1,12 @@
 // Time of one full histogram redraw (4096 non-empty bins) and of the window
 // paint that follows, against the 1000 ms between ticks. Prints figures.
 #include "BenchSupport.h"
-#include "app/Form1.h"
-#include "measurement/HistogramPlot.h"
-#include "platform/EventDispatch.h"
-#include "platform/PlotArea.h"
-#include "platform/QtWindowToolkit.h"
-#include "platform/RepaintPacer.h"
+#include "Form1.h"
+#include "HistogramPlot.h"
+#include "EventDispatch.h"
+#include "PlotArea.h"
+#include "QtWindowToolkit.h"
+#include "RepaintPacer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -7,13 +7,13 @@
 #include "PlotChecks.h"
 #include "TestHelpers.h"
 
-#include "acquisition/AcquisitionLoop.h"
-#include "app/FieldLimits.h"
-#include "measurement/HistogramPlot.h"
-#include "measurement/MeasurementOperations.h"
-#include "measurement/MeasurementState.h"
-#include "platform/NumberText.h"
-#include "tools/adsim/ReceiverModel.h"
+#include "AcquisitionLoop.h"
+#include "FieldLimits.h"
+#include "HistogramPlot.h"
+#include "MeasurementOperations.h"
+#include "MeasurementState.h"
+#include "NumberText.h"
+#include "ReceiverModel.h"
 
 #include <algorithm>
 #include <cstdio>

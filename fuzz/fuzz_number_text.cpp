@@ -1,6 +1,6 @@
 // Any text through the number conversions and the setting fields' limits.
-#include "app/FieldLimits.h"
-#include "platform/NumberText.h"
+#include "FieldLimits.h"
+#include "NumberText.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -2,10 +2,10 @@
 #include "FuzzInput.h"
 #include "PlotChecks.h"
 
-#include "app/FieldLimits.h"
-#include "measurement/HistogramPlot.h"
-#include "measurement/MeasurementOperations.h"
-#include "measurement/MeasurementState.h"
+#include "FieldLimits.h"
+#include "HistogramPlot.h"
+#include "MeasurementOperations.h"
+#include "MeasurementState.h"
 
 #include <cstdlib>
 

@@ -1,8 +1,8 @@
 #include "HistogramPlot.h"
 
-#include "measurement/MeasurementState.h"
-#include "platform/NumberText.h"
-#include "platform/WindowToolkit.h"
+#include "MeasurementState.h"
+#include "NumberText.h"
+#include "WindowToolkit.h"
 
 #include <cstdint>
 

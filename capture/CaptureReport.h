@@ -1,0 +1,45 @@
+#pragma once
+
+#include "LimitCheck.h"
+
+#include "CodeDensityResult.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// How a capture ended.
+enum class CaptureStop {
+    Frames, // the frames asked for arrived
+    Seconds, // the time asked for ran out
+    Interrupted, // SIGINT or SIGTERM
+    PortLost, // the device went away during the capture
+};
+
+// Everything a report says: where the histogram came from, what the
+// analysis found and how the limits fared.
+struct CaptureReport
+{
+    QString port; // the device read, for a capture
+    QString inputFile; // the histogram read, for --analyze
+    QDateTime startTime;
+    QDateTime endTime;
+    std::optional<CaptureStop> stop; // empty for --analyze
+    std::int64_t frames = 0; // counted at STX, as the window counts them
+    double framesPerSecond = 0;
+    CodeDensityResult result;
+    std::vector<LimitOutcome> limits;
+
+    bool interrupted() const { return stop == CaptureStop::Interrupted; }
+    bool limitsHold() const;
+    // 0 every limit holds, 1 one fails, 2 the port went away, 130 interrupted.
+    int exitStatus() const;
+
+    QByteArray toJson() const;
+    // A few lines for a person or a log: frames, the main figures, the limits
+    // and the verdict.
+    QString summary() const;
+};

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "CaptureReport.h"
+#include "ProgressLine.h"
+
+#include "AcquisitionLoop.h"
+#include "MeasurementState.h"
+#include "HeadlessToolkit.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class SerialLink;
+
+// One unattended capture: the window's acquisition loop on port 1 behind a
+// window-free toolkit, stopped by a frame count, a time, a signal or the
+// device going away.
+class CaptureSession
+{
+public:
+    struct Settings
+    {
+        std::optional<int> frames;
+        std::optional<double> seconds;
+        std::optional<TestKind> kind; // for the progress line's figures
+        bool showProgress = false; // a progress line on standard error
+    };
+
+    CaptureSession(SerialLink &link, const Settings &settings);
+
+    // Runs the capture. Returns how it stopped, or nothing when the port could
+    // not be opened; portError() then says why.
+    std::optional<CaptureStop> run();
+    const std::string &portError() const { return m_toolkit.endMessage(); }
+
+    // One count per code, for the analysis and the CSV.
+    std::vector<std::uint64_t> counts() const;
+    std::int64_t frames() const { return m_state.frameCount; }
+    QDateTime startTime() const { return m_startTime; }
+    QDateTime endTime() const { return m_endTime; }
+    double elapsedSeconds() const { return m_elapsedSeconds; }
+
+private:
+    void fieldShown(TextField field);
+    void tick();
+    void stopWith(CaptureStop stop);
+    CaptureProgress progress() const;
+
+    Settings m_settings;
+    SerialLink &m_link;
+    MeasurementState m_state;
+    HeadlessToolkit m_toolkit;
+    AcquisitionLoop m_loop;
+    std::optional<CaptureStop> m_stop;
+    std::int64_t m_completedFrames = 0;
+    QElapsedTimer m_clock;
+    QTimer m_ticker;
+    QTimer m_deadline;
+    QDateTime m_startTime;
+    QDateTime m_endTime;
+    double m_elapsedSeconds = 0;
+};

@@ -1,0 +1,58 @@
+#include "LimitCheck.h"
+
+#include "CodeDensityResult.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+double worstOf(const CodeExtreme &low, const CodeExtreme &high)
+{
+    return std::max(std::abs(low.value), std::abs(high.value));
+}
+
+// Why the histogram gives no such figure, or nothing when it does.
+std::string missingFigure(const CodeDensityResult &result, bool wantsLinearity)
+{
+    if (result.samples == 0)
+        return "no frames";
+    if (!result.kindFits)
+        return result.misfitReason;
+    if (wantsLinearity && !result.hasLinearity())
+        return "a DC histogram has no DNL, INL or missing codes";
+    if (!wantsLinearity && result.kind != TestKind::Dc)
+        return std::string("noise is measured on a DC histogram, this is ")
+            + testKindName(result.kind);
+    return {};
+}
+
+} // namespace
+
+std::vector<LimitOutcome> checkLimits(const CaptureLimits &limits, const CodeDensityResult &result)
+{
+    std::vector<LimitOutcome> outcomes;
+    const auto check
+        = [&](const char *name, std::optional<double> limit, bool wantsLinearity, auto figure) {
+              if (!limit)
+                  return;
+              LimitOutcome outcome;
+              outcome.name = name;
+              outcome.limit = *limit;
+              outcome.note = missingFigure(result, wantsLinearity);
+              if (outcome.note.empty()) {
+                  outcome.value = figure();
+                  outcome.pass = *outcome.value <= *limit;
+              }
+              outcomes.push_back(std::move(outcome));
+          };
+    const LinearityFigures &linearity = result.linearity;
+    check("max_dnl", limits.maxDnl, true,
+        [&] { return worstOf(linearity.dnlMin, linearity.dnlMax); });
+    check("max_inl", limits.maxInl, true,
+        [&] { return worstOf(linearity.inlEndPointMin, linearity.inlEndPointMax); });
+    check("max_missing", limits.maxMissing, true,
+        [&] { return double(linearity.missingCodes.size()); });
+    check("max_noise", limits.maxNoise, false, [&] { return result.sigma; });
+    return outcomes;
+}

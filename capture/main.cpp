@@ -1,0 +1,174 @@
+// adcapture: the acquisition loop of adtest without its window, for test
+// stations and scripts: capture a number of frames or seconds, analyse the
+// histogram, write it and a report, and pass or fail the board.
+
+#include "CaptureOptions.h"
+#include "CaptureReport.h"
+#include "CaptureSession.h"
+
+#include "CodeDensityAnalysis.h"
+#include "HistogramCsv.h"
+#include "EventDispatch.h"
+#include "QtSerialLink.h"
+#include "SerialPortList.h"
+#include "Version.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+constexpr int usageError = 2;
+
+int fail(const QString &message)
+{
+    std::cerr << "adcapture: " << message.toLocal8Bit().constData() << '\n';
+    return usageError;
+}
+
+// An output is written to a temporary file beside its target and renamed
+// over it once complete, so that a reader never sees half a file. It is
+// opened before the capture, so that a path that cannot be written shows at
+// once rather than after a long run.
+class OutputFile
+{
+public:
+    bool open(const QString &path)
+    {
+        if (path.isEmpty())
+            return true;
+        m_file = std::make_unique<QSaveFile>(path);
+        return m_file->open(QIODevice::WriteOnly);
+    }
+    bool write(const QByteArray &contents)
+    {
+        if (!m_file)
+            return true;
+        m_file->write(contents);
+        return m_file->commit();
+    }
+    QString error() const
+    {
+        return QStringLiteral("cannot write %1: %2").arg(m_file->fileName(), m_file->errorString());
+    }
+
+private:
+    std::unique_ptr<QSaveFile> m_file;
+};
+
+bool readHistogramFile(const QString &path, std::vector<std::uint64_t> &counts, QString &error)
+{
+    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+    if (!in) {
+        error = QStringLiteral("cannot read %1").arg(path);
+        return false;
+    }
+    HistogramCsvReading reading = readHistogramCsv(in);
+    if (!reading.ok()) {
+        error = QStringLiteral("%1: %2").arg(path, QString::fromStdString(reading.error));
+        return false;
+    }
+    counts = std::move(reading.counts);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    CaptureOptions options;
+    if (const QString error = options.parse(arguments); !error.isEmpty())
+        return fail(error + QStringLiteral(" (see adcapture --help)"));
+    switch (options.mode) {
+    case CaptureOptions::Mode::Help:
+        std::cout << CaptureOptions::helpText().toStdString();
+        return 0;
+    case CaptureOptions::Mode::Version:
+        std::cout << "adcapture " << adtestVersion << "\n";
+        return 0;
+    case CaptureOptions::Mode::ListPorts:
+        for (const std::string &line :
+            formatPortListing(presentPorts(scanSerialPorts(), options.allPorts)))
+            std::cout << line << '\n';
+        return 0;
+    case CaptureOptions::Mode::Capture:
+    case CaptureOptions::Mode::Analyze:
+        break;
+    }
+
+    selectEventDispatcher();
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("adcapture"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(adtestVersion));
+
+    OutputFile csvFile;
+    OutputFile jsonFile;
+    if (!csvFile.open(options.csvPath))
+        return fail(csvFile.error());
+    if (!jsonFile.open(options.jsonPath))
+        return fail(jsonFile.error());
+
+    CaptureReport report;
+    std::vector<std::uint64_t> counts;
+    CodeDensityOptions analysisOptions {options.kind, {}};
+    if (options.mode == CaptureOptions::Mode::Analyze) {
+        QString error;
+        if (!readHistogramFile(options.analyzePath, counts, error))
+            return fail(error);
+        report.inputFile = options.analyzePath;
+        report.startTime = report.endTime = QDateTime::currentDateTime();
+    } else {
+        if (!options.portPath.isEmpty()) {
+            // The serial link takes port 1's device from ADTEST_COM1.
+            qputenv("ADTEST_COM1", QFile::encodeName(options.portPath));
+        }
+        QtSerialLink link;
+        CaptureSession session(
+            link, {options.frames, options.seconds, options.kind, bool(::isatty(STDERR_FILENO))});
+        const std::optional<CaptureStop> stop = session.run();
+        if (!stop)
+            return fail(QString::fromStdString(session.portError()));
+        counts = session.counts();
+        report.port = QtSerialLink::deviceForPort(1);
+        if (stop == CaptureStop::PortLost) {
+            std::cerr << "adcapture: " << report.port.toLocal8Bit().constData()
+                      << " went away after " << session.frames() << " frames\n";
+        }
+        report.stop = stop;
+        report.startTime = session.startTime();
+        report.endTime = session.endTime();
+        report.frames = session.frames();
+        if (session.elapsedSeconds() > 0)
+            report.framesPerSecond = session.frames() / session.elapsedSeconds();
+        if (report.framesPerSecond > 0)
+            analysisOptions.sampleRate = report.framesPerSecond;
+    }
+    report.result = analyseCodeDensity(counts, analysisOptions);
+    report.limits = checkLimits(options.limits, report.result);
+    if (options.mode == CaptureOptions::Mode::Analyze) // a saved histogram holds complete frames
+        report.frames
+            = static_cast<std::int64_t>(std::min<std::uint64_t>(report.result.samples, INT64_MAX));
+
+    int status = report.exitStatus();
+    if (!csvFile.write(QByteArray::fromStdString(histogramCsv(counts, &report.result)))) {
+        std::cerr << "adcapture: " << csvFile.error().toLocal8Bit().constData() << '\n';
+        status = usageError;
+    }
+    if (!jsonFile.write(report.toJson())) {
+        std::cerr << "adcapture: " << jsonFile.error().toLocal8Bit().constData() << '\n';
+        status = usageError;
+    }
+    std::cout << report.summary().toLocal8Bit().constData() << std::flush;
+    return status;
+}

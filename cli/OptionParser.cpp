@@ -1,0 +1,176 @@
+#include "OptionParser.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <locale>
+#include <sstream>
+#include <utility>
+
+namespace {
+
+std::string_view trimmed(std::string_view text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace
+
+std::optional<std::uint64_t> parseWholeNumber(std::string_view text)
+{
+    text = trimmed(text);
+    std::uint64_t value = 0;
+    const char *end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    if (text.empty() || result.ec != std::errc() || result.ptr != end)
+        return std::nullopt;
+    return value;
+}
+
+// A stream in the classic locale: the user's locale must not turn "1,5" into
+// a number, and the floating-point from_chars is missing from some of the
+// standard libraries the project builds with.
+std::optional<double> parseRealNumber(std::string_view text)
+{
+    text = trimmed(text);
+    if (text.empty())
+        return std::nullopt;
+    std::istringstream stream {std::string(text)};
+    stream.imbue(std::locale::classic());
+    double value = 0;
+    stream >> value;
+    if (stream.fail() || stream.peek() != std::char_traits<char>::eof() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+void OptionParser::addFlag(std::initializer_list<std::string_view> names)
+{
+    m_options.push_back({{names.begin(), names.end()}, false, {}, false});
+}
+
+void OptionParser::addValue(std::initializer_list<std::string_view> names)
+{
+    m_options.push_back({{names.begin(), names.end()}, true, {}, false});
+}
+
+const OptionParser::Option *OptionParser::find(std::string_view name) const
+{
+    for (const Option &option : m_options) {
+        for (const std::string &spelling : option.names) {
+            if (spelling == name)
+                return &option;
+        }
+    }
+    return nullptr;
+}
+
+OptionParser::Option *OptionParser::find(std::string_view name)
+{
+    return const_cast<Option *>(std::as_const(*this).find(name));
+}
+
+bool OptionParser::parse(const std::vector<std::string> &arguments)
+{
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string &argument = arguments[i];
+        if (argument.size() < 2 || argument[0] != '-') {
+            m_positional.push_back(argument);
+            if (m_keepUnknown)
+                m_rest.push_back(argument);
+            continue;
+        }
+        std::string name = argument;
+        std::optional<std::string> value;
+        if (const auto equals = argument.find('='); equals != std::string::npos) {
+            name = argument.substr(0, equals);
+            value = argument.substr(equals + 1);
+        }
+        Option *option = find(name);
+        if (!option) {
+            if (m_keepUnknown) {
+                m_rest.push_back(argument);
+                continue;
+            }
+            return fail(name + ": unknown option");
+        }
+        const std::string &key = option->names.front();
+        if (option->takesValue && !value) {
+            if (i + 1 == arguments.size())
+                return fail(key + ": needs a value");
+            value = arguments[++i];
+        } else if (!option->takesValue && value) {
+            return fail(key + ": takes no value");
+        }
+        if (option->set && option->takesValue)
+            return fail(key + ": given more than once");
+        if (!option->set)
+            m_given.push_back(key);
+        option->set = true;
+        option->value = value;
+    }
+    return true;
+}
+
+bool OptionParser::isSet(std::string_view name) const
+{
+    const Option *option = find(name);
+    return option && option->set;
+}
+
+std::string OptionParser::value(std::string_view name) const
+{
+    const Option *option = find(name);
+    return option && option->value ? *option->value : std::string();
+}
+
+bool OptionParser::fail(std::string message)
+{
+    m_error = std::move(message);
+    return false;
+}
+
+bool OptionParser::badValue(std::string_view name, std::string_view what)
+{
+    return fail(std::string(name) + ": '" + value(name) + "' is not " + std::string(what));
+}
+
+bool OptionParser::wholeValue(std::string_view name, std::uint64_t low, std::uint64_t high,
+    std::string_view what, std::optional<std::uint64_t> &target)
+{
+    if (!isSet(name))
+        return true;
+    const auto number = parseWholeNumber(value(name));
+    if (!number || *number < low || *number > high)
+        return badValue(name, what);
+    target = *number;
+    return true;
+}
+
+bool OptionParser::intValue(
+    std::string_view name, int low, int high, std::string_view what, std::optional<int> &target)
+{
+    std::optional<std::uint64_t> number;
+    if (!wholeValue(name, std::uint64_t(std::max(low, 0)), std::uint64_t(high), what, number))
+        return false;
+    if (number)
+        target = int(*number);
+    return true;
+}
+
+bool OptionParser::realValue(std::string_view name, double low, double high,
+    std::string_view what, std::optional<double> &target)
+{
+    if (!isSet(name))
+        return true;
+    const auto number = parseRealNumber(value(name));
+    if (!number || *number < low || *number > high)
+        return badValue(name, what);
+    target = *number;
+    return true;
+}

@@ -1,0 +1,311 @@
+#include "CodeDensityAnalysis.h"
+#include "HistogramCsv.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <random>
+#include <sstream>
+
+using Counts = std::vector<std::uint64_t>;
+Q_DECLARE_METATYPE(Counts)
+Q_DECLARE_METATYPE(TestKind)
+
+namespace {
+
+constexpr int codes = 4096;
+
+// Lower transition level of each code, 0..codes, for code widths 1 + dnl.
+std::vector<double> transitionsOf(const std::vector<double> &dnl)
+{
+    std::vector<double> levels(dnl.size() + 1, 0.0);
+    for (std::size_t k = 0; k < dnl.size(); ++k)
+        levels[k + 1] = levels[k] + 1 + dnl[k];
+    return levels;
+}
+
+// Expected hits per code for a ramp a little beyond codes 1..codes-2 or a sine with
+// the given amplitude around mid-scale; the share outside goes to the end codes.
+std::vector<double> expectedHits(
+    TestKind kind, const std::vector<double> &dnl, double total, double amplitude = 2100)
+{
+    const std::vector<double> levels = transitionsOf(dnl);
+    const double centre = levels.back() / 2;
+    auto below = [&](double level) {
+        if (kind == TestKind::Ramp)
+            return std::clamp(
+                (level - levels[1] + 0.5) / (levels[codes - 1] - levels[1] + 1), 0.0, 1.0);
+        return std::acos(std::clamp((centre - level) / amplitude, -1.0, 1.0)) / std::numbers::pi;
+    };
+    std::vector<double> hits(codes);
+    for (int k = 0; k < codes; ++k)
+        hits[k] = total
+            * ((k == codes - 1 ? 1.0 : below(levels[k + 1])) - (k == 0 ? 0.0 : below(levels[k])));
+    return hits;
+}
+
+Counts rounded(const std::vector<double> &hits)
+{
+    Counts counts(hits.size());
+    for (std::size_t k = 0; k < hits.size(); ++k)
+        counts[k] = static_cast<std::uint64_t>(std::llround(hits[k]));
+    return counts;
+}
+
+bool allFinite(const CodeDensityResult &r)
+{
+    const auto &l = r.linearity;
+    std::vector<double> values {r.meanCode, r.sigma, r.dc.shareWithin1Sigma, r.dc.shareWithin3Sigma,
+        r.dc.effectiveBits.value_or(0), r.dc.noiseFreeBits.value_or(0), l.dnlMin.value,
+        l.dnlMax.value, l.inlEndPointMin.value, l.inlEndPointMax.value, l.inlBestFitMin.value,
+        l.inlBestFitMax.value, l.dnlUncertainty99.value_or(0), l.sineCentre, l.sineAmplitude};
+    for (const auto *perCode : {&l.dnl, &l.inlEndPoint, &l.inlBestFit})
+        values.insert(values.end(), perCode->begin(), perCode->end());
+    return std::ranges::all_of(values, [](double v) { return std::isfinite(v); });
+}
+
+} // namespace
+
+class TestAnalysis : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void workedRampExample()
+    {
+        const Counts counts {4, 5, 5, 7, 8, 7, 9, 5, 6, 3, 6, 7, 9, 6, 5, 9};
+        const auto r = analyseCodeDensity(counts, {TestKind::Ramp, {}});
+        QVERIFY(r.kindFits);
+        QCOMPARE(r.bits, 4);
+        QCOMPARE(r.linearity.firstCode, 1);
+        QCOMPARE(r.linearity.lastCode, 14);
+        QCOMPARE(std::round(r.linearity.dnlMin.value * 1000), -523.0);
+        QCOMPARE(r.linearity.dnlMin.code, 9);
+        QCOMPARE(std::round(r.linearity.dnlMax.value * 1000), 432.0);
+        QCOMPARE(std::round(r.linearity.inlEndPointMin.value * 1000), -409.0);
+        QCOMPARE(std::round(r.linearity.inlEndPointMax.value * 1000), 523.0);
+        QCOMPARE(r.linearity.inlEndPoint[14], 0.0);
+        QCOMPARE(r.linearity.fewestHits, 3u);
+        QCOMPARE(*r.linearity.dnlUncertainty99, 2.576 / std::sqrt(3.0));
+        // 664 hits at the thinnest code: 88 analysed + 13 at the ends = 101 samples.
+        QCOMPARE(
+            *r.linearity.samplesNeededForTenthLsb, std::uint64_t(std::ceil(101 * 664 / 3.0 - 101)));
+    }
+
+    // Ideal histograms give flat DNL, are recognised, and injected missing
+    // codes are all found and no others.
+    void idealHistograms_data()
+    {
+        QTest::addColumn<TestKind>("kind");
+        QTest::addColumn<double>("amplitude");
+        QTest::addColumn<QList<int>>("missing");
+        QTest::newRow("ramp") << TestKind::Ramp << 0.0 << QList<int> {};
+        QTest::newRow("clipped sine") << TestKind::Sine << 2100.0 << QList<int> {};
+        QTest::newRow("sine inside the range") << TestKind::Sine << 1900.0 << QList<int> {};
+        QTest::newRow("ramp, missing codes")
+            << TestKind::Ramp << 0.0 << QList<int> {1, 511, 2048, 2049, 4094};
+        QTest::newRow("sine, missing codes")
+            << TestKind::Sine << 2100.0 << QList<int> {5, 1023, 1024, 3000};
+    }
+    void idealHistograms()
+    {
+        QFETCH(TestKind, kind);
+        QFETCH(double, amplitude);
+        QFETCH(QList<int>, missing);
+        std::vector<double> dnl(codes, 0.0);
+        for (int code : missing)
+            dnl[code] = -1;
+        const Counts counts = rounded(expectedHits(kind, dnl, 4e9, amplitude));
+        QCOMPARE(detectTestKind(counts), kind);
+        const auto r = analyseCodeDensity(counts);
+        QVERIFY2(r.kindFits, r.misfitReason.c_str());
+        QVERIFY(r.kindDetected);
+        QCOMPARE(
+            QList<int>(r.linearity.missingCodes.begin(), r.linearity.missingCodes.end()), missing);
+        for (int code = r.linearity.firstCode; code <= r.linearity.lastCode; ++code) {
+            const double expected = std::ranges::count(missing, code) ? -1.0 : 0.0;
+            QVERIFY2(std::abs(r.linearity.dnl[code] - expected) < 0.01,
+                qPrintable(QString::number(code)));
+        }
+    }
+
+    // A random DNL profile sampled with Poisson noise comes back within five
+    // standard deviations of the counting noise at each code.
+    void injectedDnlRecovered_data()
+    {
+        QTest::addColumn<TestKind>("kind");
+        QTest::newRow("ramp") << TestKind::Ramp;
+        QTest::newRow("sine") << TestKind::Sine;
+    }
+    void injectedDnlRecovered()
+    {
+        QFETCH(TestKind, kind);
+        std::mt19937_64 random(42);
+        std::normal_distribution<double> profile(0, 0.2);
+        std::vector<double> dnl(codes);
+        for (double &d : dnl)
+            d = std::clamp(profile(random), -0.9, 0.9);
+        const std::vector<double> hits = expectedHits(kind, dnl, 4096.0 * 4000);
+        Counts counts(codes);
+        for (int k = 0; k < codes; ++k)
+            counts[k] = std::poisson_distribution<std::uint64_t>(hits[k])(random);
+        const auto r = analyseCodeDensity(counts, {kind, {}});
+        QVERIFY(r.kindFits);
+        const auto &l = r.linearity;
+        double meanHits = 0;
+        for (int k = l.firstCode; k <= l.lastCode; ++k)
+            meanHits += hits[k] / l.analysedCodes();
+        for (int k = l.firstCode; k <= l.lastCode; ++k) {
+            // Relative counting noise sqrt(H)/H, scaled to the code's width.
+            const double tolerance = 5 * (1 + dnl[k]) / std::sqrt(hits[k])
+                + 2 * std::sqrt(1 / meanHits / l.analysedCodes());
+            QVERIFY2(std::abs(l.dnl[k] - dnl[k]) < tolerance,
+                qPrintable(QStringLiteral("code %1: %2 vs %3").arg(k).arg(l.dnl[k]).arg(dnl[k])));
+        }
+    }
+
+    void dcNoise_data()
+    {
+        QTest::addColumn<double>("sigma");
+        QTest::newRow("0.7 LSB") << 0.7;
+        QTest::newRow("3 LSB") << 3.0;
+        QTest::newRow("20 LSB") << 20.0;
+    }
+    void dcNoise()
+    {
+        QFETCH(double, sigma);
+        Counts counts(codes);
+        const double mean = 1000.3;
+        for (int k = 0; k < codes; ++k) {
+            auto normal
+                = [&](double x) { return std::erfc(-(x - mean) / sigma / std::sqrt(2.0)) / 2; };
+            counts[k] = std::llround(1e9 * (normal(k + 0.5) - normal(k - 0.5)));
+        }
+        const auto r = analyseCodeDensity(counts);
+        QCOMPARE(r.kind, TestKind::Dc);
+        QVERIFY(r.kindFits);
+        QVERIFY(std::abs(r.meanCode - mean) < 0.01);
+        // Rounding to codes adds a twelfth of an LSB squared (Sheppard).
+        QVERIFY(std::abs(r.sigma - std::sqrt(sigma * sigma + 1.0 / 12)) < 0.01 * sigma);
+        QVERIFY(std::abs(*r.dc.effectiveBits - (12 - std::log2(r.sigma))) < 1e-9);
+        QVERIFY(std::abs(*r.dc.noiseFreeBits - (12 - std::log2(6.6 * r.sigma))) < 1e-9);
+        if (sigma > 2) // only a wide bell is sampled finely enough for these
+            QVERIFY(std::abs(r.dc.shareWithin1Sigma - 0.683) < 0.05
+                && std::abs(r.dc.shareWithin3Sigma - 0.997) < 0.01);
+    }
+
+    // Any counts give finite figures and, where the kind cannot be read, a
+    // reason instead of figures.
+    void degenerateHistograms_data()
+    {
+        QTest::addColumn<Counts>("counts");
+        QTest::addColumn<TestKind>("kind");
+        QTest::addColumn<bool>("fits");
+        const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
+        Counts one(codes, 0);
+        one[77] = 5;
+        Counts ends(codes, 0);
+        ends[0] = ends[4095] = 1000;
+        Counts ramp(codes, 100);
+        Counts bell(codes, 0);
+        for (int k = 0; k < 9; ++k)
+            bell[2000 + k] = std::uint64_t(1000 * std::exp(-(k - 4) * (k - 4) / 4.0));
+        QTest::newRow("empty, dc") << Counts(codes, 0) << TestKind::Dc << false;
+        QTest::newRow("empty, sine") << Counts(codes, 0) << TestKind::Sine << false;
+        QTest::newRow("no codes") << Counts {} << TestKind::Ramp << false;
+        QTest::newRow("one code, dc") << one << TestKind::Dc << true;
+        QTest::newRow("one code, ramp") << one << TestKind::Ramp << false;
+        QTest::newRow("all at maximum, ramp") << Counts(codes, most) << TestKind::Ramp << true;
+        QTest::newRow("all at maximum, sine") << Counts(codes, most) << TestKind::Sine << false;
+        QTest::newRow("only end codes, sine") << ends << TestKind::Sine << false;
+        QTest::newRow("flat, dc") << ramp << TestKind::Dc << false;
+        QTest::newRow("bell, ramp") << bell << TestKind::Ramp << false;
+        QTest::newRow("bell, sine") << bell << TestKind::Sine << false;
+    }
+    void degenerateHistograms()
+    {
+        QFETCH(Counts, counts);
+        QFETCH(TestKind, kind);
+        QFETCH(bool, fits);
+        const auto r = analyseCodeDensity(counts, {kind, 1000.0});
+        QCOMPARE(r.kindFits, fits);
+        QCOMPARE(r.misfitReason.empty(), fits);
+        QVERIFY(allFinite(r));
+        if (!r.hasLinearity())
+            QVERIFY(r.linearity.dnl.empty());
+        if (r.samples > 0 && r.sigma == 0)
+            QVERIFY(!r.dc.effectiveBits && !r.dc.noiseFreeBits);
+    }
+
+    void sineAndRampAreNotMistaken()
+    {
+        const Counts ramp = rounded(expectedHits(TestKind::Ramp, std::vector<double>(codes), 1e7));
+        const Counts sine = rounded(expectedHits(TestKind::Sine, std::vector<double>(codes), 1e7));
+        QVERIFY(!analyseCodeDensity(ramp, {TestKind::Sine, {}}).kindFits);
+        QVERIFY(!analyseCodeDensity(sine, {TestKind::Ramp, {}}).kindFits);
+    }
+
+    void csvRoundTrip()
+    {
+        Counts counts(codes, 7);
+        counts[0] = 900;
+        counts[12] = 0;
+        counts[4095] = std::numeric_limits<std::uint64_t>::max();
+        const auto r = analyseCodeDensity(counts, {TestKind::Ramp, {}});
+        const std::string text = histogramCsv(counts, &r);
+        QVERIFY(text.starts_with("code,count,dnl_lsb,inl_lsb,inl_best_fit_lsb\n0,900,,,\n1,7,"));
+        QVERIFY(text.find("\n12,0,-1.000000,") != std::string::npos);
+        std::istringstream in(text);
+        const HistogramCsvReading reading = readHistogramCsv(in);
+        QVERIFY2(reading.ok(), reading.error.c_str());
+        QVERIFY(reading.counts == counts);
+        QVERIFY(histogramCsv(counts).starts_with("code,count\n0,900\n"));
+    }
+
+    void csvAsSpreadsheetsSaveIt()
+    {
+        std::istringstream in(
+            "\xEF\xBB\xBF\"Code\";\"Count\";\"DNL\"\r\n0;5;\r\n1; 6 ;0.1\r\n\r\n");
+        const HistogramCsvReading reading = readHistogramCsv(in);
+        QVERIFY2(reading.ok(), reading.error.c_str());
+        QVERIFY(reading.counts == (Counts {5, 6}));
+    }
+
+    void csvMalformed_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("empty") << ""
+                               << "line 1: expected the header";
+        QTest::newRow("no header") << "0,5\n"
+                                   << "line 1: expected the header";
+        QTest::newRow("header only") << "code,count\n"
+                                     << "line 2: expected a row for code 0";
+        QTest::newRow("gap") << "code,count\n0,1\n2,1\n"
+                             << "line 3: expected code 1, found \"2\"";
+        QTest::newRow("negative") << "code,count\n0,-1\n"
+                                  << "line 2: the count \"-1\"";
+        QTest::newRow("fraction") << "code,count\n0,1.5\n"
+                                  << "line 2: the count \"1.5\"";
+        QTest::newRow("too large") << "code,count\n0,18446744073709551616\n"
+                                   << "line 2: the count";
+        QTest::newRow("no count") << "code,count\n0\n"
+                                  << "line 2: the count is missing";
+        QTest::newRow("text code") << "code,count\n\nzero,1\n"
+                                   << "line 3: the code \"zero\"";
+    }
+    void csvMalformed()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, error);
+        std::istringstream in(text.toStdString());
+        const HistogramCsvReading reading = readHistogramCsv(in);
+        QVERIFY2(QString::fromStdString(reading.error).startsWith(error), reading.error.c_str());
+        QVERIFY(reading.counts.empty());
+    }
+};
+
+QTEST_APPLESS_MAIN(TestAnalysis)
+#include "tst_analysis.moc"

@@ -1,0 +1,131 @@
+#include "GuiTestMain.h"
+
+#include "HistogramCsv.h"
+#include "AnalysisWindow.h"
+#include "Form1.h"
+#include "HistogramActions.h"
+#include "ClickableLabel.h"
+#include "PlotArea.h"
+
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+
+// The histogram's context menu, exports and analysis window, on the real
+// window without a serial line.
+class AnalysisWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        form = new Form1;
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+    }
+    void cleanup() { delete form; }
+
+    void wideCountsFollowResetAndDemoPattern()
+    {
+        MeasurementState &state = form->measurement();
+        state.wideCounts[988] = 70000;
+        QTest::mouseClick(form->findChild<ClickableLabel *>("Label10"), Qt::LeftButton);
+        for (int code = 0; code <= 4096; ++code)
+            QCOMPARE(state.wideCounts[code],
+                code == 988 ? 70000u : std::uint64_t(state.histogram[code]));
+        QTest::mouseClick(form->findChild<QPushButton *>("Command3"), Qt::LeftButton);
+        QVERIFY(
+            std::ranges::all_of(state.wideCounts, [](std::uint64_t count) { return count == 0; }));
+    }
+
+    // Ctrl+C copies the histogram from the plot, but a text field keeps it
+    // for its own text.
+    void copyShortcutLeavesTextFieldsTheirKey()
+    {
+        form->measurement().wideCounts[7] = 3;
+        auto *field = form->findChild<QLineEdit *>("Text5");
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("0"));
+
+        auto *plot = form->findChild<PlotArea *>("Picture1");
+        plot->setFocus();
+        QTest::keyClick(plot, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(QApplication::clipboard()->text().startsWith(
+            "code,count\n0,0\n1,0\n2,0\n3,0\n4,0\n5,0\n6,0\n7,3\n"));
+    }
+
+    void contextMenuOnPlotNotOnFields()
+    {
+        QMenu *menu = form->histogramActions().menu();
+        QStringList texts;
+        for (const QAction *action : menu->actions())
+            texts << action->text();
+        QCOMPARE(texts,
+            (QStringList {
+                "Analysis…", "Copy histogram", "Save histogram as CSV…", "Save window as PNG…"}));
+        auto *plot = form->findChild<PlotArea *>("Picture1");
+        QContextMenuEvent onPlot(
+            QContextMenuEvent::Mouse, QPoint(50, 50), plot->mapToGlobal(QPoint(50, 50)));
+        QApplication::sendEvent(plot, &onPlot);
+        QTRY_VERIFY(menu->isVisible());
+        menu->hide();
+        auto *field = form->findChild<QLineEdit *>("Text6");
+        QContextMenuEvent onField(
+            QContextMenuEvent::Mouse, QPoint(5, 5), field->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(field, &onField);
+        QVERIFY(!menu->isVisible());
+        QApplication::closeAllWindows();
+    }
+
+    void savedFilesReadBack()
+    {
+        MeasurementState &state = form->measurement();
+        for (int code = 0; code <= 4095; ++code)
+            state.wideCounts[code] = 100 + code % 3;
+        QTemporaryDir directory;
+        const QString csv = directory.filePath("histogram.csv");
+        QVERIFY(form->histogramActions().saveCsv(csv));
+        std::ifstream in(csv.toStdString());
+        const HistogramCsvReading reading = readHistogramCsv(in);
+        QVERIFY2(reading.ok(), reading.error.c_str());
+        QVERIFY(std::ranges::equal(reading.counts, form->histogramActions().counts()));
+        QString error;
+        QVERIFY(
+            !form->histogramActions().saveCsv(directory.filePath("missing/histogram.csv"), &error));
+        QVERIFY(!error.isEmpty());
+
+        const QString png = directory.filePath("window.png");
+        QVERIFY(form->histogramActions().savePng(png));
+        QCOMPARE(QImage(png).size(), form->grab().size());
+    }
+
+    void analysisWindowSaysWhenABinSaturated()
+    {
+        MeasurementState &state = form->measurement();
+        state.wideCounts[2000] = 32767;
+        form->histogramActions().openAnalysis();
+        AnalysisWindow *window = form->histogramActions().analysisWindow();
+        QVERIFY(window->isVisible() && !window->isModal());
+        auto *saturation = window->findChild<QLabel *>("saturation");
+        QVERIFY(!saturation->isVisibleTo(window));
+        state.wideCounts[2000] = 32768;
+        form->histogramActions().timerTicked();
+        QVERIFY(saturation->isVisibleTo(window));
+        QCOMPARE(window->result().samples, 32768u);
+    }
+
+private:
+    Form1 *form = nullptr;
+};
+
+ADTEST_GUI_TEST_MAIN(AnalysisWindowTest)
+#include "tst_analysis_window.moc"

@@ -1,0 +1,368 @@
+#include "StartupOptions.h"
+#include "CaptureOptions.h"
+#include "LimitCheck.h"
+#include "ProgressLine.h"
+
+#include "CodeDensityAnalysis.h"
+#include "HistogramCsv.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <numbers>
+#include <numeric>
+#include <sstream>
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run runCapture(const QStringList &arguments, int timeoutMs = 60000)
+{
+    QProcess process;
+    process.start(QStringLiteral(ADCAPTURE_PATH), arguments);
+    if (!process.waitForFinished(timeoutMs))
+        process.kill();
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// The simulated converter on a fresh pseudo-terminal; returns its path.
+QString startConverter(QProcess &adsim, const QStringList &arguments)
+{
+    adsim.start(
+        QStringLiteral(ADSIM_PATH), arguments + QStringList {"--wait-reader", "--seed", "3"});
+    if (!adsim.waitForReadyRead(10000))
+        return {};
+    return QString::fromLocal8Bit(adsim.readLine()).trimmed();
+}
+
+QJsonObject readJson(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+// A sine histogram of a converter without faults but for `missing`.
+std::vector<std::uint64_t> sineHistogram(double total, int missing)
+{
+    std::vector<std::uint64_t> counts(4096);
+    const auto below = [](double level) {
+        return std::acos(std::clamp((2048 - level) / 2100, -1.0, 1.0)) / std::numbers::pi;
+    };
+    for (int k = 0; k < 4096; ++k)
+        counts[k] = std::llround(total * (below(k + 1) - below(k)));
+    counts[missing] = 0;
+    return counts;
+}
+
+} // namespace
+
+class TestAdcapture : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void options_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error"); // a part of it; empty: accepted
+
+        QTest::newRow("capture") << QStringList {"--frames", "1000000", "--kind", "sine", "--csv",
+            "a.csv", "--json", "a.json", "--max-dnl", "0.9", "--max-inl=1.5", "--max-missing", "0",
+            "--port", "/dev/ttyUSB0", "--seconds", "2.5"}
+                                 << QString();
+        QTest::newRow("dc noise limit")
+            << QStringList {"--kind", "dc", "--max-noise", "0.7"} << QString();
+        QTest::newRow("unknown option") << QStringList {"--frame", "5"} << "Unknown option 'frame'";
+        QTest::newRow("missing value") << QStringList {"--json"} << "Missing value after '--json'";
+        QTest::newRow("zero frames") << QStringList {"--frames", "0"} << "--frames: '0' is not";
+        QTest::newRow("fractional frames") << QStringList {"--frames", "1.5"} << "--frames: '1.5'";
+        QTest::newRow("too many frames") << QStringList {"--frames", "2147483648"} << "--frames";
+        QTest::newRow("negative limit") << QStringList {"--max-dnl", "-0.1"} << "--max-dnl: '-0.1'";
+        QTest::newRow("limit not a number")
+            << QStringList {"--max-inl", "1,5"} << "--max-inl: '1,5'";
+        QTest::newRow("infinite time") << QStringList {"--seconds", "inf"} << "--seconds: 'inf'";
+        QTest::newRow("unknown kind")
+            << QStringList {"--kind", "square"} << "one of dc, ramp, sine";
+        QTest::newRow("stray argument") << QStringList {"/dev/ttyUSB0"} << "unexpected argument";
+        QTest::newRow("empty path") << QStringList {"--csv="} << "--csv: needs a path";
+        QTest::newRow("same file twice")
+            << QStringList {"--csv", "r", "--json", "r"} << "two different";
+        QTest::newRow("all alone") << QStringList {"--all"} << "only with --list-ports";
+        QTest::newRow("list with capture")
+            << QStringList {"--list-ports", "--frames", "5"} << "--list-ports";
+        QTest::newRow("analyze with port") << QStringList {"--analyze", "h.csv", "--port", "/dev/x"}
+                                           << "--port: not with --analyze";
+        QTest::newRow("dc with dnl")
+            << QStringList {"--kind", "dc", "--max-dnl", "1"} << "--kind dc";
+        QTest::newRow("sine with noise")
+            << QStringList {"--kind", "sine", "--max-noise", "1"} << "--max-noise";
+    }
+    void options()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        CaptureOptions options;
+        const QString message = options.parse(QStringList {"adcapture"} + arguments);
+        if (error.isEmpty()) {
+            QCOMPARE(message, QString());
+        } else {
+            QVERIFY2(message.contains(error), qPrintable(message));
+            QVERIFY(!message.contains('\n'));
+        }
+        if (QByteArray(QTest::currentDataTag()) == "capture") {
+            QCOMPARE(options.frames, 1000000);
+            QCOMPARE(options.kind, TestKind::Sine);
+            QCOMPARE(options.limits.maxInl, 1.5);
+            QCOMPARE(options.limits.maxMissing, 0);
+            QCOMPARE(options.portPath, "/dev/ttyUSB0");
+            QCOMPARE(options.seconds, 2.5);
+        }
+    }
+
+    // adtest's options come out of the command line; Qt's own stay, in order.
+    void adtestOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QStringList>("rest");
+        QTest::addColumn<QString>("error");
+
+        QTest::newRow("port between Qt options")
+            << QStringList {"-platform", "offscreen", "--port", "/dev/ttyUSB0", "-style", "x"}
+            << "/dev/ttyUSB0" << QStringList {"-platform", "offscreen", "-style", "x"} << "";
+        QTest::newRow("port with =")
+            << QStringList {"--port=/dev/ttyACM0"} << "/dev/ttyACM0" << QStringList {} << "";
+        QTest::newRow("port without value")
+            << QStringList {"--port"} << "" << QStringList {} << "--port: needs a device path";
+        QTest::newRow("all without list")
+            << QStringList {"--all"} << "" << QStringList {} << "--all: only with --list-ports";
+    }
+    void adtestOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, port);
+        QFETCH(QStringList, rest);
+        QFETCH(QString, error);
+        std::vector<std::string> line {"adtest"};
+        for (const QString &argument : arguments)
+            line.push_back(argument.toStdString());
+        const StartupOptions options = StartupOptions::parse(line);
+        QCOMPARE(QString::fromStdString(options.error), error);
+        if (!error.isEmpty())
+            return;
+        QCOMPARE(QString::fromStdString(options.port), port);
+        QStringList left;
+        for (const std::string &argument : options.rest)
+            left << QString::fromStdString(argument);
+        QCOMPARE(left, QStringList {"adtest"} + rest);
+    }
+
+    void limits_data()
+    {
+        QTest::addColumn<std::vector<std::uint64_t>>("counts");
+        QTest::addColumn<QString>("limit");
+        QTest::addColumn<double>("value"); // NaN: not measured
+        QTest::addColumn<bool>("pass");
+
+        const auto sine = sineHistogram(2e6, 1000);
+        std::vector<std::uint64_t> dc(4096);
+        dc[2047] = 250, dc[2048] = 500, dc[2049] = 250; // sigma sqrt(0.5)
+        QTest::newRow("missing code fails") << sine << "--max-missing=0" << 1.0 << false;
+        QTest::newRow("missing code allowed") << sine << "--max-missing=1" << 1.0 << true;
+        QTest::newRow("dnl -1 at a missing code") << sine << "--max-dnl=0.99" << 1.0 << false;
+        QTest::newRow("noise held") << dc << "--max-noise=0.75" << std::sqrt(0.5) << true;
+        QTest::newRow("noise over") << dc << "--max-noise=0.7" << std::sqrt(0.5) << false;
+        QTest::newRow("noise of a sine") << sine << "--max-noise=100" << qQNaN() << false;
+        QTest::newRow("dnl of a dc input") << dc << "--max-dnl=5" << qQNaN() << false;
+        QTest::newRow("no frames")
+            << std::vector<std::uint64_t>(4096) << "--max-inl=5" << qQNaN() << false;
+    }
+    void limits()
+    {
+        QFETCH(std::vector<std::uint64_t>, counts);
+        QFETCH(QString, limit);
+        QFETCH(double, value);
+        QFETCH(bool, pass);
+        CaptureOptions options;
+        QCOMPARE(options.parse({"adcapture", limit}), QString());
+        const auto outcomes = checkLimits(options.limits, analyseCodeDensity(counts));
+        QCOMPARE(outcomes.size(), 1u);
+        QCOMPARE(outcomes[0].pass, pass);
+        if (std::isnan(value)) {
+            QVERIFY(!outcomes[0].value);
+            QVERIFY(!outcomes[0].note.empty());
+        } else {
+            QVERIFY(outcomes[0].value);
+            QVERIFY(std::abs(*outcomes[0].value - value) < 1e-6);
+        }
+    }
+
+    void timeLeft()
+    {
+        CaptureProgress progress;
+        progress.frames = 1000;
+        progress.elapsedSeconds = 10;
+        QVERIFY(!progress.secondsLeft());
+        progress.targetFrames = 3000; // 100 frames/s: 20 s to go
+        QCOMPARE(*progress.secondsLeft(), 20.0);
+        progress.targetSeconds = 15; // the time runs out first
+        QCOMPARE(*progress.secondsLeft(), 5.0);
+        progress.frames = 5000; // stops at once
+        QCOMPARE(*progress.secondsLeft(), 0.0);
+        QCOMPARE(clockTime(3723.4), "1:02:03");
+        QCOMPARE(clockTime(59.6), "1:00");
+    }
+
+    // The program's own exit statuses for what goes wrong before a capture.
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("bad value") << QStringList {"--max-dnl", "x"} << "--max-dnl: 'x'";
+        QTest::newRow("no such port") << QStringList {"--port", "/dev/adcapture-none", "--frames",
+            "1"} << "/dev/adcapture-none";
+        QTest::newRow("unreadable histogram")
+            << QStringList {"--analyze", "/nonexistent/h.csv"} << "/nonexistent/h.csv";
+        QTest::newRow("unwritable report") << QStringList {"--analyze", "/dev/null", "--json",
+            "/nonexistent/r.json"} << "/nonexistent/r.json";
+    }
+    void refusals()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        const Run run = runCapture(arguments);
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.err.startsWith("adcapture: ") && run.err.contains(message.toLocal8Bit()),
+            run.err.constData());
+        QVERIFY(run.out.isEmpty());
+    }
+
+    // A histogram saved as the window saves it reads back to the same figures.
+    void analyzeSavedHistogram()
+    {
+        QTemporaryDir dir;
+        const auto counts = sineHistogram(1e6, 2500);
+        const CodeDensityResult shown = analyseCodeDensity(counts);
+        QFile csv(dir.filePath("h.csv"));
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        csv.write(QByteArray::fromStdString(histogramCsv(counts, &shown)));
+        csv.close();
+
+        const Run run = runCapture({"--analyze", csv.fileName(), "--json", dir.filePath("r.json"),
+            "--max-dnl", "2", "--max-missing", "1"});
+        QCOMPARE(run.status, 0);
+        const QJsonObject report = readJson(dir.filePath("r.json"));
+        QCOMPARE(report["input_file"].toString(), csv.fileName());
+        const QJsonObject analysis = report["analysis"].toObject();
+        const QJsonObject linearity = analysis["linearity"].toObject();
+        QCOMPARE(analysis["kind"].toString(), "sine");
+        QCOMPARE(analysis["samples"].toDouble(), double(shown.samples));
+        QCOMPARE(linearity["missing_codes"].toArray(), QJsonArray {2500});
+        const LinearityFigures &l = shown.linearity;
+        QCOMPARE(linearity["dnl_max_lsb"]["value"].toDouble(), l.dnlMax.value);
+        QCOMPARE(linearity["dnl_max_lsb"]["code"].toInt(), l.dnlMax.code);
+        QCOMPARE(linearity["inl_end_point_min_lsb"]["value"].toDouble(), l.inlEndPointMin.value);
+        QCOMPARE(linearity["inl_best_fit_max_lsb"]["value"].toDouble(), l.inlBestFitMax.value);
+        QCOMPARE(linearity["sine_amplitude_codes"].toDouble(), l.sineAmplitude);
+        QCOMPARE(report["limits"].toArray().size(), 2);
+        QVERIFY(report["pass"].toBool());
+    }
+
+    // Frames from the simulated converter with known faults, read through a
+    // pseudo-terminal.
+    void captureFromConverter_data()
+    {
+        QTest::addColumn<QStringList>("limits");
+        QTest::addColumn<int>("status");
+
+        QTest::newRow("missing codes fail") << QStringList {"--max-missing", "0"} << 1;
+        QTest::newRow("within limits") << QStringList {"--max-missing", "2", "--max-dnl", "1"} << 0;
+    }
+    void captureFromConverter()
+    {
+        QFETCH(QStringList, limits);
+        QFETCH(int, status);
+        constexpr int frames = 40000;
+        QProcess adsim;
+        const QString port
+            = startConverter(adsim, {"--pattern", "ramp", "--fast", "--missing", "700,3000"});
+        QVERIFY(!port.isEmpty());
+        QTemporaryDir dir;
+        const Run run = runCapture(
+            QStringList {"--port", port, "--frames", QString::number(frames), "--kind", "ramp",
+                "--json", dir.filePath("r.json"), "--csv", dir.filePath("h.csv")}
+            + limits);
+        adsim.terminate();
+        adsim.waitForFinished(10000);
+        QCOMPARE(run.status, status);
+        QVERIFY(run.err.isEmpty()); // no terminal: no progress line
+        QVERIFY(run.out.contains(status ? "result   FAIL" : "result   PASS"));
+
+        const QJsonObject report = readJson(dir.filePath("r.json"));
+        QCOMPARE(report["frames"].toInt(), frames);
+        QCOMPARE(report["stop_reason"].toString(), "frames");
+        QCOMPARE(report["port"].toString(), port);
+        QCOMPARE(report["exit_status"].toInt(), status);
+        QVERIFY(QDateTime::fromString(report["start_time"].toString(), Qt::ISODateWithMs)
+            <= QDateTime::fromString(report["end_time"].toString(), Qt::ISODateWithMs));
+        const QJsonObject linearity = report["analysis"]["linearity"].toObject();
+        QCOMPARE(linearity["missing_codes"].toArray(), (QJsonArray {700, 3000}));
+        for (const QJsonValue limit : report["limits"].toArray())
+            QCOMPARE(limit["pass"].toBool(), status == 0);
+
+        QFile csv(dir.filePath("h.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        std::istringstream text(csv.readAll().toStdString());
+        const HistogramCsvReading table = readHistogramCsv(text);
+        QVERIFY(table.ok());
+        QCOMPARE(std::accumulate(table.counts.begin(), table.counts.end(), std::uint64_t(0)),
+            std::uint64_t(frames));
+    }
+
+    // SIGTERM mid-capture: what was read is written, marked as interrupted,
+    // and no temporary file is left beside it.
+    void interruptedCapture()
+    {
+        QProcess adsim;
+        const QString port = startConverter(adsim, {"--pattern", "sine", "--rate", "20000"});
+        QVERIFY(!port.isEmpty());
+        QTemporaryDir dir;
+        QProcess capture;
+        capture.start(QStringLiteral(ADCAPTURE_PATH),
+            {"--port", port, "--frames", "100000000", "--json", dir.filePath("r.json"), "--csv",
+                dir.filePath("h.csv")});
+        QVERIFY(capture.waitForStarted());
+        QTest::qWait(1500);
+        capture.terminate();
+        QVERIFY(capture.waitForFinished(10000));
+        adsim.terminate();
+        adsim.waitForFinished(10000);
+        QCOMPARE(capture.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(capture.exitCode(), 130);
+
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList {"h.csv", "r.json"}));
+        const QJsonObject report = readJson(dir.filePath("r.json"));
+        QVERIFY(report["interrupted"].toBool());
+        QCOMPARE(report["stop_reason"].toString(), "interrupted");
+        QVERIFY(!report["pass"].toBool());
+        QVERIFY(report["frames"].toInt() > 100);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAdcapture)
+#include "tst_adcapture.moc"
