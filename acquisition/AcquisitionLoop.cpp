@@ -1,5 +1,6 @@
 #include "AcquisitionLoop.h"
 
+#include "AcquisitionObserver.h"
 #include "FrameDecoder.h"
 #include "MeasurementState.h"
 #include "SerialLink.h"
@@ -75,8 +76,10 @@ bool AcquisitionLoop::beginRun()
     m_state.centerCode = 2048;
     m_state.spanCodes = 4096;
     m_state.fullScaleCount = 100;
-    if (openSerialLink(m_link))
+    if (openSerialLink(m_link)) {
+        m_portLostTold = false;
         return true;
+    }
     m_window.endWithError(m_link.errorString());
     return false;
 }
@@ -92,7 +95,7 @@ void AcquisitionLoop::run()
             collecting = false;
         }
         if (m_link.available() == 0) {
-            m_window.waitForEvents();
+            waitForInput();
             continue;
         }
         const char character = m_link.readChar();
@@ -115,6 +118,19 @@ void AcquisitionLoop::run()
         frame.clear();
         collecting = false;
     }
+}
+
+// The link has nothing waiting. One that closed by itself will bring no more
+// until START opens it again; whoever runs the loop hears of it once, and the
+// loop goes on waiting, as the window's loop does.
+void AcquisitionLoop::waitForInput()
+{
+    if (m_observer && !m_portLostTold && !m_link.isOpen()) {
+        m_portLostTold = true;
+        m_observer->portLost();
+        return; // the observer may have ended the program
+    }
+    m_window.waitForEvents();
 }
 
 // A frame is counted when it starts.
@@ -140,4 +156,6 @@ void AcquisitionLoop::frameCompleted(std::string_view frame)
     }
     incrementSaturating(m_state.histogram[code]);
     ++m_state.wideCounts[code];
+    if (m_observer)
+        m_observer->frameCompleted(code);
 }

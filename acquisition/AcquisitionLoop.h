@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+class AcquisitionObserver;
 struct MeasurementState;
 class SerialLink;
 class WindowToolkit;
@@ -22,16 +23,22 @@ public:
     void startAcquisition();
 
     bool isRunning() const { return m_running; }
+    // Tells `observer` of every completed frame and of a lost port; null for
+    // nobody.
+    void setObserver(AcquisitionObserver *observer) { m_observer = observer; }
 
 private:
     bool beginRun();
     void run();
     void frameStarted();
     void frameCompleted(std::string_view frame);
+    void waitForInput();
 
     MeasurementState &m_state;
     WindowToolkit &m_window;
     SerialLink &m_link;
+    AcquisitionObserver *m_observer = nullptr;
     bool m_running = false;
+    bool m_portLostTold = false;
     bool m_restartRequested = false;
 };

@@ -1,7 +1,7 @@
 #include "AnalysisWindow.h"
 
-#include "CodeDensityAnalysis.h"
 #include "CodeCurvePlot.h"
+#include "CodeDensityAnalysis.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -1,14 +1,14 @@
 #include "Form1.h"
 
 #include "AcquisitionLoop.h"
+#include "ClickableLabel.h"
 #include "FieldLimits.h"
 #include "HistogramActions.h"
-#include "PortToolTip.h"
 #include "HistogramPlot.h"
-#include "MeasurementOperations.h"
-#include "ClickableLabel.h"
 #include "LampShape.h"
+#include "MeasurementOperations.h"
 #include "PlotArea.h"
+#include "PortToolTip.h"
 #include "QtSerialLink.h"
 #include "QtWindowToolkit.h"
 #include "RepaintPacer.h"
@@ -54,7 +54,7 @@ const QColor teal(0, 128, 128);
 
 } // namespace
 
-Form1::Form1(QWidget *parent)
+Form1::Form1(QWidget *parent, const QString &port1Device)
     : QWidget(parent,
         Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
             | Qt::MSWindowsFixedSizeDialogHint)
@@ -72,6 +72,10 @@ Form1::Form1(QWidget *parent)
         move(display->availableGeometry().center() - rect().center());
 
     createControls();
+    Comm1 = std::make_unique<QtSerialLink>(port1Device);
+    auto *portToolTip = new PortToolTip(*Comm1, this);
+    portToolTip->watch(Shape1);
+    portToolTip->watch(Label9);
     setTabOrder();
     ToolkitControls controls;
     controls.pacer = new RepaintPacer(this);
@@ -160,11 +164,6 @@ void Form1::createControls()
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
-
-    Comm1 = std::make_unique<QtSerialLink>();
-    auto *portToolTip = new PortToolTip(*Comm1, this);
-    portToolTip->watch(Shape1);
-    portToolTip->watch(Label9);
 }
 
 void Form1::createPlotControls()

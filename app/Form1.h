@@ -27,7 +27,9 @@ class Form1 : public QWidget
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget *parent = nullptr);
+    // `port1Device` is the device START opens as port 1; empty: chosen by
+    // choosePort1Device().
+    explicit Form1(QWidget *parent = nullptr, const QString &port1Device = {});
     ~Form1() override;
 
     MeasurementState &measurement() { return m_state; }

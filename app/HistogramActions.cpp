@@ -1,8 +1,8 @@
 #include "HistogramActions.h"
 
+#include "AnalysisWindow.h"
 #include "CodeDensityAnalysis.h"
 #include "HistogramCsv.h"
-#include "AnalysisWindow.h"
 #include "MeasurementState.h"
 
 #include <QAction>

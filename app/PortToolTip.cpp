@@ -20,7 +20,7 @@ QString PortToolTip::text() const
 {
     if (m_link.openedDevice().isEmpty()) {
         return QStringLiteral("Port 1 is %1.\nIt is not open: START opens it.")
-            .arg(QtSerialLink::deviceForPort(1));
+            .arg(m_link.port1Device());
     }
     QString device = m_link.device();
     if (m_link.openedDevice() != device)

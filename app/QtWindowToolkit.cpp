@@ -11,10 +11,8 @@
 #include <QTextDocument>
 #include <QWidget>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 namespace {
 
@@ -53,15 +51,6 @@ std::array<QLineEdit *, HeldOutputs::fieldCount> outputFields(const ToolkitContr
     return {controls.fields[0], controls.fields[1], controls.fields[2], controls.fields[3]};
 }
 
-// Yields between two reads of the clock; reading it costs about as much as
-// handling a character.
-constexpr int yieldsPerClockRead = 16;
-
-// Fewer yields than this since the last wait mean a few characters at most
-// came in between: the input trickles. A stream at full speed brings
-// thousands, and is never held up.
-constexpr int trickleYields = 16;
-
 } // namespace
 
 QtWindowToolkit::QtWindowToolkit(const ToolkitControls &controls)
@@ -72,8 +61,6 @@ QtWindowToolkit::QtWindowToolkit(const ToolkitControls &controls)
         m_pushOnRepaint = QObject::connect(m_controls.pacer, &RepaintPacer::aboutToRepaint,
             m_controls.pacer, [this] { m_outputs.push(); });
     }
-    m_sinceLastPump.start();
-    m_sinceLastWait.start();
 }
 
 QtWindowToolkit::~QtWindowToolkit()
@@ -164,34 +151,12 @@ void QtWindowToolkit::drawPlotLine(int x1, int y1, int x2, int y2, Rgb colour)
 
 void QtWindowToolkit::yieldToEvents()
 {
-    ++m_yieldsSinceWait;
-    if (++m_yieldsSinceClockRead < yieldsPerClockRead)
-        return;
-    m_yieldsSinceClockRead = 0;
-    if (m_sinceLastPump.nsecsElapsed() >= pumpIntervalNs)
-        pumpEvents(QEventLoop::AllEvents);
+    m_pump.yield();
 }
 
-// Waiting means the port has nothing more: always pump, after letting
-// trickling input gather for up to gatherIntervalNs. Handlers wait no longer than
-// that, which nobody can notice.
 void QtWindowToolkit::waitForEvents()
 {
-    if (m_yieldsSinceWait < trickleYields) {
-        const qint64 sinceWait = m_sinceLastWait.nsecsElapsed();
-        if (sinceWait < gatherIntervalNs)
-            std::this_thread::sleep_for(std::chrono::nanoseconds(gatherIntervalNs - sinceWait));
-    }
-    pumpEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    m_sinceLastWait.start();
-    m_yieldsSinceWait = 0;
-}
-
-void QtWindowToolkit::pumpEvents(QEventLoop::ProcessEventsFlags flags)
-{
-    QCoreApplication::processEvents(flags);
-    m_sinceLastPump.start();
-    m_yieldsSinceClockRead = 0;
+    m_pump.wait();
 }
 
 void QtWindowToolkit::endProgram()

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "HeldOutputs.h"
+#include "PacedEventPump.h"
 #include "WindowToolkit.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QMetaObject>
 #include <QString>
 
@@ -59,27 +58,13 @@ public:
     void endWithError(std::string_view message) override;
     bool programEnded() const override { return m_ended; }
 
-    // A yield pumps events only when this much time has passed since the last
-    // pump. A pump costs system calls; a character costs nanoseconds. Nobody
-    // can tell a click handled a fraction of a millisecond later.
-    static constexpr qint64 pumpIntervalNs = 200'000;
-    // Input that trickles in (a line at 9600 baud brings a character a
-    // millisecond) is let gather this long between waits, so that the thread
-    // wakes fifty times a second rather than once per character. A click
-    // waits no longer than this, which is still too short to notice.
-    static constexpr qint64 gatherIntervalNs = 20'000'000;
-
 private:
     QLineEdit *field(TextField field) const;
-    void pumpEvents(QEventLoop::ProcessEventsFlags flags);
 
     ToolkitControls m_controls;
     HeldOutputs m_outputs;
     QMetaObject::Connection m_pushOnRepaint;
-    QElapsedTimer m_sinceLastPump;
-    QElapsedTimer m_sinceLastWait;
-    int m_yieldsSinceClockRead = 0;
-    int m_yieldsSinceWait = 0;
+    PacedEventPump m_pump;
     ExitHandler m_exitHandler
         = [](int status, const QString &message) { exitProcess(status, message); };
     bool m_ended = false;

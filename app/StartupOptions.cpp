@@ -3,9 +3,6 @@
 #include "SerialPortList.h"
 #include "Version.h"
 
-#include <QByteArray>
-#include <QtGlobal>
-
 #include <cstdio>
 #include <string_view>
 
@@ -61,7 +58,7 @@ StartupOptions StartupOptions::parse(const std::vector<std::string> &arguments)
     return options;
 }
 
-std::optional<int> applyStartupOptions(int &argc, char *argv[])
+std::optional<int> applyStartupOptions(int &argc, char *argv[], std::string &port1Device)
 {
     const StartupOptions options
         = StartupOptions::parse(std::vector<std::string>(argv, argv + argc));
@@ -83,9 +80,7 @@ std::optional<int> applyStartupOptions(int &argc, char *argv[])
             std::puts(line.c_str());
         return 0;
     }
-    // The serial link takes port 1's device from ADTEST_COM1.
-    if (!options.port.empty())
-        qputenv("ADTEST_COM1", QByteArray::fromStdString(options.port));
+    port1Device = options.port;
     // What is left keeps its place in argv, for QApplication.
     int kept = 0;
     for (int i = 0; i < argc; ++i) {

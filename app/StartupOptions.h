@@ -22,5 +22,6 @@ struct StartupOptions
 
 // Takes adtest's own options out of argc/argv. Returns the exit status when
 // the program has done what was asked (help, version, the port list) or was
-// asked wrongly; otherwise nothing, with the port chosen for the window.
-std::optional<int> applyStartupOptions(int &argc, char *argv[]);
+// asked wrongly; otherwise nothing, with the device named by --port (empty
+// when none was) in `port1Device`.
+std::optional<int> applyStartupOptions(int &argc, char *argv[], std::string &port1Device);

@@ -1,7 +1,8 @@
 #include "DisplayCheck.h"
-#include "Form1.h"
-#include "StartupOptions.h"
 #include "EventDispatch.h"
+#include "Form1.h"
+#include "PortChoice.h"
+#include "StartupOptions.h"
 
 #include <QApplication>
 
@@ -9,7 +10,8 @@
 
 int main(int argc, char *argv[])
 {
-    if (const auto status = applyStartupOptions(argc, argv))
+    std::string portNamed;
+    if (const auto status = applyStartupOptions(argc, argv, portNamed))
         return *status;
     if (const auto message = missingDisplayMessage(
             DisplayEnvironment::fromProcess(), std::vector<std::string>(argv, argv + argc))) {
@@ -25,7 +27,7 @@ int main(int argc, char *argv[])
     }
     QApplication::setApplicationName(QStringLiteral("adtest"));
 
-    Form1 window;
+    Form1 window(nullptr, choosePort1Device(QString::fromLocal8Bit(portNamed)));
     window.show();
     return application.exec();
 }

@@ -3,7 +3,6 @@
 #include "StopSignals.h"
 
 #include "CodeDensityAnalysis.h"
-#include "SerialLink.h"
 
 #include <cstdio>
 
@@ -17,10 +16,9 @@ constexpr int tickMs = 250;
 
 CaptureSession::CaptureSession(SerialLink &link, const Settings &settings)
     : m_settings(settings)
-    , m_link(link)
     , m_loop(m_state, m_toolkit, link)
 {
-    m_toolkit.setFieldObserver([this](TextField field, std::string_view) { fieldShown(field); });
+    m_loop.setObserver(this);
     m_ticker.setInterval(tickMs);
     QObject::connect(&m_ticker, &QTimer::timeout, [this] { tick(); });
     m_deadline.setSingleShot(true);
@@ -53,25 +51,22 @@ std::vector<std::uint64_t> CaptureSession::counts() const
     return {m_state.wideCounts.begin(), m_state.wideCounts.begin() + codeCount};
 }
 
-// The loop shows every complete frame's reading in Text1, and only then.
-void CaptureSession::fieldShown(TextField field)
+void CaptureSession::frameCompleted(int)
 {
-    if (field != TextField::Text1)
-        return;
     ++m_completedFrames;
     if (m_settings.frames && m_completedFrames >= *m_settings.frames)
         stopWith(CaptureStop::Frames);
 }
 
+// The link closes itself when its device goes away (an adapter pulled, the
+// far end of a pseudo-terminal closed).
+void CaptureSession::portLost()
+{
+    stopWith(CaptureStop::PortLost);
+}
+
 void CaptureSession::tick()
 {
-    // The link closes itself when its device goes away (an adapter pulled,
-    // the far end of a pseudo-terminal closed); once what it had received is
-    // read, no more frames will come.
-    if (!m_link.isOpen() && m_link.available() == 0) {
-        stopWith(CaptureStop::PortLost);
-        return;
-    }
     if (m_settings.showProgress) {
         const QByteArray line = progressLine(progress()).toLocal8Bit();
         std::fprintf(stderr, "\r%s\x1b[K", line.constData());

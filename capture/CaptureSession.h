@@ -4,8 +4,9 @@
 #include "ProgressLine.h"
 
 #include "AcquisitionLoop.h"
-#include "MeasurementState.h"
+#include "AcquisitionObserver.h"
 #include "HeadlessToolkit.h"
+#include "MeasurementState.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -21,7 +22,7 @@ class SerialLink;
 // One unattended capture: the window's acquisition loop on port 1 behind a
 // window-free toolkit, stopped by a frame count, a time, a signal or the
 // device going away.
-class CaptureSession
+class CaptureSession : private AcquisitionObserver
 {
 public:
     struct Settings
@@ -47,13 +48,13 @@ public:
     double elapsedSeconds() const { return m_elapsedSeconds; }
 
 private:
-    void fieldShown(TextField field);
+    void frameCompleted(int code) override;
+    void portLost() override;
     void tick();
     void stopWith(CaptureStop stop);
     CaptureProgress progress() const;
 
     Settings m_settings;
-    SerialLink &m_link;
     MeasurementState m_state;
     HeadlessToolkit m_toolkit;
     AcquisitionLoop m_loop;

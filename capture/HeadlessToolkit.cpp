@@ -1,6 +1,6 @@
 #include "HeadlessToolkit.h"
 
-#include <QCoreApplication>
+#include "NumberText.h"
 
 void HeadlessToolkit::requestEnd(int status, std::string_view message)
 {
@@ -13,22 +13,28 @@ void HeadlessToolkit::requestEnd(int status, std::string_view message)
 
 std::string HeadlessToolkit::fieldText(TextField field) const
 {
-    return m_fields[static_cast<std::size_t>(field)];
+    const Field &shown = m_fields[static_cast<std::size_t>(field)];
+    return shown.number ? std::string(IntegerText(*shown.number).view()) : shown.text;
 }
 
 void HeadlessToolkit::setFieldText(TextField field, std::string_view text)
 {
-    m_fields[static_cast<std::size_t>(field)] = text;
-    if (m_fieldObserver)
-        m_fieldObserver(field, text);
+    Field &shown = m_fields[static_cast<std::size_t>(field)];
+    shown.text = text;
+    shown.number.reset();
+}
+
+void HeadlessToolkit::setFieldNumber(TextField field, std::int64_t value)
+{
+    m_fields[static_cast<std::size_t>(field)].number = value;
 }
 
 void HeadlessToolkit::yieldToEvents()
 {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_pump.yield();
 }
 
 void HeadlessToolkit::waitForEvents()
 {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    m_pump.wait();
 }

@@ -1,25 +1,23 @@
 #pragma once
 
+#include "PacedEventPump.h"
 #include "WindowToolkit.h"
 
 #include <array>
-#include <functional>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 // The window operations without a window, for programs that run the
 // acquisition loop unattended. The output fields and the lamp are held as
-// values, captions and drawing go nowhere, and the event pump runs the
-// QCoreApplication's events (the serial port's arrivals, timers, signal
-// notifiers). The program ends when its owner asks, when the loop reports a
+// values (a number as it was given, formatted only when read), captions and
+// drawing go nowhere, and the event pump runs the QCoreApplication's events
+// (the serial port's arrivals, timers, signal notifiers) at the window's
+// pace. The program ends when its owner asks, when the loop reports a
 // failure, or through endProgram(); the running loop then unwinds.
 class HeadlessToolkit : public WindowToolkit
 {
 public:
-    // Called after every write of an output field, so that the owner can
-    // follow the frames as the loop shows them.
-    using FieldObserver = std::function<void(TextField field, std::string_view text)>;
-
-    void setFieldObserver(FieldObserver observer) { m_fieldObserver = std::move(observer); }
     // Makes programEnded() true, keeping the first reason given.
     void requestEnd(int status, std::string_view message = {});
     int endStatus() const { return m_endStatus; }
@@ -28,6 +26,7 @@ public:
 
     std::string fieldText(TextField field) const override;
     void setFieldText(TextField field, std::string_view text) override;
+    void setFieldNumber(TextField field, std::int64_t value) override;
     void setCaption(CaptionLabel, std::string_view) override { }
     void setLampColour(Rgb colour) override { m_lamp = colour; }
     void clearPlot() override { }
@@ -40,9 +39,14 @@ public:
     bool programEnded() const override { return m_ended; }
 
 private:
-    std::array<std::string, 7> m_fields;
+    struct Field
+    {
+        std::string text;
+        std::optional<std::int64_t> number; // set: shown instead of text
+    };
+    std::array<Field, 7> m_fields;
     Rgb m_lamp;
-    FieldObserver m_fieldObserver;
+    PacedEventPump m_pump;
     bool m_ended = false;
     int m_endStatus = 0;
     std::string m_endMessage;

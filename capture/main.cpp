@@ -7,8 +7,9 @@
 #include "CaptureSession.h"
 
 #include "CodeDensityAnalysis.h"
-#include "HistogramCsv.h"
 #include "EventDispatch.h"
+#include "HistogramCsv.h"
+#include "PortChoice.h"
 #include "QtSerialLink.h"
 #include "SerialPortList.h"
 #include "Version.h"
@@ -129,18 +130,14 @@ int main(int argc, char *argv[])
         report.inputFile = options.analyzePath;
         report.startTime = report.endTime = QDateTime::currentDateTime();
     } else {
-        if (!options.portPath.isEmpty()) {
-            // The serial link takes port 1's device from ADTEST_COM1.
-            qputenv("ADTEST_COM1", QFile::encodeName(options.portPath));
-        }
-        QtSerialLink link;
+        QtSerialLink link(choosePort1Device(options.portPath));
         CaptureSession session(
             link, {options.frames, options.seconds, options.kind, bool(::isatty(STDERR_FILENO))});
         const std::optional<CaptureStop> stop = session.run();
         if (!stop)
             return fail(QString::fromStdString(session.portError()));
         counts = session.counts();
-        report.port = QtSerialLink::deviceForPort(1);
+        report.port = link.port1Device();
         if (stop == CaptureStop::PortLost) {
             std::cerr << "adcapture: " << report.port.toLocal8Bit().constData()
                       << " went away after " << session.frames() << " frames\n";

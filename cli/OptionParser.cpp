@@ -163,8 +163,8 @@ bool OptionParser::intValue(
     return true;
 }
 
-bool OptionParser::realValue(std::string_view name, double low, double high,
-    std::string_view what, std::optional<double> &target)
+bool OptionParser::realValue(std::string_view name, double low, double high, std::string_view what,
+    std::optional<double> &target)
 {
     if (!isSet(name))
         return true;

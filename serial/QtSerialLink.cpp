@@ -1,6 +1,7 @@
 #include "QtSerialLink.h"
 
 #include "PermissionAdvice.h"
+#include "PortChoice.h"
 #include "SerialPortList.h"
 
 #include <QtGlobal>
@@ -16,18 +17,15 @@ constexpr std::size_t blockSize = 4096;
 
 } // namespace
 
-QtSerialLink::QtSerialLink()
+QtSerialLink::QtSerialLink(const QString &port1Device)
+    : m_port1Device(port1Device)
 {
     QObject::connect(&m_arrival, &QSocketNotifier::activated, &m_arrival, [this] { receive(); });
 }
 
-QString QtSerialLink::deviceForPort(int portNumber)
+QString QtSerialLink::port1Device() const
 {
-    const QByteArray variable = "ADTEST_COM" + QByteArray::number(portNumber);
-    const QString named = qEnvironmentVariable(variable.constData());
-    if (!named.isEmpty())
-        return named;
-    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+    return choosePort1Device(m_port1Device);
 }
 
 void QtSerialLink::close()
@@ -48,7 +46,7 @@ void QtSerialLink::setInputBufferSize(std::int16_t characters)
 
 void QtSerialLink::setPort(std::int16_t portNumber)
 {
-    m_device = deviceForPort(portNumber);
+    m_device = portNumber == 1 ? port1Device() : QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
 }
 
 void QtSerialLink::setLine(std::string_view settings)

@@ -11,9 +11,9 @@
 #include <cstdint>
 
 // The serial link on a POSIX terminal device, woken by the Qt event loop.
-// Port 1 is the machine's first serial port (/dev/ttyS0) unless the
-// environment variable ADTEST_COM1 names another device, such as a USB
-// adapter or a pseudo-terminal.
+// Port 1 is the device the program chose for it (choosePort1Device: a USB
+// adapter, a pseudo-terminal, or by default the machine's first serial
+// port); port N is /dev/ttyS(N-1).
 //
 // Input is read in blocks into the link's own buffer, bounded by the input
 // buffer size; when the device goes away (end of file, EIO, a hang-up) the
@@ -21,10 +21,12 @@
 class QtSerialLink : public SerialLink
 {
 public:
-    QtSerialLink();
+    // An empty `port1Device` is chosen by choosePort1Device() when the port
+    // is set, for callers that name none.
+    explicit QtSerialLink(const QString &port1Device = {});
 
-    // The device that stands for a port number.
-    static QString deviceForPort(int portNumber);
+    // The device that stands for port 1.
+    QString port1Device() const;
     // Closes the port; the program ends right after, or a START reopens it.
     void close();
 
@@ -67,6 +69,7 @@ private:
     std::uint64_t m_charactersReceived = 0;
     bool m_deviceLost = false;
 
+    QString m_port1Device;
     QString m_device;
     LineSettings m_line;
     bool m_discardNul = false;

@@ -3,10 +3,11 @@
 #include "TestHelpers.h"
 
 #include "AcquisitionLoop.h"
+#include "AcquisitionObserver.h"
 #include "FrameDecoder.h"
+#include "LineSettings.h"
 #include "MeasurementOperations.h"
 #include "MeasurementState.h"
-#include "LineSettings.h"
 #include "SerialLinkSetup.h"
 
 #include <QTest>
@@ -121,6 +122,7 @@ private slots:
     void nestedStartDropsPartialFrameAndPendingInput();
     void countersSaturateAtTheirLimits();
     void manyNestedStartsDoNotDeepenTheStack();
+    void observerHearsCompletedFramesAndALostPortOnce();
 };
 
 void AcquisitionTest::decodeSample_data()
@@ -411,6 +413,39 @@ void AcquisitionTest::manyNestedStartsDoNotDeepenTheStack()
     QCOMPARE(histogramSum(rig.state), (long long)presses);
     QCOMPARE(rig.state.frameCount, 1);
     QVERIFY2(rig.highestFrame - rig.lowestFrame < 4096, "the stack grew with the presses");
+}
+
+namespace {
+
+struct RecordingObserver : AcquisitionObserver
+{
+    std::vector<int> codes;
+    int portLosses = 0;
+    void frameCompleted(int code) override { codes.push_back(code); }
+    void portLost() override { ++portLosses; }
+};
+
+} // namespace
+
+// A frame cut by the loss is not reported; the loss is told once, only after
+// what had arrived was read, and again after a START that reopened the port.
+void AcquisitionTest::observerHearsCompletedFramesAndALostPortOnce()
+{
+    LoopRig rig;
+    RecordingObserver observer;
+    rig.loop.setObserver(&observer);
+    rig.feed(frame("0A3") + stx + "7F");
+    rig.then([&] { rig.link.portOpen = false; });
+    rig.then([&] { QCOMPARE(observer.portLosses, 1); });
+    rig.then([&] {
+        QCOMPARE(observer.portLosses, 1);
+        rig.loop.startAcquisition(); // START again: reopens the port
+        rig.link.feed(frame("FFF"));
+    });
+    rig.then([&] { rig.link.portOpen = false; });
+    rig.run();
+    QCOMPARE(observer.codes, (std::vector<int> {0x0A3, 0xFFF}));
+    QCOMPARE(observer.portLosses, 2);
 }
 
 QTEST_APPLESS_MAIN(AcquisitionTest)
