@@ -1,6 +1,6 @@
-// Throughput of START's loop through a pseudo-terminal beside plain readers of
-// the same kind of pseudo-terminal, the loop's memory over a long stream and
-// an endless frame, and its CPU use while it waits for data. Prints figures;
+// Throughput of START's loop, in the window and in adcapture, through a
+// pseudo-terminal beside plain readers of the same kind of pseudo-terminal, the loop's memory over
+// a long stream and an endless frame, and its CPU use while it waits for data. Prints figures;
 // asserts nothing about speed.
 //
 //   bench_acquisition [frames for the loop (2000000)] [frames for the slow readers (200000)]
@@ -17,13 +17,20 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
 #include <QLineEdit>
 #include <QSerialPort>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -198,6 +205,73 @@ Figures measureWindowLoop(long long frames)
     return figures;
 }
 
+// Whether process `pid` holds `device` open, read from its descriptors.
+bool holdsDevice(pid_t pid, const std::string &device)
+{
+    std::error_code error;
+    const std::filesystem::path descriptors = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto &entry : std::filesystem::directory_iterator(descriptors, error)) {
+        if (std::filesystem::read_symlink(entry.path(), error) == device)
+            return true;
+    }
+    return false;
+}
+
+// adcapture, the headless program, fed the same way as the window loop: the
+// clock starts with the first character sent and stops when the program has
+// counted every frame, analysed the histogram, written its report and ended.
+// Its CPU is the whole process's, start-up included.
+Figures measureCapture(long long frames)
+{
+    ConverterEnd converter;
+    const std::string port = converter.terminal().slavePath();
+    QTemporaryDir folder;
+    const std::string report = folder.filePath(QStringLiteral("report.json")).toStdString();
+    const std::string count = std::to_string(frames);
+    std::vector<std::string> words {
+        ADCAPTURE_PATH, "--port", port, "--frames", count, "--json", report};
+    std::vector<char *> arguments;
+    for (std::string &word : words)
+        arguments.push_back(word.data());
+    arguments.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    Figures figures {"adcapture (headless program)"};
+    if (posix_spawn(&pid, ADCAPTURE_PATH, &actions, nullptr, arguments.data(), environ) != 0) {
+        std::printf("  (adcapture did not start)\n");
+        return figures;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    QElapsedTimer waited;
+    waited.start();
+    while (!holdsDevice(pid, port) && waited.elapsed() < 10000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // Past the input it drops when it opens the port.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    QElapsedTimer wall;
+    wall.start();
+    std::thread writer([&] { sendFrames(converter, frames); });
+    int status = 0;
+    rusage usage {};
+    ::wait4(pid, &status, 0, &usage);
+    figures.seconds = wall.nsecsElapsed() / 1e9;
+    figures.cpuSeconds = bench::seconds(usage.ru_utime) + bench::seconds(usage.ru_stime);
+    QFile json(QString::fromStdString(report));
+    json.open(QIODevice::ReadOnly);
+    const long long counted = QJsonDocument::fromJson(json.readAll())["frames"].toInteger();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || counted != frames) {
+        std::printf("  adcapture FAILED: status %d, %lld of %lld frames counted\n", status, counted,
+            frames);
+        std::fflush(stdout);
+        std::_Exit(1); // the writer would wait for a reader for ever
+    }
+    writer.join();
+    figures.characters = double(frames * frameLength);
+    return figures;
+}
+
 // Resident memory over a long stream of frames, then over a frame that never
 // ends (STX and characters without CR).
 void measureMemory(long long frames, long long endlessCharacters)
@@ -282,28 +356,41 @@ int main(int argc, char *argv[])
     // elsewhere on the machine falls on both; the round with the median ratio
     // goes into the table.
     constexpr int rounds = 3;
-    std::vector<std::pair<Figures, Figures>> pairs;
+    struct Round
+    {
+        Figures block, window, capture;
+    };
+    std::vector<Round> results;
     for (int round = 1; round <= rounds; ++round) {
         const Figures block = measureCReader("4096-byte block reader (C)", frames, 4096);
         const Figures window = measureWindowLoop(frames);
+        const Figures capture = measureCapture(frames);
         std::printf("  round %d: block reader %.0f characters/s, window loop %.0f characters/s "
-                    "(%.3f CPU s/M), ratio %.3f\n",
+                    "(%.3f CPU s/M), ratio %.3f; adcapture %.0f characters/s (%.3f CPU s/M), "
+                    "ratio %.3f\n",
             round, block.perSecond(), window.perSecond(), window.cpuPerMillion(),
-            loopRatio(window, block));
-        pairs.emplace_back(block, window);
+            loopRatio(window, block), capture.perSecond(), capture.cpuPerMillion(),
+            loopRatio(capture, block));
+        results.push_back({block, window, capture});
     }
-    std::sort(pairs.begin(), pairs.end(), [](const auto &a, const auto &b) {
-        return loopRatio(a.second, a.first) < loopRatio(b.second, b.first);
+    std::sort(results.begin(), results.end(), [](const Round &a, const Round &b) {
+        return loopRatio(a.window, a.block) < loopRatio(b.window, b.block);
     });
-    const auto &[block, window] = pairs[rounds / 2];
+    const auto &[block, window, medianCapture] = results[rounds / 2];
+    std::vector<double> captureRatios;
+    for (const Round &result : results)
+        captureRatios.push_back(loopRatio(result.capture, result.block));
+    std::sort(captureRatios.begin(), captureRatios.end());
     const Figures oneByte = measureCReader("one-byte reader (C)", slowFrames, 1);
     const Figures python = measurePythonReader(slowFrames);
     const Figures pump = measureBarePump(slowFrames);
 
     std::printf("  %-32s %10s %13s %10s %10s\n", "reader", "characters", "characters/s", "CPU s/M",
         "loop/this");
-    for (const Figures *figures : {&block, &oneByte, &python, &pump, &window})
+    for (const Figures *figures : {&block, &oneByte, &python, &pump, &medianCapture, &window})
         printFigures(*figures, window);
+    std::printf("  adcapture / block reader, median of %d rounds: %.3f (window loop: %.3f)\n",
+        rounds, captureRatios[rounds / 2], loopRatio(window, block));
 
     measureMemory(10000000, 20000000);
     std::printf(
