@@ -8,8 +8,9 @@ class QWidget;
 
 // Repaints a window at most at a display's pace. Qt repaints a window on the
 // next pass of the event loop after any of its widgets changed; START's loop
-// passes through the event loop after every character, so a window showing
-// each frame would repaint thousands of times a second. The pacer holds back
+// passes through the event loop thousands of times a second on a fast line
+// (every 0.2 ms at most while characters keep coming), so a window showing
+// each frame would repaint as often. The pacer holds back
 // a repaint that comes too soon after the last one and lets it through when
 // the interval is up. Widgets keep their content current all along; only
 // the painting waits.
