@@ -170,6 +170,9 @@ PosixSerialPort::OpenResult PosixSerialPort::open(const std::string &path, const
         ::close(fd);
         return fail(error == EWOULDBLOCK ? OpenResult::Busy : OpenResult::Failed, error);
     }
+    // The device's own settings are put back when it closes, as serial
+    // terminal programs do: a terminal named as the port is not left raw.
+    m_hasSavedSettings = tcgetattr(fd, &m_savedSettings) == 0;
     if (!isatty(fd) || !applyLine(fd, line)) {
         const int error = errno;
         ::close(fd);
@@ -192,6 +195,9 @@ void PosixSerialPort::close()
 {
     if (m_fd < 0)
         return;
+    if (m_hasSavedSettings)
+        tcsetattr(m_fd, TCSANOW, &m_savedSettings);
+    m_hasSavedSettings = false;
     ::ioctl(m_fd, TIOCNXCL);
     ::close(m_fd);
     m_fd = -1;

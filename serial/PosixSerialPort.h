@@ -5,11 +5,14 @@
 #include <cstddef>
 #include <string>
 
+#include <termios.h>
+
 // A serial device held by this program alone. It is opened by its canonical
 // path (so a symbolic link and its target are one device), raw and
 // non-blocking, and for as long as it is open it carries an exclusive flock()
 // that every copy of the program respects, whoever runs it, plus TIOCEXCL,
-// which keeps other users' programs from opening it at all.
+// which keeps other users' programs from opening it at all. Closing it puts
+// back the settings it had when it was opened.
 class PosixSerialPort
 {
 public:
@@ -56,4 +59,6 @@ private:
     int m_fd = -1;
     std::string m_canonicalPath;
     int m_openError = 0;
+    termios m_savedSettings {};
+    bool m_hasSavedSettings = false;
 };

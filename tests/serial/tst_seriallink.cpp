@@ -11,10 +11,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <functional>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -48,6 +50,7 @@ private slots:
     void secondCopyIsRefusedWhateverThePath_data();
     void secondCopyIsRefusedWhateverThePath();
     void longSymlinkPathOpens();
+    void closingRestoresTheDeviceSettings();
     void permissionAdviceFitsTheDevice_data();
     void permissionAdviceFitsTheDevice();
     void discardInputDropsHeldAndPendingCharacters();
@@ -115,6 +118,32 @@ void SerialLinkTest::longSymlinkPathOpens()
     QVERIFY2(openThrough(link, path), link.errorString().c_str());
     converter->send("\x02");
     QTRY_COMPARE(link.available(), std::int16_t(1));
+}
+
+// A terminal named as the port (--port /dev/tty) must not stay raw at 9600
+// baud after the program is done with it.
+void SerialLinkTest::closingRestoresTheDeviceSettings()
+{
+    const int fd = ::open(target.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    termios before {};
+    QCOMPARE(tcgetattr(fd, &before), 0);
+    before.c_lflag |= ICANON | ECHO;
+    cfsetspeed(&before, B38400);
+    QCOMPARE(tcsetattr(fd, TCSANOW, &before), 0);
+    QtSerialLink link;
+    QVERIFY(openThrough(link, target));
+    termios during {};
+    QCOMPARE(tcgetattr(fd, &during), 0);
+    QCOMPARE(cfgetispeed(&during), speed_t(B9600));
+    QVERIFY(!(during.c_lflag & ICANON));
+    link.close();
+    termios after {};
+    QCOMPARE(tcgetattr(fd, &after), 0);
+    ::close(fd);
+    QCOMPARE(cfgetispeed(&after), speed_t(B38400));
+    QVERIFY(after.c_lflag & ICANON);
+    QVERIFY(after.c_lflag & ECHO);
 }
 
 void SerialLinkTest::permissionAdviceFitsTheDevice_data()
