@@ -3,6 +3,7 @@
 #include "Form1.h"
 #include "PortChoice.h"
 #include "StartupOptions.h"
+#include "StopSignals.h"
 
 #include <QApplication>
 
@@ -29,5 +30,7 @@ int main(int argc, char *argv[])
 
     Form1 window(nullptr, choosePort1Device(QString::fromLocal8Bit(portNamed)));
     window.show();
+    // A signal ends the program as closing the window does.
+    const StopSignals stopSignals([&window] { window.close(); });
     return application.exec();
 }

@@ -1,5 +1,6 @@
 #include "QtSerialLink.h"
 
+#include "DeviceHolders.h"
 #include "PermissionAdvice.h"
 #include "PortChoice.h"
 #include "SerialPortList.h"
@@ -7,6 +8,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -183,8 +185,20 @@ QString QtSerialLink::describeOpenFailure(PosixSerialPort::OpenResult result) co
                                "--port /dev/ttyUSB0).");
         break;
     case OpenResult::Busy:
-        text += QStringLiteral("the port is busy.\n\nAnother program, or another copy of this one, "
-                               "is using it. Close that program and try again.");
+        // EBUSY is the exclusive flag (TIOCEXCL), which stays on a device
+        // whose owner was killed before it could clear it; a live holder
+        // meets the lock instead.
+        if (m_port.openError() == EBUSY && processesHolding(m_port.canonicalPath()).empty()) {
+            text += QStringLiteral(
+                "the port is marked busy, but no program of yours has it open.\n\nA program "
+                "that was killed (kill -9, a crash) can leave a port's exclusive flag set. "
+                "Unplug the USB adapter and plug it in again, or restart the program that made "
+                "the pseudo-terminal; if another user's program holds it, ask them.");
+        } else {
+            text += QStringLiteral(
+                "the port is busy.\n\nAnother program, or another copy of this one, "
+                "is using it. Close that program and try again.");
+        }
         break;
     case OpenResult::PermissionDenied: {
         const std::string device

@@ -1,4 +1,5 @@
 #include "ConverterEnd.h"
+#include "DeviceHolders.h"
 #include "GuiTestMain.h"
 #include "TestHelpers.h"
 
@@ -51,6 +52,7 @@ private slots:
     void secondCopyIsRefusedWhateverThePath();
     void longSymlinkPathOpens();
     void closingRestoresTheDeviceSettings();
+    void holdersOfADeviceAreFound();
     void permissionAdviceFitsTheDevice_data();
     void permissionAdviceFitsTheDevice();
     void discardInputDropsHeldAndPendingCharacters();
@@ -144,6 +146,17 @@ void SerialLinkTest::closingRestoresTheDeviceSettings()
     QCOMPARE(cfgetispeed(&after), speed_t(B38400));
     QVERIFY(after.c_lflag & ICANON);
     QVERIFY(after.c_lflag & ECHO);
+}
+
+// Tells a flag left by a killed program from a port someone holds.
+void SerialLinkTest::holdersOfADeviceAreFound()
+{
+    QtSerialLink link;
+    QVERIFY(openThrough(link, symlinkPath));
+    const std::string device = link.openedDevice().toStdString();
+    QVERIFY(
+        processesHolding(device) == std::vector<int> {int(::getpid())}); // one entry per process
+    QVERIFY(processesHolding(directory.filePath("nothing").toStdString()).empty());
 }
 
 void SerialLinkTest::permissionAdviceFitsTheDevice_data()

@@ -7,6 +7,9 @@
 
 namespace {
 
+// Ctrl+C, kill, and the terminal closing.
+constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 // The write end is all the handler touches; one instance at a time.
 int wakeFds[2] = {-1, -1};
 
@@ -24,8 +27,8 @@ void setHandler(void (*handler)(int), int flags)
     action.sa_handler = handler;
     action.sa_flags = flags;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int signal : stopSignals)
+        sigaction(signal, &action, nullptr);
 }
 
 } // namespace

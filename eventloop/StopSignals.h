@@ -5,8 +5,10 @@
 #include <functional>
 #include <memory>
 
-// Turns SIGINT and SIGTERM into a call on the event loop, so that a capture
-// stops between frames and writes what it has. A second signal of the same
+// Turns SIGINT, SIGTERM and SIGHUP into a call on the event loop, so that a
+// program ends as its own exit would: a capture stops between frames and
+// writes what it has, and the serial port is let go (its exclusive flag
+// cleared, its settings put back) rather than left to the kernel. A second signal of the same
 // kind takes its default action: a user who insists ends the process at once.
 class StopSignals
 {
