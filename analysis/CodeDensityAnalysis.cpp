@@ -21,6 +21,12 @@ constexpr double rampEdgeLimit = 1.7;
 constexpr double sineEdgeLimit = 1.3;
 // Spans this narrow leave too few codes inside for a linearity test.
 constexpr int narrowestLinearitySpan = 5;
+// The shape tells the kind only from this many samples per code of the hit
+// span: a sparse sweep looks like anything.
+constexpr double samplesPerCodeToTellKind = 2;
+// A sweep in which fewer than this share of the codes inside the hit range
+// were hit did not sweep them: the DNL and INL would say nothing.
+constexpr double leastShareOfCodesHit = 0.5;
 constexpr double confidence99 = 2.576;
 constexpr double targetUncertainty = 0.1;
 
@@ -123,6 +129,20 @@ TestKind kindOfShape(std::span<const std::uint64_t> counts, const Shape &shape)
     return edgeToCentreRatio(counts, shape) > sineEdgeRatio ? TestKind::Sine : TestKind::Ramp;
 }
 
+bool tooFewToTellKind(const Shape &shape)
+{
+    return shape.total < samplesPerCodeToTellKind * shape.span();
+}
+
+// Codes strictly inside the hit range that were hit.
+int innerCodesHit(std::span<const std::uint64_t> counts, const Shape &shape)
+{
+    int hit = 0;
+    for (int code = shape.lowest + 1; code < shape.highest; ++code)
+        hit += counts[code] > 0;
+    return hit;
+}
+
 // Why the histogram cannot be read as this kind; empty when it can.
 std::string misfitOf(TestKind kind, std::span<const std::uint64_t> counts, const Shape &shape)
 {
@@ -138,6 +158,11 @@ std::string misfitOf(TestKind kind, std::span<const std::uint64_t> counts, const
     if (shape.span() < narrowestLinearitySpan)
         return "Only " + std::to_string(shape.span())
             + " codes were hit; a linearity test needs the input to sweep many codes.";
+    const int inside = shape.span() - 2;
+    if (const int hit = innerCodesHit(counts, shape); hit < leastShareOfCodesHit * inside)
+        return "Only " + std::to_string(hit) + " of the " + std::to_string(inside)
+            + " codes between the lowest and highest hit were hit: too few samples, or an input "
+              "that does not sweep the codes.";
     if (shape.innerKurtosis > bellKurtosisLimit)
         return "The histogram is a bell " + spread + ", as noise around one level gives.";
     const double ratio = edgeToCentreRatio(counts, shape);
@@ -383,7 +408,14 @@ CodeDensityResult analyseCodeDensity(
     result.highestCode = shape.highest;
     result.meanCode = shape.mean;
     result.sigma = shape.sigma;
-    result.misfitReason = misfitOf(result.kind, counts, shape);
+    result.kindUndetermined = result.kindDetected && (shape.total == 0 || tooFewToTellKind(shape));
+    if (result.kindUndetermined && shape.total > 0) {
+        result.misfitReason = "Too few samples to tell the test kind ("
+            + std::to_string(shape.samples) + " over " + std::to_string(shape.span())
+            + " codes); choose the kind.";
+    } else {
+        result.misfitReason = misfitOf(result.kind, counts, shape);
+    }
     result.kindFits = result.misfitReason.empty();
     if (!result.kindFits)
         return result;

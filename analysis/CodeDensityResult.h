@@ -74,6 +74,9 @@ struct CodeDensityResult
 {
     TestKind kind = TestKind::Dc;
     bool kindDetected = false; // the kind came from the histogram's shape
+    // The shape had too few samples to tell the kind (or none at all): `kind`
+    // is only a guess and nothing is analysed until the kind is chosen.
+    bool kindUndetermined = false;
     // False when the histogram cannot be read as this kind (or is empty);
     // misfitReason then says why and the kind's own figures stay empty.
     bool kindFits = false;

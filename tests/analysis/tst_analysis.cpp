@@ -223,6 +223,10 @@ private slots:
         QTest::newRow("flat, dc") << ramp << TestKind::Dc << false;
         QTest::newRow("bell, ramp") << bell << TestKind::Ramp << false;
         QTest::newRow("bell, sine") << bell << TestKind::Sine << false;
+        Counts apart(codes, 0);
+        apart[100] = apart[4000] = 500;
+        QTest::newRow("two codes far apart, ramp") << apart << TestKind::Ramp << false;
+        QTest::newRow("two codes far apart, sine") << apart << TestKind::Sine << false;
     }
     void degenerateHistograms()
     {
@@ -237,6 +241,37 @@ private slots:
             QVERIFY(r.linearity.dnl.empty());
         if (r.samples > 0 && r.sigma == 0)
             QVERIFY(!r.dc.effectiveBits && !r.dc.noiseFreeBits);
+    }
+
+    // A shape of a few samples over many codes looks like anything: the kind
+    // is left for the user to choose rather than guessed.
+    void kindIsToldOnlyFromEnoughSamples_data()
+    {
+        QTest::addColumn<Counts>("counts");
+        QTest::addColumn<bool>("told");
+        Counts two(codes, 0);
+        two[100] = two[4000] = 1;
+        Counts sparseSine(codes, 0);
+        for (int i = 0; i < 345; ++i)
+            ++sparseSine[std::lround(2047.5 + 2047.5 * std::sin(i * 0.731))];
+        Counts noise(codes, 0);
+        for (int k = -9; k <= 9; ++k)
+            noise[2048 + k] = std::uint64_t(std::lround(40 * std::exp(-k * k / 18.0)));
+        QTest::newRow("empty") << Counts(codes, 0) << false;
+        QTest::newRow("two samples far apart") << two << false;
+        QTest::newRow("345-sample sine") << sparseSine << false;
+        QTest::newRow("a few hundred samples of noise") << noise << true;
+    }
+    void kindIsToldOnlyFromEnoughSamples()
+    {
+        QFETCH(Counts, counts);
+        QFETCH(bool, told);
+        const auto r = analyseCodeDensity(counts, {});
+        QCOMPARE(r.kindUndetermined, !told);
+        QCOMPARE(r.kindFits, told);
+        if (!told && r.samples > 0)
+            QVERIFY2(r.misfitReason.find("Too few samples") != std::string::npos,
+                r.misfitReason.c_str());
     }
 
     void sineAndRampAreNotMistaken()
