@@ -1,8 +1,8 @@
 #include "HistogramActions.h"
 
+#include "AnalysisWindow.h"
 #include "CodeDensityAnalysis.h"
 #include "HistogramCsv.h"
-#include "AnalysisWindow.h"
 #include "MeasurementState.h"
 
 #include <QAction>
@@ -48,7 +48,7 @@ void HistogramActions::showMenu(const QPoint &globalPosition)
 
 std::span<const std::uint64_t> HistogramActions::counts() const
 {
-    return std::span<const std::uint64_t>(m_state.wideCounts).first(highestCode + 1);
+    return codeCounts(m_state);
 }
 
 bool HistogramActions::histogramSaturated() const

@@ -4,8 +4,8 @@
 #include "ProgressLine.h"
 
 #include "AcquisitionLoop.h"
-#include "MeasurementState.h"
 #include "HeadlessToolkit.h"
+#include "MeasurementState.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -13,8 +13,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
-#include <vector>
 
 class SerialLink;
 
@@ -39,8 +39,9 @@ public:
     std::optional<CaptureStop> run();
     const std::string &portError() const { return m_toolkit.endMessage(); }
 
-    // One count per code, for the analysis and the CSV.
-    std::vector<std::uint64_t> counts() const;
+    // One count per code, for the analysis and the CSV; valid while the
+    // session lives.
+    std::span<const std::uint64_t> counts() const;
     std::int64_t frames() const { return m_state.frameCount; }
     QDateTime startTime() const { return m_startTime; }
     QDateTime endTime() const { return m_endTime; }

@@ -7,8 +7,8 @@
 #include "CaptureSession.h"
 
 #include "CodeDensityAnalysis.h"
-#include "HistogramCsv.h"
 #include "EventDispatch.h"
+#include "HistogramCsv.h"
 #include "QtSerialLink.h"
 #include "SerialPortList.h"
 #include "Version.h"
@@ -139,7 +139,8 @@ int main(int argc, char *argv[])
         const std::optional<CaptureStop> stop = session.run();
         if (!stop)
             return fail(QString::fromStdString(session.portError()));
-        counts = session.counts();
+        const std::span<const std::uint64_t> captured = session.counts();
+        counts.assign(captured.begin(), captured.end());
         report.port = QtSerialLink::deviceForPort(1);
         if (stop == CaptureStop::PortLost) {
             std::cerr << "adcapture: " << report.port.toLocal8Bit().constData()
