@@ -2,6 +2,7 @@
 
 #include "CodeCurvePlot.h"
 #include "CodeDensityAnalysis.h"
+#include "FigureText.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -10,40 +11,6 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QVBoxLayout>
-
-namespace {
-
-QString number(double value, int decimals = 3)
-{
-    return QString::number(value, 'f', decimals);
-}
-
-QString atCode(const CodeExtreme &extreme)
-{
-    return QStringLiteral("%1 LSB at code %2").arg(number(extreme.value)).arg(extreme.code);
-}
-
-QString duration(double seconds)
-{
-    if (seconds < 120)
-        return QStringLiteral("%1 s").arg(std::ceil(seconds));
-    if (seconds < 2 * 3600)
-        return QStringLiteral("%1 min").arg(std::ceil(seconds / 60));
-    return QStringLiteral("%1 h").arg(number(seconds / 3600, 1));
-}
-
-QString missingList(const std::vector<int> &codes)
-{
-    constexpr std::size_t shown = 40;
-    QStringList list;
-    for (std::size_t i = 0; i < std::min(codes.size(), shown); ++i)
-        list << QString::number(codes[i]);
-    if (codes.size() > shown)
-        list << QStringLiteral("... (all in the CSV)");
-    return list.join(QStringLiteral(", "));
-}
-
-} // namespace
 
 AnalysisWindow::AnalysisWindow(QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -172,68 +139,13 @@ void AnalysisWindow::applyCodeWindow()
 
 void AnalysisWindow::showFigures()
 {
-    const CodeDensityResult &r = m_result;
     QString rows;
-    const auto row = [&rows](const QString &name, const QString &value) {
-        rows += QStringLiteral("<tr><td>%1</td><td>&nbsp;&nbsp;%2</td></tr>").arg(name, value);
-    };
-    row(QStringLiteral("Test kind"),
-        QString::fromLatin1(testKindName(r.kind))
-            + (r.kindDetected ? QStringLiteral(" (detected)") : QString()));
-    row(QStringLiteral("Samples"), QString::number(r.samples));
-    if (r.samples > 0) {
-        row(QStringLiteral("Lowest / highest code hit"),
-            QStringLiteral("%1 / %2").arg(r.lowestCode).arg(r.highestCode));
-        row(QStringLiteral("Mean code"), number(r.meanCode));
-        row(QStringLiteral("Standard deviation"), number(r.sigma) + QStringLiteral(" LSB"));
-    }
-    if (!r.kindFits) {
-        row(QStringLiteral("<b>Does not fit</b>"),
-            QString::fromStdString(r.misfitReason).toHtmlEscaped());
-    } else if (r.kind == TestKind::Dc) {
-        const DcNoiseFigures &dc = r.dc;
-        row(QStringLiteral("Peak-to-peak"), QStringLiteral("%1 LSB").arg(dc.peakToPeakCodes));
-        row(QStringLiteral("Within ±1σ / ±2σ / ±3σ"),
-            QStringLiteral("%1 % / %2 % / %3 %")
-                .arg(number(100 * dc.shareWithin1Sigma, 1), number(100 * dc.shareWithin2Sigma, 1),
-                    number(100 * dc.shareWithin3Sigma, 1)));
-        if (dc.effectiveBits) {
-            row(QStringLiteral("Effective resolution"),
-                number(*dc.effectiveBits, 2) + QStringLiteral(" bits"));
-            row(QStringLiteral("Noise-free resolution"),
-                number(*dc.noiseFreeBits, 2) + QStringLiteral(" bits"));
-        } else {
-            row(QStringLiteral("Resolution"), QStringLiteral("σ = 0: every sample on one code"));
-        }
-    } else {
-        const LinearityFigures &l = r.linearity;
-        row(QStringLiteral("Analysed codes"),
-            QStringLiteral("%1 to %2").arg(l.firstCode).arg(l.lastCode));
-        row(QStringLiteral("DNL min / max"),
-            atCode(l.dnlMin) + QStringLiteral(" / ") + atCode(l.dnlMax));
-        row(QStringLiteral("INL end-point min / max"),
-            atCode(l.inlEndPointMin) + QStringLiteral(" / ") + atCode(l.inlEndPointMax));
-        row(QStringLiteral("INL best-fit min / max"),
-            atCode(l.inlBestFitMin) + QStringLiteral(" / ") + atCode(l.inlBestFitMax));
-        row(QStringLiteral("Missing codes"),
-            QString::number(l.missingCodes.size())
-                + (l.missingCodes.empty() ? QString()
-                                          : QStringLiteral(": ") + missingList(l.missingCodes)));
-        if (l.dnlUncertainty99) {
-            row(QStringLiteral("Fewest hits"),
-                QStringLiteral("%1 at code %2").arg(l.fewestHits).arg(l.fewestHitsCode));
-            row(QStringLiteral("DNL uncertainty (99 %)"),
-                QStringLiteral("±") + number(*l.dnlUncertainty99) + QStringLiteral(" LSB"));
-            QString needed = *l.samplesNeededForTenthLsb == 0
-                ? QStringLiteral("reached")
-                : QStringLiteral("%1 more samples").arg(*l.samplesNeededForTenthLsb);
-            if (*l.samplesNeededForTenthLsb > 0) {
-                needed += l.secondsNeededForTenthLsb
-                    ? QStringLiteral(", about ") + duration(*l.secondsNeededForTenthLsb)
-                    : QStringLiteral(" (no samples arriving to time it)");
-            }
-            row(QStringLiteral("For ±0.1 LSB"), needed);
-        }
+    for (const FigureRow &row : figureRows(m_result)) {
+        QString name = QString::fromStdString(row.name).toHtmlEscaped();
+        if (row.warning)
+            name = QStringLiteral("<b>%1</b>").arg(name);
+        rows += QStringLiteral("<tr><td>%1</td><td>&nbsp;&nbsp;%2</td></tr>")
+                    .arg(name, QString::fromStdString(row.value).toHtmlEscaped());
     }
     m_figures->setText(QStringLiteral("<table>") + rows + QStringLiteral("</table>"));
 }

@@ -48,7 +48,7 @@ void HistogramActions::showMenu(const QPoint &globalPosition)
 
 std::span<const std::uint64_t> HistogramActions::counts() const
 {
-    return std::span<const std::uint64_t>(m_state.wideCounts).first(highestCode + 1);
+    return codeCounts(m_state);
 }
 
 bool HistogramActions::histogramSaturated() const

@@ -1,5 +1,7 @@
 #include "CaptureReport.h"
 
+#include "FigureText.h"
+
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -114,7 +116,7 @@ QString isoTime(const QDateTime &time)
 
 QString number(double value, int decimals = 3)
 {
-    return QString::number(value, 'f', decimals);
+    return QString::fromStdString(fixedNumber(value, decimals));
 }
 
 } // namespace
@@ -183,35 +185,18 @@ QString CaptureReport::summary() const
             head += QStringLiteral(", the port went away");
     }
     lines << head;
-    QString kind = QStringLiteral("%1%2").arg(QLatin1String(testKindName(result.kind)),
-        result.kindDetected ? QStringLiteral(" (from the histogram's shape)") : QString());
-    if (!result.kindFits)
-        kind += QStringLiteral(": %1").arg(QString::fromStdString(result.misfitReason));
-    lines << QStringLiteral("  kind     %1").arg(kind);
-    if (result.kindFits && result.kind == TestKind::Dc) {
-        lines << QStringLiteral("  noise    %1 LSB rms around code %2, %3 codes peak to peak")
-                     .arg(number(result.sigma), number(result.meanCode, 1))
-                     .arg(result.dc.peakToPeakCodes);
+    // The analysis window's figures, their values in one column.
+    QStringList names;
+    QStringList values;
+    for (const FigureRow &row : figureRows(result)) {
+        names << QString::fromStdString(row.name);
+        values << QString::fromStdString(row.value);
     }
-    if (result.hasLinearity()) {
-        const LinearityFigures &l = result.linearity;
-        lines << QStringLiteral("  DNL      %1 .. %2 LSB")
-                     .arg(number(l.dnlMin.value), number(l.dnlMax.value));
-        lines << QStringLiteral("  INL      %1 .. %2 LSB (end-point), %3 .. %4 LSB (best fit)")
-                     .arg(number(l.inlEndPointMin.value), number(l.inlEndPointMax.value),
-                         number(l.inlBestFitMin.value), number(l.inlBestFitMax.value));
-        QStringList codes;
-        for (std::size_t i = 0; i < l.missingCodes.size() && i < 10; ++i)
-            codes << QString::number(l.missingCodes[i]);
-        if (l.missingCodes.size() > 10)
-            codes << QStringLiteral("...");
-        lines << QStringLiteral("  missing  %1 codes%2")
-                     .arg(l.missingCodes.size())
-                     .arg(codes.isEmpty() ? QString() : QStringLiteral(": ") + codes.join(' '));
-        if (l.dnlUncertainty99)
-            lines << QStringLiteral("  DNL uncertainty %1 LSB (99 %)")
-                         .arg(number(*l.dnlUncertainty99));
-    }
+    qsizetype width = 0;
+    for (const QString &name : names)
+        width = std::max(width, name.size());
+    for (qsizetype i = 0; i < names.size(); ++i)
+        lines << QStringLiteral("  %1  %2").arg(names[i].leftJustified(width), values[i]);
     for (const LimitOutcome &outcome : limits) {
         const QString value = outcome.value
             ? number(*outcome.value)

@@ -39,7 +39,7 @@ struct CaptureReport
     int exitStatus() const;
 
     QByteArray toJson() const;
-    // A few lines for a person or a log: frames, the main figures, the limits
-    // and the verdict.
+    // Lines for a person or a log: frames, the figures as the analysis window
+    // shows them, the limits and the verdict.
     QString summary() const;
 };

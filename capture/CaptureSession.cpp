@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr int codeCount = highestCode + 1;
 // A few redraws a second: readable, and the analysis behind it stays cheap.
 constexpr int tickMs = 250;
 
@@ -46,9 +45,9 @@ std::optional<CaptureStop> CaptureSession::run()
     return m_stop;
 }
 
-std::vector<std::uint64_t> CaptureSession::counts() const
+std::span<const std::uint64_t> CaptureSession::counts() const
 {
-    return {m_state.wideCounts.begin(), m_state.wideCounts.begin() + codeCount};
+    return codeCounts(m_state);
 }
 
 void CaptureSession::frameCompleted(int)
@@ -89,8 +88,7 @@ CaptureProgress CaptureSession::progress() const
     progress.targetFrames = m_settings.frames;
     progress.elapsedSeconds = m_clock.nsecsElapsed() / 1e9;
     progress.targetSeconds = m_settings.seconds;
-    const auto allCounts = counts();
-    const CodeDensityResult result = analyseCodeDensity(allCounts, {m_settings.kind, {}});
+    const CodeDensityResult result = analyseCodeDensity(counts(), {m_settings.kind, {}});
     if (result.hasLinearity())
         progress.dnlUncertainty = result.linearity.dnlUncertainty99;
     else if (result.kindFits && result.kind == TestKind::Dc)

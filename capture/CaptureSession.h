@@ -14,8 +14,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
-#include <vector>
 
 class SerialLink;
 
@@ -40,8 +40,9 @@ public:
     std::optional<CaptureStop> run();
     const std::string &portError() const { return m_toolkit.endMessage(); }
 
-    // One count per code, for the analysis and the CSV.
-    std::vector<std::uint64_t> counts() const;
+    // One count per code, for the analysis and the CSV; valid while the
+    // session lives.
+    std::span<const std::uint64_t> counts() const;
     std::int64_t frames() const { return m_state.frameCount; }
     QDateTime startTime() const { return m_startTime; }
     QDateTime endTime() const { return m_endTime; }

@@ -136,7 +136,8 @@ int main(int argc, char *argv[])
         const std::optional<CaptureStop> stop = session.run();
         if (!stop)
             return fail(QString::fromStdString(session.portError()));
-        counts = session.counts();
+        const std::span<const std::uint64_t> captured = session.counts();
+        counts.assign(captured.begin(), captured.end());
         report.port = link.port1Device();
         if (stop == CaptureStop::PortLost) {
             std::cerr << "adcapture: " << report.port.toLocal8Bit().constData()

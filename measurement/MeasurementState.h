@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 // Converter readings are 12-bit codes.
 inline constexpr int lowestCode = 0;
@@ -28,3 +29,11 @@ struct MeasurementState
     std::int16_t startCode = 0; // first code shown
     std::int16_t endCode = 0; // last code shown
 };
+
+// The wide counts of the converter's codes, lowestCode..highestCode: one count
+// per code, as the analysis and the exports take them.
+inline std::span<const std::uint64_t> codeCounts(const MeasurementState &state)
+{
+    static_assert(lowestCode == 0, "the counts are indexed by code");
+    return std::span<const std::uint64_t>(state.wideCounts).first(highestCode + 1);
+}

@@ -1,0 +1,119 @@
+#include "FigureText.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+std::string atCode(const CodeExtreme &extreme)
+{
+    return fixedNumber(extreme.value) + " LSB at code " + std::to_string(extreme.code);
+}
+
+std::string minMax(const CodeExtreme &min, const CodeExtreme &max)
+{
+    return atCode(min) + " / " + atCode(max);
+}
+
+std::string percent(double share)
+{
+    return fixedNumber(100 * share, 1) + " %";
+}
+
+std::string duration(double seconds)
+{
+    if (seconds < 120)
+        return fixedNumber(std::ceil(seconds), 0) + " s";
+    if (seconds < 2 * 3600)
+        return fixedNumber(std::ceil(seconds / 60), 0) + " min";
+    return fixedNumber(seconds / 3600, 1) + " h";
+}
+
+std::string tenthLsbText(const LinearityFigures &l)
+{
+    const std::uint64_t more = *l.samplesNeededForTenthLsb;
+    if (more == 0)
+        return "reached";
+    std::string text = std::to_string(more) + " more samples";
+    if (l.secondsNeededForTenthLsb)
+        text += ", about " + duration(*l.secondsNeededForTenthLsb);
+    else
+        text += " (no samples arriving to time it)";
+    return text;
+}
+
+} // namespace
+
+std::string fixedNumber(double value, int decimals)
+{
+    if (std::isnan(value))
+        return "nan";
+    if (std::isinf(value))
+        return value > 0 ? "inf" : "-inf";
+    // Room for the largest double: 309 digits, a sign, the point and the decimals.
+    char buffer[400];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value,
+        std::chars_format::fixed, std::clamp(decimals, 0, 17));
+    std::string text(buffer, written.ptr);
+    if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos)
+        text.erase(0, 1);
+    return text;
+}
+
+std::string missingCodesText(const std::vector<int> &codes)
+{
+    std::string text = std::to_string(codes.size());
+    const std::size_t listed = std::min(codes.size(), listedMissingCodes);
+    for (std::size_t i = 0; i < listed; ++i)
+        text += (i == 0 ? ": " : ", ") + std::to_string(codes[i]);
+    if (codes.size() > listed)
+        text += ", ... (" + std::to_string(codes.size() - listed) + " more)";
+    return text;
+}
+
+std::vector<FigureRow> figureRows(const CodeDensityResult &r)
+{
+    std::vector<FigureRow> rows;
+    const auto row = [&rows](std::string name, std::string value) {
+        rows.push_back({std::move(name), std::move(value)});
+    };
+    row("Test kind", std::string(testKindName(r.kind)) + (r.kindDetected ? " (detected)" : ""));
+    row("Samples", std::to_string(r.samples));
+    if (r.samples > 0) {
+        row("Lowest / highest code hit",
+            std::to_string(r.lowestCode) + " / " + std::to_string(r.highestCode));
+        row("Mean code", fixedNumber(r.meanCode));
+        row("Standard deviation", fixedNumber(r.sigma) + " LSB");
+    }
+    if (!r.kindFits) {
+        rows.push_back({"Does not fit", r.misfitReason, true});
+    } else if (r.kind == TestKind::Dc) {
+        const DcNoiseFigures &dc = r.dc;
+        row("Peak-to-peak", std::to_string(dc.peakToPeakCodes) + " LSB");
+        row("Within ±1σ / ±2σ / ±3σ",
+            percent(dc.shareWithin1Sigma) + " / " + percent(dc.shareWithin2Sigma) + " / "
+                + percent(dc.shareWithin3Sigma));
+        if (dc.effectiveBits && dc.noiseFreeBits) {
+            row("Effective resolution", fixedNumber(*dc.effectiveBits, 2) + " bits");
+            row("Noise-free resolution", fixedNumber(*dc.noiseFreeBits, 2) + " bits");
+        } else {
+            row("Resolution", "σ = 0: every sample on one code");
+        }
+    } else {
+        const LinearityFigures &l = r.linearity;
+        row("Analysed codes", std::to_string(l.firstCode) + " to " + std::to_string(l.lastCode));
+        row("DNL min / max", minMax(l.dnlMin, l.dnlMax));
+        row("INL end-point min / max", minMax(l.inlEndPointMin, l.inlEndPointMax));
+        row("INL best-fit min / max", minMax(l.inlBestFitMin, l.inlBestFitMax));
+        row("Missing codes", missingCodesText(l.missingCodes));
+        if (l.dnlUncertainty99) {
+            row("Fewest hits",
+                std::to_string(l.fewestHits) + " at code " + std::to_string(l.fewestHitsCode));
+            row("DNL uncertainty (99 %)", "±" + fixedNumber(*l.dnlUncertainty99) + " LSB");
+            if (l.samplesNeededForTenthLsb)
+                row("For ±0.1 LSB", tenthLsbText(l));
+        }
+    }
+    return rows;
+}
