@@ -78,7 +78,10 @@ std::vector<FigureRow> figureRows(const CodeDensityResult &r)
     const auto row = [&rows](std::string name, std::string value) {
         rows.push_back({std::move(name), std::move(value)});
     };
-    row("Test kind", std::string(testKindName(r.kind)) + (r.kindDetected ? " (detected)" : ""));
+    if (r.kindUndetermined)
+        row("Test kind", "not known");
+    else
+        row("Test kind", std::string(testKindName(r.kind)) + (r.kindDetected ? " (detected)" : ""));
     row("Samples", std::to_string(r.samples));
     if (r.samples > 0) {
         row("Lowest / highest code hit",

@@ -6,8 +6,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -31,10 +33,23 @@ QJsonValue optionalNumber(const std::optional<double> &value)
     return value ? QJsonValue(*value) : QJsonValue();
 }
 
-// Counts go out as JSON numbers, exact up to 2^53.
+// Counts go out as exact JSON integers. Qt keeps a qint64 exact; a count
+// beyond it is held as a marked string and written as its digits by
+// exactIntegers(). The mark begins with NUL, which no path or text of the
+// report can hold.
+const QString wideCountMark = QChar(0) + QStringLiteral("count:");
+
 QJsonValue count(std::uint64_t value)
 {
-    return QJsonValue(double(value));
+    if (value <= std::uint64_t(std::numeric_limits<qint64>::max()))
+        return QJsonValue(qint64(value));
+    return wideCountMark + QString::number(value);
+}
+
+QByteArray exactIntegers(QByteArray json)
+{
+    static const QRegularExpression marked(QStringLiteral("\"\\\\u0000count:([0-9]+)\""));
+    return QString::fromUtf8(json).replace(marked, QStringLiteral("\\1")).toUtf8();
 }
 
 QJsonObject extreme(const CodeExtreme &at)
@@ -91,6 +106,7 @@ QJsonObject analysisFigures(const CodeDensityResult &result)
         {"kind", testKindKey(result.kind)},
         {"kind_name", testKindName(result.kind)},
         {"kind_detected", result.kindDetected},
+        {"kind_undetermined", result.kindUndetermined},
         {"kind_fits", result.kindFits},
         {"misfit_reason",
             result.kindFits ? QJsonValue() : QString::fromStdString(result.misfitReason)},
@@ -152,7 +168,7 @@ QByteArray CaptureReport::toJson() const
         {"version", QCoreApplication::applicationVersion()},
         {"start_time", isoTime(startTime)},
         {"end_time", isoTime(endTime)},
-        {"frames", double(frames)},
+        {"frames", qint64(frames)},
         {"test_kind", testKindKey(result.kind)},
         {"analysis", analysisFigures(result)},
         {"limits", limitArray},
@@ -167,7 +183,7 @@ QByteArray CaptureReport::toJson() const
     } else {
         report.insert("input_file", inputFile);
     }
-    return QJsonDocument(report).toJson(QJsonDocument::Indented);
+    return exactIntegers(QJsonDocument(report).toJson(QJsonDocument::Indented));
 }
 
 QString CaptureReport::summary() const

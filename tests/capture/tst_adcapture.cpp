@@ -1,7 +1,8 @@
-#include "StartupOptions.h"
 #include "CaptureOptions.h"
+#include "CaptureReport.h"
 #include "LimitCheck.h"
 #include "ProgressLine.h"
+#include "StartupOptions.h"
 
 #include "CodeDensityAnalysis.h"
 #include "HistogramCsv.h"
@@ -209,6 +210,25 @@ private slots:
             QVERIFY(outcomes[0].value);
             QVERIFY(std::abs(*outcomes[0].value - value) < 1e-6);
         }
+    }
+
+    // Counts past 2^53 lose their last digits as doubles.
+    void reportCountsAreExact_data()
+    {
+        QTest::addColumn<quint64>("samples");
+        QTest::newRow("2^62") << (quint64(1) << 62);
+        QTest::newRow("largest 64-bit count") << std::numeric_limits<quint64>::max();
+    }
+    void reportCountsAreExact()
+    {
+        QFETCH(quint64, samples);
+        CaptureReport report;
+        report.frames = std::numeric_limits<std::int64_t>::max();
+        report.result.samples = samples;
+        const QByteArray json = report.toJson();
+        QVERIFY2(json.contains("\"samples\": " + QByteArray::number(samples) + ","), json);
+        QVERIFY2(json.contains("\"frames\": 9223372036854775807,"), json);
+        QVERIFY(!QJsonDocument::fromJson(json).isNull());
     }
 
     void timeLeft()
