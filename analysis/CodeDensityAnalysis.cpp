@@ -1,5 +1,7 @@
 #include "CodeDensityAnalysis.h"
 
+#include "InlUncertainty.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -237,7 +239,8 @@ template<typename XOf, typename YOf> Line leastSquares(int from, int to, XOf x, 
 // Sine: the transition levels follow from the cumulative histogram, as the
 // input spends a share of its period below each level that is the arccosine
 // of that level. Returns false when the fit gives no usable amplitude.
-bool sineDnl(std::span<const std::uint64_t> counts, const Shape &shape, LinearityFigures &figures)
+bool sineDnl(std::span<const std::uint64_t> counts, const Shape &shape, LinearityFigures &figures,
+    std::vector<double> &inlGain)
 {
     const int first = figures.firstCode;
     const int last = figures.lastCode;
@@ -270,6 +273,18 @@ bool sineDnl(std::span<const std::uint64_t> counts, const Shape &shape, Linearit
         return false;
     for (int code = first; code <= last; ++code)
         figures.dnl[code] = (level(code + 1) - level(code)) / meanWidth - 1;
+    // A level moves by slope * pi * sin(pi p) per unit of the share p below
+    // it, and p by (analysed samples / all samples) per unit of the analysed
+    // share; sin(pi p) is sqrt(1 - cosine^2).
+    double analysed = 0;
+    for (int code = first; code <= last; ++code)
+        analysed += static_cast<double>(counts[code]);
+    inlGain.assign(figures.analysedCodes(), 0);
+    for (int code = first; code <= last; ++code) {
+        const double c = cosine[code + 1 - first];
+        inlGain[code - first] = fit.slope * std::numbers::pi * std::sqrt(std::max(0.0, 1 - c * c))
+            * (analysed / shape.total) / meanWidth;
+    }
     return true;
 }
 
@@ -339,6 +354,44 @@ void assessQuality(std::span<const std::uint64_t> counts, const Shape &shape,
                                                        : static_cast<std::uint64_t>(more);
     if (sampleRate && *sampleRate > 0 && std::isfinite(*sampleRate))
         figures.secondsNeededForTenthLsb = more / *sampleRate;
+}
+
+// The INL's counting noise from the hits of the analysed codes, and the
+// samples that bring it to the resolution asked for: it falls as one over the
+// square root of the samples.
+void assessInlUncertainty(std::span<const std::uint64_t> counts, const Shape &shape,
+    const CodeDensityOptions &options, std::vector<double> gain, LinearityFigures &figures)
+{
+    const int analysed = figures.analysedCodes();
+    double samples = 0;
+    for (int code = figures.firstCode; code <= figures.lastCode; ++code)
+        samples += static_cast<double>(counts[code]);
+    if (analysed <= 0 || samples <= 0)
+        return;
+    if (gain.empty()) // ramp: a share of the samples is that share of the codes
+        gain.assign(analysed, double(analysed));
+    std::vector<double> share(analysed), position(analysed);
+    double below = 0;
+    for (int code = figures.firstCode; code <= figures.lastCode; ++code) {
+        below += static_cast<double>(counts[code]);
+        share[code - figures.firstCode] = below / samples;
+        position[code - figures.firstCode] = code;
+    }
+    const InlUncertainty u = inlUncertainty(share, gain, position, samples);
+    figures.inlEndPointUncertainty99 = u.endPoint99;
+    figures.inlBestFitUncertainty99 = u.bestFit99;
+    figures.inlUncertaintyCode = u.endPointCode;
+    figures.inlResolution = options.inlResolution;
+    if (!(options.inlResolution > 0) || u.endPoint99 <= 0)
+        return;
+    const double ratio = u.endPoint99 / options.inlResolution;
+    const double more = std::max(0.0, std::ceil(shape.total * ratio * ratio - shape.total));
+    const double largest = static_cast<double>(std::numeric_limits<std::uint64_t>::max());
+    figures.samplesNeededForInlResolution = more >= largest
+        ? std::numeric_limits<std::uint64_t>::max()
+        : static_cast<std::uint64_t>(more);
+    if (options.sampleRate && *options.sampleRate > 0 && std::isfinite(*options.sampleRate))
+        figures.secondsNeededForInlResolution = more / *options.sampleRate;
 }
 
 void extremesOf(LinearityFigures &figures)
@@ -430,9 +483,10 @@ CodeDensityResult analyseCodeDensity(
     figures.dnl.assign(counts.size(), 0);
     figures.inlEndPoint.assign(counts.size(), 0);
     figures.inlBestFit.assign(counts.size(), 0);
+    std::vector<double> inlGain;
     if (result.kind == TestKind::Ramp) {
         rampDnl(counts, figures);
-    } else if (!sineDnl(counts, shape, figures)) {
+    } else if (!sineDnl(counts, shape, figures, inlGain)) {
         result.kindFits = false;
         result.misfitReason = "No sine fits the cumulative histogram.";
         return result;
@@ -440,6 +494,7 @@ CodeDensityResult analyseCodeDensity(
     integrate(figures);
     extremesOf(figures);
     assessQuality(counts, shape, options.sampleRate, figures);
+    assessInlUncertainty(counts, shape, options, std::move(inlGain), figures);
     result.linearity = std::move(figures);
     return result;
 }

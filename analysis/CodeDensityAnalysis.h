@@ -10,6 +10,7 @@ struct CodeDensityOptions
 {
     std::optional<TestKind> kind; // empty: detect it from the histogram's shape
     std::optional<double> sampleRate; // samples per second, for the time still needed
+    double inlResolution = 0.5; // LSB at 99 %: the samples still needed are given for it
 };
 
 // Analyses a code-density histogram (one count per code, any length; 4096 for

@@ -61,6 +61,15 @@ struct LinearityFigures
     std::optional<double> dnlUncertainty99;
     std::optional<std::uint64_t> samplesNeededForTenthLsb; // beyond those taken
     std::optional<double> secondsNeededForTenthLsb;
+    // The INL's counting noise at 99 % confidence, end-point and best fit, at
+    // the code where it is largest (InlUncertainty.h), and what it takes to
+    // bring the end-point figure to the resolution asked for.
+    std::optional<double> inlEndPointUncertainty99;
+    std::optional<double> inlBestFitUncertainty99;
+    int inlUncertaintyCode = -1;
+    double inlResolution = 0; // LSB, as asked for
+    std::optional<std::uint64_t> samplesNeededForInlResolution; // beyond those taken
+    std::optional<double> secondsNeededForInlResolution;
 
     // Sine only: the fitted input, in codes.
     double sineCentre = 0;
