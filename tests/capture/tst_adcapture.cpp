@@ -151,6 +151,15 @@ private slots:
             << QStringList {"--port"} << "" << QStringList {} << "--port: needs a device path";
         QTest::newRow("all without list")
             << QStringList {"--all"} << "" << QStringList {} << "--all: only with --list-ports";
+        // As adcapture: the listing takes nothing but --all, Qt's options included.
+        QTest::newRow("list all") << QStringList {"--all", "--list-ports"} << "" << QStringList {}
+                                  << "";
+        const QString listAlone = "--list-ports: takes no other option than --all";
+        QTest::newRow("list with port") << QStringList {"--list-ports", "--port", "/dev/x"} << ""
+                                        << QStringList {} << listAlone;
+        QTest::newRow("list with Qt option")
+            << QStringList {"-platform", "offscreen", "--list-ports"} << "" << QStringList {}
+            << listAlone;
     }
     void adtestOptions()
     {
