@@ -1,75 +1,13 @@
 #include "CommandLine.h"
 
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
+#include "OptionParser.h"
+
 #include <string_view>
 
 namespace {
 
 constexpr std::uint64_t longestWaitMs = 3'600'000;
 constexpr int mostNoiseBytes = 65536;
-
-std::optional<std::uint64_t> wholeNumber(const std::string &text)
-{
-    std::uint64_t value = 0;
-    const char *end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    if (text.empty() || result.ec != std::errc() || result.ptr != end)
-        return std::nullopt;
-    return value;
-}
-
-std::optional<double> realNumber(const std::string &text)
-{
-    // strtod rather than from_chars: the clang builds' library lacks the
-    // floating-point from_chars.
-    if (text.empty() || text.front() == ' ')
-        return std::nullopt;
-    char *end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
-struct OptionName
-{
-    std::string_view name;
-    bool takesValue;
-};
-
-constexpr OptionName knownOptions[] = {
-    {"--pattern", true},
-    {"--code", true},
-    {"--sigma", true},
-    {"--period", true},
-    {"--seed", true},
-    {"--noise-bytes", true},
-    {"--malformed", true},
-    {"--hostile", false},
-    {"--frames", true},
-    {"--rate", true},
-    {"--fast", false},
-    {"--link", true},
-    {"--wait-reader", false},
-    {"--settle-ms", true},
-    {"--linger-ms", true},
-    {"--summary", true},
-    {"--level", true},
-    {"--amplitude", true},
-    {"--dnl-sigma", true},
-    {"--dnl-code", true},
-    {"--missing", true},
-    {"--offset", true},
-    {"--gain", true},
-    {"--input-noise", true},
-    {"--dnl-seed", true},
-    {"--transitions", true},
-    {"--help", false},
-    {"-h", false},
-    {"--version", false},
-};
 
 // "A,B,C" into its parts; empty parts are kept so that they are reported.
 std::vector<std::string> listItems(const std::string &text)
@@ -85,13 +23,37 @@ std::vector<std::string> listItems(const std::string &text)
     }
 }
 
-const OptionName *findOption(std::string_view name)
+// The option's value into `target`, when it was given and is a whole number
+// in [low, high].
+template<typename Target>
+bool readWhole(OptionParser &parser, std::string_view name, std::uint64_t low, std::uint64_t high,
+    std::string_view what, Target &target)
 {
-    for (const OptionName &option : knownOptions) {
-        if (option.name == name)
-            return &option;
-    }
-    return nullptr;
+    std::optional<std::uint64_t> number;
+    if (!parser.wholeValue(name, low, high, what, number))
+        return false;
+    if (number)
+        target = static_cast<Target>(*number);
+    return true;
+}
+
+bool readReal(OptionParser &parser, std::string_view name, double low, double high,
+    std::string_view what, double &target)
+{
+    std::optional<double> number;
+    if (!parser.realValue(name, low, high, what, number))
+        return false;
+    if (number)
+        target = *number;
+    return true;
+}
+
+bool readPath(OptionParser &parser, std::string_view name, std::string &target)
+{
+    if (!parser.isSet(name))
+        return true;
+    target = parser.value(name);
+    return !target.empty() || parser.fail(std::string(name) + ": needs a path");
 }
 
 } // namespace
@@ -100,204 +62,114 @@ bool CommandLine::parse(const std::vector<std::string> &arguments)
 {
     m_options = Options();
     m_error.clear();
-    bool rateGiven = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string &argument = arguments[i];
-        if (argument.empty() || argument[0] != '-') {
-            if (!m_options.devicePath.empty())
-                return fail(
-                    "more than one device given: " + m_options.devicePath + ", " + argument);
-            m_options.devicePath = argument;
-            continue;
-        }
-        std::string name = argument;
-        std::optional<std::string> value;
-        if (const auto equals = argument.find('='); equals != std::string::npos) {
-            name = argument.substr(0, equals);
-            value = argument.substr(equals + 1);
-        }
-        const OptionName *option = findOption(name);
-        if (!option)
-            return fail(name + ": unknown option");
-        if (option->takesValue && !value) {
-            if (i + 1 == arguments.size())
-                return fail(name + ": needs a value");
-            value = arguments[++i];
-        } else if (!option->takesValue && value) {
-            return fail(name + ": takes no value");
-        }
-        rateGiven = rateGiven || name == "--rate";
-        if (!parseOption(name, value))
-            return false;
-    }
+    OptionParser parser;
+    for (std::string_view name : {"--pattern", "--code", "--sigma", "--period", "--seed",
+             "--noise-bytes", "--malformed", "--frames", "--rate", "--link", "--settle-ms",
+             "--linger-ms", "--summary", "--level", "--amplitude", "--dnl-sigma", "--dnl-code",
+             "--missing", "--offset", "--gain", "--input-noise", "--dnl-seed", "--transitions"})
+        parser.addValue({name});
+    for (std::string_view name : {"--hostile", "--fast", "--wait-reader", "--version"})
+        parser.addFlag({name});
+    parser.addFlag({"--help", "-h"});
+    if (!parser.parse(arguments))
+        return fail(parser.error());
+    const std::vector<std::string> &devices = parser.positional();
+    if (devices.size() > 1)
+        return fail("more than one device given: " + devices[0] + ", " + devices[1]);
 
-    if (m_options.help || m_options.version)
+    Options &o = m_options;
+    if (!devices.empty())
+        o.devicePath = devices.front();
+    o.help = parser.isSet("--help");
+    o.version = parser.isSet("--version");
+    o.stream.hostile = parser.isSet("--hostile");
+    o.transmit.fast = parser.isSet("--fast");
+    o.transmit.waitForReader = parser.isSet("--wait-reader");
+    if (parser.isSet("--pattern")) {
+        const auto shape = SignalPattern::shapeFromName(parser.value("--pattern"));
+        if (!shape) {
+            parser.badValue("--pattern", "one of fixed, noise, ramp, sine, dc");
+            return fail(parser.error());
+        }
+        o.signal.shape = *shape;
+    }
+    const char *msRange = "a time from 0 to 3600000 ms";
+    if (!readWhole(
+            parser, "--code", 0, SignalPattern::maxCode, "a code from 0 to 4095", o.signal.code)
+        || !readReal(
+            parser, "--sigma", 0, 100000, "a deviation from 0 to 100000 codes", o.signal.sigma)
+        || !readWhole(
+            parser, "--period", 1, UINT64_MAX, "a period of at least 1 frame", o.signal.period)
+        || !readWhole(parser, "--noise-bytes", 0, mostNoiseBytes, "a byte count from 0 to 65536",
+            o.stream.maxNoiseBytes)
+        || !readReal(
+            parser, "--malformed", 0, 1, "a probability from 0 to 1", o.stream.malformedProbability)
+        || !readWhole(parser, "--rate", 1, PaceSchedule::maxRate,
+            "a rate from 1 to 1000000000 bytes per second", o.transmit.rate)
+        || !readWhole(
+            parser, "--frames", 0, UINT64_MAX, "a frame count (0: no end)", o.transmit.frames)
+        || !parser.wholeValue(
+            "--seed", 0, UINT64_MAX, "a seed from 0 to 18446744073709551615", o.seed)
+        || !readWhole(parser, "--settle-ms", 0, longestWaitMs, msRange, o.transmit.settle)
+        || !readWhole(parser, "--linger-ms", 0, longestWaitMs, msRange, o.transmit.linger)
+        || !readPath(parser, "--link", o.linkPath) || !readPath(parser, "--summary", o.summaryPath)
+        || !readPath(parser, "--transitions", o.transitionsPath) || !readConverter(parser))
+        return fail(parser.error());
+
+    if (o.help || o.version)
         return true;
-    if (rateGiven && m_options.transmit.fast)
+    if (parser.isSet("--rate") && o.transmit.fast)
         return fail("--fast and --rate: choose one");
-    if (!m_options.devicePath.empty() && !m_options.linkPath.empty())
+    if (!o.devicePath.empty() && !o.linkPath.empty())
         return fail("--link: only for the pseudo-terminal, not with a device");
-    if (!m_options.devicePath.empty() && m_options.transmit.waitForReader)
+    if (!o.devicePath.empty() && o.transmit.waitForReader)
         return fail("--wait-reader: only for the pseudo-terminal, not with a device");
     return true;
 }
 
-bool CommandLine::parseOption(const std::string &name, const std::optional<std::string> &value)
+bool CommandLine::readConverter(OptionParser &parser)
 {
-    const std::string &text = value ? *value : std::string();
-    const auto whole = [&](std::uint64_t low, std::uint64_t high,
-                           const char *what) -> std::optional<std::uint64_t> {
-        const auto number = wholeNumber(text);
-        if (!number || *number < low || *number > high) {
-            fail(name + ": '" + text + "' is not " + what);
-            return std::nullopt;
-        }
-        return number;
-    };
-    const auto real = [&](double low, double high, const char *what) -> std::optional<double> {
-        const auto number = realNumber(text);
-        if (!number || *number < low || *number > high) {
-            fail(name + ": '" + text + "' is not " + what);
-            return std::nullopt;
-        }
-        return number;
-    };
-    const auto milliseconds = [&](std::chrono::milliseconds &target) {
-        const auto number = whole(0, longestWaitMs, "a time from 0 to 3600000 ms");
-        if (number)
-            target = std::chrono::milliseconds(*number);
-        return number.has_value();
-    };
-
-    Options &o = m_options;
-    if (name == "--help" || name == "-h") {
-        o.help = true;
-    } else if (name == "--version") {
-        o.version = true;
-    } else if (name == "--hostile") {
-        o.stream.hostile = true;
-    } else if (name == "--fast") {
-        o.transmit.fast = true;
-    } else if (name == "--wait-reader") {
-        o.transmit.waitForReader = true;
-    } else if (name == "--pattern") {
-        const auto shape = SignalPattern::shapeFromName(text);
-        if (!shape)
-            return fail(name + ": '" + text + "' is not one of fixed, noise, ramp, sine, dc");
-        o.signal.shape = *shape;
-    } else if (name == "--code") {
-        const auto code = whole(0, SignalPattern::maxCode, "a code from 0 to 4095");
-        if (!code)
-            return false;
-        o.signal.code = static_cast<int>(*code);
-    } else if (name == "--sigma") {
-        const auto sigma = real(0, 100000, "a deviation from 0 to 100000 codes");
-        if (!sigma)
-            return false;
-        o.signal.sigma = *sigma;
-    } else if (name == "--period") {
-        const auto period = whole(1, UINT64_MAX, "a period of at least 1 frame");
-        if (!period)
-            return false;
-        o.signal.period = *period;
-    } else if (name == "--noise-bytes") {
-        const auto count = whole(0, mostNoiseBytes, "a byte count from 0 to 65536");
-        if (!count)
-            return false;
-        o.stream.maxNoiseBytes = static_cast<int>(*count);
-    } else if (name == "--malformed") {
-        const auto probability = real(0, 1, "a probability from 0 to 1");
-        if (!probability)
-            return false;
-        o.stream.malformedProbability = *probability;
-    } else if (name == "--rate") {
-        const auto rate
-            = whole(1, PaceSchedule::maxRate, "a rate from 1 to 1000000000 bytes per second");
-        if (!rate)
-            return false;
-        o.transmit.rate = *rate;
-    } else if (name == "--frames") {
-        const auto frames = whole(0, UINT64_MAX, "a frame count (0: no end)");
-        if (!frames)
-            return false;
-        o.transmit.frames = *frames;
-    } else if (name == "--seed") {
-        const auto seed = whole(0, UINT64_MAX, "a seed from 0 to 18446744073709551615");
-        if (!seed)
-            return false;
-        o.seed = *seed;
-    } else if (name == "--settle-ms") {
-        return milliseconds(o.transmit.settle);
-    } else if (name == "--linger-ms") {
-        return milliseconds(o.transmit.linger);
-    } else if (name == "--link" || name == "--summary" || name == "--transitions") {
-        if (text.empty())
-            return fail(name + ": needs a path");
-        (name == "--link"             ? o.linkPath
-                : name == "--summary" ? o.summaryPath
-                                      : o.transitionsPath)
-            = text;
-    } else {
-        return parseConverterOption(name, text);
-    }
-    return true;
-}
-
-bool CommandLine::parseConverterOption(const std::string &name, const std::string &text)
-{
-    constexpr int lastInnerCode = ConverterModel::codeCount - 2;
-    const auto real
-        = [&](const std::string &item, double low, double high) -> std::optional<double> {
-        const auto number = realNumber(item);
-        if (!number || *number < low || *number > high)
-            return std::nullopt;
-        return number;
-    };
-    const auto check = [&](std::optional<double> number, double &target, const char *what) {
-        if (!number)
-            return fail(name + ": '" + text + "' is not " + what);
-        target = *number;
-        return true;
-    };
     SignalPattern::Settings &signal = m_options.signal;
     ConverterModel::Settings &converter = signal.converter;
-    if (name == "--level")
-        return check(real(text, -10000, 10000), signal.level, "a level from -10000 to 10000 LSB");
-    if (name == "--amplitude")
-        return check(real(text, 0, 10000), signal.amplitude, "an amplitude from 0 to 10000 LSB");
-    if (name == "--dnl-sigma")
-        return check(real(text, 0, 10), converter.dnlSigma, "a DNL deviation from 0 to 10 LSB");
-    if (name == "--offset")
-        return check(
-            real(text, -10000, 10000), converter.offset, "an offset from -10000 to 10000 LSB");
-    if (name == "--gain")
-        return check(real(text, 0.01, 100), converter.gain, "a gain from 0.01 to 100");
-    if (name == "--input-noise")
-        return check(
-            real(text, 0, 100000), converter.inputNoise, "a deviation from 0 to 100000 LSB");
-    if (name == "--dnl-seed") {
-        const auto seed = wholeNumber(text);
-        if (!seed)
-            return fail(name + ": '" + text + "' is not a seed from 0 to 18446744073709551615");
-        converter.profileSeed = *seed;
-        return true;
-    }
-    for (const std::string &item : listItems(text)) {
-        const std::size_t colon = item.find(':');
-        const auto code = wholeNumber(item.substr(0, colon));
-        if (!code || *code < 1 || *code > lastInnerCode)
-            return fail(name + ": '" + item + "' does not start with a code from 1 to 4094");
-        if (name == "--missing") {
-            if (colon != std::string::npos)
-                return fail(name + ": '" + item + "' is not a code from 1 to 4094");
-            converter.missingCodes.push_back(static_cast<int>(*code));
+    if (!readReal(
+            parser, "--level", -10000, 10000, "a level from -10000 to 10000 LSB", signal.level)
+        || !readReal(
+            parser, "--amplitude", 0, 10000, "an amplitude from 0 to 10000 LSB", signal.amplitude)
+        || !readReal(
+            parser, "--dnl-sigma", 0, 10, "a DNL deviation from 0 to 10 LSB", converter.dnlSigma)
+        || !readReal(parser, "--offset", -10000, 10000, "an offset from -10000 to 10000 LSB",
+            converter.offset)
+        || !readReal(parser, "--gain", 0.01, 100, "a gain from 0.01 to 100", converter.gain)
+        || !readReal(parser, "--input-noise", 0, 100000, "a deviation from 0 to 100000 LSB",
+            converter.inputNoise)
+        || !readWhole(parser, "--dnl-seed", 0, UINT64_MAX, "a seed from 0 to 18446744073709551615",
+            converter.profileSeed))
+        return false;
+
+    constexpr std::uint64_t lastInnerCode = ConverterModel::codeCount - 2;
+    for (const std::string_view name : {"--dnl-code", "--missing"}) {
+        if (!parser.isSet(name))
             continue;
+        const std::string prefix = std::string(name) + ": '";
+        for (const std::string &item : listItems(parser.value(name))) {
+            const std::size_t colon = item.find(':');
+            const auto code = parseWholeNumber(item.substr(0, colon));
+            if (!code || *code < 1 || *code > lastInnerCode)
+                return parser.fail(prefix + item + "' does not start with a code from 1 to 4094");
+            if (name == "--missing") {
+                if (colon != std::string::npos)
+                    return parser.fail(prefix + item + "' is not a code from 1 to 4094");
+                converter.missingCodes.push_back(static_cast<int>(*code));
+                continue;
+            }
+            const auto dnl = colon == std::string::npos
+                ? std::nullopt
+                : parseRealNumber(std::string_view(item).substr(colon + 1));
+            if (!dnl || *dnl < -1 || *dnl > 100)
+                return parser.fail(
+                    prefix + item + "' is not CODE:DNL with a DNL from -1 to 100 LSB");
+            converter.codeDnl.emplace_back(static_cast<int>(*code), *dnl);
         }
-        const auto dnl
-            = colon == std::string::npos ? std::nullopt : real(item.substr(colon + 1), -1, 100);
-        if (!dnl)
-            return fail(name + ": '" + item + "' is not CODE:DNL with a DNL from -1 to 100 LSB");
-        converter.codeDnl.emplace_back(static_cast<int>(*code), *dnl);
     }
     return true;
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class OptionParser;
+
 // adsim's command-line options: reads them, checks them and explains them.
 class CommandLine
 {
@@ -36,8 +38,7 @@ public:
     static std::string helpText();
 
 private:
-    bool parseOption(const std::string &name, const std::optional<std::string> &value);
-    bool parseConverterOption(const std::string &name, const std::string &text);
+    bool readConverter(OptionParser &parser);
     bool fail(const std::string &message);
 
     Options m_options;

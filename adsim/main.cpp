@@ -2,6 +2,7 @@
 // seen working, and tested, without the hardware.
 
 #include "CommandLine.h"
+#include "CommandLineError.h"
 #include "ConverterModel.h"
 #include "PseudoTerminal.h"
 #include "SerialDevice.h"
@@ -16,6 +17,7 @@
 #include <iostream>
 #include <memory>
 #include <random>
+#include <sstream>
 
 #include <signal.h>
 
@@ -59,9 +61,10 @@ bool writeSummary(std::ofstream &file, const Expectation &expectation)
 
 int main(int argc, char *argv[])
 {
+    setProgramName("adsim");
     CommandLine commandLine;
     if (!commandLine.parse(std::vector<std::string>(argv + 1, argv + argc))) {
-        std::cerr << "adsim: " << commandLine.error() << " (see adsim --help)\n";
+        reportError(commandLine.error() + " (see adsim --help)");
         return 2;
     }
     const CommandLine::Options &options = commandLine.options();
@@ -81,7 +84,7 @@ int main(int argc, char *argv[])
     if (!options.summaryPath.empty()) {
         summaryFile.open(options.summaryPath, std::ios::binary | std::ios::trunc);
         if (!summaryFile) {
-            std::cerr << "adsim: cannot write " << options.summaryPath << "\n";
+            reportError("cannot write " + options.summaryPath);
             return 1;
         }
     }
@@ -91,11 +94,11 @@ int main(int argc, char *argv[])
     if (options.devicePath.empty()) {
         auto pty = std::make_unique<PseudoTerminal>();
         if (!pty->open()) {
-            std::cerr << "adsim: " << pty->errorString() << "\n";
+            reportError(pty->errorString());
             return 1;
         }
         if (!options.linkPath.empty() && !link.create(options.linkPath, pty->slavePath())) {
-            std::cerr << "adsim: " << link.errorString() << "\n";
+            reportError(link.errorString());
             return 1;
         }
         // Scripts read this line to learn where to point the tool.
@@ -104,7 +107,7 @@ int main(int argc, char *argv[])
     } else {
         auto device = std::make_unique<SerialDevice>();
         if (!device->open(options.devicePath)) {
-            std::cerr << "adsim: " << device->errorString() << "\n";
+            reportError(device->errorString());
             return 1;
         }
         sink = std::move(device);
@@ -115,7 +118,7 @@ int main(int argc, char *argv[])
         transitions << ConverterModel(options.signal.converter).toText();
         transitions.close();
         if (!transitions) {
-            std::cerr << "adsim: cannot write " << options.transitionsPath << "\n";
+            reportError("cannot write " + options.transitionsPath);
             return 1;
         }
     }
@@ -127,19 +130,21 @@ int main(int argc, char *argv[])
     const Transmitter::Outcome outcome = transmitter.run(stopRequested);
 
     const Expectation &expected = transmitter.model().expectation();
-    std::cerr << "adsim: sent " << transmitter.bytesSent() << " bytes, " << expected.framesOpened
-              << " frames opened, " << expected.framesCompleted << " frames completed (seed "
-              << seed << ")\n";
+    std::ostringstream summary;
+    summary << "sent " << transmitter.bytesSent() << " bytes, " << expected.framesOpened
+            << " frames opened, " << expected.framesCompleted << " frames completed (seed " << seed
+            << ")";
+    reportError(summary.str());
 
     int status = 0;
     if (outcome == Transmitter::Outcome::ReaderGone) {
-        std::cerr << "adsim: the line hung up; stopping\n";
+        reportError("the line hung up; stopping");
     } else if (outcome == Transmitter::Outcome::Failed) {
-        std::cerr << "adsim: cannot write: " << transmitter.errorString() << "\n";
+        reportError("cannot write: " + transmitter.errorString());
         status = 1;
     }
     if (summaryFile.is_open() && !writeSummary(summaryFile, expected)) {
-        std::cerr << "adsim: cannot write " << options.summaryPath << "\n";
+        reportError("cannot write " + options.summaryPath);
         status = 1;
     }
     return status;

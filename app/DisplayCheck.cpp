@@ -39,7 +39,7 @@ std::optional<std::string> missingDisplayMessage(
         return std::nullopt;
     const std::string program
         = arguments.empty() || arguments.front().empty() ? "adtest" : arguments.front();
-    return "adtest: the window needs a graphical session, and neither DISPLAY nor "
+    return "the window needs a graphical session, and neither DISPLAY nor "
            "WAYLAND_DISPLAY is set; to try it without one, run: xvfb-run "
         + program;
 }

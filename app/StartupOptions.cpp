@@ -1,10 +1,12 @@
 #include "StartupOptions.h"
 
+#include "CommandLineError.h"
+#include "OptionParser.h"
 #include "SerialPortList.h"
 #include "Version.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <string_view>
 
 namespace {
 
@@ -28,33 +30,41 @@ Qt's own options, such as -platform offscreen, are taken as well.
 StartupOptions StartupOptions::parse(const std::vector<std::string> &arguments)
 {
     StartupOptions options;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string_view argument = arguments[i];
-        if (i == 0) {
-            options.rest.push_back(arguments[i]);
-        } else if (argument == "--help" || argument == "-h") {
-            options.help = true;
-        } else if (argument == "--version" || argument == "-V") {
-            options.version = true;
-        } else if (argument == "--list-ports") {
-            options.listPorts = true;
-        } else if (argument == "--all") {
-            options.allPorts = true;
-        } else if (argument == "--port" || argument.starts_with("--port=")) {
-            if (argument == "--port" && i + 1 < arguments.size())
-                options.port = arguments[++i];
-            else if (argument != "--port")
-                options.port = argument.substr(7);
-            if (options.port.empty()) {
-                options.error = "--port: needs a device path";
-                return options;
-            }
-        } else {
-            options.rest.push_back(arguments[i]);
-        }
+    if (arguments.empty())
+        return options;
+    OptionParser parser;
+    parser.addFlag({"--help", "-h"});
+    parser.addFlag({"--version", "-V"});
+    parser.addFlag({"--list-ports"});
+    parser.addFlag({"--all"});
+    parser.addValue({"--port"}, "a device path");
+    parser.keepUnknown();
+    if (!parser.parse({arguments.begin() + 1, arguments.end()})) {
+        options.error = parser.error();
+        return options;
     }
-    if (options.allPorts && !options.listPorts)
+    options.help = parser.isSet("--help");
+    options.version = parser.isSet("--version");
+    options.listPorts = parser.isSet("--list-ports");
+    options.allPorts = parser.isSet("--all");
+    options.port = parser.value("--port");
+    options.rest.push_back(arguments.front());
+    options.rest.insert(options.rest.end(), parser.rest().begin(), parser.rest().end());
+    if (options.help || options.version)
+        return options;
+
+    if (parser.isSet("--port") && options.port.empty()) {
+        options.error = "--port: needs a device path";
+    } else if (options.listPorts) {
+        // Qt's options count too: the listing opens no window to use them on.
+        const bool alone = options.rest.size() == 1
+            && std::ranges::all_of(parser.given(),
+                [](const std::string &name) { return name == "--list-ports" || name == "--all"; });
+        if (!alone)
+            options.error = "--list-ports: takes no other option than --all";
+    } else if (options.allPorts) {
         options.error = "--all: only with --list-ports";
+    }
     return options;
 }
 
@@ -63,7 +73,7 @@ std::optional<int> applyStartupOptions(int &argc, char *argv[], std::string &por
     const StartupOptions options
         = StartupOptions::parse(std::vector<std::string>(argv, argv + argc));
     if (!options.error.empty()) {
-        std::fprintf(stderr, "adtest: %s (see adtest --help)\n", options.error.c_str());
+        reportError(options.error + " (see adtest --help)");
         return 2;
     }
     if (options.help) {
@@ -75,10 +85,10 @@ std::optional<int> applyStartupOptions(int &argc, char *argv[], std::string &por
         return 0;
     }
     if (options.listPorts) {
-        for (const std::string &line :
-            formatPortListing(presentPorts(scanSerialPorts(), options.allPorts)))
-            std::puts(line.c_str());
-        return 0;
+        if (printPortListing(options.allPorts))
+            return 0;
+        reportError("cannot write the port list");
+        return 1;
     }
     port1Device = options.port;
     // What is left keeps its place in argv, for QApplication.

@@ -1,3 +1,4 @@
+#include "CommandLineError.h"
 #include "DisplayCheck.h"
 #include "EventDispatch.h"
 #include "Form1.h"
@@ -7,23 +8,28 @@
 
 #include <QApplication>
 
-#include <cstdio>
+#include <string>
 
 int main(int argc, char *argv[])
 {
+    setProgramName("adtest");
     std::string portNamed;
     if (const auto status = applyStartupOptions(argc, argv, portNamed))
         return *status;
     if (const auto message = missingDisplayMessage(
             DisplayEnvironment::fromProcess(), std::vector<std::string>(argv, argv + argc))) {
-        std::fprintf(stderr, "%s\n", message->c_str());
+        reportError(*message);
         return 1;
     }
 
     selectEventDispatcher();
     QApplication application(argc, argv);
     if (argc > 1) { // taken neither by adtest nor by Qt
-        std::fprintf(stderr, "adtest: unknown option '%s' (see adtest --help)\n", argv[1]);
+        const std::string argument = argv[1];
+        reportError(
+            (argument.starts_with('-') ? argument.substr(0, argument.find('=')) + ": unknown option"
+                                       : "unexpected argument '" + argument + "'")
+            + " (see adtest --help)");
         return 2;
     }
     QApplication::setApplicationName(QStringLiteral("adtest"));

@@ -1,27 +1,11 @@
 #include "CaptureOptions.h"
 
-#include <QCommandLineParser>
+#include "OptionParser.h"
 
-#include <cmath>
-#include <limits>
+#include <algorithm>
+#include <climits>
 
 namespace {
-
-const QString framesName = QStringLiteral("frames");
-const QString secondsName = QStringLiteral("seconds");
-const QString kindName = QStringLiteral("kind");
-const QString csvName = QStringLiteral("csv");
-const QString jsonName = QStringLiteral("json");
-const QString maxDnlName = QStringLiteral("max-dnl");
-const QString maxInlName = QStringLiteral("max-inl");
-const QString maxMissingName = QStringLiteral("max-missing");
-const QString maxNoiseName = QStringLiteral("max-noise");
-const QString portName = QStringLiteral("port");
-const QString analyzeName = QStringLiteral("analyze");
-const QString listPortsName = QStringLiteral("list-ports");
-const QString allName = QStringLiteral("all");
-const QString helpName = QStringLiteral("help");
-const QString versionName = QStringLiteral("version");
 
 // Some three weeks: longer is a typing error, and the time in milliseconds
 // still fits the timer's int.
@@ -29,112 +13,89 @@ constexpr double longestSeconds = 2'000'000;
 // Worse than this no converter is tested for; larger values are typing errors.
 constexpr double largestLsbLimit = 4096;
 
-QString badValue(const QString &name, const QString &value, const char *what)
-{
-    return QStringLiteral("--%1: '%2' is not %3").arg(name, value, QLatin1String(what));
-}
+constexpr const char *pathOptions[] = {"--csv", "--json", "--port", "--analyze"};
 
 } // namespace
 
 QString CaptureOptions::parse(const QStringList &arguments)
 {
     *this = CaptureOptions();
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const auto valued = [](const QString &name) {
-        return QCommandLineOption(name, QString(), QStringLiteral("value"));
-    };
-    parser.addOptions({valued(framesName), valued(secondsName), valued(kindName), valued(csvName),
-        valued(jsonName), valued(maxDnlName), valued(maxInlName), valued(maxMissingName),
-        valued(maxNoiseName), valued(portName), valued(analyzeName),
-        QCommandLineOption(listPortsName), QCommandLineOption(allName),
-        QCommandLineOption(QStringList {QStringLiteral("h"), helpName}),
-        QCommandLineOption(QStringList {QStringLiteral("V"), versionName})});
-    if (!parser.parse(arguments))
-        return parser.errorText();
-    if (parser.isSet(helpName)) {
+    OptionParser parser;
+    for (const char *name : {"--frames", "--seconds", "--kind", "--max-dnl", "--max-inl",
+             "--max-missing", "--max-noise"})
+        parser.addValue({name});
+    for (const char *name : pathOptions)
+        parser.addValue({name});
+    parser.addFlag({"--list-ports"});
+    parser.addFlag({"--all"});
+    parser.addFlag({"--help", "-h"});
+    parser.addFlag({"--version", "-V"});
+
+    std::vector<std::string> list;
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        list.push_back(arguments[i].toLocal8Bit().toStdString());
+    const auto error = [&parser] { return QString::fromLocal8Bit(parser.error()); };
+    const auto text
+        = [&parser](const char *name) { return QString::fromLocal8Bit(parser.value(name)); };
+    if (!parser.parse(list))
+        return error();
+    if (parser.isSet("--help")) {
         mode = Mode::Help;
         return {};
     }
-    if (parser.isSet(versionName)) {
+    if (parser.isSet("--version")) {
         mode = Mode::Version;
         return {};
     }
-    if (!parser.positionalArguments().isEmpty())
-        return QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first());
+    if (!parser.positional().empty()) {
+        return QStringLiteral("unexpected argument '%1'")
+            .arg(QString::fromLocal8Bit(parser.positional().front()));
+    }
 
     // Each value is checked on its own first, so that a typing error is named
     // before any conflict between options.
-    const auto real = [&](const QString &name, double low, double high, const char *what,
-                          std::optional<double> &target) -> QString {
-        if (!parser.isSet(name))
-            return {};
-        const QString text = parser.value(name);
-        bool ok = false;
-        const double value = text.trimmed().toDouble(&ok);
-        if (!ok || !std::isfinite(value) || value < low || value > high)
-            return badValue(name, text, what);
-        target = value;
-        return {};
-    };
-    const auto whole = [&](const QString &name, int low, int high, const char *what,
-                           std::optional<int> &target) -> QString {
-        if (!parser.isSet(name))
-            return {};
-        const QString text = parser.value(name);
-        bool ok = false;
-        const int value = text.trimmed().toInt(&ok);
-        if (!ok || value < low || value > high)
-            return badValue(name, text, what);
-        target = value;
-        return {};
-    };
-    for (const QString &error : {
-             whole(framesName, 1, std::numeric_limits<int>::max(),
-                 "a frame count from 1 to 2147483647", frames),
-             real(secondsName, 0.001, longestSeconds, "a time from 0.001 to 2000000 seconds",
-                 seconds),
-             real(maxDnlName, 0, largestLsbLimit, "a limit from 0 to 4096 LSB", limits.maxDnl),
-             real(maxInlName, 0, largestLsbLimit, "a limit from 0 to 4096 LSB", limits.maxInl),
-             whole(maxMissingName, 0, 4096, "a code count from 0 to 4096", limits.maxMissing),
-             real(maxNoiseName, 0, largestLsbLimit, "a limit from 0 to 4096 LSB", limits.maxNoise),
-         }) {
-        if (!error.isEmpty())
-            return error;
-    }
-
-    if (parser.isSet(kindName)) {
-        const QString text = parser.value(kindName);
-        kind = testKindFromKey(text.toStdString());
-        if (!kind)
-            return badValue(kindName, text, "one of dc, ramp, sine");
-    }
-    for (const QString &name : {csvName, jsonName, portName, analyzeName}) {
-        if (parser.isSet(name) && parser.value(name).isEmpty())
-            return QStringLiteral("--%1: needs a path").arg(name);
-    }
-    csvPath = parser.value(csvName);
-    jsonPath = parser.value(jsonName);
-    portPath = parser.value(portName);
-    analyzePath = parser.value(analyzeName);
-    allPorts = parser.isSet(allName);
-
-    if (parser.isSet(listPortsName)) {
-        const QStringList given = parser.optionNames();
-        for (const QString &name : given) {
-            if (name != listPortsName && name != allName)
-                return QStringLiteral("--list-ports: takes no other option than --all");
+    const char *lsbLimit = "a limit from 0 to 4096 LSB";
+    if (!parser.intValue("--frames", 1, INT_MAX, "a frame count from 1 to 2147483647", frames)
+        || !parser.realValue(
+            "--seconds", 0.001, longestSeconds, "a time from 0.001 to 2000000 seconds", seconds)
+        || !parser.realValue("--max-dnl", 0, largestLsbLimit, lsbLimit, limits.maxDnl)
+        || !parser.realValue("--max-inl", 0, largestLsbLimit, lsbLimit, limits.maxInl)
+        || !parser.intValue(
+            "--max-missing", 0, 4096, "a code count from 0 to 4096", limits.maxMissing)
+        || !parser.realValue("--max-noise", 0, largestLsbLimit, lsbLimit, limits.maxNoise))
+        return error();
+    if (parser.isSet("--kind")) {
+        kind = testKindFromKey(parser.value("--kind"));
+        if (!kind) {
+            parser.badValue("--kind", "one of dc, ramp, sine");
+            return error();
         }
+    }
+    for (const char *name : pathOptions) {
+        if (parser.isSet(name) && parser.value(name).empty())
+            return QStringLiteral("%1: needs a path").arg(QLatin1String(name));
+    }
+    csvPath = text("--csv");
+    jsonPath = text("--json");
+    portPath = text("--port");
+    analyzePath = text("--analyze");
+    allPorts = parser.isSet("--all");
+
+    if (parser.isSet("--list-ports")) {
+        const bool alone = std::ranges::all_of(parser.given(),
+            [](const std::string &name) { return name == "--list-ports" || name == "--all"; });
+        if (!alone)
+            return QStringLiteral("--list-ports: takes no other option than --all");
         mode = Mode::ListPorts;
         return {};
     }
     if (allPorts)
         return QStringLiteral("--all: only with --list-ports");
     if (!analyzePath.isEmpty()) {
-        for (const QString &name : {framesName, secondsName, portName}) {
+        for (const char *name : {"--frames", "--seconds", "--port"}) {
             if (parser.isSet(name))
-                return QStringLiteral("--%1: not with --analyze, which reads a saved histogram")
-                    .arg(name);
+                return QStringLiteral("%1: not with --analyze, which reads a saved histogram")
+                    .arg(QLatin1String(name));
         }
         mode = Mode::Analyze;
     }

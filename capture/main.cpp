@@ -7,6 +7,7 @@
 #include "CaptureSession.h"
 
 #include "CodeDensityAnalysis.h"
+#include "CommandLineError.h"
 #include "EventDispatch.h"
 #include "HistogramCsv.h"
 #include "PortChoice.h"
@@ -29,9 +30,15 @@ namespace {
 
 constexpr int usageError = 2;
 
+void reportProblem(const QString &message)
+{
+    const QByteArray text = message.toLocal8Bit();
+    reportError({text.constData(), std::size_t(text.size())});
+}
+
 int fail(const QString &message)
 {
-    std::cerr << "adcapture: " << message.toLocal8Bit().constData() << '\n';
+    reportProblem(message);
     return usageError;
 }
 
@@ -85,6 +92,7 @@ bool readHistogramFile(const QString &path, std::vector<std::uint64_t> &counts, 
 
 int main(int argc, char *argv[])
 {
+    setProgramName("adcapture");
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
@@ -99,10 +107,9 @@ int main(int argc, char *argv[])
         std::cout << "adcapture " << adtestVersion << "\n";
         return 0;
     case CaptureOptions::Mode::ListPorts:
-        for (const std::string &line :
-            formatPortListing(presentPorts(scanSerialPorts(), options.allPorts)))
-            std::cout << line << '\n';
-        return 0;
+        return printPortListing(options.allPorts)
+            ? 0
+            : fail(QStringLiteral("cannot write the port list"));
     case CaptureOptions::Mode::Capture:
     case CaptureOptions::Mode::Analyze:
         break;
@@ -139,10 +146,10 @@ int main(int argc, char *argv[])
         const std::span<const std::uint64_t> captured = session.counts();
         counts.assign(captured.begin(), captured.end());
         report.port = link.port1Device();
-        if (stop == CaptureStop::PortLost) {
-            std::cerr << "adcapture: " << report.port.toLocal8Bit().constData()
-                      << " went away after " << session.frames() << " frames\n";
-        }
+        if (stop == CaptureStop::PortLost)
+            reportProblem(QStringLiteral("%1 went away after %2 frames")
+                              .arg(report.port)
+                              .arg(session.frames()));
         report.stop = stop;
         report.startTime = session.startTime();
         report.endTime = session.endTime();
@@ -159,14 +166,10 @@ int main(int argc, char *argv[])
             = static_cast<std::int64_t>(std::min<std::uint64_t>(report.result.samples, INT64_MAX));
 
     int status = report.exitStatus();
-    if (!csvFile.write(QByteArray::fromStdString(histogramCsv(counts, &report.result)))) {
-        std::cerr << "adcapture: " << csvFile.error().toLocal8Bit().constData() << '\n';
-        status = usageError;
-    }
-    if (!jsonFile.write(report.toJson())) {
-        std::cerr << "adcapture: " << jsonFile.error().toLocal8Bit().constData() << '\n';
-        status = usageError;
-    }
+    if (!csvFile.write(QByteArray::fromStdString(histogramCsv(counts, &report.result))))
+        status = fail(csvFile.error());
+    if (!jsonFile.write(report.toJson()))
+        status = fail(jsonFile.error());
     std::cout << report.summary().toLocal8Bit().constData() << std::flush;
     return status;
 }

@@ -1,7 +1,7 @@
 #include "OptionParser.h"
 
-#include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <locale>
 #include <sstream>
@@ -51,12 +51,12 @@ std::optional<double> parseRealNumber(std::string_view text)
 
 void OptionParser::addFlag(std::initializer_list<std::string_view> names)
 {
-    m_options.push_back({{names.begin(), names.end()}, false, {}, false});
+    m_options.push_back({{names.begin(), names.end()}, false, {}, {}, false});
 }
 
-void OptionParser::addValue(std::initializer_list<std::string_view> names)
+void OptionParser::addValue(std::initializer_list<std::string_view> names, std::string_view needs)
 {
-    m_options.push_back({{names.begin(), names.end()}, true, {}, false});
+    m_options.push_back({{names.begin(), names.end()}, true, std::string(needs), {}, false});
 }
 
 const OptionParser::Option *OptionParser::find(std::string_view name) const
@@ -77,6 +77,14 @@ OptionParser::Option *OptionParser::find(std::string_view name)
 
 bool OptionParser::parse(const std::vector<std::string> &arguments)
 {
+    for (Option &option : m_options) {
+        option.value.reset();
+        option.set = false;
+    }
+    m_given.clear();
+    m_positional.clear();
+    m_rest.clear();
+    m_error.clear();
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string &argument = arguments[i];
         if (argument.size() < 2 || argument[0] != '-') {
@@ -102,7 +110,7 @@ bool OptionParser::parse(const std::vector<std::string> &arguments)
         const std::string &key = option->names.front();
         if (option->takesValue && !value) {
             if (i + 1 == arguments.size())
-                return fail(key + ": needs a value");
+                return fail(key + ": needs " + option->needs);
             value = arguments[++i];
         } else if (!option->takesValue && value) {
             return fail(key + ": takes no value");
@@ -155,11 +163,24 @@ bool OptionParser::wholeValue(std::string_view name, std::uint64_t low, std::uin
 bool OptionParser::intValue(
     std::string_view name, int low, int high, std::string_view what, std::optional<int> &target)
 {
-    std::optional<std::uint64_t> number;
-    if (!wholeValue(name, std::uint64_t(std::max(low, 0)), std::uint64_t(high), what, number))
-        return false;
-    if (number)
-        target = int(*number);
+    if (!isSet(name))
+        return true;
+    // An optional minus sign, then the magnitude as a whole number: "-0" is
+    // 0; "--1", "-+1" and "- 1" are not numbers.
+    const std::string text = value(name);
+    std::string_view digits = trimmed(text);
+    const bool negative = digits.starts_with('-');
+    if (negative)
+        digits.remove_prefix(1);
+    const bool digitFirst = !digits.empty() && digits.front() >= '0' && digits.front() <= '9';
+    const auto magnitude = digitFirst ? parseWholeNumber(digits) : std::nullopt;
+    if (!magnitude || *magnitude > std::uint64_t(INT_MAX) + 1)
+        return badValue(name, what);
+    const long long number
+        = negative ? -static_cast<long long>(*magnitude) : static_cast<long long>(*magnitude);
+    if (number < low || number > high)
+        return badValue(name, what);
+    target = int(number);
     return true;
 }
 

@@ -16,15 +16,19 @@ class OptionParser
 {
 public:
     // Names an option by all its spellings ("--help", "-h"); the first is the
-    // one to ask for and the one messages use.
+    // one to ask for and the one messages use. `needs` says what a valued
+    // option's value is, for the message when it is missing:
+    // "--port: needs a device path".
     void addFlag(std::initializer_list<std::string_view> names);
-    void addValue(std::initializer_list<std::string_view> names);
+    void addValue(
+        std::initializer_list<std::string_view> names, std::string_view needs = "a value");
     // Unknown options and every positional argument are kept, in order, in
     // rest() instead of being refused: for a program that hands them on.
     void keepUnknown() { m_keepUnknown = true; }
 
-    // Reads the arguments after the program name. Returns false with error()
-    // set at the first one that cannot be read.
+    // Reads the arguments after the program name, forgetting any earlier
+    // reading. Returns false with error() set at the first one that cannot be
+    // read.
     bool parse(const std::vector<std::string> &arguments);
     const std::string &error() const { return m_error; }
 
@@ -43,7 +47,7 @@ public:
         std::string_view what, std::optional<std::uint64_t> &target);
     bool realValue(std::string_view name, double low, double high, std::string_view what,
         std::optional<double> &target);
-    // As wholeValue, for options that hold an int.
+    // As wholeValue, for options that hold an int; `low` may be negative.
     bool intValue(std::string_view name, int low, int high, std::string_view what,
         std::optional<int> &target);
     // Sets error() and returns false, for a program's own checks.
@@ -55,6 +59,7 @@ private:
     {
         std::vector<std::string> names;
         bool takesValue = false;
+        std::string needs;
         std::optional<std::string> value;
         bool set = false;
     };

@@ -13,8 +13,17 @@ fi
 [ "$build" = --check-display ] && exit 0
 
 port=$(mktemp -u "${TMPDIR:-/tmp}/adsim-XXXXXX")
+# The demo's own signal, option by option unless ADSIM_ARGS names it: adsim
+# refuses an option given twice.
+signal=
+for default in "--pattern noise" "--code 2048" "--sigma 12"; do
+    case " ${ADSIM_ARGS:-}" in
+    *" ${default%% *}"*) ;;
+    *) signal="$signal $default" ;;
+    esac
+done
 # shellcheck disable=SC2086
-"$build/adsim" --pattern noise --code 2048 --sigma 12 ${ADSIM_ARGS:-} \
+"$build/adsim" $signal ${ADSIM_ARGS:-} \
     --link "$port" --wait-reader >/dev/null &
 simulator=$!
 trap 'kill "$simulator" 2>/dev/null || true' EXIT INT TERM

@@ -113,6 +113,16 @@ std::vector<std::string> formatPortListing(const std::vector<SerialPortRecord> &
     return lines;
 }
 
+bool printPortListing(bool includePlaceholders)
+{
+    for (const std::string &line :
+        formatPortListing(presentPorts(scanSerialPorts(), includePlaceholders)))
+        std::printf("%s\n", line.c_str());
+    // A write that fails, as on a full disk, may show only when the buffer
+    // goes out.
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
 std::string formatPortSummary(const std::vector<SerialPortRecord> &ports)
 {
     if (ports.empty())

@@ -31,6 +31,11 @@ std::vector<SerialPortRecord> presentPorts(
 // One line per port, its alias on an indented line below it.
 std::vector<std::string> formatPortListing(const std::vector<SerialPortRecord> &ports);
 
+// What --list-ports prints, for adtest and adcapture: the listing of the
+// ports present on standard output. Returns false when it could not all be
+// written.
+bool printPortListing(bool includePlaceholders);
+
 // One sentence naming the ports, for a message that suggests where the
 // converter may be.
 std::string formatPortSummary(const std::vector<SerialPortRecord> &ports);

@@ -87,8 +87,9 @@ private slots:
                                  << QString();
         QTest::newRow("dc noise limit")
             << QStringList {"--kind", "dc", "--max-noise", "0.7"} << QString();
-        QTest::newRow("unknown option") << QStringList {"--frame", "5"} << "Unknown option 'frame'";
-        QTest::newRow("missing value") << QStringList {"--json"} << "Missing value after '--json'";
+        QTest::newRow("unknown option")
+            << QStringList {"--frame", "5"} << "--frame: unknown option";
+        QTest::newRow("missing value") << QStringList {"--json"} << "--json: needs a value";
         QTest::newRow("zero frames") << QStringList {"--frames", "0"} << "--frames: '0' is not";
         QTest::newRow("fractional frames") << QStringList {"--frames", "1.5"} << "--frames: '1.5'";
         QTest::newRow("too many frames") << QStringList {"--frames", "2147483648"} << "--frames";
@@ -151,6 +152,15 @@ private slots:
             << QStringList {"--port"} << "" << QStringList {} << "--port: needs a device path";
         QTest::newRow("all without list")
             << QStringList {"--all"} << "" << QStringList {} << "--all: only with --list-ports";
+        // As adcapture: the listing takes nothing but --all, Qt's options included.
+        QTest::newRow("list all") << QStringList {"--all", "--list-ports"} << "" << QStringList {}
+                                  << "";
+        const QString listAlone = "--list-ports: takes no other option than --all";
+        QTest::newRow("list with port") << QStringList {"--list-ports", "--port", "/dev/x"} << ""
+                                        << QStringList {} << listAlone;
+        QTest::newRow("list with Qt option")
+            << QStringList {"-platform", "offscreen", "--list-ports"} << "" << QStringList {}
+            << listAlone;
     }
     void adtestOptions()
     {
@@ -270,6 +280,19 @@ private slots:
         QVERIFY2(run.err.startsWith("adcapture: ") && run.err.contains(message.toLocal8Bit()),
             run.err.constData());
         QVERIFY(run.out.isEmpty());
+    }
+
+    // A port list that cannot be written is a failure, not a silent success.
+    void listingNotWritten()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full");
+        QProcess process;
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        process.start(QStringLiteral(ADCAPTURE_PATH), {"--list-ports"});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitCode(), 2);
+        QVERIFY(process.readAllStandardError().startsWith("adcapture: cannot write the port list"));
     }
 
     // A histogram saved as the window saves it reads back to the same figures.
