@@ -380,7 +380,8 @@ void assessInlUncertainty(std::span<const std::uint64_t> counts, const Shape &sh
     const InlUncertainty u = inlUncertainty(share, gain, position, samples);
     figures.inlEndPointUncertainty99 = u.endPoint99;
     figures.inlBestFitUncertainty99 = u.bestFit99;
-    figures.inlUncertaintyCode = u.endPointCode;
+    figures.inlEndPointUncertaintyCode = u.endPointCode;
+    figures.inlBestFitUncertaintyCode = u.bestFitCode;
     figures.inlResolution = options.inlResolution;
     if (!(options.inlResolution > 0) || u.endPoint99 <= 0)
         return;

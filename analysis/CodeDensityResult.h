@@ -66,7 +66,8 @@ struct LinearityFigures
     // bring the end-point figure to the resolution asked for.
     std::optional<double> inlEndPointUncertainty99;
     std::optional<double> inlBestFitUncertainty99;
-    int inlUncertaintyCode = -1;
+    int inlEndPointUncertaintyCode = -1;
+    int inlBestFitUncertaintyCode = -1;
     double inlResolution = 0; // LSB, as asked for
     std::optional<std::uint64_t> samplesNeededForInlResolution; // beyond those taken
     std::optional<double> secondsNeededForInlResolution;

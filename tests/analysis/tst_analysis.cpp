@@ -274,6 +274,61 @@ private slots:
                 r.misfitReason.c_str());
     }
 
+    // Repeated captures of an ideal converter whose true INL is 0: at the
+    // code where the stated band is widest, the INL found spreads as the band
+    // says, and lies inside it about 99 times in 100.
+    void inlUncertaintyMatchesRepeatedCaptures_data()
+    {
+        QTest::addColumn<TestKind>("kind");
+        QTest::addColumn<bool>("bestFit");
+        QTest::newRow("ramp, end-point") << TestKind::Ramp << false;
+        QTest::newRow("ramp, best fit") << TestKind::Ramp << true;
+        QTest::newRow("sine, end-point") << TestKind::Sine << false;
+        QTest::newRow("sine, best fit") << TestKind::Sine << true;
+    }
+    void inlUncertaintyMatchesRepeatedCaptures()
+    {
+        QFETCH(TestKind, kind);
+        QFETCH(bool, bestFit);
+        constexpr int captures = 120;
+        constexpr int samples = 100000;
+        std::mt19937_64 random(kind == TestKind::Ramp ? 11 : 12);
+        std::uniform_real_distribution<double> unit(0, 1);
+        std::vector<double> found;
+        double stated = 0;
+        int code = -1;
+        for (int capture = 0; capture < captures; ++capture) {
+            Counts counts(codes, 0);
+            for (int i = 0; i < samples; ++i) {
+                const double u = unit(random);
+                const double input = kind == TestKind::Ramp
+                    ? -1 + u * (codes + 2)
+                    : 2047.5 + 2100 * std::sin(2 * std::numbers::pi * u);
+                ++counts[std::clamp<long>(std::lround(input), 0, codes - 1)];
+            }
+            const auto r = analyseCodeDensity(counts, {kind, {}});
+            QVERIFY(r.hasLinearity());
+            const LinearityFigures &l = r.linearity;
+            if (code < 0) { // the first capture states the band and its code
+                stated = bestFit ? *l.inlBestFitUncertainty99 : *l.inlEndPointUncertainty99;
+                code = bestFit ? l.inlBestFitUncertaintyCode : l.inlEndPointUncertaintyCode;
+            }
+            found.push_back(bestFit ? l.inlBestFit[code] : l.inlEndPoint[code]);
+        }
+        double sum = 0, squares = 0;
+        int inside = 0;
+        for (double inl : found) {
+            sum += inl;
+            squares += inl * inl;
+            inside += std::abs(inl) <= stated;
+        }
+        const double spread = std::sqrt(squares / captures - std::pow(sum / captures, 2));
+        const double statedSigma = stated / 2.576;
+        QVERIFY2(std::abs(spread / statedSigma - 1) < 0.2,
+            qPrintable(QStringLiteral("spread %1, stated sigma %2").arg(spread).arg(statedSigma)));
+        QVERIFY2(inside >= captures * 0.95, qPrintable(QString::number(inside)));
+    }
+
     void sineAndRampAreNotMistaken()
     {
         const Counts ramp = rounded(expectedHits(TestKind::Ramp, std::vector<double>(codes), 1e7));
