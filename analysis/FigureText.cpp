@@ -30,14 +30,13 @@ std::string duration(double seconds)
     return fixedNumber(seconds / 3600, 1) + " h";
 }
 
-std::string tenthLsbText(const LinearityFigures &l)
+std::string stillNeededText(std::uint64_t more, std::optional<double> seconds)
 {
-    const std::uint64_t more = *l.samplesNeededForTenthLsb;
     if (more == 0)
         return "reached";
     std::string text = std::to_string(more) + " more samples";
-    if (l.secondsNeededForTenthLsb)
-        text += ", about " + duration(*l.secondsNeededForTenthLsb);
+    if (seconds)
+        text += ", about " + duration(*seconds);
     else
         text += " (no samples arriving to time it)";
     return text;
@@ -98,7 +97,9 @@ std::vector<FigureRow> figureRows(const CodeDensityResult &r)
             percent(dc.shareWithin1Sigma) + " / " + percent(dc.shareWithin2Sigma) + " / "
                 + percent(dc.shareWithin3Sigma));
         if (dc.effectiveBits && dc.noiseFreeBits) {
-            row("Effective resolution", fixedNumber(*dc.effectiveBits, 2) + " bits");
+            // Data sheets' effective resolution, N - log2(sigma); the ENOB of
+            // a noise test, N - log2(sqrt(12) sigma), is 1.79 bits less.
+            row("Effective resolution (N − log2 σ)", fixedNumber(*dc.effectiveBits, 2) + " bits");
             row("Noise-free resolution", fixedNumber(*dc.noiseFreeBits, 2) + " bits");
         } else {
             row("Resolution", "σ = 0: every sample on one code");
@@ -115,7 +116,17 @@ std::vector<FigureRow> figureRows(const CodeDensityResult &r)
                 std::to_string(l.fewestHits) + " at code " + std::to_string(l.fewestHitsCode));
             row("DNL uncertainty (99 %)", "±" + fixedNumber(*l.dnlUncertainty99) + " LSB");
             if (l.samplesNeededForTenthLsb)
-                row("For ±0.1 LSB", tenthLsbText(l));
+                row("For ±0.1 LSB",
+                    stillNeededText(*l.samplesNeededForTenthLsb, l.secondsNeededForTenthLsb));
+        }
+        if (l.inlEndPointUncertainty99 && l.inlBestFitUncertainty99) {
+            row("INL uncertainty (99 %)",
+                "±" + fixedNumber(*l.inlEndPointUncertainty99) + " LSB end-point, ±"
+                    + fixedNumber(*l.inlBestFitUncertainty99) + " LSB best fit");
+            if (l.samplesNeededForInlResolution)
+                row("For ±" + fixedNumber(l.inlResolution, 2) + " LSB INL",
+                    stillNeededText(
+                        *l.samplesNeededForInlResolution, l.secondsNeededForInlResolution));
         }
     }
     return rows;

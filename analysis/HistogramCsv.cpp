@@ -54,10 +54,48 @@ bool readWhole(std::string_view cell, std::uint64_t &value)
     return status == std::errc() && end == cell.data() + cell.size();
 }
 
+// A cell as a message shows it: the first characters, with control
+// characters and bytes outside ASCII written as \xNN, so that a file's bytes
+// never reach the terminal as they are.
 std::string quoted(std::string_view cell)
 {
     constexpr std::size_t shown = 40;
-    return "\"" + std::string(cell.substr(0, shown)) + (cell.size() > shown ? "...\"" : "\"");
+    std::string text = "\"";
+    for (const char c : cell.substr(0, shown)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F) {
+            constexpr char hex[] = "0123456789ABCDEF";
+            text += "\\x";
+            text += hex[byte >> 4];
+            text += hex[byte & 0xF];
+        } else {
+            text += c;
+        }
+    }
+    return text + (cell.size() > shown ? "...\"" : "\"");
+}
+
+enum class LineRead { Line, End, TooLong, TooMuch };
+
+// One line without its LF, at most maxHistogramCsvLine characters; `budget`
+// is what may still be read of the whole input.
+LineRead readLine(std::istream &in, std::string &line, std::size_t &budget)
+{
+    line.clear();
+    std::streambuf *buffer = in.rdbuf();
+    for (;;) {
+        const int c = buffer->sbumpc();
+        if (c == std::char_traits<char>::eof())
+            return line.empty() ? LineRead::End : LineRead::Line;
+        if (budget == 0)
+            return LineRead::TooMuch;
+        --budget;
+        if (c == '\n')
+            return LineRead::Line;
+        if (line.size() == maxHistogramCsvLine)
+            return LineRead::TooLong;
+        line += static_cast<char>(c);
+    }
 }
 
 } // namespace
@@ -102,8 +140,20 @@ HistogramCsvReading readHistogramCsv(std::istream &in)
     std::string line;
     long lineNumber = 0;
     char separator = 0;
-    while (std::getline(in, line)) {
+    std::size_t budget = maxHistogramCsvBytes;
+    for (;;) {
+        const LineRead read = readLine(in, line, budget);
+        if (read == LineRead::End)
+            break;
         ++lineNumber;
+        if (read == LineRead::TooLong)
+            return fail(lineNumber,
+                "longer than " + std::to_string(maxHistogramCsvLine)
+                    + " characters: not a histogram table");
+        if (read == LineRead::TooMuch)
+            return fail(lineNumber,
+                "the file goes on past " + std::to_string(maxHistogramCsvBytes / (1024 * 1024))
+                    + " MiB: not a histogram table");
         std::string_view text = line;
         if (lineNumber == 1 && text.starts_with("\xEF\xBB\xBF"))
             text.remove_prefix(3);

@@ -2,6 +2,7 @@
 
 #include "CodeDensityResult.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
 #include <span>
@@ -27,7 +28,13 @@ struct HistogramCsvReading
 // Reads a table written by histogramCsv, or the same table saved again by a
 // spreadsheet: a UTF-8 byte-order mark, CRLF line ends, quoted cells and ';'
 // or tab separators are accepted. Codes must run 0, 1, 2, ... without gaps;
-// columns after the count are ignored. At most maxHistogramCsvCodes rows.
+// columns after the count are ignored. At most maxHistogramCsvCodes rows, of
+// at most maxHistogramCsvLine characters; at most maxHistogramCsvBytes read.
+// Messages show the file's bytes with control characters escaped.
 HistogramCsvReading readHistogramCsv(std::istream &in);
 
 inline constexpr int maxHistogramCsvCodes = 65536;
+// Longer lines, or more bytes in all, and the input is no such table (a
+// device such as /dev/zero, a binary file); reading stops there.
+inline constexpr std::size_t maxHistogramCsvLine = 4096;
+inline constexpr std::size_t maxHistogramCsvBytes = 64 * 1024 * 1024;

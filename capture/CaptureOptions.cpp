@@ -3,6 +3,7 @@
 #include "OptionParser.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 
 namespace {
@@ -22,10 +23,11 @@ QString CaptureOptions::parse(const QStringList &arguments)
     *this = CaptureOptions();
     OptionParser parser;
     for (const char *name : {"--frames", "--seconds", "--kind", "--max-dnl", "--max-inl",
-             "--max-missing", "--max-noise"})
+             "--max-missing", "--max-noise", "--bits", "--inl-resolution"})
         parser.addValue({name});
     for (const char *name : pathOptions)
         parser.addValue({name});
+    parser.addFlag({"--guard-band"});
     parser.addFlag({"--list-ports"});
     parser.addFlag({"--all"});
     parser.addFlag({"--help", "-h"});
@@ -64,8 +66,19 @@ QString CaptureOptions::parse(const QStringList &arguments)
             "--max-missing", 0, 4096, "a code count from 0 to 4096", limits.maxMissing)
         || !parser.realValue("--max-noise", 0, largestLsbLimit, lsbLimit, limits.maxNoise))
         return error();
+    std::optional<int> givenBits;
+    std::optional<double> givenResolution;
+    if (!parser.intValue("--bits", 4, 16, "a resolution from 4 to 16 bits", givenBits)
+        || !parser.realValue("--inl-resolution", 0.001, largestLsbLimit,
+            "a resolution from 0.001 to 4096 LSB", givenResolution))
+        return error();
+    bits = givenBits.value_or(bits);
+    inlResolution = givenResolution.value_or(inlResolution);
+    limits.guardBand = parser.isSet("--guard-band");
     if (parser.isSet("--kind")) {
-        kind = testKindFromKey(parser.value("--kind"));
+        std::string key = parser.value("--kind");
+        std::ranges::transform(key, key.begin(), [](unsigned char c) { return std::tolower(c); });
+        kind = testKindFromKey(key);
         if (!kind) {
             parser.badValue("--kind", "one of dc, ramp, sine");
             return error();
@@ -91,6 +104,8 @@ QString CaptureOptions::parse(const QStringList &arguments)
     }
     if (allPorts)
         return QStringLiteral("--all: only with --list-ports");
+    if (givenBits && analyzePath.isEmpty())
+        return QStringLiteral("--bits: only with --analyze; a capture reads 12-bit frames");
     if (!analyzePath.isEmpty()) {
         for (const char *name : {"--frames", "--seconds", "--port"}) {
             if (parser.isSet(name))
@@ -130,12 +145,18 @@ Capture:
                      instead of capturing
   --kind KIND        dc, ramp or sine: the input applied (default: read from
                      the histogram's shape)
+  --bits N           with --analyze: the converter's resolution (default 12);
+                     a histogram of any other number of rows is refused
+  --inl-resolution X the INL uncertainty (99 %, LSB) to say how many more
+                     samples would reach (default 0.5)
 
 Limits (exit status 1 when one fails):
   --max-dnl X        worst |DNL| in LSB
   --max-inl X        worst |INL| in LSB, end-point
   --max-missing N    missing codes
   --max-noise X      DC noise in LSB rms
+  --guard-band       pass a limit only when the figure plus its 99 %
+                     uncertainty is within it
 
 Output:
   --csv FILE         the histogram, with DNL and INL columns

@@ -14,6 +14,9 @@ struct CaptureLimits
     std::optional<double> maxInl; // worst |end-point INL|, LSB
     std::optional<int> maxMissing; // missing codes
     std::optional<double> maxNoise; // DC noise, rms LSB
+    // A limit passes only when the figure plus its 99 % uncertainty is
+    // within it, so that a repeat of the test cannot overturn the verdict.
+    bool guardBand = false;
 
     bool needLinearity() const { return maxDnl || maxInl || maxMissing; }
 };
@@ -27,6 +30,8 @@ struct CaptureOptions
     std::optional<int> frames; // stop after this many complete frames
     std::optional<double> seconds; // stop after this long
     std::optional<TestKind> kind; // empty: read from the histogram's shape
+    int bits = 12; // the converter's resolution: a saved histogram has 2^bits rows
+    double inlResolution = 0.5; // LSB: the samples still needed are given for it
     QString csvPath;
     QString jsonPath;
     QString portPath; // empty: ADTEST_COM1, else port 1

@@ -64,8 +64,8 @@ QJsonObject dcFigures(const DcNoiseFigures &dc)
         {"share_within_1_sigma", dc.shareWithin1Sigma},
         {"share_within_2_sigma", dc.shareWithin2Sigma},
         {"share_within_3_sigma", dc.shareWithin3Sigma},
-        {"effective_bits", optionalNumber(dc.effectiveBits)},
-        {"noise_free_bits", optionalNumber(dc.noiseFreeBits)},
+        {"effective_resolution_bits", optionalNumber(dc.effectiveBits)},
+        {"noise_free_resolution_bits", optionalNumber(dc.noiseFreeBits)},
     };
 }
 
@@ -92,6 +92,13 @@ QJsonObject linearityFigures(const CodeDensityResult &result)
         {"samples_needed_for_tenth_lsb",
             l.samplesNeededForTenthLsb ? count(*l.samplesNeededForTenthLsb) : QJsonValue()},
         {"seconds_needed_for_tenth_lsb", optionalNumber(l.secondsNeededForTenthLsb)},
+        {"inl_end_point_uncertainty_99_lsb", optionalNumber(l.inlEndPointUncertainty99)},
+        {"inl_best_fit_uncertainty_99_lsb", optionalNumber(l.inlBestFitUncertainty99)},
+        {"inl_resolution_lsb", l.inlResolution},
+        {"samples_needed_for_inl_resolution",
+            l.samplesNeededForInlResolution ? count(*l.samplesNeededForInlResolution)
+                                            : QJsonValue()},
+        {"seconds_needed_for_inl_resolution", optionalNumber(l.secondsNeededForInlResolution)},
     };
     if (result.kind == TestKind::Sine) {
         figures.insert("sine_centre_code", l.sineCentre);
@@ -144,11 +151,13 @@ bool CaptureReport::limitsHold() const
 
 int CaptureReport::exitStatus() const
 {
+    if (!outputFailures.isEmpty())
+        return 2;
     if (stop == CaptureStop::Interrupted)
         return 130;
     if (stop == CaptureStop::PortLost)
         return 2;
-    return limitsHold() ? 0 : 1;
+    return limitsHold() && !noData() ? 0 : 1;
 }
 
 QByteArray CaptureReport::toJson() const
@@ -159,6 +168,9 @@ QByteArray CaptureReport::toJson() const
             {"name", QString::fromStdString(outcome.name)},
             {"limit", outcome.limit},
             {"value", optionalNumber(outcome.value)},
+            {"uncertainty_99", optionalNumber(outcome.uncertainty)},
+            {"within_uncertainty", outcome.withinUncertainty},
+            {"guard_band", outcome.guardBanded},
             {"pass", outcome.pass},
             {"note", outcome.note.empty() ? QJsonValue() : QString::fromStdString(outcome.note)},
         });
@@ -169,12 +181,16 @@ QByteArray CaptureReport::toJson() const
         {"start_time", isoTime(startTime)},
         {"end_time", isoTime(endTime)},
         {"frames", qint64(frames)},
+        {"frames_complete", count(result.samples)},
+        {"no_data", noData()},
         {"test_kind", testKindKey(result.kind)},
         {"analysis", analysisFigures(result)},
         {"limits", limitArray},
         {"pass", exitStatus() == 0},
         {"exit_status", exitStatus()},
     };
+    if (!outputFailures.isEmpty())
+        report.insert("output_failures", QJsonArray::fromStringList(outputFailures));
     if (stop) {
         report.insert("port", port);
         report.insert("stop_reason", stopName(*stop));
@@ -189,7 +205,13 @@ QByteArray CaptureReport::toJson() const
 QString CaptureReport::summary() const
 {
     QStringList lines;
-    QString head = stop ? QStringLiteral("%1 frames from %2").arg(frames).arg(port)
+    // Frames are counted at STX; one cut short by the end of the capture is
+    // not in the histogram.
+    const bool allComplete = std::uint64_t(std::max<std::int64_t>(frames, 0)) == result.samples;
+    const QString frameCount = allComplete
+        ? QStringLiteral("%1 frames").arg(frames)
+        : QStringLiteral("%1 frames (%2 complete)").arg(frames).arg(result.samples);
+    QString head = stop ? QStringLiteral("%1 from %2").arg(frameCount, port)
                         : QStringLiteral("%1 samples from %2").arg(result.samples).arg(inputFile);
     if (stop) {
         const double seconds = startTime.msecsTo(endTime) / 1000.0;
@@ -213,15 +235,28 @@ QString CaptureReport::summary() const
         width = std::max(width, name.size());
     for (qsizetype i = 0; i < names.size(); ++i)
         lines << QStringLiteral("  %1  %2").arg(names[i].leftJustified(width), values[i]);
+    if (noData())
+        lines << (stop ? QStringLiteral("  no data  nothing arrived: no complete frame")
+                       : QStringLiteral("  no data  the histogram is empty"));
     for (const LimitOutcome &outcome : limits) {
-        const QString value = outcome.value
-            ? number(*outcome.value)
+        // A count limit shows counts, a figure three decimals.
+        const int decimals = outcome.name == "max_missing" ? 0 : 3;
+        QString value = outcome.value
+            ? number(*outcome.value, decimals)
             : QStringLiteral("not measured (%1)").arg(QString::fromStdString(outcome.note));
+        if (outcome.uncertainty)
+            value += QStringLiteral(" ±%1").arg(number(*outcome.uncertainty));
+        QString verdict = outcome.pass ? QStringLiteral("pass") : QStringLiteral("FAIL");
+        if (outcome.guardBanded)
+            verdict += QStringLiteral(" (guard-banded)");
+        if (outcome.withinUncertainty)
+            verdict += QStringLiteral(", within the uncertainty: a repeat may differ");
         lines << QStringLiteral("  %1 %2: %3 %4")
                      .arg(QString::fromStdString(outcome.name).replace('_', '-'),
-                         number(outcome.limit), value,
-                         outcome.pass ? QStringLiteral("pass") : QStringLiteral("FAIL"));
+                         number(outcome.limit, decimals), value, verdict);
     }
+    for (const QString &failure : outputFailures)
+        lines << QStringLiteral("  not written  %1").arg(failure);
     const int status = exitStatus();
     lines << QStringLiteral("  result   %1")
                  .arg(status == 0      ? QStringLiteral("PASS")

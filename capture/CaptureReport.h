@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -33,9 +34,16 @@ struct CaptureReport
     CodeDensityResult result;
     std::vector<LimitOutcome> limits;
 
+    // Outputs that could not be written at the end, each "FILE: reason".
+    QStringList outputFailures;
+
     bool interrupted() const { return stop == CaptureStop::Interrupted; }
+    // No sample to judge the board by: nothing arrived, or the histogram read
+    // is empty. That is a failed test, never a pass.
+    bool noData() const { return result.samples == 0; }
     bool limitsHold() const;
-    // 0 every limit holds, 1 one fails, 2 the port went away, 130 interrupted.
+    // 0 every limit holds, 1 one fails or there is no data, 2 the port went
+    // away or an output could not be written, 130 interrupted.
     int exitStatus() const;
 
     QByteArray toJson() const;

@@ -7,6 +7,8 @@
 
 namespace {
 
+constexpr double confidence99 = 2.576;
+
 double worstOf(const CodeExtreme &low, const CodeExtreme &high)
 {
     return std::max(std::abs(low.value), std::abs(high.value));
@@ -32,27 +34,40 @@ std::string missingFigure(const CodeDensityResult &result, bool wantsLinearity)
 std::vector<LimitOutcome> checkLimits(const CaptureLimits &limits, const CodeDensityResult &result)
 {
     std::vector<LimitOutcome> outcomes;
-    const auto check
-        = [&](const char *name, std::optional<double> limit, bool wantsLinearity, auto figure) {
-              if (!limit)
-                  return;
-              LimitOutcome outcome;
-              outcome.name = name;
-              outcome.limit = *limit;
-              outcome.note = missingFigure(result, wantsLinearity);
-              if (outcome.note.empty()) {
-                  outcome.value = figure();
-                  outcome.pass = *outcome.value <= *limit;
-              }
-              outcomes.push_back(std::move(outcome));
-          };
+    const auto check = [&](const char *name, std::optional<double> limit, bool wantsLinearity,
+                           auto figure, std::optional<double> uncertainty) {
+        if (!limit)
+            return;
+        LimitOutcome outcome;
+        outcome.name = name;
+        outcome.limit = *limit;
+        outcome.note = missingFigure(result, wantsLinearity);
+        if (outcome.note.empty()) {
+            outcome.value = figure();
+            outcome.uncertainty = uncertainty;
+            const double spread = uncertainty.value_or(0);
+            outcome.withinUncertainty = std::abs(*outcome.value - *limit) < spread;
+            outcome.guardBanded = limits.guardBand;
+            outcome.pass = *outcome.value + (limits.guardBand ? spread : 0) <= *limit;
+        }
+        outcomes.push_back(std::move(outcome));
+    };
     const LinearityFigures &linearity = result.linearity;
-    check("max_dnl", limits.maxDnl, true,
-        [&] { return worstOf(linearity.dnlMin, linearity.dnlMax); });
-    check("max_inl", limits.maxInl, true,
-        [&] { return worstOf(linearity.inlEndPointMin, linearity.inlEndPointMax); });
-    check("max_missing", limits.maxMissing, true,
-        [&] { return double(linearity.missingCodes.size()); });
-    check("max_noise", limits.maxNoise, false, [&] { return result.sigma; });
+    check(
+        "max_dnl", limits.maxDnl, true, [&] { return worstOf(linearity.dnlMin, linearity.dnlMax); },
+        linearity.dnlUncertainty99);
+    check(
+        "max_inl", limits.maxInl, true,
+        [&] { return worstOf(linearity.inlEndPointMin, linearity.inlEndPointMax); },
+        linearity.inlEndPointUncertainty99);
+    check(
+        "max_missing", limits.maxMissing, true,
+        [&] { return double(linearity.missingCodes.size()); }, std::nullopt);
+    // The standard deviation of N samples is known to sigma / sqrt(2N).
+    const std::optional<double> noiseUncertainty = result.samples > 0
+        ? std::optional(confidence99 * result.sigma / std::sqrt(2.0 * double(result.samples)))
+        : std::nullopt;
+    check(
+        "max_noise", limits.maxNoise, false, [&] { return result.sigma; }, noiseUncertainty);
     return outcomes;
 }

@@ -10,6 +10,7 @@
 #include "CommandLineError.h"
 #include "EventDispatch.h"
 #include "HistogramCsv.h"
+#include "OutputFile.h"
 #include "PortChoice.h"
 #include "QtSerialLink.h"
 #include "SerialPortList.h"
@@ -17,13 +18,12 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -42,37 +42,11 @@ int fail(const QString &message)
     return usageError;
 }
 
-// An output is written to a temporary file beside its target and renamed
-// over it once complete, so that a reader never sees half a file. It is
-// opened before the capture, so that a path that cannot be written shows at
-// once rather than after a long run.
-class OutputFile
-{
-public:
-    bool open(const QString &path)
-    {
-        if (path.isEmpty())
-            return true;
-        m_file = std::make_unique<QSaveFile>(path);
-        return m_file->open(QIODevice::WriteOnly);
-    }
-    bool write(const QByteArray &contents)
-    {
-        if (!m_file)
-            return true;
-        m_file->write(contents);
-        return m_file->commit();
-    }
-    QString error() const
-    {
-        return QStringLiteral("cannot write %1: %2").arg(m_file->fileName(), m_file->errorString());
-    }
-
-private:
-    std::unique_ptr<QSaveFile> m_file;
-};
-
-bool readHistogramFile(const QString &path, std::vector<std::uint64_t> &counts, QString &error)
+// A saved histogram of a `bits`-bit converter: one row per code, no more and
+// no fewer, so that a file cut short (by a full disk, say) is not read as a
+// converter of fewer bits.
+bool readHistogramFile(
+    const QString &path, int bits, std::vector<std::uint64_t> &counts, QString &error)
 {
     std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
     if (!in) {
@@ -82,6 +56,16 @@ bool readHistogramFile(const QString &path, std::vector<std::uint64_t> &counts, 
     HistogramCsvReading reading = readHistogramCsv(in);
     if (!reading.ok()) {
         error = QStringLiteral("%1: %2").arg(path, QString::fromStdString(reading.error));
+        return false;
+    }
+    const std::size_t codes = std::size_t(1) << bits;
+    if (reading.counts.size() != codes) {
+        error = QStringLiteral("%1: %2 rows, but a %3-bit converter has %4 codes (--bits N for "
+                               "another resolution)")
+                    .arg(path)
+                    .arg(reading.counts.size())
+                    .arg(bits)
+                    .arg(codes);
         return false;
     }
     counts = std::move(reading.counts);
@@ -120,6 +104,9 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("adcapture"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(adtestVersion));
 
+    if (OutputFile::sameTarget(options.csvPath, options.jsonPath))
+        return fail(QStringLiteral("--csv and --json: %1 and %2 lead to one file")
+                        .arg(options.csvPath, options.jsonPath));
     OutputFile csvFile;
     OutputFile jsonFile;
     if (!csvFile.open(options.csvPath))
@@ -129,10 +116,10 @@ int main(int argc, char *argv[])
 
     CaptureReport report;
     std::vector<std::uint64_t> counts;
-    CodeDensityOptions analysisOptions {options.kind, {}};
+    CodeDensityOptions analysisOptions {options.kind, {}, options.inlResolution};
     if (options.mode == CaptureOptions::Mode::Analyze) {
         QString error;
-        if (!readHistogramFile(options.analyzePath, counts, error))
+        if (!readHistogramFile(options.analyzePath, options.bits, counts, error))
             return fail(error);
         report.inputFile = options.analyzePath;
         report.startTime = report.endTime = QDateTime::currentDateTime();
@@ -165,11 +152,27 @@ int main(int argc, char *argv[])
         report.frames
             = static_cast<std::int64_t>(std::min<std::uint64_t>(report.result.samples, INT64_MAX));
 
-    int status = report.exitStatus();
-    if (!csvFile.write(QByteArray::fromStdString(histogramCsv(counts, &report.result))))
-        status = fail(csvFile.error());
-    if (!jsonFile.write(report.toJson()))
-        status = fail(jsonFile.error());
-    std::cout << report.summary().toLocal8Bit().constData() << std::flush;
-    return status;
+    if (report.noData() && report.stop && !report.interrupted())
+        reportProblem(
+            QStringLiteral("nothing arrived from %1: no complete frame").arg(report.port));
+    // Each output is whole or not written at all; what failed goes into the
+    // outputs written after it and into the summary, and the exit status
+    // says so.
+    if (!csvFile.write(QByteArray::fromStdString(histogramCsv(counts, &report.result)))) {
+        reportProblem(csvFile.error());
+        report.outputFailures << csvFile.error();
+    }
+    if (!jsonFile.write(report.toJson())) {
+        reportProblem(jsonFile.error());
+        report.outputFailures << jsonFile.error();
+    }
+    // With an output on standard output, the summary goes beside the
+    // messages on standard error.
+    const bool outputOnStdout
+        = options.csvPath == QLatin1String("-") || options.jsonPath == QLatin1String("-");
+    const QByteArray summary = report.summary().toLocal8Bit();
+    std::fputs(summary.constData(), outputOnStdout ? stderr : stdout);
+    if (std::fflush(outputOnStdout ? stderr : stdout) != 0)
+        return usageError;
+    return report.exitStatus();
 }

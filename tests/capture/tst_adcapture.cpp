@@ -19,6 +19,7 @@
 #include <numbers>
 #include <numeric>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -293,6 +294,85 @@ private slots:
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitCode(), 2);
         QVERIFY(process.readAllStandardError().startsWith("adcapture: cannot write the port list"));
+    }
+
+    // Every output is whole or absent, and a verdict never claims more than
+    // the data gives.
+    void outputsWholeOrAbsent_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("report on a FIFO") << "fifo" << 2 << "not a regular file";
+        QTest::newRow("two names of one file") << "dot" << 2 << "lead to one file";
+        QTest::newRow("a link to the other output") << "link" << 2 << "lead to one file";
+        QTest::newRow("disk full at the end") << "full" << 2 << "File too large";
+        QTest::newRow("histogram cut short") << "short" << 2 << "1912 rows";
+        QTest::newRow("silent port") << "silent" << 1 << "nothing arrived";
+    }
+    void outputsWholeOrAbsent()
+    {
+        QFETCH(QString, fault);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const auto path = [&](const char *name) { return dir.filePath(QLatin1String(name)); };
+        const auto writeFile = [](const QString &name, const QByteArray &contents) {
+            QFile file(name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(contents);
+        };
+        const std::string table = histogramCsv(sineHistogram(1e6, 2500));
+        writeFile(path("h.csv"), QByteArray::fromStdString(table));
+        writeFile(path("old.csv"), "older");
+        QStringList arguments {"--analyze", path("h.csv")};
+        QProcess adsim;
+        if (fault == "fifo") {
+            QCOMPARE(::mkfifo(path("fifo").toLocal8Bit().constData(), 0600), 0);
+            arguments << "--json" << path("fifo");
+        } else if (fault == "dot") {
+            arguments << "--csv" << path("old.csv") << "--json" << dir.path() + "/./old.csv";
+        } else if (fault == "link") {
+            QVERIFY(QFile::link(path("old.csv"), path("link.json")));
+            arguments << "--csv" << path("old.csv") << "--json" << path("link.json");
+        } else if (fault == "short") {
+            writeFile(
+                path("h.csv"), QByteArray::fromStdString(table.substr(0, table.find("\n1912,"))));
+        } else if (fault == "silent") {
+            // A converter that waits an hour before its first frame.
+            const QString port = startConverter(adsim, {"--settle-ms", "3600000"});
+            QVERIFY(!port.isEmpty());
+            arguments = QStringList {
+                "--port", port, "--frames", "5", "--seconds", "1", "--json", path("r.json")};
+        }
+        Run run;
+        if (fault == "full") {
+            // Files past 8 blocks of 512 bytes cannot be written, as on a
+            // full disk: the CSV with its DNL and INL columns is far longer.
+            QProcess shell;
+            shell.start("sh",
+                {"-c", "trap '' XFSZ; ulimit -f 8; exec \"$@\"", "sh", ADCAPTURE_PATH, "--analyze",
+                    path("h.csv"), "--csv", path("old.csv")});
+            QVERIFY(shell.waitForFinished(60000));
+            run = {shell.exitCode(), shell.readAllStandardOutput(), shell.readAllStandardError()};
+        } else {
+            run = runCapture(arguments);
+        }
+        adsim.kill();
+        adsim.waitForFinished();
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.err.contains(message.toLocal8Bit()), run.err.constData());
+        QFile old(path("old.csv"));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("older"));
+        if (fault == "fifo")
+            QVERIFY(QFileInfo(path("fifo")).isFile() == false);
+        if (fault == "full")
+            QVERIFY(run.out.contains("not written") && run.out.contains("result   INCOMPLETE"));
+        if (fault == "silent") {
+            QVERIFY(run.out.contains("result   FAIL"));
+            QCOMPARE(readJson(path("r.json"))["no_data"].toBool(), true);
+        }
     }
 
     // A histogram saved as the window saves it reads back to the same figures.
