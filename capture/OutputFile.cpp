@@ -75,8 +75,17 @@ bool OutputFile::open(const QString &path)
     m_file = std::make_unique<QSaveFile>(path);
     // Unbuffered: a write that fails says so at once, with its reason.
     errno = 0;
-    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return failWith(systemReason(*m_file, errno));
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const QString reason = systemReason(*m_file, errno);
+        // The file is made anew beside its target; a folder that exists but
+        // takes no new files (/proc, /sys) fails with a reason that would
+        // otherwise read as if the folder were missing.
+        const QString folder = QFileInfo(path).absolutePath();
+        if (QFileInfo(folder).isDir())
+            return failWith(
+                QStringLiteral("no new file can be made in %1 (%2)").arg(folder, reason));
+        return failWith(reason);
+    }
     return true;
 }
 

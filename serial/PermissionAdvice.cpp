@@ -114,6 +114,13 @@ std::string permissionAdvice(const DeviceAccess &access)
     } else if (groupMayUseIt) {
         text += "Add your user to group " + access.group + " (sudo adduser $USER " + access.group
             + "), then log out and in again.";
+    } else if (access.path.starts_with("/dev/pts/")) {
+        // udev has no say over pseudo-terminals: the program that makes one
+        // owns it and sets its mode.
+        text += "A pseudo-terminal belongs to the user whose program made it, and no udev rule "
+                "changes that. Run this program as "
+            + access.owner + ", or have the program that made it open it to you (chmod o+rw "
+            + access.path + " as " + access.owner + ").";
     } else {
         text += "No group you could join may read and write it. Ask the administrator for a "
                 "udev rule that gives it to one, for example in "
