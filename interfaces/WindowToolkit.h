@@ -8,11 +8,23 @@
 #include <string>
 #include <string_view>
 
-// The text fields of the main window.
-enum class TextField { Text1, Text2, Text3, Text4, Text5, Text6, Text7 };
+// The text fields of the main window, by the names its controls have.
+enum class TextField {
+    Text1, // the last reading
+    Text2, // the smallest reading
+    Text3, // the largest reading
+    Text4, // TIMES: frames counted since START or RESET
+    Text5, // Start: the first code the plot shows
+    Text6, // End: the last code the plot shows
+    Text7, // Top: the count that reaches the top of the plot
+};
 
 // The captions under the plot that show the display window.
-enum class CaptionLabel { Label4, Label11, Label5 };
+enum class CaptionLabel {
+    Label4, // the start code, at the left
+    Label11, // the centre code
+    Label5, // the end code, at the right
+};
 
 // Everything the measurement and acquisition logic asks of the window. The Qt
 // window implements it; tests use small fakes.
