@@ -6,11 +6,11 @@
 #include "ConverterEnd.h"
 #include "LoopSession.h"
 
-#include "CodeDensityAnalysis.h"
 #include "AnalysisWindow.h"
+#include "CodeDensityAnalysis.h"
+#include "EventDispatch.h"
 #include "HistogramActions.h"
 #include "HistogramPlot.h"
-#include "EventDispatch.h"
 #include "QtSerialLink.h"
 #include "QtWindowToolkit.h"
 

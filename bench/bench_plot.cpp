@@ -1,9 +1,9 @@
 // Time of one full histogram redraw (4096 non-empty bins) and of the window
 // paint that follows, against the 1000 ms between ticks. Prints figures.
 #include "BenchSupport.h"
+#include "EventDispatch.h"
 #include "Form1.h"
 #include "HistogramPlot.h"
-#include "EventDispatch.h"
 #include "PlotArea.h"
 #include "QtWindowToolkit.h"
 #include "RepaintPacer.h"

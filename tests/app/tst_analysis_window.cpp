@@ -1,10 +1,10 @@
 #include "GuiTestMain.h"
 
-#include "HistogramCsv.h"
 #include "AnalysisWindow.h"
+#include "ClickableLabel.h"
 #include "Form1.h"
 #include "HistogramActions.h"
-#include "ClickableLabel.h"
+#include "HistogramCsv.h"
 #include "PlotArea.h"
 
 #include <QClipboard>
