@@ -1,11 +1,12 @@
 #include "GuiTestMain.h"
 
-#include "HistogramCsv.h"
 #include "AnalysisWindow.h"
+#include "ClickableLabel.h"
 #include "Form1.h"
 #include "HistogramActions.h"
-#include "ClickableLabel.h"
+#include "HistogramCsv.h"
 #include "PlotArea.h"
+#include "QtWindowToolkit.h"
 
 #include <QClipboard>
 #include <QLabel>
@@ -27,10 +28,18 @@ private slots:
     void init()
     {
         form = new Form1;
+        // The real handler would end the test program, and the tests after
+        // the current one would silently not run.
+        form->toolkit().setExitHandler([this](int status, const QString &) { exits << status; });
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form));
     }
-    void cleanup() { delete form; }
+    void cleanup()
+    {
+        delete form;
+        QCOMPARE(exits, QList<int> {});
+        exits.clear();
+    }
 
     void wideCountsFollowResetAndDemoPattern()
     {
@@ -83,7 +92,6 @@ private slots:
             QContextMenuEvent::Mouse, QPoint(5, 5), field->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(field, &onField);
         QVERIFY(!menu->isVisible());
-        QApplication::closeAllWindows();
     }
 
     void savedFilesReadBack()
@@ -125,6 +133,7 @@ private slots:
 
 private:
     Form1 *form = nullptr;
+    QList<int> exits; // statuses the window ended the program with
 };
 
 ADTEST_GUI_TEST_MAIN(AnalysisWindowTest)
