@@ -34,8 +34,10 @@ public:
     bool histogramSaturated() const;
     // The CSV text: with DNL and INL when the analysis (open or not) finds them.
     QByteArray csvText() const;
+    // The exports replace a file whole or not at all; on failure `error` is a
+    // line naming the file and the system's reason.
     bool saveCsv(const QString &path, QString *error = nullptr) const;
-    bool savePng(const QString &path) const;
+    bool savePng(const QString &path, QString *error = nullptr) const;
 
     AnalysisWindow *analysisWindow() const; // null until opened, and after it is closed
     QMenu *menu() const { return m_menu; }

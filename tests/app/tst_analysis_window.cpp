@@ -9,6 +9,9 @@
 #include "QtWindowToolkit.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -16,7 +19,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fstream>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 // The histogram's context menu, exports and analysis window, on the real
 // window without a serial line.
@@ -114,6 +123,71 @@ private slots:
         const QString png = directory.filePath("window.png");
         QVERIFY(form->histogramActions().savePng(png));
         QCOMPARE(QImage(png).size(), form->grab().size());
+    }
+
+    // A failed export leaves what was at the path as it was, cleans up after
+    // itself and says which file and why. A file-size limit makes the writes
+    // fail with EFBIG, as a full disk fails them with ENOSPC.
+    void failedSaveKeepsWhatWasThere_data()
+    {
+        QTest::addColumn<bool>("png");
+        QTest::addColumn<QString>("existing"); // file, folder or fifo
+        QTest::addColumn<QString>("reason");
+        const QString tooLarge = QString::fromLocal8Bit(std::strerror(EFBIG));
+        QTest::newRow("CSV over the size limit") << false << "file" << tooLarge;
+        QTest::newRow("PNG over the size limit") << true << "file" << tooLarge;
+        QTest::newRow("CSV onto a folder") << false << "folder"
+                                           << "it is a folder, not a file";
+        QTest::newRow("PNG onto a FIFO") << true << "fifo"
+                                         << "it is a FIFO, not a file";
+    }
+
+    void failedSaveKeepsWhatWasThere()
+    {
+        QFETCH(bool, png);
+        QFETCH(QString, existing);
+        QFETCH(QString, reason);
+        for (int code = 0; code <= 4095; ++code)
+            form->measurement().wideCounts[code] = 1000000 + code;
+        QTemporaryDir directory;
+        const QString path = directory.filePath(png ? "window.png" : "histogram.csv");
+        const QByteArray name = QFile::encodeName(path), older = "the older export\n";
+        QFile file(path);
+        if (existing == "file")
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(older) == older.size());
+        file.close();
+        QVERIFY(existing != "folder" || QDir().mkdir(path));
+        QVERIFY(existing != "fifo" || ::mkfifo(name.constData(), 0600) == 0);
+        const auto kind = [&] {
+            struct stat status
+            { };
+            return ::stat(name.constData(), &status) == 0 ? status.st_mode & S_IFMT : 0;
+        };
+        const auto kindBefore = kind();
+
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit unlimited {};
+        ::getrlimit(RLIMIT_FSIZE, &unlimited);
+        const rlimit limited {4096, unlimited.rlim_max};
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        QString error;
+        const bool saved = png ? form->histogramActions().savePng(path, &error)
+                               : form->histogramActions().saveCsv(path, &error);
+        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY(!saved);
+        QVERIFY2(error.contains(path) && error.contains(reason) && !error.contains('\n'),
+            qPrintable(error));
+        QCOMPARE(kind(), kindBefore);
+        QCOMPARE(
+            QDir(directory.path())
+                .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System | QDir::Hidden),
+            QStringList {QFileInfo(path).fileName()});
+        if (existing == "file") {
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), older);
+        }
     }
 
     void analysisWindowSaysWhenABinSaturated()
