@@ -11,6 +11,8 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -39,6 +41,26 @@ HistogramActions::HistogramActions(QWidget &window, const MeasurementState &stat
         &HistogramActions::chooseCsvFile);
     add(QStringLiteral("Save window as PNG…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
         &HistogramActions::choosePngFile);
+
+    // Every text field of the window would take Ctrl+C for itself, even with
+    // nothing to copy.
+    for (QLineEdit *field : window.findChildren<QLineEdit *>())
+        field->installEventFilter(this);
+}
+
+bool HistogramActions::eventFilter(QObject *watched, QEvent *event)
+{
+    // Qt asks the focused widget first whether it takes a key that is also a
+    // shortcut; left unaccepted, the key goes to the shortcut.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *field = qobject_cast<const QLineEdit *>(watched);
+        if (field && !field->hasSelectedText()
+            && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void HistogramActions::showMenu(const QPoint &globalPosition)

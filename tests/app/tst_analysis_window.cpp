@@ -81,6 +81,34 @@ private slots:
             "code,count\n0,0\n1,0\n2,0\n3,0\n4,0\n5,0\n6,0\n7,3\n"));
     }
 
+    // Where the operator presses it: in a fresh window (the focus in Text1),
+    // after clicking the plot, or in a field with nothing selected.
+    void copyShortcutWhereverNothingIsSelected_data()
+    {
+        QTest::addColumn<QString>("clicked"); // empty: nothing
+        QTest::addColumn<QString>("focused");
+        QTest::newRow("fresh window") << QString() << "Text1";
+        QTest::newRow("plot clicked") << "Picture1"
+                                      << "Picture1";
+        QTest::newRow("setting field clicked") << "Text6"
+                                               << "Text6";
+    }
+
+    void copyShortcutWhereverNothingIsSelected()
+    {
+        QFETCH(QString, clicked);
+        QFETCH(QString, focused);
+        form->measurement().wideCounts[1] = 9;
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        if (!clicked.isEmpty())
+            QTest::mouseClick(form->findChild<QWidget *>(clicked), Qt::LeftButton, {}, {30, 8});
+        QWidget *focus = QApplication::focusWidget();
+        QCOMPARE(focus ? focus->objectName() : QString(), focused);
+        QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY2(QApplication::clipboard()->text().startsWith("code,count\n0,0\n1,9\n"),
+            qPrintable(QApplication::clipboard()->text().left(40)));
+    }
+
     void contextMenuOnPlotNotOnFields()
     {
         QMenu *menu = form->histogramActions().menu();
