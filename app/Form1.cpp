@@ -108,7 +108,9 @@ void Form1::createControls()
     Picture1 = new PlotArea(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setTwipsGeometry(120, 135, 8000, 4815);
-    Picture1->setFocusPolicy(Qt::TabFocus);
+    // Clicking the plot gives it the focus too, so that its keys (Ctrl+C
+    // copies the histogram) work where the operator has just clicked.
+    Picture1->setFocusPolicy(Qt::StrongFocus);
     createPlotControls();
 
     Text7 = createField("Text7", QRect(720, 240, 1035, 330), labelFont);

@@ -1,18 +1,21 @@
 #include "HistogramActions.h"
 
 #include "AnalysisWindow.h"
+#include "AtomicFile.h"
 #include "CodeDensityAnalysis.h"
 #include "HistogramCsv.h"
 #include "MeasurementState.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -38,6 +41,26 @@ HistogramActions::HistogramActions(QWidget &window, const MeasurementState &stat
         &HistogramActions::chooseCsvFile);
     add(QStringLiteral("Save window as PNG…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
         &HistogramActions::choosePngFile);
+
+    // Every text field of the window would take Ctrl+C for itself, even with
+    // nothing to copy.
+    for (QLineEdit *field : window.findChildren<QLineEdit *>())
+        field->installEventFilter(this);
+}
+
+bool HistogramActions::eventFilter(QObject *watched, QEvent *event)
+{
+    // Qt asks the focused widget first whether it takes a key that is also a
+    // shortcut; left unaccepted, the key goes to the shortcut.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *field = qobject_cast<const QLineEdit *>(watched);
+        if (field && !field->hasSelectedText()
+            && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void HistogramActions::showMenu(const QPoint &globalPosition)
@@ -96,19 +119,43 @@ void HistogramActions::copyHistogram()
     QApplication::clipboard()->setMimeData(data);
 }
 
-bool HistogramActions::saveCsv(const QString &path, QString *error) const
+namespace {
+
+// The one way both exports reach the disk; a failure is said in one line
+// naming the file.
+bool saveFile(const QString &path, const QByteArray &contents, QString *error)
 {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(csvText()) >= 0 && file.commit())
+    QString reason;
+    if (writeFileAtomically(path, contents, &reason))
         return true;
     if (error)
-        *error = file.errorString();
+        *error = QStringLiteral("Cannot save %1: %2.").arg(path, reason);
     return false;
 }
 
-bool HistogramActions::savePng(const QString &path) const
+bool savePicture(const QPixmap &picture, const QString &path, QString *error)
 {
-    return m_window.grab().save(path, "PNG");
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
+        if (error)
+            *error = QStringLiteral("Cannot save %1: the picture could not be encoded as PNG.")
+                         .arg(path);
+        return false;
+    }
+    return saveFile(path, png, error);
+}
+
+} // namespace
+
+bool HistogramActions::saveCsv(const QString &path, QString *error) const
+{
+    return saveFile(path, csvText(), error);
+}
+
+bool HistogramActions::savePng(const QString &path, QString *error) const
+{
+    return savePicture(m_window.grab(), path, error);
 }
 
 // The file dialogs are window-modal but open without a nested event loop, so
@@ -123,7 +170,7 @@ void HistogramActions::chooseCsvFile()
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
         QString error;
         if (!saveCsv(path, &error))
-            reportFailure(QStringLiteral("Cannot save %1: %2").arg(path, error));
+            reportFailure(error);
     });
     dialog->open();
 }
@@ -138,8 +185,9 @@ void HistogramActions::choosePngFile()
     dialog->setDefaultSuffix(QStringLiteral("png"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::fileSelected, this, [this, picture](const QString &path) {
-        if (!picture.save(path, "PNG"))
-            reportFailure(QStringLiteral("Cannot save %1.").arg(path));
+        QString error;
+        if (!savePicture(picture, path, &error))
+            reportFailure(error);
     });
     dialog->open();
 }

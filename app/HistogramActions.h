@@ -16,7 +16,9 @@ struct MeasurementState;
 // What the operator can do with the histogram beyond watching it: open the
 // analysis window, copy the histogram as a table, save it as CSV, and save
 // the window as a PNG. The actions carry window-wide shortcuts; a focused
-// text field still takes the keys it uses itself (Ctrl+C copies its text).
+// text field still takes the keys it uses itself, except that Ctrl+C copies
+// the histogram while the field has no text selected (a fresh window's focus
+// is in Text1, where Ctrl+C would otherwise copy nothing).
 class HistogramActions : public QObject
 {
     Q_OBJECT
@@ -34,11 +36,17 @@ public:
     bool histogramSaturated() const;
     // The CSV text: with DNL and INL when the analysis (open or not) finds them.
     QByteArray csvText() const;
+    // The exports replace a file whole or not at all; on failure `error` is a
+    // line naming the file and the system's reason.
     bool saveCsv(const QString &path, QString *error = nullptr) const;
-    bool savePng(const QString &path) const;
+    bool savePng(const QString &path, QString *error = nullptr) const;
 
     AnalysisWindow *analysisWindow() const; // null until opened, and after it is closed
     QMenu *menu() const { return m_menu; }
+
+protected:
+    // Lets Ctrl+C through to the window's shortcut from a field with no selection.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 public slots:
     void openAnalysis();

@@ -6,8 +6,12 @@
 #include "HistogramActions.h"
 #include "HistogramCsv.h"
 #include "PlotArea.h"
+#include "QtWindowToolkit.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,7 +19,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fstream>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 // The histogram's context menu, exports and analysis window, on the real
 // window without a serial line.
@@ -27,10 +37,18 @@ private slots:
     void init()
     {
         form = new Form1;
+        // The real handler would end the test program, and the tests after
+        // the current one would silently not run.
+        form->toolkit().setExitHandler([this](int status, const QString &) { exits << status; });
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form));
     }
-    void cleanup() { delete form; }
+    void cleanup()
+    {
+        delete form;
+        QCOMPARE(exits, QList<int> {});
+        exits.clear();
+    }
 
     void wideCountsFollowResetAndDemoPattern()
     {
@@ -63,6 +81,34 @@ private slots:
             "code,count\n0,0\n1,0\n2,0\n3,0\n4,0\n5,0\n6,0\n7,3\n"));
     }
 
+    // Where the operator presses it: in a fresh window (the focus in Text1),
+    // after clicking the plot, or in a field with nothing selected.
+    void copyShortcutWhereverNothingIsSelected_data()
+    {
+        QTest::addColumn<QString>("clicked"); // empty: nothing
+        QTest::addColumn<QString>("focused");
+        QTest::newRow("fresh window") << QString() << "Text1";
+        QTest::newRow("plot clicked") << "Picture1"
+                                      << "Picture1";
+        QTest::newRow("setting field clicked") << "Text6"
+                                               << "Text6";
+    }
+
+    void copyShortcutWhereverNothingIsSelected()
+    {
+        QFETCH(QString, clicked);
+        QFETCH(QString, focused);
+        form->measurement().wideCounts[1] = 9;
+        QApplication::clipboard()->setText(QStringLiteral("before"));
+        if (!clicked.isEmpty())
+            QTest::mouseClick(form->findChild<QWidget *>(clicked), Qt::LeftButton, {}, {30, 8});
+        QWidget *focus = QApplication::focusWidget();
+        QCOMPARE(focus ? focus->objectName() : QString(), focused);
+        QTest::keyClick(focus, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY2(QApplication::clipboard()->text().startsWith("code,count\n0,0\n1,9\n"),
+            qPrintable(QApplication::clipboard()->text().left(40)));
+    }
+
     void contextMenuOnPlotNotOnFields()
     {
         QMenu *menu = form->histogramActions().menu();
@@ -83,7 +129,6 @@ private slots:
             QContextMenuEvent::Mouse, QPoint(5, 5), field->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(field, &onField);
         QVERIFY(!menu->isVisible());
-        QApplication::closeAllWindows();
     }
 
     void savedFilesReadBack()
@@ -108,6 +153,71 @@ private slots:
         QCOMPARE(QImage(png).size(), form->grab().size());
     }
 
+    // A failed export leaves what was at the path as it was, cleans up after
+    // itself and says which file and why. A file-size limit makes the writes
+    // fail with EFBIG, as a full disk fails them with ENOSPC.
+    void failedSaveKeepsWhatWasThere_data()
+    {
+        QTest::addColumn<bool>("png");
+        QTest::addColumn<QString>("existing"); // file, folder or fifo
+        QTest::addColumn<QString>("reason");
+        const QString tooLarge = QString::fromLocal8Bit(std::strerror(EFBIG));
+        QTest::newRow("CSV over the size limit") << false << "file" << tooLarge;
+        QTest::newRow("PNG over the size limit") << true << "file" << tooLarge;
+        QTest::newRow("CSV onto a folder") << false << "folder"
+                                           << "it is a folder, not a file";
+        QTest::newRow("PNG onto a FIFO") << true << "fifo"
+                                         << "it is a FIFO, not a file";
+    }
+
+    void failedSaveKeepsWhatWasThere()
+    {
+        QFETCH(bool, png);
+        QFETCH(QString, existing);
+        QFETCH(QString, reason);
+        for (int code = 0; code <= 4095; ++code)
+            form->measurement().wideCounts[code] = 1000000 + code;
+        QTemporaryDir directory;
+        const QString path = directory.filePath(png ? "window.png" : "histogram.csv");
+        const QByteArray name = QFile::encodeName(path), older = "the older export\n";
+        QFile file(path);
+        if (existing == "file")
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(older) == older.size());
+        file.close();
+        QVERIFY(existing != "folder" || QDir().mkdir(path));
+        QVERIFY(existing != "fifo" || ::mkfifo(name.constData(), 0600) == 0);
+        const auto kind = [&] {
+            struct stat status
+            { };
+            return ::stat(name.constData(), &status) == 0 ? status.st_mode & S_IFMT : 0;
+        };
+        const auto kindBefore = kind();
+
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit unlimited {};
+        ::getrlimit(RLIMIT_FSIZE, &unlimited);
+        const rlimit limited {4096, unlimited.rlim_max};
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        QString error;
+        const bool saved = png ? form->histogramActions().savePng(path, &error)
+                               : form->histogramActions().saveCsv(path, &error);
+        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY(!saved);
+        QVERIFY2(error.contains(path) && error.contains(reason) && !error.contains('\n'),
+            qPrintable(error));
+        QCOMPARE(kind(), kindBefore);
+        QCOMPARE(
+            QDir(directory.path())
+                .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System | QDir::Hidden),
+            QStringList {QFileInfo(path).fileName()});
+        if (existing == "file") {
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), older);
+        }
+    }
+
     void analysisWindowSaysWhenABinSaturated()
     {
         MeasurementState &state = form->measurement();
@@ -125,6 +235,7 @@ private slots:
 
 private:
     Form1 *form = nullptr;
+    QList<int> exits; // statuses the window ended the program with
 };
 
 ADTEST_GUI_TEST_MAIN(AnalysisWindowTest)

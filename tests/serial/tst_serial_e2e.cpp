@@ -295,7 +295,9 @@ void SerialEndToEndTest::permissionDeniedSaysWhatToDo()
     }
     const QByteArray message = QByteArray::fromStdString(asNobody(attempt));
     QVERIFY2(message.contains("permission denied"), message.constData());
-    QVERIFY2(message.contains("dialout"), message.constData());
+    // The device is a pseudo-terminal: its maker owns it, and no udev rule
+    // or group helps.
+    QVERIFY2(message.contains("pseudo-terminal belongs"), message.constData());
 }
 
 // The adapter is pulled mid-frame, again and again, while frames flow. Each
