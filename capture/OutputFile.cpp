@@ -1,8 +1,11 @@
 #include "OutputFile.h"
 
+#include "AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <cstdio>
@@ -12,8 +15,8 @@
 
 namespace {
 
-// The system's own words for the last failure, where Qt has only "Unknown
-// error" for some of them.
+// The system's own words for a failure, where Qt has only "Unknown error"
+// for some of them.
 QString systemReason(const QSaveFile &file, int error)
 {
     if (error != 0)
@@ -72,20 +75,20 @@ bool OutputFile::open(const QString &path)
             QStringLiteral("it is not a regular file (a device, FIFO or directory is never "
                            "replaced; - writes to standard output)"));
     }
-    m_file = std::make_unique<QSaveFile>(path);
-    // Unbuffered: a write that fails says so at once, with its reason.
+    // A temporary file made and dropped again: the folder takes new files.
+    QSaveFile trial(path);
     errno = 0;
-    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        const QString reason = systemReason(*m_file, errno);
-        // The file is made anew beside its target; a folder that exists but
-        // takes no new files (/proc, /sys) fails with a reason that would
-        // otherwise read as if the folder were missing.
+    if (!trial.open(QIODevice::WriteOnly)) {
+        const QString reason = systemReason(trial, errno);
+        // A folder that exists but takes no new files (/proc, /sys) fails
+        // with a reason that would otherwise read as if it were missing.
         const QString folder = QFileInfo(path).absolutePath();
         if (QFileInfo(folder).isDir())
             return failWith(
                 QStringLiteral("no new file can be made in %1 (%2)").arg(folder, reason));
         return failWith(reason);
     }
+    trial.cancelWriting();
     return true;
 }
 
@@ -97,17 +100,8 @@ bool OutputFile::write(const QByteArray &contents)
             && std::fflush(stdout) == 0;
         return written || failWith(QString::fromLocal8Bit(std::strerror(errno)));
     }
-    if (!m_file)
+    if (m_path.isEmpty())
         return true;
-    errno = 0;
-    if (m_file->write(contents) != contents.size()) {
-        const int error = errno;
-        m_file->cancelWriting();
-        m_file->commit(); // removes the temporary file; the target stays as it was
-        return failWith(systemReason(*m_file, error));
-    }
-    errno = 0;
-    if (!m_file->commit())
-        return failWith(systemReason(*m_file, errno));
-    return true;
+    QString reason;
+    return writeFileAtomically(m_path, contents, &reason) || failWith(reason);
 }

@@ -1,18 +1,15 @@
 #pragma once
 
 #include <QByteArray>
-#include <QSaveFile>
 #include <QString>
 
-#include <memory>
-
-// One of adcapture's outputs. A file is written to a temporary file beside
-// its target and renamed over it once every byte is written and flushed, so
-// that a reader never sees half a file and a failed write (a full disk)
-// leaves the older file as it was. "-" is standard output. A target that
-// exists and is not a regular file (a device, a FIFO, a directory) is
-// refused rather than replaced. Opened before the capture, so that a path
-// that cannot be written shows at once rather than after a long run.
+// One of adcapture's outputs, written whole or not at all by
+// writeFileAtomically: a reader never sees half a file and a failed write (a
+// full disk) leaves the older file as it was. "-" is standard output. A
+// target that exists and is not a regular file (a device, a FIFO, a
+// directory) is refused rather than replaced. Opened before the capture, so
+// that a path that cannot be written shows at once rather than after a long
+// run.
 class OutputFile
 {
 public:
@@ -32,6 +29,5 @@ private:
 
     QString m_path;
     bool m_toStandardOutput = false;
-    std::unique_ptr<QSaveFile> m_file;
     QString m_error;
 };
