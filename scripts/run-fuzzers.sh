@@ -8,7 +8,7 @@ build=$1
 seconds=$2
 
 mkdir -p "$build/fuzz-artifacts"
-for target in fuzz_number_text fuzz_acquisition fuzz_plot; do
+for target in fuzz_number_text fuzz_acquisition fuzz_plot fuzz_histogram; do
     corpus="$build/fuzz-corpus/$target"
     log="$build/fuzz-artifacts/$target.log"
     mkdir -p "$corpus"
