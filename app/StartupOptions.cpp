@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
+#include <string_view>
 
 namespace {
 
@@ -66,6 +68,34 @@ StartupOptions StartupOptions::parse(const std::vector<std::string> &arguments)
         options.error = "--all: only with --list-ports";
     }
     return options;
+}
+
+std::optional<std::string> unknownBeforeQt(const std::vector<std::string> &arguments)
+{
+    // The options of QGuiApplication and QApplication and those the X11 and
+    // Wayland platforms read, with one dash or two; the first group takes a
+    // value.
+    static const std::set<std::string_view> valued {"platform", "platformpluginpath",
+        "platformtheme", "plugin", "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
+        "display", "geometry", "title", "icon", "name", "style", "stylesheet", "qmljsdebugger",
+        "fn", "font", "bg", "background", "fg", "foreground", "btn", "button", "im", "inputstyle",
+        "visual", "ncols", "cmap", "dialogs"};
+    static const std::set<std::string_view> flags {
+        "reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        std::string_view argument = arguments[i];
+        if (!argument.starts_with('-'))
+            return "unexpected argument '" + arguments[i] + "'";
+        argument.remove_prefix(argument.starts_with("--") ? 2 : 1);
+        const std::string_view name = argument.substr(0, argument.find('='));
+        if (valued.contains(name)) {
+            if (name.size() == argument.size())
+                ++i; // the value follows
+        } else if (!flags.contains(name)) {
+            return arguments[i].substr(0, arguments[i].find('=')) + ": unknown option";
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<int> applyStartupOptions(int &argc, char *argv[], std::string &port1Device)

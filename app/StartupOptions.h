@@ -20,6 +20,13 @@ struct StartupOptions
     static StartupOptions parse(const std::vector<std::string> &arguments);
 };
 
+// The first of `arguments` (what adtest left, program name first) that no Qt
+// application takes, as a message; nothing when Qt may take them all. Qt
+// reads its options only once it has a display, so without one this is the
+// way to tell a typing error (exit 2) from a missing display (exit 1). Only a
+// rare Qt option left out here is taken for an error, and only then.
+std::optional<std::string> unknownBeforeQt(const std::vector<std::string> &arguments);
+
 // Takes adtest's own options out of argc/argv. Returns the exit status when
 // the program has done what was asked (help, version, the port list) or was
 // asked wrongly; otherwise nothing, with the device named by --port (empty

@@ -16,8 +16,14 @@ int main(int argc, char *argv[])
     std::string portNamed;
     if (const auto status = applyStartupOptions(argc, argv, portNamed))
         return *status;
-    if (const auto message = missingDisplayMessage(
-            DisplayEnvironment::fromProcess(), std::vector<std::string>(argv, argv + argc))) {
+    const std::vector<std::string> left(argv, argv + argc);
+    if (const auto message = missingDisplayMessage(DisplayEnvironment::fromProcess(), left)) {
+        // A typing error is told first: with a display it would end the
+        // program with status 2 too.
+        if (const auto unknown = unknownBeforeQt(left)) {
+            reportError(*unknown + " (see adtest --help)");
+            return 2;
+        }
         reportError(*message);
         return 1;
     }

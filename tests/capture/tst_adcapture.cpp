@@ -183,6 +183,28 @@ private slots:
         QCOMPARE(left, QStringList {"adtest"} + rest);
     }
 
+    // Without a display Qt never reads its options: adtest tells a typing
+    // error from them itself.
+    void adtestUnknownBeforeQt_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("Qt's own") << QStringList {"-platform", "xcb", "--style=fusion", "-reverse"}
+                                  << "";
+        QTest::newRow("unknown") << QStringList {"-reverse", "--bogus=1"}
+                                 << "--bogus: unknown option";
+        QTest::newRow("stray word") << QStringList {"board17"} << "unexpected argument 'board17'";
+    }
+    void adtestUnknownBeforeQt()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        std::vector<std::string> line {"adtest"};
+        for (const QString &argument : arguments)
+            line.push_back(argument.toStdString());
+        QCOMPARE(QString::fromStdString(unknownBeforeQt(line).value_or("")), error);
+    }
+
     void limits_data()
     {
         QTest::addColumn<std::vector<std::uint64_t>>("counts");
