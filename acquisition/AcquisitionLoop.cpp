@@ -76,6 +76,7 @@ bool AcquisitionLoop::beginRun()
     m_state.centerCode = 2048;
     m_state.spanCodes = 4096;
     m_state.fullScaleCount = 100;
+    m_state.record.clear();
     if (openSerialLink(m_link)) {
         m_portLostTold = false;
         return true;
@@ -156,6 +157,7 @@ void AcquisitionLoop::frameCompleted(std::string_view frame)
     }
     incrementSaturating(m_state.histogram[code]);
     ++m_state.wideCounts[code];
+    m_state.record.append(static_cast<std::uint16_t>(code));
     if (m_observer)
         m_observer->frameCompleted(code);
 }

@@ -5,6 +5,7 @@
 #include "CodeDensityAnalysis.h"
 #include "HistogramCsv.h"
 #include "MeasurementState.h"
+#include "SampleRecordFile.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,6 +42,7 @@ HistogramActions::HistogramActions(QWidget &window, const MeasurementState &stat
         &HistogramActions::chooseCsvFile);
     add(QStringLiteral("Save window as PNG…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
         &HistogramActions::choosePngFile);
+    add(QStringLiteral("Save samples…"), QKeySequence(), &HistogramActions::chooseSamplesFile);
 
     // Every text field of the window would take Ctrl+C for itself, even with
     // nothing to copy.
@@ -158,6 +160,15 @@ bool HistogramActions::savePng(const QString &path, QString *error) const
     return savePicture(m_window.grab(), path, error);
 }
 
+bool HistogramActions::saveSamples(const QString &path, QString *error) const
+{
+    const std::vector<std::uint16_t> codes = m_state.record.inOrder();
+    const std::string contents = path.endsWith(QLatin1String(".npy"), Qt::CaseInsensitive)
+        ? sampleRecordNpy(codes)
+        : sampleRecordCsv(codes);
+    return saveFile(path, QByteArray::fromStdString(contents), error);
+}
+
 // The file dialogs are window-modal but open without a nested event loop, so
 // the acquisition goes on reading while the operator picks a name.
 void HistogramActions::chooseCsvFile()
@@ -187,6 +198,21 @@ void HistogramActions::choosePngFile()
     connect(dialog, &QFileDialog::fileSelected, this, [this, picture](const QString &path) {
         QString error;
         if (!savePicture(picture, path, &error))
+            reportFailure(error);
+    });
+    dialog->open();
+}
+
+void HistogramActions::chooseSamplesFile()
+{
+    auto *dialog = new QFileDialog(&m_window, QStringLiteral("Save samples"), QString(),
+        QStringLiteral("NumPy array (*.npy);;CSV table (*.csv)"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(QStringLiteral("npy"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
+        QString error;
+        if (!saveSamples(path, &error))
             reportFailure(error);
     });
     dialog->open();

@@ -40,6 +40,9 @@ public:
     // line naming the file and the system's reason.
     bool saveCsv(const QString &path, QString *error = nullptr) const;
     bool savePng(const QString &path, QString *error = nullptr) const;
+    // The sample record, oldest first: NumPy .npy when the name ends in .npy,
+    // else CSV (sample,code).
+    bool saveSamples(const QString &path, QString *error = nullptr) const;
 
     AnalysisWindow *analysisWindow() const; // null until opened, and after it is closed
     QMenu *menu() const { return m_menu; }
@@ -53,6 +56,7 @@ public slots:
     void copyHistogram();
     void chooseCsvFile();
     void choosePngFile();
+    void chooseSamplesFile();
 
 private:
     void reportFailure(const QString &message);

@@ -14,7 +14,8 @@ constexpr double longestSeconds = 2'000'000;
 // Worse than this no converter is tested for; larger values are typing errors.
 constexpr double largestLsbLimit = 4096;
 
-constexpr const char *pathOptions[] = {"--csv", "--json", "--port", "--analyze"};
+constexpr const char *pathOptions[]
+    = {"--csv", "--json", "--port", "--analyze", "--samples", "--raw"};
 
 } // namespace
 
@@ -23,7 +24,7 @@ QString CaptureOptions::parse(const QStringList &arguments)
     *this = CaptureOptions();
     OptionParser parser;
     for (const char *name : {"--frames", "--seconds", "--kind", "--max-dnl", "--max-inl",
-             "--max-missing", "--max-noise", "--bits", "--inl-resolution"})
+             "--max-missing", "--max-noise", "--bits", "--inl-resolution", "--record-length"})
         parser.addValue({name});
     for (const char *name : pathOptions)
         parser.addValue({name});
@@ -72,6 +73,11 @@ QString CaptureOptions::parse(const QStringList &arguments)
         || !parser.realValue("--inl-resolution", 0.001, largestLsbLimit,
             "a resolution from 0.001 to 4096 LSB", givenResolution))
         return error();
+    std::optional<std::uint64_t> givenLength;
+    if (!parser.wholeValue("--record-length", 64, std::uint64_t(1) << 26,
+            "a record of 64 to 67108864 samples", givenLength))
+        return error();
+    recordLength = std::size_t(givenLength.value_or(recordLength));
     bits = givenBits.value_or(bits);
     inlResolution = givenResolution.value_or(inlResolution);
     limits.guardBand = parser.isSet("--guard-band");
@@ -92,6 +98,8 @@ QString CaptureOptions::parse(const QStringList &arguments)
     jsonPath = text("--json");
     portPath = text("--port");
     analyzePath = text("--analyze");
+    samplesPath = text("--samples");
+    rawPath = text("--raw");
     allPorts = parser.isSet("--all");
 
     if (parser.isSet("--list-ports")) {
@@ -107,7 +115,7 @@ QString CaptureOptions::parse(const QStringList &arguments)
     if (givenBits && analyzePath.isEmpty())
         return QStringLiteral("--bits: only with --analyze; a capture reads 12-bit frames");
     if (!analyzePath.isEmpty()) {
-        for (const char *name : {"--frames", "--seconds", "--port"}) {
+        for (const char *name : {"--frames", "--seconds", "--port", "--raw", "--record-length"}) {
             if (parser.isSet(name))
                 return QStringLiteral("%1: not with --analyze, which reads a saved histogram")
                     .arg(QLatin1String(name));
@@ -142,7 +150,8 @@ Capture:
   --seconds S        stop after S seconds
                      (without either: run until interrupted)
   --analyze FILE     read a saved histogram (the CSV of adtest or adcapture)
-                     instead of capturing
+                     or sample record (.npy or sample,code CSV) instead of
+                     capturing
   --kind KIND        dc, ramp or sine: the input applied (default: read from
                      the histogram's shape)
   --bits N           with --analyze: the converter's resolution (default 12);
@@ -160,6 +169,11 @@ Limits (exit status 1 when one fails):
 
 Output:
   --csv FILE         the histogram, with DNL and INL columns
+  --samples FILE     the sample record, the most recent readings in arrival
+                     order: NumPy .npy (uint16) when FILE ends in .npy, else
+                     CSV (sample,code)
+  --record-length N  readings the record keeps (default 1048576)
+  --raw FILE         every byte of the line as it arrived, for adsim --replay
   --json FILE        the report: times, frames, figures, limits
   --list-ports       list the serial ports present (--all: with the
                      /dev/ttyS* placeholders that have no UART behind them)

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <optional>
 
 // The pass/fail limits a board is held to; an empty one is not checked.
@@ -34,6 +35,9 @@ struct CaptureOptions
     double inlResolution = 0.5; // LSB: the samples still needed are given for it
     QString csvPath;
     QString jsonPath;
+    QString samplesPath; // the sample record: .npy, else CSV
+    QString rawPath; // every byte of the line as it arrived
+    std::size_t recordLength = 1 << 20; // samples the record keeps
     QString portPath; // empty: ADTEST_COM1, else port 1
     QString analyzePath;
     bool allPorts = false; // --list-ports: placeholders too

@@ -182,6 +182,7 @@ QByteArray CaptureReport::toJson() const
         {"end_time", isoTime(endTime)},
         {"frames", qint64(frames)},
         {"frames_complete", count(result.samples)},
+        {"record_samples", count(recordSamples)},
         {"no_data", noData()},
         {"test_kind", testKindKey(result.kind)},
         {"analysis", analysisFigures(result)},

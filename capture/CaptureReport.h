@@ -32,6 +32,7 @@ struct CaptureReport
     std::int64_t frames = 0; // counted at STX, as the window counts them
     double framesPerSecond = 0;
     CodeDensityResult result;
+    std::uint64_t recordSamples = 0; // readings in the sample record
     std::vector<LimitOutcome> limits;
 
     // Outputs that could not be written at the end, each "FILE: reason".

@@ -18,6 +18,7 @@ CaptureSession::CaptureSession(SerialLink &link, const Settings &settings)
     , m_loop(m_state, m_toolkit, link)
 {
     m_loop.setObserver(this);
+    m_state.record.setCapacity(settings.recordLength);
     m_ticker.setInterval(tickMs);
     QObject::connect(&m_ticker, &QTimer::timeout, [this] { tick(); });
     m_deadline.setSingleShot(true);

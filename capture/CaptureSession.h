@@ -31,6 +31,7 @@ public:
         std::optional<double> seconds;
         std::optional<TestKind> kind; // for the progress line's figures
         bool showProgress = false; // a progress line on standard error
+        std::size_t recordLength = SampleRecord::defaultCapacity;
     };
 
     CaptureSession(SerialLink &link, const Settings &settings);
@@ -43,6 +44,7 @@ public:
     // One count per code, for the analysis and the CSV; valid while the
     // session lives.
     std::span<const std::uint64_t> counts() const;
+    const SampleRecord &record() const { return m_state.record; }
     std::int64_t frames() const { return m_state.frameCount; }
     QDateTime startTime() const { return m_startTime; }
     QDateTime endTime() const { return m_endTime; }

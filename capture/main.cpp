@@ -13,6 +13,8 @@
 #include "OutputFile.h"
 #include "PortChoice.h"
 #include "QtSerialLink.h"
+#include "RawLog.h"
+#include "SampleRecordFile.h"
 #include "SerialPortList.h"
 #include "Version.h"
 
@@ -72,6 +74,33 @@ bool readHistogramFile(
     return true;
 }
 
+// A saved sample record, whose histogram the code-density test reads.
+bool readRecordFile(
+    const QString &path, int bits, std::vector<std::uint16_t> &codes, QString &error)
+{
+    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+    SampleRecordReading reading = readSampleRecord(in, bits);
+    if (!reading.ok()) {
+        error = QStringLiteral("%1: %2").arg(path, QString::fromStdString(reading.error));
+        return false;
+    }
+    codes = std::move(reading.codes);
+    return true;
+}
+
+bool isSampleRecordFile(const QString &path)
+{
+    std::ifstream in(QFile::encodeName(path).toStdString(), std::ios::binary);
+    return in && looksLikeSampleRecord(in);
+}
+
+QByteArray recordFileContents(const QString &path, std::span<const std::uint16_t> codes)
+{
+    return QByteArray::fromStdString(path.endsWith(QLatin1String(".npy"), Qt::CaseInsensitive)
+            ? sampleRecordNpy(codes)
+            : sampleRecordCsv(codes));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -104,34 +133,66 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("adcapture"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(adtestVersion));
 
-    if (OutputFile::sameTarget(options.csvPath, options.jsonPath))
-        return fail(QStringLiteral("--csv and --json: %1 and %2 lead to one file")
-                        .arg(options.csvPath, options.jsonPath));
+    // No two outputs, and no output and the input, may lead to one file.
+    const std::pair<const char *, QString> paths[] = {{"--csv", options.csvPath},
+        {"--json", options.jsonPath}, {"--samples", options.samplesPath},
+        {"--raw", options.rawPath}, {"--analyze", options.analyzePath}};
+    for (std::size_t i = 0; i < std::size(paths); ++i) {
+        for (std::size_t j = i + 1; j < std::size(paths); ++j) {
+            if (OutputFile::sameTarget(paths[i].second, paths[j].second))
+                return fail(QStringLiteral("%1 and %2: %3 and %4 lead to one file")
+                                .arg(QLatin1String(paths[i].first), QLatin1String(paths[j].first),
+                                    paths[i].second, paths[j].second));
+        }
+    }
+    if (std::count_if(std::begin(paths), std::end(paths),
+            [](const auto &path) { return path.second == QLatin1String("-"); })
+        > 1)
+        return fail(QStringLiteral("only one output can go to standard output (-)"));
     OutputFile csvFile;
     OutputFile jsonFile;
+    OutputFile samplesFile;
+    RawLog rawLog;
     if (!csvFile.open(options.csvPath))
         return fail(csvFile.error());
     if (!jsonFile.open(options.jsonPath))
         return fail(jsonFile.error());
+    if (!samplesFile.open(options.samplesPath))
+        return fail(samplesFile.error());
+    if (!rawLog.open(options.rawPath))
+        return fail(rawLog.error());
 
     CaptureReport report;
     std::vector<std::uint64_t> counts;
+    std::vector<std::uint16_t> record;
     CodeDensityOptions analysisOptions {options.kind, {}, options.inlResolution};
     if (options.mode == CaptureOptions::Mode::Analyze) {
         QString error;
-        if (!readHistogramFile(options.analyzePath, options.bits, counts, error))
+        if (isSampleRecordFile(options.analyzePath)) {
+            if (!readRecordFile(options.analyzePath, options.bits, record, error))
+                return fail(error);
+            counts.assign(std::size_t(1) << options.bits, 0);
+            for (const std::uint16_t code : record)
+                ++counts[code];
+        } else if (!readHistogramFile(options.analyzePath, options.bits, counts, error)) {
             return fail(error);
+        }
         report.inputFile = options.analyzePath;
         report.startTime = report.endTime = QDateTime::currentDateTime();
     } else {
         QtSerialLink link(choosePort1Device(options.portPath));
-        CaptureSession session(
-            link, {options.frames, options.seconds, options.kind, bool(::isatty(STDERR_FILENO))});
+        if (rawLog.isOpen())
+            link.setRawSink(
+                [&rawLog](const char *bytes, std::size_t count) { rawLog.append(bytes, count); });
+        CaptureSession session(link,
+            {options.frames, options.seconds, options.kind, bool(::isatty(STDERR_FILENO)),
+                options.recordLength});
         const std::optional<CaptureStop> stop = session.run();
         if (!stop)
             return fail(QString::fromStdString(session.portError()));
         const std::span<const std::uint64_t> captured = session.counts();
         counts.assign(captured.begin(), captured.end());
+        record = session.record().inOrder();
         report.port = link.port1Device();
         if (stop == CaptureStop::PortLost)
             reportProblem(QStringLiteral("%1 went away after %2 frames")
@@ -162,14 +223,23 @@ int main(int argc, char *argv[])
         reportProblem(csvFile.error());
         report.outputFailures << csvFile.error();
     }
+    if (!samplesFile.write(recordFileContents(options.samplesPath, record))) {
+        reportProblem(samplesFile.error());
+        report.outputFailures << samplesFile.error();
+    }
+    if (!rawLog.finish()) {
+        reportProblem(rawLog.error());
+        report.outputFailures << rawLog.error();
+    }
+    report.recordSamples = record.size();
     if (!jsonFile.write(report.toJson())) {
         reportProblem(jsonFile.error());
         report.outputFailures << jsonFile.error();
     }
     // With an output on standard output, the summary goes beside the
     // messages on standard error.
-    const bool outputOnStdout
-        = options.csvPath == QLatin1String("-") || options.jsonPath == QLatin1String("-");
+    const bool outputOnStdout = options.csvPath == QLatin1String("-")
+        || options.jsonPath == QLatin1String("-") || options.samplesPath == QLatin1String("-");
     const QByteArray summary = report.summary().toLocal8Bit();
     std::fputs(summary.constData(), outputOnStdout ? stderr : stdout);
     if (std::fflush(outputOnStdout ? stderr : stdout) != 0)

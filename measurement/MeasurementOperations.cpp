@@ -44,6 +44,7 @@ void resetMeasurement(MeasurementState &state, WindowToolkit &window)
     state.frameCount = 0;
     std::fill_n(state.histogram.begin(), 4097, 0);
     std::fill_n(state.wideCounts.begin(), 4097, 0);
+    state.record.clear();
     window.clearPlot();
     readDisplaySettings(state, window);
 }

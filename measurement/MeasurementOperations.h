@@ -3,8 +3,8 @@
 struct MeasurementState;
 class WindowToolkit;
 
-// RESET: clears the counters, the extremes and bins 0 to 4096, clears the plot,
-// then reads the display settings as SET does.
+// RESET: clears the counters, the extremes, bins 0 to 4096 and the sample
+// record, clears the plot, then reads the display settings as SET does.
 void resetMeasurement(MeasurementState &state, WindowToolkit &window);
 
 // SET: clears the plot and reads the start code, end code and full-scale count

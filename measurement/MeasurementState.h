@@ -1,7 +1,10 @@
 #pragma once
 
+#include "SampleRecord.h"
+
 #include <array>
 #include <cstdint>
+#include <span>
 #include <span>
 
 // Converter readings are 12-bit codes.
@@ -28,6 +31,9 @@ struct MeasurementState
     std::int16_t barPitch = 0; // twips between neighbouring bars
     std::int16_t startCode = 0; // first code shown
     std::int16_t endCode = 0; // last code shown
+    // The recent readings in arrival order, for the spectrum and the sine
+    // fit; START and RESET begin it anew.
+    SampleRecord record;
 };
 
 // The wide counts of the converter's codes, lowestCode..highestCode: one count

@@ -145,6 +145,8 @@ void QtSerialLink::receive()
     const PosixSerialPort::ReadResult result = m_port.read(room.data(), room.size());
     switch (result.status) {
     case PosixSerialPort::ReadStatus::Read:
+        if (m_rawSink)
+            m_rawSink(room.data(), result.count);
         m_charactersReceived += result.count;
         m_received.commit(result.count, m_discardNul);
         break;

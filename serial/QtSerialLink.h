@@ -8,7 +8,9 @@
 #include <QSocketNotifier>
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // The serial link on a POSIX terminal device, woken by the Qt event loop.
 // Port 1 is the device the program chose for it (choosePort1Device: a USB
@@ -39,6 +41,10 @@ public:
     std::uint64_t charactersReceived() const { return m_charactersReceived; }
     // The port closed because the device went away.
     bool deviceLost() const { return m_deviceLost; }
+    // Handed every block as it is read from the device, before anything is
+    // dropped, so that a line can be kept byte for byte.
+    using RawSink = std::function<void(const char *bytes, std::size_t count)>;
+    void setRawSink(RawSink sink) { m_rawSink = std::move(sink); }
 
     bool isOpen() const override;
     void setInputBufferSize(std::int16_t characters) override;
@@ -68,6 +74,7 @@ private:
     mutable QSocketNotifier m_arrival {QSocketNotifier::Read};
     std::uint64_t m_charactersReceived = 0;
     bool m_deviceLost = false;
+    RawSink m_rawSink;
 
     QString m_port1Device;
     QString m_device;

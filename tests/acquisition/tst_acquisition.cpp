@@ -446,6 +446,8 @@ void AcquisitionTest::observerHearsCompletedFramesAndALostPortOnce()
     rig.run();
     QCOMPARE(observer.codes, (std::vector<int> {0x0A3, 0xFFF}));
     QCOMPARE(observer.portLosses, 2);
+    // The record holds what came since the last START.
+    QCOMPARE(rig.state.record.inOrder(), std::vector<std::uint16_t> {0xFFF});
 }
 
 QTEST_APPLESS_MAIN(AcquisitionTest)

@@ -1,5 +1,6 @@
 #include "CodeDensityAnalysis.h"
 #include "HistogramCsv.h"
+#include "SampleRecordFile.h"
 
 #include <QTest>
 
@@ -394,6 +395,43 @@ private slots:
         const HistogramCsvReading reading = readHistogramCsv(in);
         QVERIFY2(QString::fromStdString(reading.error).startsWith(error), reading.error.c_str());
         QVERIFY(reading.counts.empty());
+    }
+
+    // A record written reads back as itself; a damaged one is refused with
+    // a reason, never read as other codes.
+    void sampleRecordFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error"); // empty: the codes below read back
+        const std::vector<std::uint16_t> codes {0, 1, 2048, 4095, 300};
+        const QByteArray npy = QByteArray::fromStdString(sampleRecordNpy(codes));
+        QByteArray bigEndian = npy;
+        bigEndian.replace("'<u2'", "'>u2'");
+        QByteArray outOfRange = npy;
+        outOfRange[outOfRange.size() - 1] = 0x10; // 300 becomes 0x102C
+        QTest::newRow("npy") << npy << "";
+        QTest::newRow("csv") << QByteArray::fromStdString(sampleRecordCsv(codes)) << "";
+        QTest::newRow("npy cut short") << npy.left(npy.size() - 1) << ".npy: the data is cut short";
+        QTest::newRow("npy big-endian") << bigEndian << ".npy: not a little-endian uint16";
+        QTest::newRow("npy beyond 12 bits") << outOfRange << ".npy: sample 4 is 4140";
+        QTest::newRow("csv gap") << QByteArray("sample,code\n0,1\n2,1\n")
+                                 << "line 3: expected sample 1";
+        QTest::newRow("csv control bytes")
+            << QByteArray("sample,code\n0,\x1b[2J\n") << "line 2: \"\\x1B[2J\"";
+    }
+    void sampleRecordFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        std::istringstream in(bytes.toStdString());
+        QVERIFY(looksLikeSampleRecord(in));
+        const SampleRecordReading reading = readSampleRecord(in);
+        QVERIFY2(QString::fromStdString(reading.error).startsWith(error), reading.error.c_str());
+        if (error.isEmpty())
+            QCOMPARE(reading.codes, (std::vector<std::uint16_t> {0, 1, 2048, 4095, 300}));
+        // The npy header and length fill a multiple of 64 bytes.
+        if (QByteArray(QTest::currentDataTag()) == "npy")
+            QCOMPARE((bytes.indexOf('\n') + 1) % 64, 0);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "HistogramCsv.h"
 #include "PlotArea.h"
 #include "QtWindowToolkit.h"
+#include "SampleRecordFile.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -116,8 +117,8 @@ private slots:
         for (const QAction *action : menu->actions())
             texts << action->text();
         QCOMPARE(texts,
-            (QStringList {
-                "Analysis…", "Copy histogram", "Save histogram as CSV…", "Save window as PNG…"}));
+            (QStringList {"Analysis…", "Copy histogram", "Save histogram as CSV…",
+                "Save window as PNG…", "Save samples…"}));
         auto *plot = form->findChild<PlotArea *>("Picture1");
         QContextMenuEvent onPlot(
             QContextMenuEvent::Mouse, QPoint(50, 50), plot->mapToGlobal(QPoint(50, 50)));
@@ -151,6 +152,17 @@ private slots:
         const QString png = directory.filePath("window.png");
         QVERIFY(form->histogramActions().savePng(png));
         QCOMPARE(QImage(png).size(), form->grab().size());
+
+        // The record, oldest first, in either form.
+        state.record.setCapacity(3);
+        for (const std::uint16_t code : {7, 4095, 0, 2048})
+            state.record.append(code);
+        const std::vector<std::uint16_t> kept {4095, 0, 2048};
+        for (const char *name : {"samples.npy", "samples.csv"}) {
+            QVERIFY(form->histogramActions().saveSamples(directory.filePath(name)));
+            std::ifstream record(directory.filePath(name).toStdString(), std::ios::binary);
+            QCOMPARE(readSampleRecord(record).codes, kept);
+        }
     }
 
     // A failed export leaves what was at the path as it was, cleans up after

@@ -38,6 +38,7 @@ private slots:
     void displayWindow_data();
     void displayWindow();
     void resetClearsCountersAndBinsUpTo4096();
+    void recordKeepsTheNewestInOrder();
     void resetLeavesOutputFieldsAlone();
     void setKeepsHistogramAndCounters();
     void demoPatternWritesOnlyItsBins();
@@ -262,6 +263,24 @@ void MeasurementTest::fieldLimitWritesBack()
     QCOMPARE(window.field(TextField::Text5), std::string("0"));
     QCOMPARE(window.field(TextField::Text6), std::string("4095"));
     QCOMPARE(window.field(TextField::Text7), std::string("10000"));
+}
+
+// The ring drops the oldest reading; RESET begins a new record.
+void MeasurementTest::recordKeepsTheNewestInOrder()
+{
+    MeasurementState state;
+    state.record.setCapacity(4);
+    for (std::uint16_t code = 1; code <= 6; ++code)
+        state.record.append(code);
+    QCOMPARE(state.record.inOrder(), (std::vector<std::uint16_t> {3, 4, 5, 6}));
+    QCOMPARE(state.record.appended(), std::uint64_t(6));
+    FakeWindow window;
+    window.field(TextField::Text5) = "0";
+    window.field(TextField::Text6) = "4095";
+    resetMeasurement(state, window);
+    QCOMPARE(state.record.size(), std::size_t(0));
+    state.record.append(9);
+    QCOMPARE(state.record.inOrder(), std::vector<std::uint16_t> {9});
 }
 
 QTEST_APPLESS_MAIN(MeasurementTest)

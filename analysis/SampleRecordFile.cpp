@@ -1,0 +1,221 @@
+#include "SampleRecordFile.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+constexpr std::string_view npyMagic = "\x93NUMPY";
+constexpr std::size_t longestCsvLine = 256;
+
+std::string escaped(std::string_view text)
+{
+    std::string shown;
+    for (const char c : text.substr(0, 40)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F) {
+            constexpr char hex[] = "0123456789ABCDEF";
+            shown += "\\x";
+            shown += hex[byte >> 4];
+            shown += hex[byte & 0xF];
+        } else {
+            shown += c;
+        }
+    }
+    return "\"" + shown + (text.size() > 40 ? "...\"" : "\"");
+}
+
+SampleRecordReading failed(std::string message)
+{
+    SampleRecordReading reading;
+    reading.error = std::move(message);
+    return reading;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool readWhole(std::string_view text, std::uint64_t &value)
+{
+    text = trimmed(text);
+    const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && status == std::errc() && end == text.data() + text.size();
+}
+
+// The header's dictionary must describe a 1-D little-endian uint16 array.
+SampleRecordReading readNpy(std::istream &in, int bits)
+{
+    char head[10];
+    if (!in.read(head, sizeof head) || std::string_view(head, 6) != npyMagic)
+        return failed("not a .npy file");
+    const int major = static_cast<unsigned char>(head[6]);
+    std::size_t headerLength = static_cast<unsigned char>(head[8])
+        | std::size_t(static_cast<unsigned char>(head[9])) << 8;
+    if (major >= 2) {
+        char more[2];
+        if (!in.read(more, 2))
+            return failed(".npy: the header is cut short");
+        headerLength |= std::size_t(static_cast<unsigned char>(more[0])) << 16
+            | std::size_t(static_cast<unsigned char>(more[1])) << 24;
+    }
+    if (headerLength > 65536)
+        return failed(".npy: a header of " + std::to_string(headerLength) + " bytes");
+    std::string header(headerLength, '\0');
+    if (!in.read(header.data(), std::streamsize(headerLength)))
+        return failed(".npy: the header is cut short");
+    const auto has
+        = [&header](std::string_view part) { return header.find(part) != std::string::npos; };
+    if (!(has("'descr': '<u2'") || has("'descr': '|u2'")) || !has("'fortran_order': False"))
+        return failed(".npy: not a little-endian uint16 array: " + escaped(header));
+    const std::size_t shapeAt = header.find("'shape': (");
+    if (shapeAt == std::string::npos)
+        return failed(".npy: the header gives no shape");
+    const std::size_t from = shapeAt + std::strlen("'shape': (");
+    const std::size_t to = header.find(')', from);
+    std::string_view shape = std::string_view(header).substr(from, to - from);
+    if (shape.ends_with(','))
+        shape.remove_suffix(1);
+    std::uint64_t length = 0;
+    if (to == std::string::npos || !readWhole(shape, length))
+        return failed(".npy: not a one-dimensional array: " + escaped(header));
+    if (length > maxSampleRecordLength)
+        return failed(".npy: " + std::to_string(length) + " samples, more than "
+            + std::to_string(maxSampleRecordLength));
+    SampleRecordReading reading;
+    reading.codes.resize(length);
+    std::vector<unsigned char> bytes(length * 2);
+    if (!in.read(reinterpret_cast<char *>(bytes.data()), std::streamsize(bytes.size())))
+        return failed(".npy: the data is cut short (the header promises " + std::to_string(length)
+            + " samples)");
+    for (std::size_t i = 0; i < length; ++i) {
+        reading.codes[i] = static_cast<std::uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        if (reading.codes[i] >> bits)
+            return failed(".npy: sample " + std::to_string(i) + " is "
+                + std::to_string(reading.codes[i]) + ", not a " + std::to_string(bits)
+                + "-bit code");
+    }
+    return reading;
+}
+
+SampleRecordReading readCsv(std::istream &in, int bits)
+{
+    SampleRecordReading reading;
+    std::string line;
+    long lineNumber = 0;
+    bool header = false;
+    std::streambuf *buffer = in.rdbuf();
+    for (;;) {
+        line.clear();
+        int c = 0;
+        while ((c = buffer->sbumpc()) != std::char_traits<char>::eof() && c != '\n') {
+            if (line.size() == longestCsvLine)
+                return failed("line " + std::to_string(lineNumber + 1) + ": longer than "
+                    + std::to_string(longestCsvLine) + " characters");
+            line += static_cast<char>(c);
+        }
+        if (c == std::char_traits<char>::eof() && line.empty())
+            break;
+        ++lineNumber;
+        std::string_view text = trimmed(line);
+        if (lineNumber == 1 && text.starts_with("\xEF\xBB\xBF"))
+            text.remove_prefix(3);
+        if (text.empty())
+            continue;
+        const std::size_t comma = text.find_first_of(",;\t");
+        if (!header) {
+            if (comma == std::string_view::npos || trimmed(text.substr(0, comma)) != "sample"
+                || trimmed(text.substr(comma + 1)).substr(0, 4) != "code")
+                return failed("line " + std::to_string(lineNumber)
+                    + ": expected the header \"sample,code\", found " + escaped(text));
+            header = true;
+            continue;
+        }
+        std::uint64_t index = 0, code = 0;
+        if (comma == std::string_view::npos || !readWhole(text.substr(0, comma), index)
+            || index != reading.codes.size())
+            return failed("line " + std::to_string(lineNumber) + ": expected sample "
+                + std::to_string(reading.codes.size()) + ", found " + escaped(text));
+        std::string_view codeText = text.substr(comma + 1);
+        codeText = codeText.substr(0, codeText.find_first_of(",;\t"));
+        if (!readWhole(codeText, code) || code >> bits)
+            return failed("line " + std::to_string(lineNumber) + ": " + escaped(codeText)
+                + " is not a " + std::to_string(bits) + "-bit code");
+        if (reading.codes.size() == maxSampleRecordLength)
+            return failed("more than " + std::to_string(maxSampleRecordLength) + " samples");
+        reading.codes.push_back(static_cast<std::uint16_t>(code));
+    }
+    if (!header)
+        return failed("expected the header \"sample,code\", found the end of the file");
+    return reading;
+}
+
+} // namespace
+
+std::string sampleRecordNpy(std::span<const std::uint16_t> codes)
+{
+    std::string header = "{'descr': '<u2', 'fortran_order': False, 'shape': ("
+        + std::to_string(codes.size()) + ",), }";
+    // Magic, version, length and header together fill a multiple of 64
+    // bytes, ending in a line feed.
+    const std::size_t fixed = npyMagic.size() + 4;
+    header.append((64 - (fixed + header.size() + 1) % 64) % 64, ' ');
+    header += '\n';
+    std::string bytes(npyMagic);
+    bytes += '\x01';
+    bytes += '\x00';
+    bytes += static_cast<char>(header.size() & 0xFF);
+    bytes += static_cast<char>(header.size() >> 8);
+    bytes += header;
+    bytes.reserve(bytes.size() + codes.size() * 2);
+    for (const std::uint16_t code : codes) {
+        bytes += static_cast<char>(code & 0xFF);
+        bytes += static_cast<char>(code >> 8);
+    }
+    return bytes;
+}
+
+std::string sampleRecordCsv(std::span<const std::uint16_t> codes)
+{
+    std::string text = "sample,code\n";
+    text.reserve(text.size() + codes.size() * 14);
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        text += std::to_string(i);
+        text += ',';
+        text += std::to_string(codes[i]);
+        text += '\n';
+    }
+    return text;
+}
+
+bool looksLikeSampleRecord(std::istream &in)
+{
+    const std::streampos start = in.tellg();
+    char head[64] = {};
+    in.read(head, sizeof head);
+    const std::string_view text(head, std::size_t(in.gcount()));
+    in.clear();
+    in.seekg(start);
+    if (text.starts_with(npyMagic))
+        return true;
+    std::string_view first = text.substr(text.starts_with("\xEF\xBB\xBF") ? 3 : 0);
+    while (
+        !first.empty() && (first.front() == '\n' || first.front() == '\r' || first.front() == ' '))
+        first.remove_prefix(1);
+    return first.starts_with("sample") || first.starts_with("\"sample\"");
+}
+
+SampleRecordReading readSampleRecord(std::istream &in, int bits)
+{
+    const int peeked = in.peek();
+    if (peeked == static_cast<unsigned char>(npyMagic.front()))
+        return readNpy(in, bits);
+    return readCsv(in, bits);
+}
