@@ -14,6 +14,7 @@
 #include "EventDispatch.h"
 #include "QtSerialLink.h"
 #include "QtWindowToolkit.h"
+#include "SampleRecord.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -392,6 +393,21 @@ int main(int argc, char *argv[])
     std::printf("  adcapture / block reader, median of %d rounds: %.3f (window loop: %.3f)\n",
         rounds, captureRatios[rounds / 2], loopRatio(window, block));
 
+    // What keeping the sample record adds to each frame, beside what the
+    // window loop spends on a frame in this run.
+    {
+        SampleRecord record;
+        constexpr int appends = 20000000;
+        const double start = bench::threadCpuSeconds();
+        for (int i = 0; i < appends; ++i)
+            record.append(static_cast<std::uint16_t>(i & 0xFFF));
+        const double perFrame = (bench::threadCpuSeconds() - start) / appends;
+        const double loopPerFrame = window.cpuPerMillion() / 1e6 * frameLength;
+        std::printf("  sample record: %.2f ns a frame, %.1f%% of the window loop's %.1f ns a frame "
+                    "(%zu kept)\n",
+            perFrame * 1e9, loopPerFrame > 0 ? 100 * perFrame / loopPerFrame : 0,
+            loopPerFrame * 1e9, record.size());
+    }
     measureMemory(10000000, 20000000);
     std::printf(
         "  idle with START pressed: %.3f%% of one core\n", bench::measureIdleShare(3000) * 100);
