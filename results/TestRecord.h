@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Which board was tested, where and by whom.
+struct BoardIdentity
+{
+    std::string serial;
+    std::string lot;
+    std::string part;
+    std::string operatorName;
+    std::string station; // the host name unless given
+};
+
+// One figure the analysis gave, under its report key ("dnl_max_abs_lsb", "enob_bits", ...).
+struct RecordedFigure
+{
+    std::string name;
+    double value = 0;
+};
+
+// One limit with its verdict.
+struct RecordedLimit
+{
+    std::string name; // "max_dnl", "min_enob", ...
+    std::string figure; // the figure it holds, a RecordedFigure name
+    double limit = 0;
+    bool upper = true; // max_*: the figure must not exceed it; min_*: not fall below
+    std::optional<double> value; // empty when the figure could not be measured
+    bool pass = false;
+    std::string source; // "file" or "command line"
+};
+
+// A file the test wrote, and what it held.
+struct RecordedOutput
+{
+    std::string role; // "csv", "json", "samples", "raw", "junit"
+    std::string path; // absolute
+    std::string sha256; // hex
+};
+
+// One capture or analysis of one board, as the results database keeps it.
+struct TestRecord
+{
+    std::int64_t id = 0; // given by the database
+    BoardIdentity identity;
+    std::string program; // "adcapture"
+    std::string programVersion;
+    std::string startTime; // ISO 8601, UTC, milliseconds
+    std::string endTime;
+    std::string port; // the device read, for a capture
+    std::string inputFile; // the file read, for --analyze
+    std::int64_t frames = 0;
+    std::string kind; // "dc", "ramp" or "sine"
+    bool pass = false; // every limit holds and there was data
+    int exitStatus = 0;
+    std::string limitsFile; // absolute path, empty without --limits
+    std::string limitsSha256;
+    std::string limitsName;
+    std::string limitsRevision;
+    std::vector<RecordedFigure> figures;
+    std::vector<RecordedLimit> limits;
+    std::vector<RecordedOutput> outputs;
+};
