@@ -2,6 +2,8 @@
 
 #include "OptionParser.h"
 
+#include <QSysInfo>
+
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -15,7 +17,26 @@ constexpr double longestSeconds = 2'000'000;
 constexpr double largestLsbLimit = 4096;
 
 constexpr const char *pathOptions[]
-    = {"--csv", "--json", "--port", "--analyze", "--samples", "--raw"};
+    = {"--csv", "--json", "--port", "--analyze", "--samples", "--raw", "--junit", "--limits"};
+
+// The board's identity goes into file names' neighbours, CSV and HTML
+// reports and the database: printable text of a sensible length only.
+constexpr const char *identityOptions[]
+    = {"--serial", "--lot", "--part", "--operator", "--station"};
+constexpr std::size_t longestIdentity = 200;
+
+QString checkIdentity(const char *option, const std::string &value)
+{
+    if (value.empty())
+        return QStringLiteral("%1: needs a value").arg(QLatin1String(option));
+    if (value.size() > longestIdentity)
+        return QStringLiteral("%1: longer than %2 characters")
+            .arg(QLatin1String(option))
+            .arg(longestIdentity);
+    if (std::ranges::any_of(value, [](unsigned char c) { return c < 0x20 || c == 0x7f; }))
+        return QStringLiteral("%1: has a control character").arg(QLatin1String(option));
+    return {};
+}
 
 } // namespace
 
@@ -28,6 +49,10 @@ QString CaptureOptions::parse(const QStringList &arguments)
         parser.addValue({name});
     for (const char *name : pathOptions)
         parser.addValue({name});
+    for (const char *name : identityOptions)
+        parser.addValue({name});
+    parser.addValue({"--db"}, "a database URL");
+    parser.addFlag({"--no-db"});
     parser.addFlag({"--guard-band"});
     parser.addFlag({"--list-ports"});
     parser.addFlag({"--all"});
@@ -100,6 +125,56 @@ QString CaptureOptions::parse(const QStringList &arguments)
     analyzePath = text("--analyze");
     samplesPath = text("--samples");
     rawPath = text("--raw");
+    junitPath = text("--junit");
+
+    std::string *const identityFields[] = {
+        &identity.serial, &identity.lot, &identity.part, &identity.operatorName, &identity.station};
+    for (std::size_t i = 0; i < std::size(identityOptions); ++i) {
+        if (!parser.isSet(identityOptions[i]))
+            continue;
+        *identityFields[i] = parser.value(identityOptions[i]);
+        if (const QString problem = checkIdentity(identityOptions[i], *identityFields[i]);
+            !problem.isEmpty())
+            return problem;
+    }
+    if (identity.station.empty())
+        identity.station = QSysInfo::machineHostName().toStdString();
+    noDatabase = parser.isSet("--no-db");
+    if (parser.isSet("--db")) {
+        if (noDatabase)
+            return QStringLiteral("--db and --no-db: choose one");
+        databaseUrl = text("--db");
+    }
+
+    // The command line's limits over the file's; the report names each one
+    // the command line replaced.
+    visitLimits(limits, limits, [this](const char *key, const auto &given, const auto &) {
+        if (given)
+            commandLineLimits.push_back(key);
+    });
+    if (limits.guardBand)
+        commandLineLimits.push_back("guard_band");
+    if (parser.isSet("--limits")) {
+        LimitsFileReading reading = readLimitsFile(text("--limits"));
+        if (!reading.file)
+            return reading.error;
+        CaptureLimits merged = reading.file->limits;
+        visitLimits(merged, limits, [this](const char *key, auto &fromFile, const auto &given) {
+            if (!given)
+                return;
+            if (fromFile)
+                limitOverrides.push_back({key, double(*fromFile), double(*given)});
+            fromFile = given;
+        });
+        if (limits.guardBand && !merged.guardBand
+            && std::ranges::count(reading.file->keys, "guard_band"))
+            limitOverrides.push_back({"guard_band", 0, 1});
+        merged.guardBand = merged.guardBand || limits.guardBand;
+        limits = merged;
+        if (!kind)
+            kind = reading.file->kind;
+        limitsFile = std::move(reading.file);
+    }
     allPorts = parser.isSet("--all");
 
     if (parser.isSet("--list-ports")) {
@@ -124,12 +199,32 @@ QString CaptureOptions::parse(const QStringList &arguments)
     }
     if (!csvPath.isEmpty() && csvPath == jsonPath)
         return QStringLiteral("--csv and --json: name two different files");
+    // The kind comes from --kind or from the limits file.
+    const QString kindFrom = parser.isSet("--kind") || !limitsFile
+        ? QStringLiteral("--kind %1").arg(QLatin1String(kind ? testKindKey(*kind) : ""))
+        : QStringLiteral("%1: kind = %2")
+              .arg(limitsFile->path, QLatin1String(kind ? testKindKey(*kind) : ""));
     if (kind == TestKind::Dc && limits.needLinearity()) {
-        return QStringLiteral("--kind dc: a DC histogram has no DNL, INL or missing codes; "
-                              "use --max-noise");
+        return QStringLiteral("%1: a DC histogram has no DNL, INL or missing codes; "
+                              "use --max-noise")
+            .arg(kindFrom);
     }
-    if (kind && kind != TestKind::Dc && limits.maxNoise)
-        return QStringLiteral("--max-noise: needs a DC histogram (--kind dc)");
+    if (kind && kind != TestKind::Dc && limits.maxNoise) {
+        return limitsFile ? QStringLiteral("max-noise needs a DC histogram, not %1").arg(kindFrom)
+                          : QStringLiteral("--max-noise: needs a DC histogram (--kind dc)");
+    }
+    if (!kind && limits.maxNoise && limits.needLinearity())
+        return QStringLiteral("max-noise and DNL/INL limits need different histograms "
+                              "(DC and ramp or sine)");
+    return {};
+}
+
+std::string CaptureOptions::limitSource(const std::string &key) const
+{
+    if (std::ranges::count(commandLineLimits, key))
+        return "command line";
+    if (limitsFile && std::ranges::count(limitsFile->keys, key))
+        return "file";
     return {};
 }
 
@@ -167,7 +262,21 @@ Limits (exit status 1 when one fails):
   --guard-band       pass a limit only when the figure plus its 99 %
                      uncertainty is within it
 
+Board and station (into the report, the JUnit file and the results database):
+  --serial TEXT      the board's serial number
+  --lot TEXT         its lot
+  --part TEXT        its part number
+  --operator TEXT    who tests it
+  --station TEXT     where it is tested (default: the host name)
+  --limits FILE      the limits from a TOML file with a name and a revision
+                     (a limit given on the command line overrides the file's)
+  --db URL           keep the result in sqlite:PATH or
+                     postgresql://[USER@]HOST[:PORT]/DBNAME (default with
+                     --serial or --lot: $XDG_DATA_HOME/adtest/results.sqlite)
+  --no-db            keep no result in a database
+
 Output:
+  --junit FILE       JUnit XML: one test case per limit
   --csv FILE         the histogram, with DNL and INL columns
   --samples FILE     the sample record, the most recent readings in arrival
                      order: NumPy .npy (uint16) when FILE ends in .npy, else

@@ -1,26 +1,16 @@
 #pragma once
 
-#include "CodeDensityResult.h"
+#include "CaptureLimits.h"
+#include "LimitsFile.h"
+#include "TestRecord.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <cstddef>
 #include <optional>
-
-// The pass/fail limits a board is held to; an empty one is not checked.
-struct CaptureLimits
-{
-    std::optional<double> maxDnl; // worst |DNL|, LSB
-    std::optional<double> maxInl; // worst |end-point INL|, LSB
-    std::optional<int> maxMissing; // missing codes
-    std::optional<double> maxNoise; // DC noise, rms LSB
-    // A limit passes only when the figure plus its 99 % uncertainty is
-    // within it, so that a repeat of the test cannot overturn the verdict.
-    bool guardBand = false;
-
-    bool needLinearity() const { return maxDnl || maxInl || maxMissing; }
-};
+#include <string>
+#include <vector>
 
 // adcapture's command line.
 struct CaptureOptions
@@ -41,7 +31,30 @@ struct CaptureOptions
     QString portPath; // empty: ADTEST_COM1, else port 1
     QString analyzePath;
     bool allPorts = false; // --list-ports: placeholders too
-    CaptureLimits limits;
+    CaptureLimits limits; // the file's, with the command line's over them
+    QString junitPath;
+
+    // The board and the station, for the report and the results database.
+    BoardIdentity identity; // station: the host name unless given
+    QString databaseUrl; // --db; empty: the default file when a board is named
+    bool noDatabase = false;
+
+    // --limits: the file read, which of its limits the command line
+    // replaced (key, the file's value, the value used), and which limits the
+    // command line gave.
+    std::optional<LimitsFile> limitsFile;
+    struct LimitOverride
+    {
+        std::string key;
+        double fileValue = 0;
+        double usedValue = 0;
+    };
+    std::vector<LimitOverride> limitOverrides;
+    std::vector<std::string> commandLineLimits;
+    // "command line" or "file": where a limit's value came from.
+    std::string limitSource(const std::string &key) const;
+    // A board is named: its result is kept in the results database.
+    bool namesBoard() const { return !identity.serial.empty() || !identity.lot.empty(); }
 
     // Reads the arguments, the program name first. Returns an empty string,
     // or a one-line message naming the offending option or value.

@@ -173,8 +173,13 @@ QByteArray CaptureReport::toJson() const
             {"guard_band", outcome.guardBanded},
             {"pass", outcome.pass},
             {"note", outcome.note.empty() ? QJsonValue() : QString::fromStdString(outcome.note)},
+            {"source",
+                outcome.source.empty() ? QJsonValue() : QString::fromStdString(outcome.source)},
         });
     }
+    const auto text = [](const std::string &value) {
+        return value.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(value));
+    };
     QJsonObject report {
         {"program", QCoreApplication::applicationName()},
         {"version", QCoreApplication::applicationVersion()},
@@ -190,6 +195,26 @@ QByteArray CaptureReport::toJson() const
         {"pass", exitStatus() == 0},
         {"exit_status", exitStatus()},
     };
+    report.insert("board",
+        QJsonObject {{"serial", text(identity.serial)}, {"lot", text(identity.lot)},
+            {"part", text(identity.part)}, {"operator", text(identity.operatorName)},
+            {"station", text(identity.station)}});
+    if (limitsFile) {
+        QJsonArray overridden;
+        for (const CaptureOptions::LimitOverride &change : limitOverrides)
+            overridden.append(QJsonObject {{"name", QString::fromStdString(change.key)},
+                {"file_value", change.fileValue}, {"command_line_value", change.usedValue}});
+        report.insert("limits_file",
+            QJsonObject {{"path", limitsFile->path}, {"sha256", limitsFile->sha256},
+                {"name", limitsFile->name}, {"revision", limitsFile->revision},
+                {"overridden_by_command_line", overridden}});
+    }
+    QJsonArray written;
+    for (const RecordedOutput &output : outputs)
+        written.append(QJsonObject {{"role", QString::fromStdString(output.role)},
+            {"path", QString::fromStdString(output.path)},
+            {"sha256", QString::fromStdString(output.sha256)}});
+    report.insert("outputs", written);
     if (!outputFailures.isEmpty())
         report.insert("output_failures", QJsonArray::fromStringList(outputFailures));
     if (stop) {
@@ -224,6 +249,20 @@ QString CaptureReport::summary() const
             head += QStringLiteral(", the port went away");
     }
     lines << head;
+    if (!identity.serial.empty() || !identity.lot.empty()) {
+        QStringList board;
+        for (const auto &[label, value] :
+            {std::pair {"board", identity.serial}, {"lot", identity.lot}, {"part", identity.part},
+                {"operator", identity.operatorName}, {"station", identity.station}}) {
+            if (!value.empty())
+                board << QStringLiteral("%1 %2").arg(
+                    QLatin1String(label), QString::fromStdString(value));
+        }
+        lines << QStringLiteral("  ") + board.join(QStringLiteral(", "));
+    }
+    if (limitsFile)
+        lines << QStringLiteral("  limits %1 revision %2 (%3)")
+                     .arg(limitsFile->name, limitsFile->revision, limitsFile->path);
     // The analysis window's figures, their values in one column.
     QStringList names;
     QStringList values;
@@ -252,6 +291,11 @@ QString CaptureReport::summary() const
             verdict += QStringLiteral(" (guard-banded)");
         if (outcome.withinUncertainty)
             verdict += QStringLiteral(", within the uncertainty: a repeat may differ");
+        for (const CaptureOptions::LimitOverride &change : limitOverrides) {
+            if (change.key == outcome.name)
+                verdict += QStringLiteral(" (command line; the file's is %1)")
+                               .arg(number(change.fileValue, decimals));
+        }
         lines << QStringLiteral("  %1 %2: %3 %4")
                      .arg(QString::fromStdString(outcome.name).replace('_', '-'),
                          number(outcome.limit, decimals), value, verdict);

@@ -3,6 +3,7 @@
 #include "LimitCheck.h"
 
 #include "CodeDensityResult.h"
+#include "TestRecord.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -34,6 +35,12 @@ struct CaptureReport
     CodeDensityResult result;
     std::uint64_t recordSamples = 0; // readings in the sample record
     std::vector<LimitOutcome> limits;
+
+    BoardIdentity identity;
+    std::optional<LimitsFile> limitsFile;
+    std::vector<CaptureOptions::LimitOverride> limitOverrides;
+    // The files written before the report, with their SHA-256.
+    std::vector<RecordedOutput> outputs;
 
     // Outputs that could not be written at the end, each "FILE: reason".
     QStringList outputFailures;

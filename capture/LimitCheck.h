@@ -22,6 +22,7 @@ struct LimitOutcome
     bool withinUncertainty = false;
     bool guardBanded = false; // passing asked for the value plus its uncertainty
     std::string note; // why there is no value
+    std::string source; // "command line", "file", or empty
 };
 
 // The limits given, in a fixed order, each with its verdict.

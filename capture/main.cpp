@@ -10,6 +10,7 @@
 #include "CommandLineError.h"
 #include "EventDispatch.h"
 #include "HistogramCsv.h"
+#include "JUnitReport.h"
 #include "OutputFile.h"
 #include "PortChoice.h"
 #include "QtSerialLink.h"
@@ -19,7 +20,9 @@
 #include "Version.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdint>
@@ -101,6 +104,22 @@ QByteArray recordFileContents(const QString &path, std::span<const std::uint16_t
             : sampleRecordCsv(codes));
 }
 
+// A file written, with the SHA-256 of what it holds now, read back from the
+// disk; standard output and a file that was not written are not listed.
+void noteOutput(CaptureReport &report, const char *role, const QString &path)
+{
+    if (path.isEmpty() || path == QLatin1String("-"))
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!hash.addData(&file))
+        return;
+    report.outputs.push_back({role, QFileInfo(file).absoluteFilePath().toStdString(),
+        hash.result().toHex().toStdString()});
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -134,9 +153,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QString::fromLatin1(adtestVersion));
 
     // No two outputs, and no output and the input, may lead to one file.
-    const std::pair<const char *, QString> paths[] = {{"--csv", options.csvPath},
-        {"--json", options.jsonPath}, {"--samples", options.samplesPath},
-        {"--raw", options.rawPath}, {"--analyze", options.analyzePath}};
+    const std::pair<const char *, QString> paths[]
+        = {{"--csv", options.csvPath}, {"--json", options.jsonPath},
+            {"--samples", options.samplesPath}, {"--raw", options.rawPath},
+            {"--junit", options.junitPath}, {"--analyze", options.analyzePath},
+            {"--limits", options.limitsFile ? options.limitsFile->path : QString()}};
     for (std::size_t i = 0; i < std::size(paths); ++i) {
         for (std::size_t j = i + 1; j < std::size(paths); ++j) {
             if (OutputFile::sameTarget(paths[i].second, paths[j].second))
@@ -152,6 +173,7 @@ int main(int argc, char *argv[])
     OutputFile csvFile;
     OutputFile jsonFile;
     OutputFile samplesFile;
+    OutputFile junitFile;
     RawLog rawLog;
     if (!csvFile.open(options.csvPath))
         return fail(csvFile.error());
@@ -159,6 +181,8 @@ int main(int argc, char *argv[])
         return fail(jsonFile.error());
     if (!samplesFile.open(options.samplesPath))
         return fail(samplesFile.error());
+    if (!junitFile.open(options.junitPath))
+        return fail(junitFile.error());
     if (!rawLog.open(options.rawPath))
         return fail(rawLog.error());
 
@@ -209,6 +233,11 @@ int main(int argc, char *argv[])
     }
     report.result = analyseCodeDensity(counts, analysisOptions);
     report.limits = checkLimits(options.limits, report.result);
+    for (LimitOutcome &outcome : report.limits)
+        outcome.source = options.limitSource(outcome.name);
+    report.identity = options.identity;
+    report.limitsFile = options.limitsFile;
+    report.limitOverrides = options.limitOverrides;
     if (options.mode == CaptureOptions::Mode::Analyze) // a saved histogram holds complete frames
         report.frames
             = static_cast<std::int64_t>(std::min<std::uint64_t>(report.result.samples, INT64_MAX));
@@ -219,19 +248,24 @@ int main(int argc, char *argv[])
     // Each output is whole or not written at all; what failed goes into the
     // outputs written after it and into the summary, and the exit status
     // says so.
-    if (!csvFile.write(QByteArray::fromStdString(histogramCsv(counts, &report.result)))) {
-        reportProblem(csvFile.error());
-        report.outputFailures << csvFile.error();
-    }
-    if (!samplesFile.write(recordFileContents(options.samplesPath, record))) {
-        reportProblem(samplesFile.error());
-        report.outputFailures << samplesFile.error();
-    }
-    if (!rawLog.finish()) {
-        reportProblem(rawLog.error());
-        report.outputFailures << rawLog.error();
-    }
+    // Each output that was written goes into the report with its SHA-256.
+    const auto written
+        = [&report](const char *role, const QString &path, bool ok, const QString &error) {
+              if (ok) {
+                  noteOutput(report, role, path);
+              } else {
+                  reportProblem(error);
+                  report.outputFailures << error;
+              }
+          };
+    written("csv", options.csvPath,
+        csvFile.write(QByteArray::fromStdString(histogramCsv(counts, &report.result))),
+        csvFile.error());
+    written("samples", options.samplesPath,
+        samplesFile.write(recordFileContents(options.samplesPath, record)), samplesFile.error());
+    written("raw", options.rawPath, rawLog.finish(), rawLog.error());
     report.recordSamples = record.size();
+    written("junit", options.junitPath, junitFile.write(junitReport(report)), junitFile.error());
     if (!jsonFile.write(report.toJson())) {
         reportProblem(jsonFile.error());
         report.outputFailures << jsonFile.error();
@@ -239,7 +273,8 @@ int main(int argc, char *argv[])
     // With an output on standard output, the summary goes beside the
     // messages on standard error.
     const bool outputOnStdout = options.csvPath == QLatin1String("-")
-        || options.jsonPath == QLatin1String("-") || options.samplesPath == QLatin1String("-");
+        || options.jsonPath == QLatin1String("-") || options.samplesPath == QLatin1String("-")
+        || options.junitPath == QLatin1String("-");
     const QByteArray summary = report.summary().toLocal8Bit();
     std::fputs(summary.constData(), outputOnStdout ? stderr : stdout);
     if (std::fflush(outputOnStdout ? stderr : stdout) != 0)

@@ -1,0 +1,131 @@
+#include "JUnitReport.h"
+
+#include "CaptureReport.h"
+#include "FigureText.h"
+
+#include <QCoreApplication>
+#include <QXmlStreamWriter>
+
+#include <algorithm>
+
+namespace {
+
+QString text(const std::string &value)
+{
+    return QString::fromStdString(value);
+}
+
+QString figure(const LimitOutcome &outcome, double value)
+{
+    return QString::fromStdString(fixedNumber(value, outcome.name == "max_missing" ? 0 : 3));
+}
+
+} // namespace
+
+QByteArray junitReport(const CaptureReport &report)
+{
+    const auto failed = std::ranges::count_if(report.limits, [](const auto &o) { return !o.pass; });
+    const qsizetype cases = qsizetype(report.limits.size()) + (report.noData() ? 1 : 0);
+    const qsizetype failures = failed + (report.noData() ? 1 : 0);
+    const QString seconds
+        = QString::number(std::max<qint64>(report.startTime.msecsTo(report.endTime), 0) / 1000.0);
+    const BoardIdentity &board = report.identity;
+    const QString suiteName = board.serial.empty()
+        ? QStringLiteral("adcapture")
+        : QStringLiteral("adcapture %1").arg(text(board.serial));
+
+    QByteArray xml;
+    QXmlStreamWriter out(&xml);
+    out.setAutoFormatting(true);
+    out.writeStartDocument();
+    out.writeStartElement("testsuites");
+    out.writeAttribute("name", "adcapture");
+    out.writeAttribute("tests", QString::number(cases));
+    out.writeAttribute("failures", QString::number(failures));
+    out.writeAttribute("errors", "0");
+    out.writeAttribute("time", seconds);
+    out.writeStartElement("testsuite");
+    out.writeAttribute("name", suiteName);
+    out.writeAttribute("tests", QString::number(cases));
+    out.writeAttribute("failures", QString::number(failures));
+    out.writeAttribute("errors", "0");
+    out.writeAttribute("skipped", "0");
+    out.writeAttribute("time", seconds);
+    if (report.startTime.isValid())
+        out.writeAttribute("timestamp", report.startTime.toUTC().toString(Qt::ISODate));
+    if (!board.station.empty())
+        out.writeAttribute("hostname", text(board.station));
+
+    out.writeStartElement("properties");
+    const auto property = [&out](const char *name, const QString &value) {
+        if (value.isEmpty())
+            return;
+        out.writeStartElement("property");
+        out.writeAttribute("name", QLatin1String(name));
+        out.writeAttribute("value", value);
+        out.writeEndElement();
+    };
+    property("serial", text(board.serial));
+    property("lot", text(board.lot));
+    property("part", text(board.part));
+    property("operator", text(board.operatorName));
+    property("station", text(board.station));
+    property("program_version", QCoreApplication::applicationVersion());
+    property("port", report.port);
+    property("input_file", report.inputFile);
+    property("test_kind", QLatin1String(testKindKey(report.result.kind)));
+    property("frames", QString::number(report.frames));
+    if (report.limitsFile) {
+        property("limits_file", report.limitsFile->path);
+        property("limits_sha256", report.limitsFile->sha256);
+        property("limits_name", report.limitsFile->name);
+        property("limits_revision", report.limitsFile->revision);
+    }
+    out.writeEndElement();
+
+    if (report.noData()) {
+        out.writeStartElement("testcase");
+        out.writeAttribute("name", "data");
+        out.writeAttribute("classname", "adcapture");
+        out.writeStartElement("failure");
+        out.writeAttribute("type", "no_data");
+        out.writeAttribute("message",
+            report.stop ? QStringLiteral("nothing arrived: no complete frame")
+                        : QStringLiteral("the histogram is empty"));
+        out.writeEndElement();
+        out.writeEndElement();
+    }
+    for (const LimitOutcome &outcome : report.limits) {
+        out.writeStartElement("testcase");
+        out.writeAttribute("name", text(outcome.name));
+        out.writeAttribute("classname", "adcapture.limits");
+        const QString limit = figure(outcome, outcome.limit);
+        const QString value
+            = outcome.value ? figure(outcome, *outcome.value) : QStringLiteral("not measured");
+        QString detail = QStringLiteral("value %1, limit %2").arg(value, limit);
+        if (outcome.uncertainty)
+            detail += QStringLiteral(", uncertainty (99 %) %1")
+                          .arg(figure(outcome, *outcome.uncertainty));
+        if (outcome.guardBanded)
+            detail += QStringLiteral(", guard-banded");
+        if (!outcome.source.empty())
+            detail += QStringLiteral(", from the %1").arg(text(outcome.source));
+        if (!outcome.pass) {
+            out.writeStartElement("failure");
+            out.writeAttribute("type", "limit");
+            out.writeAttribute("message",
+                outcome.value
+                    ? QStringLiteral("%1 is %2, the limit %3").arg(text(outcome.name), value, limit)
+                    : QStringLiteral("%1 not measured: %2")
+                          .arg(text(outcome.name), text(outcome.note)));
+            out.writeCharacters(detail);
+            out.writeEndElement();
+        }
+        out.writeTextElement("system-out", detail);
+        out.writeEndElement();
+    }
+    out.writeEndElement();
+    out.writeEndElement();
+    out.writeEndDocument();
+    return xml;
+}

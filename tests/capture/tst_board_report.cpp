@@ -1,0 +1,162 @@
+#include "CaptureOptions.h"
+#include "CaptureReport.h"
+#include "JUnitReport.h"
+#include "LimitsFile.h"
+
+#include "CodeDensityAnalysis.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+// The limits file, the board's identity and the JUnit file of a test station.
+class TestBoardReport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void limitsFile_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QString>("error"); // a part of it; empty: accepted
+
+        const QByteArray head = "name = \"final\"\nrevision = \"C\"\n";
+        QTest::newRow("ramp limits") << head
+                + "kind = \"ramp\"\n[limits]\nmax_dnl = 0.5\nmax_inl = 1\nmax_missing = 0\n"
+                  "guard_band = true\n"
+                                     << QString();
+        QTest::newRow("unknown top key") << head + "revison = \"D\"\n"
+                                         << ":3: unknown key 'revison'";
+        QTest::newRow("unknown limit") << head + "[limits]\nmax_dnl = 0.5\nmax_dnnl = 1\n"
+                                       << ":5: unknown limit 'max_dnnl'";
+        QTest::newRow("negative") << head + "[limits]\nmax_inl = -1\n"
+                                  << ":4: max_inl: a number";
+        QTest::newRow("text for a number") << head + "[limits]\nmax_inl = \"1\"\n"
+                                           << ":4: max_inl";
+        QTest::newRow("fraction of a count") << head + "[limits]\nmax_missing = 0.5\n"
+                                             << ":4: max_missing: a whole number";
+        QTest::newRow("guard band not boolean") << head + "[limits]\nguard_band = 1\n"
+                                                << ":4: guard_band: true or false";
+        QTest::newRow("dnl on dc") << head + "kind = \"dc\"\n[limits]\nmax_dnl = 0.5\n"
+                                   << ":5: max_dnl: not measured on a dc";
+        QTest::newRow("noise on ramp") << head + "kind = \"ramp\"\n[limits]\nmax_noise = 0.5\n"
+                                       << ":5: max_noise";
+        QTest::newRow("noise with dnl") << head + "[limits]\nmax_dnl = 0.5\nmax_noise = 0.5\n"
+                                        << "different histograms";
+        QTest::newRow("unknown kind") << head + "kind = \"square\"\n"
+                                      << ":3: kind";
+        QTest::newRow("no revision")
+            << QByteArray("name = \"x\"\n[limits]\n") << "needs a revision";
+        QTest::newRow("empty name")
+            << QByteArray("name = \"\"\nrevision = \"1\"\n[limits]\n") << ":1: name";
+        QTest::newRow("no limits") << head << "needs a [limits] table";
+        QTest::newRow("syntax") << head + "[limits\nmax_dnl = 1\n"
+                                << ":3:";
+    }
+    void limitsFile()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(QString, error);
+        const LimitsFileReading reading = parseLimitsFile(QStringLiteral("l.toml"), contents);
+        if (error.isEmpty()) {
+            QVERIFY2(reading.file, qPrintable(reading.error));
+            QCOMPARE(reading.file->revision, "C");
+            QCOMPARE(reading.file->kind, TestKind::Ramp);
+            QCOMPARE(reading.file->limits.maxInl, 1.0);
+            QCOMPARE(reading.file->limits.maxMissing, 0);
+            QVERIFY(reading.file->limits.guardBand);
+            QCOMPARE(reading.file->sha256.size(), 64);
+        } else {
+            QVERIFY(!reading.file);
+            QVERIFY2(reading.error.startsWith("l.toml:") && reading.error.contains(error),
+                qPrintable(reading.error));
+        }
+    }
+
+    // The command line's limit replaces the file's and says so; the file's
+    // kind decides how the histogram is read unless --kind is given.
+    void commandLineOverridesFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("l.toml");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("name = \"final\"\nrevision = \"C\"\nkind = \"sine\"\n"
+                   "[limits]\nmax_dnl = 0.5\nmax_inl = 1.0\n");
+        file.close();
+
+        CaptureOptions options;
+        QCOMPARE(options.parse({"adcapture", "--limits", path, "--max-dnl", "0.3", "--max-missing",
+                     "2", "--serial", "B-17", "--station", "bench 2"}),
+            QString());
+        QCOMPARE(options.kind, TestKind::Sine);
+        QCOMPARE(options.limits.maxDnl, 0.3);
+        QCOMPARE(options.limits.maxInl, 1.0);
+        QCOMPARE(options.limits.maxMissing, 2);
+        QCOMPARE(options.limitOverrides.size(), 1u);
+        QCOMPARE(options.limitOverrides[0].key, "max_dnl");
+        QCOMPARE(options.limitOverrides[0].fileValue, 0.5);
+        QCOMPARE(options.limitSource("max_dnl"), "command line");
+        QCOMPARE(options.limitSource("max_inl"), "file");
+        QCOMPARE(options.limitSource("max_missing"), "command line");
+        QCOMPARE(options.identity.serial, "B-17");
+        QCOMPARE(options.identity.station, "bench 2");
+        QVERIFY(options.namesBoard());
+
+        QVERIFY(
+            options.parse({"adcapture", "--limits", path, "--kind", "dc"}).contains("--kind dc"));
+        QVERIFY(options.parse({"adcapture", "--serial", "a\nb"}).contains("control character"));
+        QVERIFY(options.parse({"adcapture", "--db", "sqlite:x", "--no-db"}).contains("choose one"));
+    }
+
+    // One case per limit, the failed ones marked, and a capture without data
+    // a failed case of its own rather than an empty, clean run.
+    void junitCases_data()
+    {
+        QTest::addColumn<bool>("withData");
+        QTest::addColumn<int>("tests");
+        QTest::addColumn<int>("failures");
+        QTest::newRow("one limit fails") << true << 2 << 1;
+        QTest::newRow("no data") << false << 3 << 3;
+    }
+    void junitCases()
+    {
+        QFETCH(bool, withData);
+        QFETCH(int, tests);
+        QFETCH(int, failures);
+        std::vector<std::uint64_t> counts(4096);
+        if (withData)
+            counts[2047] = 250, counts[2048] = 500, counts[2049] = 250; // sigma sqrt(0.5)
+        CaptureReport report;
+        report.result = analyseCodeDensity(counts);
+        CaptureLimits limits;
+        limits.maxNoise = 0.5;
+        report.limits = checkLimits(limits, report.result);
+        limits.maxNoise = 0.9;
+        report.limits.push_back(checkLimits(limits, report.result).front());
+        report.identity.serial = "<B&17>";
+
+        QXmlStreamReader xml(junitReport(report));
+        int cases = 0;
+        int failed = 0;
+        QString suite;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == QLatin1String("testsuite")) {
+                suite = xml.attributes().value("name").toString();
+                QCOMPARE(xml.attributes().value("tests").toInt(), tests);
+                QCOMPARE(xml.attributes().value("failures").toInt(), failures);
+            }
+            cases += xml.name() == QLatin1String("testcase");
+            failed += xml.name() == QLatin1String("failure");
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(suite, "adcapture <B&17>");
+        QCOMPARE(cases, tests);
+        QCOMPARE(failed, failures);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBoardReport)
+#include "tst_board_report.moc"
