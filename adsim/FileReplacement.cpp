@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -21,12 +20,20 @@ bool FileReplacement::open(const std::string &path)
     m_errorString.clear();
     m_name = path;
     m_path = path;
+    // Renaming over a link would replace the link, not the file it names,
+    // which need not exist yet.
     struct stat status;
-    if (lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode)) {
-        // Renaming over the link would replace the link, not the file it names.
+    for (int depth = 0;
+         depth < 40 && lstat(m_path.c_str(), &status) == 0 && S_ISLNK(status.st_mode); ++depth) {
         char target[PATH_MAX];
-        if (realpath(path.c_str(), target))
-            m_path = target;
+        const ssize_t length = readlink(m_path.c_str(), target, sizeof target);
+        if (length <= 0 || std::size_t(length) == sizeof target)
+            return fail(std::strerror(errno));
+        const std::string named(target, std::size_t(length));
+        const std::size_t slash = m_path.rfind('/');
+        m_path = named.front() == '/' || slash == std::string::npos
+            ? named
+            : m_path.substr(0, slash + 1) + named;
     }
     if (stat(m_path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
         return fail("not a regular file");
