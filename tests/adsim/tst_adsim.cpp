@@ -3,16 +3,22 @@
 #include "PaceSchedule.h"
 #include "PseudoTerminal.h"
 #include "ReceiverModel.h"
+#include "SampleRecordFile.h"
 #include "SignalPattern.h"
 #include "SlaveLink.h"
 #include "StreamGenerator.h"
 #include "Transmitter.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
 #include <cmath>
+#include <complex>
+#include <fstream>
 #include <set>
 #include <thread>
 
@@ -109,6 +115,28 @@ private:
     std::thread m_thread;
 };
 
+std::vector<std::string> strings(const QStringList &list)
+{
+    std::vector<std::string> result;
+    for (const QString &item : list)
+        result.push_back(item.toStdString());
+    return result;
+}
+
+// Bin k of the DFT of codes, as the amplitude and phase of a sine (sin(x + phase)
+// has phase `phase`), by the direct sum: a few bins need no FFT.
+std::complex<double> sineAt(const std::vector<int> &codes, std::uint64_t k)
+{
+    std::complex<double> sum;
+    const double size = double(codes.size());
+    for (std::size_t n = 0; n < codes.size(); ++n) {
+        const double angle = 2 * M_PI * double(k * n % codes.size()) / size;
+        sum += double(codes[n]) * std::polar(1.0, -angle);
+    }
+    // X_k = (size / 2) * A * e^(i (phase - pi / 2)) for a sine at bin k.
+    return sum * (2 / size) * std::polar(1.0, M_PI / 2);
+}
+
 bool eventually(const std::function<bool()> &condition)
 {
     const auto deadline = Clock::now() + 30s;
@@ -135,6 +163,8 @@ private slots:
     void patternsStayInRangeAndRepeat();
     void noiseSpreadsAroundCentre();
     void rampAndSineShapes();
+    void toneSpectrum_data();
+    void toneSpectrum();
     void wellFormedStream();
     void malformedFrameKinds_data();
     void malformedFrameKinds();
@@ -152,6 +182,9 @@ private slots:
     void readerReopeningKeepsWriterGoing_data();
     void readerReopeningKeepsWriterGoing();
     void slaveLink();
+    void programWritesSamplesAndReplays_data();
+    void programWritesSamplesAndReplays();
+    void programRefusesBadValues();
 };
 
 void AdsimTest::receiverModel_data()
@@ -309,6 +342,72 @@ void AdsimTest::rampAndSineShapes()
     QVERIFY(std::equal(cycle.begin(), cycle.begin() + 1000, cycle.begin() + 1000));
     for (int i = 1; i < 250; ++i)
         QVERIFY(cycle[i] >= cycle[i - 1]);
+}
+
+void AdsimTest::toneSpectrum_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<double>("hd2"); // the level expected, dBc; 0: none
+    QTest::addColumn<double>("hd3");
+
+    const auto row = [](const char *name, QStringList arguments, double hd2, double hd3) {
+        QTest::newRow(name) << arguments << hd2 << hd3;
+    };
+    row("pure", {"--cycles", "67", "--record", "4096", "--amplitude", "2000"}, 0, 0);
+    row("full scale, hd3 -70", {"--cycles", "67", "--record", "4096", "--hd3", "-70"}, 0, -70);
+    row("phase, hd2 -60, hd3 -80",
+        {"--cycles", "31", "--record", "1024", "--amplitude", "1500", "--phase", "1", "--hd2",
+            "-60", "--hd3", "-80"},
+        -60, -80);
+    // Input noise puts the tone through the converter model, which must still
+    // sample it exactly at each frame: a random point would smear it by tens
+    // of LSB. 67/4096 cycles per sample:
+    row("by frequency, hd2 -65, input noise",
+        {"--frequency", "0.016357421875", "--amplitude", "1800", "--phase", "-2", "--hd2", "-65",
+            "--input-noise", "0.5"},
+        -65, 0);
+    row("near Nyquist",
+        {"--cycles", "2047", "--record", "4096", "--amplitude", "1000", "--phase", "0.5",
+            "--input-noise", "0.3"},
+        0, 0);
+}
+
+void AdsimTest::toneSpectrum()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(double, hd2);
+    QFETCH(double, hd3);
+
+    CommandLine line;
+    QVERIFY(line.parse(strings(arguments)));
+    const SignalPattern::Settings &settings = line.options().signal;
+    QVERIFY(settings.tone());
+    const std::uint64_t record = settings.record ? settings.record : 4096;
+    const auto cycles
+        = settings.record ? settings.cycles : std::uint64_t(settings.frequency * 4096);
+    SignalPattern tone(settings, 1);
+    std::vector<int> codes;
+    for (quint64 n = 0; n < record; ++n)
+        codes.push_back(tone.nextCode());
+
+    const std::complex<double> fundamental = sineAt(codes, cycles);
+    QVERIFY2(std::abs(std::abs(fundamental) - settings.amplitude) < 0.05,
+        qPrintable(QString::number(std::abs(fundamental))));
+    QVERIFY2(std::abs(std::remainder(std::arg(fundamental) - settings.phase, 2 * M_PI)) < 1e-3,
+        qPrintable(QString::number(std::arg(fundamental))));
+    const auto dbc = [&](std::uint64_t harmonic) {
+        // An alias beyond Nyquist folds back.
+        const std::uint64_t bin = harmonic * cycles % record;
+        const double level = std::abs(sineAt(codes, std::min(bin, record - bin)));
+        return 20 * std::log10(level / settings.amplitude);
+    };
+    for (const auto &[harmonic, level] : {std::pair {2, hd2}, std::pair {3, hd3}}) {
+        const double measured = dbc(harmonic);
+        const QByteArray shown = QByteArray::number(harmonic) + ": " + QByteArray::number(measured);
+        QVERIFY2(level != 0 ? std::abs(measured - level) < 1.0 : measured < -90, shown);
+    }
+    // A bin away from the harmonics holds only the noise.
+    QVERIFY(dbc(5) < -90);
 }
 
 void AdsimTest::wellFormedStream()
@@ -516,6 +615,10 @@ void AdsimTest::commandLine()
     QVERIFY(line.options().transmit.fast);
     QVERIFY(!line.options().seed);
     QCOMPARE(line.options().transmit.rate, 960ull);
+
+    QVERIFY(line.parse({"--pattern", "sine", "--frequency", "0.499", "--samples", "x.npy"}));
+    QVERIFY(line.options().signal.tone() && line.options().samplesPath == "x.npy");
+    QVERIFY(line.parse({"--replay", "raw.bin", "--fast", "--summary", "s", "--samples", "x"}));
 }
 
 void AdsimTest::commandLineRejects_data()
@@ -542,6 +645,19 @@ void AdsimTest::commandLineRejects_data()
     QTest::newRow("wait with device")
         << QStringList {"/dev/ttyS0", "--wait-reader"} << "--wait-reader";
     QTest::newRow("two devices") << QStringList {"/dev/ttyS0", "/dev/ttyS1"} << "/dev/ttyS1";
+    QTest::newRow("frequency at Nyquist") << QStringList {"--frequency", "0.5"} << "--frequency";
+    QTest::newRow("cycles at half the record")
+        << QStringList {"--cycles", "5", "--record", "10"} << "--cycles";
+    QTest::newRow("zero cycles") << QStringList {"--cycles", "0", "--record", "10"} << "--cycles";
+    QTest::newRow("cycles alone") << QStringList {"--cycles", "3"} << "--record";
+    QTest::newRow("frequency and cycles")
+        << QStringList {"--frequency", "0.1", "--cycles", "3", "--record", "64"} << "--frequency";
+    QTest::newRow("tone and ramp")
+        << QStringList {"--frequency", "0.1", "--pattern", "ramp"} << "--pattern ramp";
+    QTest::newRow("harmonic without tone") << QStringList {"--hd3", "-70"} << "--hd3";
+    QTest::newRow("replay with a tone")
+        << QStringList {"--replay", "raw", "--frequency", "0.1"} << "--frequency";
+    QTest::newRow("replay with seed") << QStringList {"--replay", "raw", "--seed", "1"} << "--seed";
 }
 
 void AdsimTest::commandLineRejects()
@@ -746,6 +862,80 @@ void AdsimTest::slaveLink()
     SlaveLink link;
     QVERIFY(!link.create(path, "/dev/pts/7"));
     QVERIFY(lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode));
+}
+
+void AdsimTest::programWritesSamplesAndReplays_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("samples");
+
+    QTest::newRow("tone with malformed frames, .npy") << QStringList {"--cycles", "67", "--record",
+        "4096", "--frames", "4096", "--hd3", "-70", "--malformed", "0.05", "--noise-bytes", "2",
+        "--seed", "3", "--fast"} << "x.NPY";
+    // Paced: a burst would take a few milliseconds.
+    QTest::newRow("replay, CSV") << QStringList {"--rate", "40000", "--replay"} << "x.csv";
+}
+
+void AdsimTest::programWritesSamplesAndReplays()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, samples);
+
+    QTemporaryDir directory;
+    QVERIFY(directory.isValid());
+    std::string expected;
+    if (arguments.last() == "--replay") {
+        // Bytes as a line may carry them: NUL and high bytes, junk, malformed
+        // frames, a frame left open at the end.
+        expected = std::string("\0\0\xFF\x80\x02\x02", 6)
+            + generatedStream({}, {4, 0.2, false}, 9, 2000) + std::string(1, '\x02') + "12";
+        arguments << directory.filePath("raw.bin");
+        std::ofstream(arguments.last().toStdString(), std::ios::binary) << expected;
+    } else {
+        CommandLine line;
+        QVERIFY(line.parse(strings(arguments)));
+        const CommandLine::Options &o = line.options();
+        expected = generatedStream(o.signal, o.stream, *o.seed, int(o.transmit.frames));
+    }
+    const QString samplesPath = directory.filePath(samples);
+    QProcess adsim;
+    adsim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer timer;
+    timer.start();
+    adsim.start(ADSIM_PATH,
+        arguments << "--samples" << samplesPath << "--wait-reader"
+                  << "--settle-ms"
+                  << "0");
+    QVERIFY(adsim.waitForReadyRead(10000));
+    const int reader = openSlave(adsim.readLine().trimmed().toStdString());
+    QVERIFY(reader >= 0);
+    QVERIFY(readBytes(reader, expected.size() + 1) == expected);
+    QVERIFY(adsim.waitForFinished(10000));
+    ::close(reader);
+    QCOMPARE(adsim.exitCode(), 0);
+    QVERIFY(
+        timer.elapsed() >= qint64(expected.size()) / 40 * 9 / 10 || !arguments.contains("--rate"));
+
+    // The file holds exactly what the receiving end reads from the line.
+    ReceiverModel model;
+    model.keepCodes(maxSampleRecordLength);
+    model.feed(expected);
+    std::ifstream file(samplesPath.toStdString(), std::ios::binary);
+    const SampleRecordReading reading = readSampleRecord(file);
+    QVERIFY2(reading.ok(), reading.error.c_str());
+    QVERIFY(reading.codes.size() > 1000 && reading.codes == model.codes());
+    QCOMPARE(QDir(directory.path()).entryList(QDir::Files).size(),
+        arguments.contains("--replay") ? 2 : 1);
+}
+
+void AdsimTest::programRefusesBadValues()
+{
+    QProcess adsim;
+    adsim.start(ADSIM_PATH, {"--cycles", "4", "--record", "8"});
+    QVERIFY(adsim.waitForFinished(10000));
+    QCOMPARE(adsim.exitCode(), 2);
+    QVERIFY(adsim.readAllStandardOutput().isEmpty());
+    QCOMPARE(adsim.readAllStandardError().count('\n'), 1);
 }
 
 QTEST_APPLESS_MAIN(AdsimTest)
