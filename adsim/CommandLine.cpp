@@ -63,10 +63,12 @@ bool CommandLine::parse(const std::vector<std::string> &arguments)
     m_options = Options();
     m_error.clear();
     OptionParser parser;
-    for (std::string_view name : {"--pattern", "--code", "--sigma", "--period", "--seed",
-             "--noise-bytes", "--malformed", "--frames", "--rate", "--link", "--settle-ms",
-             "--linger-ms", "--summary", "--level", "--amplitude", "--dnl-sigma", "--dnl-code",
-             "--missing", "--offset", "--gain", "--input-noise", "--dnl-seed", "--transitions"})
+    for (std::string_view name :
+        {"--pattern", "--code", "--sigma", "--period", "--seed", "--noise-bytes", "--malformed",
+            "--frames", "--rate", "--link", "--settle-ms", "--linger-ms", "--summary", "--level",
+            "--amplitude", "--dnl-sigma", "--dnl-code", "--missing", "--offset", "--gain",
+            "--input-noise", "--dnl-seed", "--transitions", "--frequency", "--cycles", "--record",
+            "--phase", "--hd2", "--hd3", "--samples", "--replay"})
         parser.addValue({name});
     for (std::string_view name : {"--hostile", "--fast", "--wait-reader", "--version"})
         parser.addFlag({name});
@@ -113,7 +115,10 @@ bool CommandLine::parse(const std::vector<std::string> &arguments)
         || !readWhole(parser, "--settle-ms", 0, longestWaitMs, msRange, o.transmit.settle)
         || !readWhole(parser, "--linger-ms", 0, longestWaitMs, msRange, o.transmit.linger)
         || !readPath(parser, "--link", o.linkPath) || !readPath(parser, "--summary", o.summaryPath)
-        || !readPath(parser, "--transitions", o.transitionsPath) || !readConverter(parser))
+        || !readPath(parser, "--transitions", o.transitionsPath)
+        || !readPath(parser, "--samples", o.samplesPath)
+        || !readPath(parser, "--replay", o.replayPath) || !readConverter(parser)
+        || !readTone(parser))
         return fail(parser.error());
 
     if (o.help || o.version)
@@ -124,6 +129,75 @@ bool CommandLine::parse(const std::vector<std::string> &arguments)
         return fail("--link: only for the pseudo-terminal, not with a device");
     if (!o.devicePath.empty() && o.transmit.waitForReader)
         return fail("--wait-reader: only for the pseudo-terminal, not with a device");
+    return checkReplay(parser);
+}
+
+bool CommandLine::readTone(OptionParser &parser)
+{
+    SignalPattern::Settings &signal = m_options.signal;
+    constexpr std::uint64_t most = SignalPattern::maxRecord;
+    const char *dbc = "a level from -300 to 0 dBc";
+    if (!readReal(parser, "--frequency", 0, 0.5,
+            "a frequency above 0 and below 0.5 cycles per sample", signal.frequency)
+        || !readWhole(parser, "--cycles", 1, most - 1, "a cycle count of at least 1", signal.cycles)
+        || !readWhole(
+            parser, "--record", 3, most, "a record of 3 to 4294967296 samples", signal.record)
+        || !readReal(
+            parser, "--phase", -1e6, 1e6, "a phase from -1000000 to 1000000 radians", signal.phase)
+        || !parser.realValue("--hd2", -300, 0, dbc, signal.hd2Dbc)
+        || !parser.realValue("--hd3", -300, 0, dbc, signal.hd3Dbc))
+        return false;
+    // Both ends are out: 0 is no tone, 0.5 samples every cycle at the same
+    // two points.
+    if (parser.isSet("--frequency") && (signal.frequency == 0 || signal.frequency == 0.5))
+        return parser.badValue(
+            "--frequency", "a frequency above 0 and below 0.5 cycles per sample");
+
+    const bool frequency = parser.isSet("--frequency");
+    const bool coherent = parser.isSet("--cycles") || parser.isSet("--record");
+    if (frequency && coherent)
+        return parser.fail("--frequency and --cycles/--record: choose one");
+    if (coherent && !parser.isSet("--record"))
+        return parser.fail("--cycles: needs --record, the samples the cycles fit in");
+    if (coherent && !parser.isSet("--cycles"))
+        return parser.fail("--record: needs --cycles, the cycles in the record");
+    if (coherent && signal.cycles * 2 >= signal.record)
+        return parser.fail("--cycles: " + std::to_string(signal.cycles) + " cycles in "
+            + std::to_string(signal.record)
+            + " samples; there must be fewer than half as many cycles as samples");
+    if (!frequency && !coherent) {
+        for (const std::string_view name : {"--phase", "--hd2", "--hd3"}) {
+            if (parser.isSet(name))
+                return parser.fail(
+                    std::string(name) + ": needs --frequency, or --cycles and --record");
+        }
+        return true;
+    }
+    const std::string_view named = frequency ? "--frequency" : "--cycles";
+    if (parser.isSet("--pattern") && signal.shape != SignalPattern::Shape::Sine)
+        return parser.fail(
+            std::string(named) + ": a sine, not --pattern " + parser.value("--pattern"));
+    if (parser.isSet("--period"))
+        return parser.fail("--period and " + std::string(named) + ": choose one");
+    signal.shape = SignalPattern::Shape::Sine;
+    return true;
+}
+
+// Replayed bytes go out as they are, so anything that would shape a signal or
+// a stream contradicts --replay.
+bool CommandLine::checkReplay(const OptionParser &parser)
+{
+    if (m_options.replayPath.empty())
+        return true;
+    for (const std::string_view name :
+        {"--pattern", "--code", "--sigma", "--period", "--seed", "--noise-bytes", "--malformed",
+            "--hostile", "--frames", "--level", "--amplitude", "--dnl-sigma", "--dnl-code",
+            "--missing", "--offset", "--gain", "--input-noise", "--dnl-seed", "--transitions",
+            "--frequency", "--cycles", "--record", "--phase", "--hd2", "--hd3"}) {
+        if (parser.isSet(name))
+            return fail(
+                "--replay: sends the file as it is; " + std::string(name) + " does not apply");
+    }
     return true;
 }
 
@@ -200,6 +274,16 @@ Signal:
   --seed N           makes the signal and the stream repeatable (default: a
                      fresh seed each run, shown in the closing summary)
 
+A sine at a chosen frequency (a tone), sampled exactly at each frame, with
+the --amplitude above and any --input-noise and converter faults below:
+  --frequency F      F cycles per sample, above 0 and below 0.5
+  --cycles J         coherent: exactly J cycles in every M samples,
+  --record M         J below M/2 (J and M without a common factor put every
+                     sample at a different phase)
+  --phase RAD        the phase at the first frame in radians (default 0)
+  --hd2 DBC          2nd harmonic relative to the fundamental, e.g. -70
+  --hd3 DBC          3rd harmonic relative to the fundamental
+
 Converter faults (any of them, or --pattern dc, puts the signal through a
 model of the converter; the ramp and sine are then swept finely rather than
 one code a step, the ramp 2 LSB beyond each end):
@@ -221,6 +305,11 @@ Stream:
                      runs without CR, for soak tests
   --frames N         stop after N frames (default 0: run until interrupted)
 
+Replay:
+  --replay FILE      send the bytes of FILE (as adcapture --raw writes them)
+                     once, exactly, then stop as at the end of --frames; paced
+                     as ever, or --fast. No signal or stream options with it
+
 Pace:
   --rate N           bytes per second (default 960, as on a 9600 8N1 line)
   --fast             as fast as the reader takes them
@@ -238,6 +327,9 @@ Output:
   --summary FILE     on exit, write what the receiving tool should have
                      counted: frames opened, frames completed, and a
                      "code count" line per code received
+  --samples FILE     on exit, write the code of every frame sent, in order, as
+                     the tool reads them: NumPy .npy (uint16) when FILE ends
+                     in .npy, else CSV with the header "sample,code"
   -h, --help         show this help
   --version          show the version
 

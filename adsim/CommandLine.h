@@ -25,6 +25,8 @@ public:
         std::string linkPath;
         std::string summaryPath;
         std::string transitionsPath; // where to write the converter's transition levels
+        std::string samplesPath; // where to write the codes sent, as the tool reads them
+        std::string replayPath; // raw line bytes to send instead of a signal
         bool help = false;
         bool version = false;
     };
@@ -39,6 +41,8 @@ public:
 
 private:
     bool readConverter(OptionParser &parser);
+    bool readTone(OptionParser &parser);
+    bool checkReplay(const OptionParser &parser);
     bool fail(const std::string &message);
 
     Options m_options;

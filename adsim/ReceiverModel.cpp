@@ -20,8 +20,21 @@ void ReceiverModel::addToFrame(char byte)
     if (byte != cr)
         return;
     ++m_expectation.framesCompleted;
-    ++m_expectation.histogram[decodeFrame(std::string_view(m_head, m_headLength))];
+    const int value = decodeFrame(std::string_view(m_head, m_headLength));
+    ++m_expectation.histogram[value];
     m_insideFrame = false;
+    if (!m_keepCodes)
+        return;
+    if (m_codes.size() < m_codeLimit)
+        m_codes.push_back(static_cast<std::uint16_t>(value));
+    else
+        ++m_codesDropped;
+}
+
+void ReceiverModel::keepCodes(std::size_t limit)
+{
+    m_keepCodes = limit > 0;
+    m_codeLimit = limit;
 }
 
 int ReceiverModel::decodeFrame(std::string_view frame)

@@ -3,7 +3,9 @@
 #include "Expectation.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
+#include <vector>
 
 // The receiving tool's framing rules, applied to every byte sent, so that a
 // test knows what the tool should have counted. It hunts for STX, which opens
@@ -20,6 +22,13 @@ public:
     const Expectation &expectation() const { return m_expectation; }
     bool insideFrame() const { return m_insideFrame; }
 
+    // Keeps the value of every completed frame from now on, in order, up to
+    // `limit` of them: what the tool's sample record should hold.
+    void keepCodes(std::size_t limit);
+    const std::vector<std::uint16_t> &codes() const { return m_codes; }
+    // Completed frames beyond the limit, not kept.
+    std::uint64_t codesDropped() const { return m_codesDropped; }
+
     // The value of a completed frame from its bytes after the STX (the CR
     // included): blanks, tabs and line feeds among the first three bytes are
     // dropped, then the leading hex digits form the value; none gives 0.
@@ -34,4 +43,8 @@ private:
     // not be kept.
     char m_head[3] = {};
     std::size_t m_headLength = 0;
+    bool m_keepCodes = false;
+    std::size_t m_codeLimit = 0;
+    std::vector<std::uint16_t> m_codes;
+    std::uint64_t m_codesDropped = 0;
 };

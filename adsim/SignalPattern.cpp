@@ -10,10 +10,22 @@ SignalPattern::SignalPattern(const Settings &settings, std::uint64_t seed)
 {
     if (settings.shape == Shape::Dc || settings.converter.faulty())
         m_converter = std::make_unique<const ConverterModel>(settings.converter);
+    if (settings.hd2Dbc)
+        m_hd2 = std::pow(10.0, *settings.hd2Dbc / 20);
+    if (settings.hd3Dbc)
+        m_hd3 = std::pow(10.0, *settings.hd3Dbc / 20);
 }
 
 int SignalPattern::nextCode()
 {
+    if (m_settings.tone()) {
+        const double level = toneLevel();
+        ++m_frame;
+        const int code = m_converter
+            ? m_converter->convert(level, m_random)
+            : static_cast<int>(std::lround(std::clamp(level, 0.0, double(maxCode))));
+        return std::clamp(code, 0, maxCode);
+    }
     if (m_converter) {
         const double level = nextLevel();
         ++m_frame;
@@ -51,6 +63,24 @@ int SignalPattern::sineCode() const
     const double half = maxCode / 2.0;
     return static_cast<int>(
         std::lround(half + m_settings.amplitude * std::sin(2.0 * std::numbers::pi * phase)));
+}
+
+double SignalPattern::toneLevel() const
+{
+    // The fraction of a cycle reached: exact for a coherent record, where it
+    // repeats every `record` frames, and from a 53-bit product otherwise,
+    // which stays far inside a code for any run length that matters.
+    double cycle;
+    if (m_settings.record > 0) {
+        const std::uint64_t record = m_settings.record;
+        cycle = double(m_settings.cycles % record * (m_frame % record) % record) / double(record);
+    } else {
+        cycle = std::fmod(m_settings.frequency * double(m_frame), 1.0);
+    }
+    const double angle = 2.0 * std::numbers::pi * cycle + m_settings.phase;
+    return maxCode / 2.0
+        + m_settings.amplitude
+        * (std::sin(angle) + m_hd2 * std::sin(2 * angle) + m_hd3 * std::sin(3 * angle));
 }
 
 double SignalPattern::nextLevel()

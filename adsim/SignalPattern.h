@@ -13,6 +13,10 @@
 // level put through the ConverterModel; the ramp and sine are then sampled at
 // a random point of each step, so that every level of their sweep is equally
 // likely and the histogram shows the code widths.
+//
+// A sine given a frequency (a tone) is different: it is sampled exactly at
+// each frame, as a converter clocked at the frame rate samples its input, with
+// any harmonic distortion added, so that its spectrum is known.
 class SignalPattern
 {
 public:
@@ -29,7 +33,24 @@ public:
         double level = 2048; // Dc: the input level in LSB
         double amplitude = maxCode / 2.0; // Sine: in LSB around mid-scale
         ConverterModel::Settings converter {};
+        // Sine as a tone: `frequency` cycles per frame, or coherent, exactly
+        // `cycles` cycles in every `record` frames (record non-zero). Either
+        // makes the sine a tone and `period` is then unused.
+        double frequency = 0;
+        std::uint64_t cycles = 0;
+        std::uint64_t record = 0;
+        double phase = 0; // radians at frame 0
+        // The 2nd and 3rd harmonics in dB relative to the fundamental; none
+        // when not given.
+        std::optional<double> hd2Dbc {};
+        std::optional<double> hd3Dbc {};
+
+        bool tone() const { return shape == Shape::Sine && (frequency > 0 || record > 0); }
     };
+
+    // The most frames a coherent record may have, so that the phase
+    // arithmetic stays exact in 64 bits.
+    static constexpr std::uint64_t maxRecord = std::uint64_t(1) << 32;
 
     SignalPattern(const Settings &settings, std::uint64_t seed);
 
@@ -41,9 +62,13 @@ public:
 private:
     int sineCode() const;
     double nextLevel();
+    // The tone's input level at the current frame, in LSB.
+    double toneLevel() const;
 
     Settings m_settings;
     std::unique_ptr<const ConverterModel> m_converter; // none: the ideal codes as before
     RandomSource m_random;
     std::uint64_t m_frame = 0;
+    double m_hd2 = 0; // harmonic amplitudes relative to the fundamental
+    double m_hd3 = 0;
 };

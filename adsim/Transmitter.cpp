@@ -11,6 +11,9 @@ using Clock = PaceSchedule::Clock;
 // Longest sleep between looks at the stop flag.
 constexpr std::chrono::milliseconds stopCheckInterval {50};
 constexpr std::chrono::milliseconds readerCheckInterval {20};
+// Replayed bytes are taken a piece at a time, so that erasing what was
+// written from the front of the pending bytes stays cheap.
+constexpr std::size_t replayPiece = 4096;
 
 // Sleeps until when, waking regularly to notice stop. Returns false if
 // stopped.
@@ -30,11 +33,22 @@ bool sleepUntil(Clock::time_point when, const std::atomic<bool> &stop)
 Transmitter::Transmitter(
     ByteSink &sink, SignalPattern &signal, StreamGenerator &generator, const Settings &settings)
     : m_sink(sink)
-    , m_signal(signal)
-    , m_generator(generator)
+    , m_signal(&signal)
+    , m_generator(&generator)
     , m_settings(settings)
     , m_schedule(settings.rate)
-{ }
+{
+    m_model.keepCodes(settings.keepCodes);
+}
+
+Transmitter::Transmitter(ByteSink &sink, std::string replay, const Settings &settings)
+    : m_sink(sink)
+    , m_replay(std::move(replay))
+    , m_settings(settings)
+    , m_schedule(settings.rate)
+{
+    m_model.keepCodes(settings.keepCodes);
+}
 
 Transmitter::Outcome Transmitter::run(const std::atomic<bool> &stop)
 {
@@ -108,9 +122,16 @@ bool Transmitter::awaitReader(const std::atomic<bool> &stop)
 
 bool Transmitter::refill()
 {
+    if (!m_signal) {
+        if (m_replayed == m_replay.size())
+            return false;
+        m_pending = m_replay.substr(m_replayed, replayPiece);
+        m_replayed += m_pending.size();
+        return true;
+    }
     if (m_settings.frames != 0 && m_framesGenerated == m_settings.frames)
         return false;
-    m_pending = m_generator.nextFrame(m_signal.nextCode());
+    m_pending = m_generator->nextFrame(m_signal->nextCode());
     ++m_framesGenerated;
     return true;
 }

@@ -13,7 +13,8 @@
 
 // The simulated converter's send loop: takes codes from the signal, frames
 // them, paces the bytes and writes them to the sink, keeping a ReceiverModel
-// of everything actually written.
+// of everything actually written. Or it replays recorded line bytes as they
+// are, under the same pacing.
 class Transmitter
 {
 public:
@@ -25,10 +26,12 @@ public:
         bool waitForReader = false; // hold back while nobody has the line open
         std::chrono::milliseconds settle {200}; // then wait this long
         std::chrono::milliseconds linger {1000}; // at the end, for delivery
+        // The model keeps the values of up to this many completed frames.
+        std::size_t keepCodes = 0;
     };
 
     enum class Outcome {
-        Finished, // all frames sent
+        Finished, // all frames (or all the replayed bytes) sent
         Stopped, // the stop flag was set
         ReaderGone, // the line hung up for good
         Failed, // a write failed; see errorString()
@@ -36,6 +39,8 @@ public:
 
     Transmitter(ByteSink &sink, SignalPattern &signal, StreamGenerator &generator,
         const Settings &settings);
+    // Sends `replay` once, byte for byte; settings.frames does not apply.
+    Transmitter(ByteSink &sink, std::string replay, const Settings &settings);
 
     // Runs until the frame count is reached or stop is set; checks stop at
     // least every few tens of milliseconds.
@@ -53,8 +58,10 @@ private:
     bool refill();
 
     ByteSink &m_sink;
-    SignalPattern &m_signal;
-    StreamGenerator &m_generator;
+    SignalPattern *m_signal = nullptr; // both none when replaying
+    StreamGenerator *m_generator = nullptr;
+    std::string m_replay;
+    std::size_t m_replayed = 0; // bytes of m_replay taken into m_pending
     Settings m_settings;
     PaceSchedule m_schedule;
     ReceiverModel m_model;

@@ -4,7 +4,9 @@
 #include "CommandLine.h"
 #include "CommandLineError.h"
 #include "ConverterModel.h"
+#include "FileReplacement.h"
 #include "PseudoTerminal.h"
+#include "SampleRecordFile.h"
 #include "SerialDevice.h"
 #include "SignalPattern.h"
 #include "SlaveLink.h"
@@ -12,7 +14,12 @@
 #include "Transmitter.h"
 #include "Version.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -57,6 +64,36 @@ bool writeSummary(std::ofstream &file, const Expectation &expectation)
     return bool(file);
 }
 
+// The whole of a file, or false with `error` set.
+bool readWholeFile(const std::string &path, std::string &contents, std::string &error)
+{
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    char buffer[65536];
+    std::size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        contents.append(buffer, count);
+    const bool failed = std::ferror(file);
+    const int reason = errno;
+    std::fclose(file);
+    if (failed)
+        error = "cannot read " + path + ": " + std::strerror(reason);
+    return !failed;
+}
+
+bool endsWithNpy(const std::string &path)
+{
+    if (path.size() < 4)
+        return false;
+    std::string end = path.substr(path.size() - 4);
+    std::transform(
+        end.begin(), end.end(), end.begin(), [](unsigned char c) { return std::tolower(c); });
+    return end == ".npy";
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -87,6 +124,22 @@ int main(int argc, char *argv[])
             reportError("cannot write " + options.summaryPath);
             return 1;
         }
+    }
+
+    // Read whole before the line is opened, so that a bad file never leaves a
+    // reader waiting.
+    std::string replay;
+    if (!options.replayPath.empty()) {
+        std::string error;
+        if (!readWholeFile(options.replayPath, replay, error)) {
+            reportError(error);
+            return 1;
+        }
+    }
+    FileReplacement samplesFile;
+    if (!options.samplesPath.empty() && !samplesFile.open(options.samplesPath)) {
+        reportError(samplesFile.errorString());
+        return 1;
     }
 
     std::unique_ptr<TerminalSink> sink;
@@ -123,29 +176,52 @@ int main(int argc, char *argv[])
         }
     }
 
+    Transmitter::Settings transmit = options.transmit;
+    if (samplesFile.isOpen())
+        transmit.keepCodes = maxSampleRecordLength;
+    const bool replaying = !options.replayPath.empty();
     const std::uint64_t seed = options.seed ? *options.seed : freshSeed();
     SignalPattern signal(options.signal, seed);
     StreamGenerator generator(options.stream, seed);
-    Transmitter transmitter(*sink, signal, generator, options.transmit);
-    const Transmitter::Outcome outcome = transmitter.run(stopRequested);
+    std::unique_ptr<Transmitter> transmitter = replaying
+        ? std::make_unique<Transmitter>(*sink, std::move(replay), transmit)
+        : std::make_unique<Transmitter>(*sink, signal, generator, transmit);
+    const Transmitter::Outcome outcome = transmitter->run(stopRequested);
 
-    const Expectation &expected = transmitter.model().expectation();
+    const ReceiverModel &model = transmitter->model();
+    const Expectation &expected = model.expectation();
     std::ostringstream summary;
-    summary << "sent " << transmitter.bytesSent() << " bytes, " << expected.framesOpened
-            << " frames opened, " << expected.framesCompleted << " frames completed (seed " << seed
-            << ")";
+    summary << "sent " << transmitter->bytesSent() << " bytes, " << expected.framesOpened
+            << " frames opened, " << expected.framesCompleted << " frames completed";
+    if (replaying)
+        summary << " (replayed " << options.replayPath << ")";
+    else
+        summary << " (seed " << seed << ")";
     reportError(summary.str());
 
     int status = 0;
     if (outcome == Transmitter::Outcome::ReaderGone) {
         reportError("the line hung up; stopping");
     } else if (outcome == Transmitter::Outcome::Failed) {
-        reportError("cannot write: " + transmitter.errorString());
+        reportError("cannot write: " + transmitter->errorString());
         status = 1;
     }
     if (summaryFile.is_open() && !writeSummary(summaryFile, expected)) {
         reportError("cannot write " + options.summaryPath);
         status = 1;
+    }
+    if (samplesFile.isOpen()) {
+        const std::vector<std::uint16_t> &codes = model.codes();
+        if (!samplesFile.commit(endsWithNpy(options.samplesPath) ? sampleRecordNpy(codes)
+                                                                 : sampleRecordCsv(codes))) {
+            reportError(samplesFile.errorString());
+            status = 1;
+        } else if (model.codesDropped() > 0) {
+            // A record readers would refuse; the file holds the start of the run.
+            reportError(options.samplesPath + ": holds the first " + std::to_string(codes.size())
+                + " codes; " + std::to_string(model.codesDropped()) + " more were not kept");
+            status = 1;
+        }
     }
     return status;
 }
