@@ -329,6 +329,7 @@ void AnalysisWindow::showDynamicResult(const DynamicResult &result)
         m_spectrumFigures->setText(figureTable(spectrumFigureRows(result)));
     else
         m_spectrumFigures->setText(m_spectrumPlot->message().toHtmlEscaped());
+    emit dynamicResultShown();
 }
 
 void AnalysisWindow::showNoSpectrum(const QString &message)

@@ -67,6 +67,10 @@ public:
     const SpectrumPlot &spectrumPlot() const { return *m_spectrumPlot; }
     const SampleTimePlot &timePlot() const { return *m_timePlot; }
 
+signals:
+    // A dynamic analysis ended and its result is shown.
+    void dynamicResultShown();
+
 private:
     void analyse();
     void showFigures();
