@@ -3,21 +3,98 @@
 #include "CodeCurvePlot.h"
 #include "CodeDensityAnalysis.h"
 #include "FigureText.h"
+#include "SampleRecord.h"
+#include "SampleTimePlot.h"
+#include "SpectrumPlot.h"
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
-AnalysisWindow::AnalysisWindow(QWidget *parent)
+#include <bit>
+#include <memory>
+
+namespace {
+
+// Figure rows as the window's two-column table; a row worth a glance first
+// has its name in bold.
+QString figureTable(const std::vector<FigureRow> &figures)
+{
+    QString rows;
+    for (const FigureRow &row : figures) {
+        QString name = QString::fromStdString(row.name).toHtmlEscaped();
+        if (row.warning)
+            name = QStringLiteral("<b>%1</b>").arg(name);
+        rows += QStringLiteral("<tr><td>%1</td><td>&nbsp;&nbsp;%2</td></tr>")
+                    .arg(name, QString::fromStdString(row.value).toHtmlEscaped());
+    }
+    return QStringLiteral("<table>") + rows + QStringLiteral("</table>");
+}
+
+std::string decibels(const std::optional<double> &value, const char *unit = " dB")
+{
+    return value ? fixedNumber(*value, 1) + unit : std::string("–");
+}
+
+// The dynamic figures beside the spectrum.
+std::vector<FigureRow> spectrumFigureRows(const DynamicResult &result)
+{
+    std::string frequency = fixedNumber(result.fundamental.frequency, 5) + " cycles/sample";
+    if (result.sampleRate)
+        frequency += " (" + fixedNumber(result.frequencyOf(result.fundamental), 3) + " Hz)";
+    std::vector<FigureRow> rows {
+        {"Samples", std::to_string(result.samples) + (result.coherent ? ", coherent" : "")},
+        {"Frequency", frequency},
+        {"Fundamental", fixedNumber(result.fundamental.dbfs, 2) + " dBFS"},
+        {"SNR", decibels(result.snrDb)},
+        {"SINAD", decibels(result.sinadDb)},
+        {"THD", decibels(result.thdDb, " dBc")},
+        {"SFDR", decibels(result.sfdrDb, " dBc")},
+        {"ENOB", result.enobBits ? fixedNumber(*result.enobBits, 2) + " bits" : "–"},
+        {"ENOB from fit", result.enobFitBits ? fixedNumber(*result.enobFitBits, 2) + " bits" : "–"},
+    };
+    for (const SpectrumTone &harmonic : result.harmonics)
+        rows.push_back(
+            {"Harmonic " + std::to_string(harmonic.order), fixedNumber(harmonic.dbc, 1) + " dBc"});
+    return rows;
+}
+
+} // namespace
+
+AnalysisWindow::AnalysisWindow(QWidget *parent, DynamicAnalysisRunner::Analyser analyser)
     : QWidget(parent, Qt::Window)
+    , m_runner(std::move(analyser))
 {
     setObjectName(QStringLiteral("AnalysisWindow"));
     setWindowTitle(QStringLiteral("Analysis"));
 
+    m_tabs = new QTabWidget;
+    m_tabs->addTab(makeHistogramPage(), QStringLiteral("Histogram"));
+    m_tabs->addTab(makeSpectrumPage(), QStringLiteral("Spectrum"));
+    m_tabs->addTab(makeSamplesPage(), QStringLiteral("Samples"));
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    resize(760, 720);
+
+    connect(&m_runner, &DynamicAnalysisRunner::finished, this, [this](const DynamicResult &result) {
+        if (m_discardRunning)
+            m_discardRunning = false;
+        else
+            showDynamicResult(result);
+    });
+    showFigures();
+    showNoSpectrum(QStringLiteral("No sine: no samples yet (press START)"));
+}
+
+QWidget *AnalysisWindow::makeHistogramPage()
+{
+    auto *page = new QWidget;
     m_kindChoice = new QComboBox;
     m_kindChoice->addItem(QStringLiteral("Automatic"));
     for (TestKind kind : {TestKind::Dc, TestKind::Ramp, TestKind::Sine})
@@ -64,7 +141,7 @@ AnalysisWindow::AnalysisWindow(QWidget *parent)
     linearityLayout->setContentsMargins(0, 0, 0, 0);
     linearityLayout->addLayout(codeRow);
     linearityLayout->addWidget(plots, 1);
-    auto *layout = new QVBoxLayout(this);
+    auto *layout = new QVBoxLayout(page);
     layout->addLayout(kindRow);
     layout->addWidget(m_saturation);
     layout->addWidget(m_figures);
@@ -73,7 +150,6 @@ AnalysisWindow::AnalysisWindow(QWidget *parent)
     layout->addStretch(0);
     m_saturation->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     m_figures->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
-    resize(640, 720);
 
     connect(m_kindChoice, &QComboBox::currentIndexChanged, this, [this] {
         analyse();
@@ -85,7 +161,81 @@ AnalysisWindow::AnalysisWindow(QWidget *parent)
         m_fromCode->setValue(0);
         m_toCode->setValue(4095);
     });
-    showFigures();
+    return page;
+}
+
+QWidget *AnalysisWindow::makeSpectrumPage()
+{
+    auto *page = new QWidget;
+    m_fromFrequency = new QDoubleSpinBox;
+    m_toFrequency = new QDoubleSpinBox;
+    for (QDoubleSpinBox *box : {m_fromFrequency, m_toFrequency}) {
+        box->setRange(0, 0.5);
+        box->setDecimals(4);
+        box->setSingleStep(0.01);
+    }
+    m_toFrequency->setValue(0.5);
+    auto *fullBand = new QPushButton(QStringLiteral("Full band"));
+    m_spectrumPlot = new SpectrumPlot;
+    m_spectrumFigures = new QLabel;
+    m_spectrumFigures->setObjectName(QStringLiteral("spectrumFigures"));
+    m_spectrumFigures->setWordWrap(true);
+    m_spectrumFigures->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_spectrumFigures->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    m_spectrumFigures->setMinimumWidth(200);
+    m_spectrumFigures->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+
+    auto *bandRow = new QHBoxLayout;
+    bandRow->addWidget(new QLabel(QStringLiteral("Band from")));
+    bandRow->addWidget(m_fromFrequency);
+    bandRow->addWidget(new QLabel(QStringLiteral("to")));
+    bandRow->addWidget(m_toFrequency);
+    bandRow->addWidget(new QLabel(QStringLiteral("cycles/sample")));
+    bandRow->addWidget(fullBand);
+    bandRow->addStretch();
+    auto *plotPart = new QVBoxLayout;
+    plotPart->addLayout(bandRow);
+    plotPart->addWidget(m_spectrumPlot, 1);
+    auto *layout = new QHBoxLayout(page);
+    layout->addLayout(plotPart, 1);
+    layout->addWidget(m_spectrumFigures);
+
+    const auto applyBand = [this] {
+        m_spectrumPlot->setFrequencyWindow(m_fromFrequency->value(), m_toFrequency->value());
+    };
+    connect(m_fromFrequency, &QDoubleSpinBox::valueChanged, this, applyBand);
+    connect(m_toFrequency, &QDoubleSpinBox::valueChanged, this, applyBand);
+    connect(fullBand, &QPushButton::clicked, this, [this] {
+        m_fromFrequency->setValue(0);
+        m_toFrequency->setValue(0.5);
+    });
+    return page;
+}
+
+QWidget *AnalysisWindow::makeSamplesPage()
+{
+    auto *page = new QWidget;
+    m_shownSamples = new QSpinBox;
+    m_shownSamples->setRange(16, static_cast<int>(maxAnalysedSamples));
+    m_shownSamples->setValue(4096);
+    m_timePlot = new SampleTimePlot;
+    m_timePlot->setShownCount(m_shownSamples->value());
+    auto *allSamples = new QPushButton(QStringLiteral("All samples"));
+
+    auto *countRow = new QHBoxLayout;
+    countRow->addWidget(new QLabel(QStringLiteral("The last")));
+    countRow->addWidget(m_shownSamples);
+    countRow->addWidget(new QLabel(QStringLiteral("samples")));
+    countRow->addWidget(allSamples);
+    countRow->addStretch();
+    auto *layout = new QVBoxLayout(page);
+    layout->addLayout(countRow);
+    layout->addWidget(m_timePlot, 1);
+
+    connect(m_shownSamples, &QSpinBox::valueChanged, m_timePlot, &SampleTimePlot::setShownCount);
+    connect(allSamples, &QPushButton::clicked, this,
+        [this] { m_shownSamples->setValue(m_shownSamples->maximum()); });
+    return page;
 }
 
 std::optional<TestKind> AnalysisWindow::chosenKind() const
@@ -139,13 +289,52 @@ void AnalysisWindow::applyCodeWindow()
 
 void AnalysisWindow::showFigures()
 {
-    QString rows;
-    for (const FigureRow &row : figureRows(m_result)) {
-        QString name = QString::fromStdString(row.name).toHtmlEscaped();
-        if (row.warning)
-            name = QStringLiteral("<b>%1</b>").arg(name);
-        rows += QStringLiteral("<tr><td>%1</td><td>&nbsp;&nbsp;%2</td></tr>")
-                    .arg(name, QString::fromStdString(row.value).toHtmlEscaped());
+    m_figures->setText(figureTable(figureRows(m_result)));
+}
+
+void AnalysisWindow::refreshSamples(const SampleRecord &record)
+{
+    const std::pair<std::size_t, std::uint64_t> seen {record.size(), record.appended()};
+    const bool changed = m_recordSeen != seen;
+    if (!changed && (m_recordAnalysed == seen || record.size() == 0))
+        return;
+    m_recordSeen = seen;
+    if (record.size() == 0) {
+        m_timePlot->setSamples({});
+        m_discardRunning = m_runner.busy();
+        m_recordAnalysed.reset();
+        showNoSpectrum(QStringLiteral("No sine: no samples yet (press START)"));
+        return;
     }
-    m_figures->setText(QStringLiteral("<table>") + rows + QStringLiteral("</table>"));
+    auto codes
+        = std::make_shared<const std::vector<std::uint16_t>>(record.latest(maxAnalysedSamples));
+    if (changed)
+        m_timePlot->setSamples(*codes);
+    DynamicOptions options;
+    if (m_sampleRate && *m_sampleRate > 0)
+        options.sampleRate = m_sampleRate;
+    // A refresh while the previous analysis runs is dropped; a later one
+    // takes up the record, changed or not.
+    if (m_runner.start(codes, std::bit_floor(codes->size()), options)) {
+        m_recordAnalysed = seen;
+        m_discardRunning = false;
+    }
+}
+
+void AnalysisWindow::showDynamicResult(const DynamicResult &result)
+{
+    m_dynamicResult = result;
+    m_spectrumPlot->setResult(result);
+    if (result.ok)
+        m_spectrumFigures->setText(figureTable(spectrumFigureRows(result)));
+    else
+        m_spectrumFigures->setText(m_spectrumPlot->message().toHtmlEscaped());
+    emit dynamicResultShown();
+}
+
+void AnalysisWindow::showNoSpectrum(const QString &message)
+{
+    m_dynamicResult = DynamicResult();
+    m_spectrumPlot->clearSpectrum(message);
+    m_spectrumFigures->setText(message.toHtmlEscaped());
 }

@@ -83,8 +83,10 @@ bool HistogramActions::histogramSaturated() const
 
 void HistogramActions::timerTicked()
 {
-    if (m_analysisWindow && m_analysisWindow->isVisible())
+    if (m_analysisWindow && m_analysisWindow->isVisible()) {
         m_analysisWindow->refresh(counts(), histogramSaturated());
+        m_analysisWindow->refreshSamples(m_state.record);
+    }
 }
 
 AnalysisWindow *HistogramActions::analysisWindow() const
@@ -98,6 +100,7 @@ void HistogramActions::openAnalysis()
         m_analysisWindow = new AnalysisWindow(&m_window);
         m_analysisWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_analysisWindow->refresh(counts(), histogramSaturated());
+        m_analysisWindow->refreshSamples(m_state.record);
     }
     m_analysisWindow->show();
     m_analysisWindow->raise();

@@ -28,7 +28,8 @@ public:
 
     // Shows the context menu at a global position.
     void showMenu(const QPoint &globalPosition);
-    // Once a second, after the plot: feeds the analysis window if it is open.
+    // Once a second, after the plot: feeds the analysis window the counts and
+    // the sample record if it is open.
     void timerTicked();
 
     // The wide counts of codes 0..4095, as the analysis and the exports take them.

@@ -1,6 +1,7 @@
 // Throughput of START's loop, in the window and in adcapture, through a
 // pseudo-terminal beside plain readers of the same kind of pseudo-terminal, the loop's memory over
-// a long stream and an endless frame, and its CPU use while it waits for data. Prints figures;
+// a long stream and an endless frame, its rate with the analysis window open on the spectrum
+// against closed, and its CPU use while it waits for data. Prints figures;
 // asserts nothing about speed.
 //
 //   bench_acquisition [frames for the loop (2000000)] [frames for the slow readers (200000)]
@@ -11,7 +12,9 @@
 #include "TestHelpers.h"
 
 #include "AcquisitionLoop.h"
+#include "AnalysisWindow.h"
 #include "EventDispatch.h"
+#include "HistogramActions.h"
 #include "QtSerialLink.h"
 #include "QtWindowToolkit.h"
 #include "SampleRecord.h"
@@ -22,6 +25,7 @@
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QSerialPort>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -166,12 +170,22 @@ QString timesShown(Form1 &form)
 }
 
 // START's loop in the shown window, fed as fast as it reads. No frame may be
-// lost: the count, the histogram and TIMES must all equal what was sent.
-Figures measureWindowLoop(long long frames)
+// lost: the count, the histogram and TIMES must all equal what was sent. With
+// `spectrumShown`, the analysis window is open on its spectrum, so that each
+// tick also analyses the histogram, copies the newest samples and starts
+// their dynamic analysis on the worker thread.
+Figures measureWindowLoop(long long frames, bool spectrumShown = false)
 {
     ConverterEnd converter;
     Form1 form;
     form.show();
+    int spectra = 0;
+    if (spectrumShown) {
+        form.histogramActions().openAnalysis();
+        AnalysisWindow *analysis = form.histogramActions().analysisWindow();
+        analysis->findChild<QTabWidget *>()->setCurrentIndex(1);
+        QObject::connect(analysis, &AnalysisWindow::dynamicResultShown, [&spectra] { ++spectra; });
+    }
     LoopSession session(form);
     std::thread writer;
     QElapsedTimer wall;
@@ -203,6 +217,11 @@ Figures measureWindowLoop(long long frames)
     std::printf("  frames sent / counted / in the histogram / TIMES: %lld / %d / %lld / %s%s%s\n",
         frames, form.measurement().frameCount, histogramSum(form.measurement()),
         qPrintable(timesShown(form)), failure.isEmpty() ? "" : "  FAILED: ", qPrintable(failure));
+    if (spectrumShown) {
+        const DynamicResult &spectrum = form.histogramActions().analysisWindow()->dynamicResult();
+        std::printf("  spectra shown during the run: %d; the last of %zu samples, %s\n", spectra,
+            spectrum.samples, spectrum.ok ? "with figures" : spectrum.reason.c_str());
+    }
     return figures;
 }
 
@@ -392,6 +411,33 @@ int main(int argc, char *argv[])
         printFigures(*figures, window);
     std::printf("  adcapture / block reader, median of %d rounds: %.3f (window loop: %.3f)\n",
         rounds, captureRatios[rounds / 2], loopRatio(window, block));
+
+    // The loop with the analysis window open on the spectrum, against the
+    // loop with it closed, in turns. Each run lasts about six seconds at the
+    // rate just measured, so that several ticks, each with the histogram
+    // analysis, the copy of the samples and the worker's spectrum, fall on it.
+    {
+        const long long analysisFrames
+            = std::max(frames, static_cast<long long>(window.perSecond() / frameLength * 6));
+        // More turns than above: the two differ by less than the machine's
+        // own wander from run to run.
+        constexpr int analysisRounds = 5;
+        std::vector<double> ratios;
+        std::printf("  window loop, analysis window closed / open on the spectrum, %lld frames:\n",
+            analysisFrames);
+        for (int round = 1; round <= analysisRounds; ++round) {
+            const Figures closed = measureWindowLoop(analysisFrames);
+            const Figures open = measureWindowLoop(analysisFrames, true);
+            ratios.push_back(loopRatio(open, closed));
+            std::printf("  round %d: closed %.0f characters/s (%.3f CPU s/M, %.1f s), open %.0f "
+                        "characters/s (%.3f CPU s/M, %.1f s), open / closed %.3f\n",
+                round, closed.perSecond(), closed.cpuPerMillion(), closed.seconds, open.perSecond(),
+                open.cpuPerMillion(), open.seconds, ratios.back());
+        }
+        std::sort(ratios.begin(), ratios.end());
+        std::printf("  open / closed, median of %d rounds: %.3f\n", analysisRounds,
+            ratios[analysisRounds / 2]);
+    }
 
     // What keeping the sample record adds to each frame, beside what the
     // window loop spends on a frame in this run.

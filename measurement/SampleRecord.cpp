@@ -21,10 +21,16 @@ void SampleRecord::setCapacity(std::size_t capacity)
 
 std::vector<std::uint16_t> SampleRecord::inOrder() const
 {
-    std::vector<std::uint16_t> codes;
-    codes.reserve(m_size);
-    const std::size_t first = (m_next + m_codes.size() - m_size) % m_codes.size();
-    for (std::size_t i = 0; i < m_size; ++i)
-        codes.push_back(m_codes[(first + i) % m_codes.size()]);
+    return latest(m_size);
+}
+
+std::vector<std::uint16_t> SampleRecord::latest(std::size_t count) const
+{
+    count = std::min(count, m_size);
+    // At most two runs of the ring: up to its end, then from its start.
+    const std::size_t first = (m_next + m_codes.size() - count) % m_codes.size();
+    const std::size_t head = std::min(count, m_codes.size() - first);
+    std::vector<std::uint16_t> codes(m_codes.begin() + first, m_codes.begin() + first + head);
+    codes.insert(codes.end(), m_codes.begin(), m_codes.begin() + (count - head));
     return codes;
 }

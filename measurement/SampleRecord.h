@@ -35,6 +35,9 @@ public:
     std::uint64_t appended() const { return m_appended; }
     // The readings held, oldest first.
     std::vector<std::uint16_t> inOrder() const;
+    // The newest `count` readings held (all of them when fewer), oldest
+    // first: what a view of the recent signal copies without the whole ring.
+    std::vector<std::uint16_t> latest(std::size_t count) const;
 
 private:
     std::vector<std::uint16_t> m_codes;

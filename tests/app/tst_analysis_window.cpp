@@ -8,6 +8,7 @@
 #include "PlotArea.h"
 #include "QtWindowToolkit.h"
 #include "SampleRecordFile.h"
+#include "SpectrumPlot.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -243,6 +244,25 @@ private slots:
         form->histogramActions().timerTicked();
         QVERIFY(saturation->isVisibleTo(window));
         QCOMPARE(window->result().samples, 32768u);
+    }
+
+    // With no record, and with a record of one constant code, the spectrum
+    // says there is no sine, in the plot and beside it.
+    void spectrumWithoutASineSaysSo()
+    {
+        form->histogramActions().openAnalysis();
+        AnalysisWindow *window = form->histogramActions().analysisWindow();
+        auto *figures = window->findChild<QLabel *>("spectrumFigures");
+        QVERIFY(window->spectrumPlot().message().startsWith("No sine: "));
+        QVERIFY(figures->text().startsWith("No sine: "));
+        for (int i = 0; i < 5000; ++i)
+            form->measurement().record.append(2048);
+        form->histogramActions().timerTicked();
+        QTRY_VERIFY(!window->dynamicAnalysisRunning());
+        QVERIFY(!window->dynamicResult().ok);
+        QVERIFY2(window->spectrumPlot().message().startsWith("No sine: "),
+            qPrintable(window->spectrumPlot().message()));
+        QVERIFY(figures->text().startsWith("No sine: "));
     }
 
 private:

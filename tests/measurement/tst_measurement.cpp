@@ -265,7 +265,8 @@ void MeasurementTest::fieldLimitWritesBack()
     QCOMPARE(window.field(TextField::Text7), std::string("10000"));
 }
 
-// The ring drops the oldest reading; RESET begins a new record.
+// The ring drops the oldest reading; RESET begins a new record. The newest
+// readings come in order whether or not they wrap round the ring's end.
 void MeasurementTest::recordKeepsTheNewestInOrder()
 {
     MeasurementState state;
@@ -273,6 +274,9 @@ void MeasurementTest::recordKeepsTheNewestInOrder()
     for (std::uint16_t code = 1; code <= 6; ++code)
         state.record.append(code);
     QCOMPARE(state.record.inOrder(), (std::vector<std::uint16_t> {3, 4, 5, 6}));
+    QCOMPARE(state.record.latest(3), (std::vector<std::uint16_t> {4, 5, 6}));
+    QCOMPARE(state.record.latest(2), (std::vector<std::uint16_t> {5, 6}));
+    QCOMPARE(state.record.latest(9), (std::vector<std::uint16_t> {3, 4, 5, 6}));
     QCOMPARE(state.record.appended(), std::uint64_t(6));
     FakeWindow window;
     window.field(TextField::Text5) = "0";
@@ -281,6 +285,7 @@ void MeasurementTest::recordKeepsTheNewestInOrder()
     QCOMPARE(state.record.size(), std::size_t(0));
     state.record.append(9);
     QCOMPARE(state.record.inOrder(), std::vector<std::uint16_t> {9});
+    QCOMPARE(state.record.latest(2), std::vector<std::uint16_t> {9});
 }
 
 QTEST_APPLESS_MAIN(MeasurementTest)
