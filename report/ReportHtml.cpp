@@ -23,7 +23,7 @@ th { background: #f0f0f0; }
 td.n { text-align: right; font-variant-numeric: tabular-nums; }
 .cpk-low { background: #fde0e0; }
 .cpk-marginal { background: #fff3cd; }
-.histograms { display: flex; flex-wrap: wrap; gap: 12px; }
+.histograms { display: flex; flex-wrap: wrap; gap: 12px; margin-top: 14px; }
 svg text { font-family: sans-serif; }
 .none { color: #555; font-style: italic; }
 )";
@@ -135,7 +135,7 @@ double tickStep(double span, int count)
 // with an arrow instead.
 std::string histogram(const FigureStatistics &figure)
 {
-    constexpr double width = 340, height = 210, left = 40, right = 14, top = 34, bottom = 36;
+    constexpr double width = 340, height = 224, left = 40, right = 14, top = 48, bottom = 36;
     constexpr double plotWidth = width - left - right, plotHeight = height - top - bottom;
     std::string svg = "<svg width=\"" + n(width) + "\" height=\"" + n(height)
         + "\" role=\"img\" aria-label=\"Histogram of " + htmlEscaped(figure.name)
