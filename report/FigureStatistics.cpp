@@ -1,0 +1,49 @@
+#include "FigureStatistics.h"
+
+#include <algorithm>
+#include <cmath>
+
+FigureStatistics describeFigure(std::string name, std::vector<double> values,
+    std::optional<double> lowerLimit, std::optional<double> upperLimit)
+{
+    FigureStatistics statistics;
+    statistics.name = std::move(name);
+    statistics.lowerLimit = lowerLimit;
+    statistics.upperLimit = upperLimit;
+    statistics.count = values.size();
+    if (!values.empty()) {
+        const auto [low, high] = std::ranges::minmax(values);
+        statistics.minimum = low;
+        statistics.maximum = high;
+        // Two passes: the sum of squared deviations from the mean keeps its
+        // digits where the sum of squares minus the squared sum would not
+        // (figures like 4095.9 ± 0.001).
+        double sum = 0;
+        for (double value : values)
+            sum += value;
+        statistics.mean = sum / double(values.size());
+        if (values.size() >= 2) {
+            double squares = 0;
+            for (double value : values)
+                squares += (value - statistics.mean) * (value - statistics.mean);
+            statistics.sigma = std::sqrt(squares / double(values.size() - 1));
+        }
+    }
+    statistics.values = std::move(values);
+
+    // σ that is zero, or only the rounding of equal values' mean, gives no
+    // capability.
+    const double sigma = statistics.sigma.value_or(0);
+    const double magnitude = std::max(std::fabs(statistics.minimum), std::fabs(statistics.maximum));
+    if (sigma <= 1e-12 * magnitude)
+        return statistics;
+    std::optional<double> cpk;
+    if (upperLimit)
+        cpk = (*upperLimit - statistics.mean) / (3 * sigma);
+    if (lowerLimit) {
+        const double lower = (statistics.mean - *lowerLimit) / (3 * sigma);
+        cpk = cpk ? std::min(*cpk, lower) : lower;
+    }
+    statistics.cpk = cpk;
+    return statistics;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+// One figure over the boards of a lot: its spread and its process capability
+// against the limits the boards were held to.
+struct FigureStatistics
+{
+    std::string name;
+    std::vector<double> values; // one per board, in board order
+    std::size_t count = 0;
+    double mean = 0;
+    std::optional<double> sigma; // the sample standard deviation (n - 1); empty below two values
+    double minimum = 0;
+    double maximum = 0;
+    std::optional<double> lowerLimit; // the figure must not fall below it
+    std::optional<double> upperLimit; // the figure must not exceed it
+    // (USL - mean) / 3σ or (mean - LSL) / 3σ for a one-sided limit, the
+    // smaller of the two for a two-sided one. Empty without a limit, with
+    // fewer than two values or with σ = 0, where it would be infinite or
+    // carry no meaning.
+    std::optional<double> cpk;
+};
+
+// The statistics of `values`, which must all be finite; an empty list gives
+// a count of 0 and nothing else.
+FigureStatistics describeFigure(std::string name, std::vector<double> values,
+    std::optional<double> lowerLimit, std::optional<double> upperLimit);

@@ -1,0 +1,132 @@
+#include "ReportText.h"
+
+#include "ReportFormat.h"
+
+#include <algorithm>
+
+namespace {
+
+// Characters, not bytes, so that a UTF-8 station name keeps the columns.
+std::size_t width(std::string_view text)
+{
+    return std::size_t(std::ranges::count_if(
+        text, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+std::string padded(const std::string &text, std::size_t columns, bool right = false)
+{
+    const std::string fill(columns > width(text) ? columns - width(text) : 0, ' ');
+    return right ? fill + text : text + fill;
+}
+
+std::string optionalNumber(const std::optional<double> &value)
+{
+    return value ? numberText(*value, 4) : "-";
+}
+
+// A table, its first column left-aligned and the others right-aligned for
+// numbers, or all left-aligned for text.
+void table(std::string &out, const std::vector<std::vector<std::string>> &rows, bool numbers = true,
+    const std::string &indent = "  ")
+{
+    std::vector<std::size_t> widths;
+    for (const auto &row : rows) {
+        widths.resize(std::max(widths.size(), row.size()));
+        for (std::size_t i = 0; i < row.size(); ++i)
+            widths[i] = std::max(widths[i], width(row[i]));
+    }
+    for (const auto &row : rows) {
+        std::string line = indent;
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const bool last = i + 1 == row.size();
+            line += (i > 0 ? "  " : "")
+                + (last && !numbers ? row[i] : padded(row[i], widths[i], numbers && i > 0));
+        }
+        out += line + '\n';
+    }
+}
+
+std::string yieldLine(const BoardYield &yield)
+{
+    return std::to_string(yield.boards) + " boards, " + std::to_string(yield.passed) + " passed, "
+        + std::to_string(yield.failed) + " failed, yield " + percentText(yield.yield());
+}
+
+} // namespace
+
+std::vector<std::string> failureReasons(const FailedBoard &board)
+{
+    std::vector<std::string> reasons;
+    for (const RecordedLimit &limit : board.failedLimits) {
+        std::string reason = limit.name + ": ";
+        if (limit.value) {
+            reason += numberText(*limit.value) + (limit.upper ? " > " : " < ")
+                + numberText(limit.limit);
+        } else {
+            reason += "not measured";
+        }
+        reasons.push_back(reason);
+    }
+    if (reasons.empty()) {
+        reasons.push_back(board.frames == 0
+                ? std::string("no data")
+                : "no limit broken, exit status " + std::to_string(board.exitStatus));
+    }
+    return reasons;
+}
+
+std::string reportText(const std::vector<LotSummary> &lots)
+{
+    std::string out;
+    for (const LotSummary &lot : lots) {
+        if (!out.empty())
+            out += '\n';
+        out += "Lot " + (lot.lot.empty() ? std::string("(none)") : printableText(lot.lot)) + ": "
+            + yieldLine(lot.total) + " (" + std::to_string(lot.records) + " records)\n";
+        std::vector<std::vector<std::string>> stations {
+            {"Station", "Boards", "Passed", "Failed", "Yield"}};
+        for (const BoardYield &station : lot.stations) {
+            stations.push_back({printableText(station.station), std::to_string(station.boards),
+                std::to_string(station.passed), std::to_string(station.failed),
+                percentText(station.yield())});
+        }
+        table(out, stations);
+        if (!lot.figures.empty()) {
+            out += '\n';
+            std::vector<std::vector<std::string>> figures {
+                {"Figure", "n", "mean", "sigma", "min", "max", "LSL", "USL", "Cpk"}};
+            for (const FigureStatistics &figure : lot.figures) {
+                figures.push_back({printableText(figure.name), std::to_string(figure.count),
+                    numberText(figure.mean, 4), optionalNumber(figure.sigma),
+                    numberText(figure.minimum, 4), numberText(figure.maximum, 4),
+                    optionalNumber(figure.lowerLimit), optionalNumber(figure.upperLimit),
+                    optionalNumber(figure.cpk)});
+            }
+            table(out, figures);
+        }
+        if (!lot.failedBoards.empty()) {
+            out += "\n  Failed boards:\n";
+            std::vector<std::vector<std::string>> failed;
+            for (const FailedBoard &board : lot.failedBoards) {
+                std::string reasons;
+                for (const std::string &reason : failureReasons(board))
+                    reasons += (reasons.empty() ? "" : "; ") + printableText(reason);
+                failed.push_back({printableText(board.board.text()),
+                    printableText(board.last.station), printableText(board.last.time), reasons});
+            }
+            table(out, failed, false, "    ");
+        }
+        if (!lot.retested.empty()) {
+            out += "\n  Retested boards (the last result counts):\n";
+            for (const RetestedBoard &board : lot.retested) {
+                out += "    " + printableText(board.board.text()) + ':';
+                for (const BoardAttempt &attempt : board.attempts) {
+                    out += "  " + printableText(attempt.time) + ' ' + printableText(attempt.station)
+                        + ' ' + (attempt.pass ? "pass" : "FAIL");
+                }
+                out += '\n';
+            }
+        }
+    }
+    return out;
+}
