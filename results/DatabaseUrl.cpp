@@ -1,0 +1,93 @@
+#include "DatabaseUrl.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace {
+
+const QString usage
+    = QStringLiteral("expected sqlite:PATH or postgresql://[user[:password]@]host[:port]/dbname");
+
+std::optional<DatabaseUrl> parsePostgres(const QString &text, QString &why)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid()) {
+        why = url.errorString();
+        return {};
+    }
+    if (url.host().isEmpty()) {
+        why = QStringLiteral("no host; ") + usage;
+        return {};
+    }
+    if (url.hasQuery() || url.hasFragment()) {
+        why = QStringLiteral("options after '?' or '#' are not supported");
+        return {};
+    }
+    // QUrl takes a port only from 0 to 65535.
+    if (url.port() == 0) {
+        why = QStringLiteral("port 0 is not a port");
+        return {};
+    }
+    const QString name = url.path(QUrl::FullyDecoded).mid(1);
+    if (!url.path().startsWith(u'/') || name.isEmpty() || name.contains(u'/')) {
+        why = QStringLiteral("no database name; ") + usage;
+        return {};
+    }
+    DatabaseUrl result;
+    result.backend = DatabaseUrl::Backend::Postgres;
+    result.host = url.host();
+    result.port = url.port(5432);
+    result.user = url.userName(QUrl::FullyDecoded);
+    result.password = url.password(QUrl::FullyDecoded);
+    result.database = name;
+    return result;
+}
+
+// The URL as a message may show it: a password in it becomes "***".
+QString withoutPassword(QString text)
+{
+    static const QRegularExpression password(QStringLiteral("^([a-z]+://[^/@:]*:)[^/@]*@"));
+    return text.replace(password, QStringLiteral("\\1***@"));
+}
+
+} // namespace
+
+QString DatabaseUrl::where() const
+{
+    if (backend == Backend::Sqlite)
+        return QStringLiteral("sqlite:") + path;
+    // An IPv6 address takes brackets, so that the port stands apart.
+    const QString shownHost = host.contains(u':') ? u'[' + host + u']' : host;
+    return QStringLiteral("%1:%2/%3").arg(shownHost).arg(port).arg(database);
+}
+
+std::optional<DatabaseUrl> parseDatabaseUrl(const QString &text, QString *error)
+{
+    QString why;
+    std::optional<DatabaseUrl> result;
+    if (text.startsWith(QLatin1String("sqlite:"))) {
+        result.emplace();
+        result->path = text.mid(7);
+        if (result->path.isEmpty()) {
+            why = QStringLiteral("no file after 'sqlite:'");
+            result.reset();
+        }
+    } else if (text.startsWith(QLatin1String("postgresql://"))
+        || text.startsWith(QLatin1String("postgres://"))) {
+        result = parsePostgres(text, why);
+    } else {
+        why = usage;
+    }
+    if (!result && error)
+        *error = QStringLiteral("results database '%1': %2").arg(withoutPassword(text), why);
+    return result;
+}
+
+QString defaultResultsDatabasePath()
+{
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(base + QStringLiteral("/adtest/results.sqlite"));
+}
