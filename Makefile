@@ -19,7 +19,8 @@ SOAK_SECONDS ?= 60
 SANITIZE_SOAK_SECONDS ?= 20
 
 BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins \
-                 fonts-liberation fonts-dejavu-core scdoc appstream desktop-file-utils
+                 fonts-liberation fonts-dejavu-core scdoc appstream desktop-file-utils \
+                 libfftw3-dev pkg-config
 # The fuzz targets build with the clang each Debian release ships:
 # 14 on Debian 12, 19 on Debian 13. `make fuzz CLANG_VERSION=N` picks another.
 DEBIAN_RELEASE := $(shell . /etc/os-release 2>/dev/null && echo "$$VERSION_ID")
