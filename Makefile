@@ -71,6 +71,7 @@ bench: build
 	$(BUILD)/bench_line_rate
 	$(BUILD)/bench_plot
 	$(BUILD)/bench_analysis
+	$(BUILD)/bench_dynamic
 
 package: build
 	@scripts/install-deps.sh $(PACKAGE_PACKAGES)
