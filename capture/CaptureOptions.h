@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CodeDensityResult.h"
+#include "DynamicResult.h"
 
 #include <QString>
 #include <QStringList>
@@ -18,8 +19,14 @@ struct CaptureLimits
     // A limit passes only when the figure plus its 99 % uncertainty is
     // within it, so that a repeat of the test cannot overturn the verdict.
     bool guardBand = false;
+    // The dynamic figures of the sample record's sine.
+    std::optional<double> minEnob; // bits, from SINAD
+    std::optional<double> minSinad; // dB
+    std::optional<double> maxThd; // dB, negative
+    std::optional<double> minSfdr; // dB
 
     bool needLinearity() const { return maxDnl || maxInl || maxMissing; }
+    bool needDynamic() const { return minEnob || minSinad || maxThd || minSfdr; }
 };
 
 // adcapture's command line.
@@ -42,6 +49,10 @@ struct CaptureOptions
     QString analyzePath;
     bool allPorts = false; // --list-ports: placeholders too
     CaptureLimits limits;
+    // The dynamic analysis of the sample record.
+    std::optional<double> sampleRate; // Hz: frequencies in Hz, else in cycles per sample
+    std::optional<SpectrumWindow> window; // empty: chosen by the record
+    int harmonics = 5; // in THD, the fundamental the first
 
     // Reads the arguments, the program name first. Returns an empty string,
     // or a one-line message naming the offending option or value.
