@@ -20,7 +20,8 @@ SANITIZE_SOAK_SECONDS ?= 20
 
 BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins \
                  fonts-liberation fonts-dejavu-core scdoc appstream desktop-file-utils \
-                 libtomlplusplus-dev pkg-config libqt6sql6-sqlite libqt6sql6-psql postgresql
+                 libtomlplusplus-dev pkg-config libqt6sql6-sqlite libqt6sql6-psql postgresql \
+                 libfftw3-dev
 # The fuzz targets build with the clang each Debian release ships:
 # 14 on Debian 12, 19 on Debian 13. `make fuzz CLANG_VERSION=N` picks another.
 DEBIAN_RELEASE := $(shell . /etc/os-release 2>/dev/null && echo "$$VERSION_ID")
@@ -71,6 +72,7 @@ bench: build
 	$(BUILD)/bench_line_rate
 	$(BUILD)/bench_plot
 	$(BUILD)/bench_analysis
+	$(BUILD)/bench_dynamic
 
 package: build
 	@scripts/install-deps.sh $(PACKAGE_PACKAGES)

@@ -82,7 +82,12 @@ struct DynamicResult
     std::vector<double> spectrumDbfs;
 
     SpectrumTone fundamental;
-    std::vector<SpectrumTone> harmonics; // orders 2.., folded into the band
+    // Orders 2.., folded into the band; one that falls on the bins of DC, the
+    // fundamental or a lower harmonic is left out, not counted twice.
+    std::vector<SpectrumTone> harmonics;
+    // The largest tone but the fundamental, which SFDR is taken against: a
+    // harmonic, or order 0 for any other spur.
+    SpectrumTone spur;
 
     std::optional<double> snrDb;
     std::optional<double> sinadDb;

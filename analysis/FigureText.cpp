@@ -131,3 +131,94 @@ std::vector<FigureRow> figureRows(const CodeDensityResult &r)
     }
     return rows;
 }
+
+const char *spectrumWindowName(SpectrumWindow window)
+{
+    switch (window) {
+    case SpectrumWindow::Rectangular:
+        return "Rectangular";
+    case SpectrumWindow::Hann:
+        return "Hann";
+    case SpectrumWindow::BlackmanHarris4:
+        return "Blackman-Harris 4-term";
+    case SpectrumWindow::BlackmanHarris7:
+        return "Blackman-Harris 7-term";
+    }
+    return "";
+}
+
+namespace {
+
+std::string ordinal(int order)
+{
+    const int lastTwo = order % 100;
+    const char *suffix = lastTwo >= 11 && lastTwo <= 13 ? "th"
+        : order % 10 == 1                               ? "st"
+        : order % 10 == 2                               ? "nd"
+        : order % 10 == 3                               ? "rd"
+                                                        : "th";
+    return std::to_string(order) + suffix;
+}
+
+std::string decibels(const std::optional<double> &value, const char *unit = " dB")
+{
+    return value ? fixedNumber(*value, 2) + unit : "not measured";
+}
+
+} // namespace
+
+std::vector<FigureRow> dynamicFigureRows(const DynamicResult &r)
+{
+    std::vector<FigureRow> rows;
+    const auto row = [&rows](std::string name, std::string value) {
+        rows.push_back({std::move(name), std::move(value)});
+    };
+    if (!r.ok) {
+        rows.push_back({"Dynamic figures", r.reason, true});
+        return rows;
+    }
+    // Hertz to the millihertz; cycles per sample to a millionth of a bin of
+    // a 2^20 record.
+    const auto frequency = [&r](double cyclesPerSample) {
+        return r.sampleRate ? fixedNumber(cyclesPerSample * *r.sampleRate, 3) + " Hz"
+                            : fixedNumber(cyclesPerSample, 9) + " cycles/sample";
+    };
+    row("Record",
+        r.averages > 1 ? std::to_string(r.averages) + " × " + std::to_string(r.recordLength)
+                + " samples, spectra averaged"
+                       : std::to_string(r.samples) + " samples");
+    row("Window",
+        std::string(spectrumWindowName(r.window)) + (r.coherent ? " (coherent record)" : ""));
+    row("Fundamental",
+        frequency(r.fundamental.frequency) + ", " + fixedNumber(r.fundamental.dbfs, 2) + " dBFS");
+    row("SNR", decibels(r.snrDb));
+    row("SINAD", decibels(r.sinadDb));
+    std::string thd = decibels(r.thdDb);
+    if (!r.harmonics.empty())
+        thd += " (" + ordinal(r.harmonics.front().order) + " to "
+            + ordinal(r.harmonics.back().order) + " harmonic)";
+    row("THD", thd);
+    std::string sfdr = decibels(r.sfdrDb);
+    if (r.sfdrDb)
+        sfdr += r.spur.order > 1 ? " (" + ordinal(r.spur.order) + " harmonic)"
+                                 : " (spur at " + frequency(r.spur.frequency) + ")";
+    row("SFDR", sfdr);
+    row("Noise floor", decibels(r.noiseFloorDbfs, " dBFS per bin"));
+    row("ENOB (SINAD)", decibels(r.enobBits, " bits"));
+    if (r.fit.converged)
+        row("ENOB (sine fit)", decibels(r.enobFitBits, " bits"));
+    else
+        rows.push_back({"ENOB (sine fit)", "not measured: the sine fit did not settle", true});
+    if (r.fit.converged)
+        row("Sine fit",
+            "amplitude " + fixedNumber(r.fit.amplitude) + ", offset " + fixedNumber(r.fit.offset)
+                + " codes, " + frequency(r.fit.frequency) + ", residual "
+                + fixedNumber(r.fit.residualRms) + " LSB rms");
+    if (r.suggestion)
+        rows.push_back({"Coherent input",
+            std::to_string(r.suggestion->cycles) + " cycles in "
+                + std::to_string(r.suggestion->samples)
+                + " samples: " + frequency(r.suggestion->frequency),
+            true});
+    return rows;
+}

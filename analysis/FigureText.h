@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CodeDensityResult.h"
+#include "DynamicResult.h"
 
 #include <cstddef>
 #include <string>
@@ -18,6 +19,14 @@ struct FigureRow
 // The rows for a result: the kind and the sample statistics, then the
 // figures of the kind, or why the kind does not fit.
 std::vector<FigureRow> figureRows(const CodeDensityResult &result);
+
+// The rows for the dynamic figures of a sine record: the record and window,
+// the fundamental, SNR, SINAD, THD, SFDR, the noise floor, both ENOBs and the
+// coherent input to use instead; or one row saying why there are none.
+std::vector<FigureRow> dynamicFigureRows(const DynamicResult &result);
+
+// A window's name for a person: "Blackman-Harris 7-term".
+const char *spectrumWindowName(SpectrumWindow window);
 
 // A number with a fixed count of decimals, "0.125". A value that rounds to
 // zero has no sign, so that -0.0001 does not read as a negative figure.

@@ -10,16 +10,7 @@ namespace {
 
 DynamicResult defaultAnalysis(std::span<const std::uint16_t> codes, const DynamicOptions &options)
 {
-#ifdef ADTEST_DYNAMIC_ANALYSIS
     return analyseDynamic(codes, options);
-#else
-    // Until the dynamic analysis library is part of the build.
-    (void)codes;
-    DynamicResult result;
-    result.bits = options.bits;
-    result.reason = "this build has no dynamic analysis";
-    return result;
-#endif
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "CaptureOptions.h"
 
+#include "DynamicCaptureOptions.h"
 #include "OptionParser.h"
 
 #include <QSysInfo>
@@ -53,6 +54,7 @@ QString CaptureOptions::parse(const QStringList &arguments)
         parser.addValue({name});
     parser.addValue({"--db"}, "a database URL");
     parser.addFlag({"--no-db"});
+    declareDynamicOptions(parser);
     parser.addFlag({"--guard-band"});
     parser.addFlag({"--list-ports"});
     parser.addFlag({"--all"});
@@ -101,6 +103,8 @@ QString CaptureOptions::parse(const QStringList &arguments)
     std::optional<std::uint64_t> givenLength;
     if (!parser.wholeValue("--record-length", 64, std::uint64_t(1) << 26,
             "a record of 64 to 67108864 samples", givenLength))
+        return error();
+    if (!readDynamicOptions(parser, *this))
         return error();
     recordLength = std::size_t(givenLength.value_or(recordLength));
     bits = givenBits.value_or(bits);
@@ -261,6 +265,19 @@ Limits (exit status 1 when one fails):
   --max-noise X      DC noise in LSB rms
   --guard-band       pass a limit only when the figure plus its 99 %
                      uncertainty is within it
+  --min-enob BITS    ENOB of a sine, from SINAD (dynamic limits: from the
+                     sample record, captured or read with --analyze)
+  --min-sinad DB     SINAD
+  --max-thd DB       THD, negative (-70: 70 dB below the fundamental)
+  --min-sfdr DB      SFDR
+
+Dynamic analysis (of the sample record, after the capture):
+  --sample-rate HZ   the converter's sample rate: frequencies in Hz (default:
+                     in cycles per sample)
+  --window KEY       rectangular, hann, blackman-harris-4 or
+                     blackman-harris-7 (default: rectangular for a whole
+                     number of cycles, else blackman-harris-7)
+  --harmonics N      harmonics in THD, the fundamental the first (default 5)
 
 Board and station (into the report, the JUnit file and the results database):
   --serial TEXT      the board's serial number

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureLimits.h"
+#include "DynamicResult.h"
 #include "LimitsFile.h"
 #include "TestRecord.h"
 
@@ -55,6 +56,10 @@ struct CaptureOptions
     std::string limitSource(const std::string &key) const;
     // A board is named: its result is kept in the results database.
     bool namesBoard() const { return !identity.serial.empty() || !identity.lot.empty(); }
+    // The dynamic analysis of the sample record.
+    std::optional<double> sampleRate; // Hz: frequencies in Hz, else in cycles per sample
+    std::optional<SpectrumWindow> window; // empty: chosen by the record
+    int harmonics = 5; // in THD, the fundamental the first
 
     // Reads the arguments, the program name first. Returns an empty string,
     // or a one-line message naming the offending option or value.

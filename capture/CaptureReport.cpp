@@ -1,5 +1,6 @@
 #include "CaptureReport.h"
 
+#include "DynamicReport.h"
 #include "FigureText.h"
 
 #include <QCoreApplication>
@@ -215,6 +216,7 @@ QByteArray CaptureReport::toJson() const
             {"path", QString::fromStdString(output.path)},
             {"sha256", QString::fromStdString(output.sha256)}});
     report.insert("outputs", written);
+    insertDynamicFigures(report, dynamic);
     if (!outputFailures.isEmpty())
         report.insert("output_failures", QJsonArray::fromStringList(outputFailures));
     if (stop) {
@@ -275,6 +277,9 @@ QString CaptureReport::summary() const
         width = std::max(width, name.size());
     for (qsizetype i = 0; i < names.size(); ++i)
         lines << QStringLiteral("  %1  %2").arg(names[i].leftJustified(width), values[i]);
+    // The sample record's sine, when there is a record.
+    if (dynamic.ok || recordSamples > 0)
+        lines << dynamicSummaryLines(dynamic);
     if (noData())
         lines << (stop ? QStringLiteral("  no data  nothing arrived: no complete frame")
                        : QStringLiteral("  no data  the histogram is empty"));

@@ -3,6 +3,7 @@
 #include "LimitCheck.h"
 
 #include "CodeDensityResult.h"
+#include "DynamicResult.h"
 #include "TestRecord.h"
 
 #include <QByteArray>
@@ -34,6 +35,7 @@ struct CaptureReport
     double framesPerSecond = 0;
     CodeDensityResult result;
     std::uint64_t recordSamples = 0; // readings in the sample record
+    DynamicResult dynamic; // the sample record's sine, after the capture
     std::vector<LimitOutcome> limits;
 
     BoardIdentity identity;

@@ -1,6 +1,7 @@
 #include "LimitCheck.h"
 
 #include "CodeDensityResult.h"
+#include "DynamicResult.h"
 
 #include <algorithm>
 #include <cmath>
@@ -69,5 +70,34 @@ std::vector<LimitOutcome> checkLimits(const CaptureLimits &limits, const CodeDen
         : std::nullopt;
     check(
         "max_noise", limits.maxNoise, false, [&] { return result.sigma; }, noiseUncertainty);
+    return outcomes;
+}
+
+std::vector<LimitOutcome> checkLimits(
+    const CaptureLimits &limits, const CodeDensityResult &result, const DynamicResult &dynamic)
+{
+    std::vector<LimitOutcome> outcomes = checkLimits(limits, result);
+    // The dynamic figures have no uncertainty from the counts: a guard band
+    // leaves them as they are.
+    const auto check = [&](const char *name, std::optional<double> limit,
+                           std::optional<double> figure, bool atMost) {
+        if (!limit)
+            return;
+        LimitOutcome outcome;
+        outcome.name = name;
+        outcome.limit = *limit;
+        if (!dynamic.ok)
+            outcome.note = dynamic.reason;
+        else if (!figure)
+            outcome.note = "the record gives no such figure: no noise or distortion left";
+        else
+            outcome.value = figure;
+        outcome.pass = figure && dynamic.ok && (atMost ? *figure <= *limit : *figure >= *limit);
+        outcomes.push_back(std::move(outcome));
+    };
+    check("min_enob", limits.minEnob, dynamic.enobBits, false);
+    check("min_sinad", limits.minSinad, dynamic.sinadDb, false);
+    check("max_thd", limits.maxThd, dynamic.thdDb, true);
+    check("min_sfdr", limits.minSfdr, dynamic.sfdrDb, false);
     return outcomes;
 }

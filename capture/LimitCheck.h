@@ -7,11 +7,14 @@
 #include <vector>
 
 struct CodeDensityResult;
+struct DynamicResult;
 
-// One limit held against the histogram's figures.
+// One limit held against the histogram's or the sample record's figures.
 struct LimitOutcome
 {
-    std::string name; // "max_dnl", "max_inl", "max_missing" or "max_noise"
+    // "max_dnl", "max_inl", "max_missing", "max_noise", "min_enob",
+    // "min_sinad", "max_thd" or "min_sfdr"
+    std::string name;
     double limit = 0;
     std::optional<double> value; // empty when the histogram does not give it
     // The figure's 99 % uncertainty from the counts, where it has one.
@@ -27,3 +30,8 @@ struct LimitOutcome
 
 // The limits given, in a fixed order, each with its verdict.
 std::vector<LimitOutcome> checkLimits(const CaptureLimits &limits, const CodeDensityResult &result);
+
+// As above, then the dynamic limits against the sample record's figures: a
+// figure the record does not give fails, its note saying why.
+std::vector<LimitOutcome> checkLimits(
+    const CaptureLimits &limits, const CodeDensityResult &result, const DynamicResult &dynamic);

@@ -17,7 +17,7 @@ namespace {
 constexpr qint64 largestLimitsFile = 1 << 20;
 
 // Which histogram can measure a limit.
-enum class Family { Linearity, DcNoise };
+enum class Family { Linearity, DcNoise, Dynamic };
 
 struct LimitKey
 {
@@ -40,13 +40,36 @@ const std::vector<LimitKey> &limitKeys()
             [](CaptureLimits &l, double v) { l.maxMissing = int(v); }},
         {"max_noise", Family::DcNoise, 0, 4096, false,
             [](CaptureLimits &l, double v) { l.maxNoise = v; }},
+        {"min_enob", Family::Dynamic, 0, 32, false,
+            [](CaptureLimits &l, double v) { l.minEnob = v; }},
+        {"min_sinad", Family::Dynamic, 0, 300, false,
+            [](CaptureLimits &l, double v) { l.minSinad = v; }},
+        {"max_thd", Family::Dynamic, -300, 0, false,
+            [](CaptureLimits &l, double v) { l.maxThd = v; }},
+        {"min_sfdr", Family::Dynamic, 0, 300, false,
+            [](CaptureLimits &l, double v) { l.minSfdr = v; }},
     };
     return keys;
 }
 
 bool fits(Family family, TestKind kind)
 {
-    return family == Family::DcNoise ? kind == TestKind::Dc : kind != TestKind::Dc;
+    switch (family) {
+    case Family::DcNoise:
+        return kind == TestKind::Dc;
+    case Family::Linearity:
+        return kind != TestKind::Dc;
+    case Family::Dynamic:
+        return kind == TestKind::Sine;
+    }
+    return false;
+}
+
+// A sine histogram gives DNL and INL as well as the record's dynamic figures;
+// noise is measured on a DC input alone.
+bool together(Family first, Family second)
+{
+    return (first == Family::DcNoise) == (second == Family::DcNoise);
 }
 
 class Reader
@@ -192,11 +215,11 @@ LimitsFileReading parseLimitsFile(const QString &path, const QByteArray &content
                     QStringLiteral("%1: not measured on a %2 histogram")
                         .arg(quoted, QString::fromLatin1(testKindKey(*result.kind))))};
         }
-        if (family && *family != known->family)
+        if (family && !together(*family, known->family))
             return {std::nullopt,
                 reader.fail(node,
-                    QStringLiteral("%1: noise limits and DNL/INL limits need different "
-                                   "histograms (DC and ramp or sine)")
+                    QStringLiteral("%1: noise limits and DNL, INL or dynamic limits need "
+                                   "different inputs (DC and ramp or sine)")
                         .arg(quoted))};
         family = known->family;
         known->set(result.limits, *value);

@@ -32,6 +32,10 @@ constexpr LimitFigure limitFigures[] = {
     {"max_inl", "inl_end_point_worst_lsb", true},
     {"max_missing", "missing_code_count", true},
     {"max_noise", "noise_lsb", true},
+    {"min_enob", "enob_bits", false},
+    {"min_sinad", "sinad_db", false},
+    {"max_thd", "thd_db", true},
+    {"min_sfdr", "sfdr_db", false},
 };
 
 std::vector<RecordedFigure> figuresOf(const CaptureReport &report)
@@ -63,6 +67,16 @@ std::vector<RecordedFigure> figuresOf(const CaptureReport &report)
         add("missing_code_count", double(l.missingCodes.size()));
         add("dnl_uncertainty_99_lsb", l.dnlUncertainty99);
         add("inl_end_point_uncertainty_99_lsb", l.inlEndPointUncertainty99);
+    }
+    const DynamicResult &dynamic = report.dynamic;
+    if (dynamic.ok) {
+        add("snr_db", dynamic.snrDb);
+        add("sinad_db", dynamic.sinadDb);
+        add("thd_db", dynamic.thdDb);
+        add("sfdr_db", dynamic.sfdrDb);
+        add("enob_bits", dynamic.enobBits);
+        add("enob_fit_bits", dynamic.enobFitBits);
+        add("signal_frequency", dynamic.frequencyOf(dynamic.fundamental));
     }
     return figures;
 }

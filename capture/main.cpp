@@ -8,6 +8,7 @@
 
 #include "CodeDensityAnalysis.h"
 #include "CommandLineError.h"
+#include "DynamicReport.h"
 #include "EventDispatch.h"
 #include "HistogramCsv.h"
 #include "JUnitReport.h"
@@ -190,9 +191,11 @@ int main(int argc, char *argv[])
     std::vector<std::uint64_t> counts;
     std::vector<std::uint16_t> record;
     CodeDensityOptions analysisOptions {options.kind, {}, options.inlResolution};
+    bool fromHistogram = false; // no record: no dynamic figures
     if (options.mode == CaptureOptions::Mode::Analyze) {
         QString error;
-        if (isSampleRecordFile(options.analyzePath)) {
+        fromHistogram = !isSampleRecordFile(options.analyzePath);
+        if (!fromHistogram) {
             if (!readRecordFile(options.analyzePath, options.bits, record, error))
                 return fail(error);
             counts.assign(std::size_t(1) << options.bits, 0);
@@ -232,7 +235,9 @@ int main(int argc, char *argv[])
             analysisOptions.sampleRate = report.framesPerSecond;
     }
     report.result = analyseCodeDensity(counts, analysisOptions);
-    report.limits = checkLimits(options.limits, report.result);
+    // After the capture, never inside the loop: 2^20 samples take some 0.1 s.
+    report.dynamic = analyseCapturedRecord(record, options, fromHistogram);
+    report.limits = checkLimits(options.limits, report.result, report.dynamic);
     for (LimitOutcome &outcome : report.limits)
         outcome.source = options.limitSource(outcome.name);
     report.identity = options.identity;

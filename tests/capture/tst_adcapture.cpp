@@ -6,6 +6,7 @@
 
 #include "CodeDensityAnalysis.h"
 #include "HistogramCsv.h"
+#include "SampleRecordFile.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -18,6 +19,7 @@
 #include <cmath>
 #include <numbers>
 #include <numeric>
+#include <random>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -70,6 +72,24 @@ std::vector<std::uint64_t> sineHistogram(double total, int missing)
     return counts;
 }
 
+// A sample record of a sine of amplitude 2000 about mid-scale through an
+// ideal 12-bit quantiser, with a third harmonic at -70 dBc; amplitude 0
+// gives a DC record with 1.2 LSB of noise.
+std::vector<std::uint16_t> sineRecord(double cyclesPerSample, double amplitude = 2000)
+{
+    std::mt19937 random(2);
+    std::normal_distribution<double> noise(0, 1.2);
+    std::vector<std::uint16_t> codes(1 << 16);
+    for (std::size_t n = 0; n < codes.size(); ++n) {
+        const double phase = 2 * std::numbers::pi * cyclesPerSample * double(n) + 0.1;
+        const double x = amplitude == 0 ? 2048 + noise(random)
+                                        : 2048 + amplitude * std::sin(phase)
+                + amplitude * std::pow(10, -70.0 / 20) * std::sin(3 * phase);
+        codes[n] = std::uint16_t(std::clamp(std::round(x), 0.0, 4095.0));
+    }
+    return codes;
+}
+
 } // namespace
 
 class TestAdcapture : public QObject
@@ -113,6 +133,13 @@ private slots:
             << QStringList {"--kind", "dc", "--max-dnl", "1"} << "--kind dc";
         QTest::newRow("sine with noise")
             << QStringList {"--kind", "sine", "--max-noise", "1"} << "--max-noise";
+        QTest::newRow("dynamic") << QStringList {"--sample-rate", "1e5", "--window", "Hann",
+            "--harmonics", "7", "--min-enob", "10.5", "--min-sinad", "60", "--max-thd", "-60",
+            "--min-sfdr", "65"} << QString();
+        QTest::newRow("unknown window")
+            << QStringList {"--window", "hamming"} << "--window: 'hamming' is not one of";
+        QTest::newRow("thd above the fundamental") << QStringList {"--max-thd", "3"} << "--max-thd";
+        QTest::newRow("no harmonic") << QStringList {"--harmonics", "1"} << "--harmonics";
     }
     void options()
     {
@@ -133,6 +160,13 @@ private slots:
             QCOMPARE(options.limits.maxMissing, 0);
             QCOMPARE(options.portPath, "/dev/ttyUSB0");
             QCOMPARE(options.seconds, 2.5);
+        }
+        if (QByteArray(QTest::currentDataTag()) == "dynamic") {
+            QCOMPARE(options.window, SpectrumWindow::Hann);
+            QCOMPARE(options.harmonics, 7);
+            QCOMPARE(options.sampleRate, 1e5);
+            QCOMPARE(options.limits.minEnob, 10.5);
+            QCOMPARE(options.limits.maxThd, -60.0);
         }
     }
 
@@ -426,6 +460,84 @@ private slots:
         QCOMPARE(linearity["sine_amplitude_codes"].toDouble(), l.sineAmplitude);
         QCOMPARE(report["limits"].toArray().size(), 2);
         QVERIFY(report["pass"].toBool());
+    }
+
+    // The dynamic figures of a saved sample record reach the report, the
+    // summary and the limits; a record without a tone and a histogram fail
+    // the limits, saying why.
+    void analyzeSampleRecord_data()
+    {
+        QTest::addColumn<QString>("input"); // coherent, noncoherent, dc or histogram
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<double>("sinad"); // NaN: null
+        QTest::addColumn<QString>("note"); // of the limit that fails
+
+        // The quantiser's 1/12 LSB^2 and the harmonic at -70 dBc.
+        const double sinad = 10 * std::log10(2e6 / (1.0 / 12 + 2e6 * 1e-7));
+        QTest::newRow("coherent") << "coherent"
+                                  << QStringList {"--min-enob", "11", "--max-thd", "-65"} << 0
+                                  << sinad << QString();
+        QTest::newRow("not coherent, in Hz")
+            << "noncoherent" << QStringList {"--sample-rate", "100000", "--min-sfdr", "71"} << 1
+            << sinad << QString();
+        QTest::newRow("dc record")
+            << "dc" << QStringList {"--min-enob", "1"} << 1 << qQNaN() << "no tone";
+        QTest::newRow("histogram")
+            << "histogram" << QStringList {"--min-sinad", "1"} << 1 << qQNaN() << "histogram";
+    }
+    void analyzeSampleRecord()
+    {
+        QFETCH(QString, input);
+        QFETCH(QStringList, options);
+        QFETCH(int, status);
+        QFETCH(double, sinad);
+        QFETCH(QString, note);
+        constexpr double coherentFrequency = 4093.0 / 65536;
+        constexpr double frequency = 0.0623456;
+        QTemporaryDir dir;
+        QString path = dir.filePath("record.npy");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (input == "histogram") {
+            file.write(QByteArray::fromStdString(histogramCsv(sineHistogram(1e6, 0))));
+        } else {
+            const auto record = input == "dc"
+                ? sineRecord(0.01, 0)
+                : sineRecord(input == "coherent" ? coherentFrequency : frequency);
+            file.write(QByteArray::fromStdString(sampleRecordNpy(record)));
+        }
+        file.close();
+        const Run run = runCapture(
+            QStringList {"--analyze", path, "--json", dir.filePath("r.json")} + options);
+        QCOMPARE(run.status, status);
+        const QJsonObject report = readJson(dir.filePath("r.json"));
+        if (std::isnan(sinad)) {
+            QVERIFY(report["sinad_db"].isNull() && report["enob_fit_bits"].isNull());
+            const QJsonObject limit = report["limits"][0].toObject();
+            QVERIFY(!limit["pass"].toBool() && limit["value"].isNull());
+            QVERIFY2(limit["note"].toString().contains(note), qPrintable(limit["note"].toString()));
+            QVERIFY(run.out.contains("not measured (" + limit["note"].toString().toUtf8()));
+            return;
+        }
+        QVERIFY(std::abs(report["sinad_db"].toDouble() - sinad) < 0.2);
+        QVERIFY(std::abs(report["thd_db"].toDouble() + 70) < 0.5);
+        QVERIFY(std::abs(report["enob_fit_bits"].toDouble() - (sinad - 1.76) / 6.02) < 0.1);
+        QVERIFY(run.out.contains("  SINAD "));
+        if (input == "coherent") {
+            QCOMPARE(report["frequency_unit"].toString(), "cycles/sample");
+            QVERIFY(std::abs(report["signal_frequency"].toDouble() - coherentFrequency) < 1e-9);
+            QVERIFY(report["coherent_suggestion"].isNull());
+            QCOMPARE(report["dynamic"]["window"].toString(), "rectangular");
+        } else {
+            QCOMPARE(report["frequency_unit"].toString(), "Hz");
+            QVERIFY(std::abs(report["signal_frequency"].toDouble() - frequency * 1e5) < 1e-3);
+            QCOMPARE(report["coherent_suggestion"]["cycles"].toInt(), 4085);
+            QCOMPARE(report["dynamic"]["window"].toString(), "blackman-harris-7");
+            // SFDR 70 dB, the harmonic: below the 71 asked for.
+            QCOMPARE(report["limits"][0]["name"].toString(), "min_sfdr");
+            QVERIFY(!report["limits"][0]["pass"].toBool());
+        }
     }
 
     // Frames from the simulated converter with known faults, read through a

@@ -42,7 +42,11 @@ private slots:
         QTest::newRow("noise on ramp") << head + "kind = \"ramp\"\n[limits]\nmax_noise = 0.5\n"
                                        << ":5: max_noise";
         QTest::newRow("noise with dnl") << head + "[limits]\nmax_dnl = 0.5\nmax_noise = 0.5\n"
-                                        << "different histograms";
+                                        << "different inputs";
+        QTest::newRow("enob on ramp") << head + "kind = \"ramp\"\n[limits]\nmin_enob = 10\n"
+                                      << ":5: min_enob: not measured";
+        QTest::newRow("thd above the fundamental") << head + "[limits]\nmax_thd = 3\n"
+                                                   << ":4: max_thd: a number from -300 to 0";
         QTest::newRow("unknown kind") << head + "kind = \"square\"\n"
                                       << ":3: kind";
         QTest::newRow("no revision")

@@ -1,0 +1,197 @@
+#include "SineFit.h"
+
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <numeric>
+
+namespace {
+
+constexpr int maxIterations = 30;
+constexpr double settledStepBins = 1e-6;
+constexpr double widestWanderBins = 1.5;
+// cos and sin are advanced by rotation within a block and computed afresh at
+// each block's start, so that rounding cannot build up over 2^20 samples;
+// the sums are kept per block too, for the same reason.
+constexpr std::size_t blockLength = 1024;
+
+template<int N> struct Normal
+{
+    std::array<std::array<double, N>, N> lhs {};
+    std::array<double, N> rhs {};
+
+    void add(const Normal &other)
+    {
+        for (int i = 0; i < N; ++i) {
+            rhs[i] += other.rhs[i];
+            for (int j = 0; j < N; ++j)
+                lhs[i][j] += other.lhs[i][j];
+        }
+    }
+    void addRow(const std::array<double, N> &row, double y)
+    {
+        for (int i = 0; i < N; ++i) {
+            rhs[i] += row[i] * y;
+            for (int j = i; j < N; ++j)
+                lhs[i][j] += row[i] * row[j];
+        }
+    }
+    // Gaussian elimination with partial pivoting; false when singular.
+    bool solve(std::array<double, N> &x) const
+    {
+        auto a = lhs;
+        auto b = rhs;
+        for (int i = 0; i < N; ++i)
+            for (int j = 0; j < i; ++j)
+                a[i][j] = a[j][i];
+        double largest = 0;
+        for (int i = 0; i < N; ++i)
+            largest = std::max(largest, std::abs(a[i][i]));
+        for (int c = 0; c < N; ++c) {
+            int pivot = c;
+            for (int r = c + 1; r < N; ++r)
+                if (std::abs(a[r][c]) > std::abs(a[pivot][c]))
+                    pivot = r;
+            if (!(std::abs(a[pivot][c]) > 1e-12 * largest))
+                return false;
+            std::swap(a[c], a[pivot]);
+            std::swap(b[c], b[pivot]);
+            for (int r = c + 1; r < N; ++r) {
+                const double f = a[r][c] / a[c][c];
+                for (int k = c; k < N; ++k)
+                    a[r][k] -= f * a[c][k];
+                b[r] -= f * b[c];
+            }
+        }
+        for (int c = N - 1; c >= 0; --c) {
+            double sum = b[c];
+            for (int k = c + 1; k < N; ++k)
+                sum -= a[c][k] * x[k];
+            x[c] = sum / a[c][c];
+        }
+        return true;
+    }
+};
+
+// Calls visit(t, cos(2 pi f t), sin(2 pi f t), y) for each sample, t counted
+// from the record's middle (which keeps the fit well conditioned), block by
+// block; endBlock() after each.
+template<typename Visit, typename EndBlock>
+void sweep(std::span<const double> samples, double frequency, Visit visit, EndBlock endBlock)
+{
+    const double omega = 2 * std::numbers::pi * frequency;
+    const double middle = (double(samples.size()) - 1) / 2;
+    const double stepCos = std::cos(omega);
+    const double stepSin = std::sin(omega);
+    for (std::size_t start = 0; start < samples.size(); start += blockLength) {
+        const std::size_t end = std::min(samples.size(), start + blockLength);
+        double t = double(start) - middle;
+        double c = std::cos(omega * t);
+        double s = std::sin(omega * t);
+        for (std::size_t n = start; n < end; ++n, t += 1) {
+            visit(t, c, s, samples[n]);
+            const double next = c * stepCos - s * stepSin;
+            s = s * stepCos + c * stepSin;
+            c = next;
+        }
+        endBlock();
+    }
+}
+
+struct Linear
+{
+    double a = 0; // cos term, about the middle
+    double b = 0; // sin term
+    double offset = 0;
+};
+
+SineFitFigures figuresOf(
+    std::span<const double> samples, double frequency, const Linear &p, int iterations)
+{
+    SineFitFigures fit;
+    fit.iterations = iterations;
+    fit.frequency = frequency;
+    fit.offset = p.offset;
+    fit.amplitude = std::hypot(p.a, p.b);
+    const double middle = (double(samples.size()) - 1) / 2;
+    // a cos(wt) + b sin(wt) = amplitude cos(wt + phi), t = n - middle.
+    fit.phase = std::remainder(
+        std::atan2(-p.b, p.a) - 2 * std::numbers::pi * frequency * middle, 2 * std::numbers::pi);
+    double squares = 0;
+    double block = 0;
+    sweep(
+        samples, frequency,
+        [&](double, double c, double s, double y) {
+            const double e = y - (p.a * c + p.b * s + p.offset);
+            block += e * e;
+        },
+        [&] { squares += block, block = 0; });
+    fit.residualRms = samples.empty() ? 0 : std::sqrt(squares / double(samples.size()));
+    return fit;
+}
+
+bool threeParameter(std::span<const double> samples, double frequency, Linear &p)
+{
+    Normal<3> total;
+    Normal<3> block;
+    sweep(
+        samples, frequency,
+        [&](double, double c, double s, double y) {
+            block.addRow({c, s, 1}, y);
+        },
+        [&] { total.add(block), block = {}; });
+    std::array<double, 3> x {};
+    if (!total.solve(x))
+        return false;
+    p = {x[0], x[1], x[2]};
+    return true;
+}
+
+} // namespace
+
+SineFitFigures fitSineAtFrequency(std::span<const double> samples, double frequency)
+{
+    Linear p;
+    if (samples.size() < 4 || !threeParameter(samples, frequency, p))
+        return {};
+    SineFitFigures fit = figuresOf(samples, frequency, p, 0);
+    fit.converged = true;
+    return fit;
+}
+
+SineFitFigures fitSine(std::span<const double> samples, double frequency)
+{
+    Linear start;
+    if (samples.size() < 4 || !threeParameter(samples, frequency, start))
+        return {};
+    const double n = double(samples.size());
+    Linear p = start;
+    double f = frequency;
+    for (int iteration = 1; iteration <= maxIterations; ++iteration) {
+        // The model's slope in the frequency, per bin: 2 pi t (b cos - a sin) / N.
+        Normal<4> total;
+        Normal<4> block;
+        const double slope = 2 * std::numbers::pi / n;
+        sweep(
+            samples, f,
+            [&](double t, double c, double s, double y) {
+                block.addRow({c, s, 1, slope * t * (p.b * c - p.a * s)}, y);
+            },
+            [&] { total.add(block), block = {}; });
+        std::array<double, 4> x {};
+        if (!total.solve(x))
+            break;
+        // The fourth unknown is the frequency step in bins; the model's
+        // linear part at f already holds a and b, so it adds to f alone.
+        p = {x[0], x[1], x[2]};
+        f += x[3] / n;
+        if (std::abs(f - frequency) * n > widestWanderBins || f <= 0 || f >= 0.5)
+            break;
+        if (std::abs(x[3]) < settledStepBins) {
+            SineFitFigures fit = figuresOf(samples, f, p, iteration);
+            fit.converged = true;
+            return fit;
+        }
+    }
+    return figuresOf(samples, frequency, start, 0);
+}

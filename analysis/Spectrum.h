@@ -1,0 +1,39 @@
+#pragma once
+
+#include "DynamicResult.h"
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+// The power spectrum of a record, through one of the windows of
+// SpectrumWindow. Each transform plans its own FFT; planning is serialised,
+// so that the analysis may run on several threads at once.
+
+// The window's coefficients for a record of n samples, in the periodic
+// form, whose main lobe has its nulls on whole bins.
+std::vector<double> windowCoefficients(SpectrumWindow window, std::size_t n);
+
+// The bins either side of a tone's centre bin that hold its power: the
+// window's main lobe, wide enough that what leaks beyond it stays below a
+// 16-bit converter's noise (the four-term window's side lobes, at -92 dB,
+// excepted).
+int mainLobeHalfWidth(SpectrumWindow window);
+
+// The one-sided power spectrum, bins 0..length/2, averaged over the
+// consecutive records of `length` samples that `samples` holds (a shorter
+// rest is left out). Each record's mean is taken off before the window, so
+// that the offset does not leak. Scaled so that a tone's bins add up to its
+// mean square (A^2 / 2 for a sine of amplitude A) and white noise's bins to
+// its variance, whatever the window. Empty when length < 2 or `samples`
+// holds no whole record.
+std::vector<double> powerSpectrum(
+    std::span<const double> samples, std::size_t length, SpectrumWindow window);
+
+// The power of a full-scale sine of a bits-bit converter, 2^bits codes peak
+// to peak: the 0 dBFS of the spectrum.
+double fullScalePower(int bits);
+
+// Power in dB relative to a full-scale sine; 0 power gives -300 dB rather
+// than -inf, so that a plot of it has a bottom.
+double powerDbfs(double power, int bits);

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "DynamicResult.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+#include <cstdint>
+#include <span>
+
+struct CaptureOptions;
+
+// The dynamic analysis of what adcapture read: the sample record captured
+// or read with --analyze. A histogram read with --analyze holds no order of
+// samples, and says so.
+DynamicResult analyseCapturedRecord(
+    std::span<const std::uint16_t> record, const CaptureOptions &options, bool fromHistogram);
+
+// Adds the dynamic figures to the report's top level: snr_db, sinad_db,
+// thd_db, sfdr_db, enob_bits, enob_fit_bits, signal_frequency,
+// frequency_unit and coherent_suggestion, each null where not measured, and
+// "dynamic" with the details (window, tones, noise floor, fit).
+void insertDynamicFigures(QJsonObject &report, const DynamicResult &result);
+
+// The summary's lines for them, the names aligned among themselves.
+QStringList dynamicSummaryLines(const DynamicResult &result);

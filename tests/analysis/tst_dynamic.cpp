@@ -1,0 +1,299 @@
+#include "DynamicAnalysis.h"
+#include "FigureText.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <thread>
+
+namespace {
+
+struct Tone
+{
+    int order = 0; // 0: none
+    double dbc = 0;
+};
+
+// An ideal quantiser (code = floor(x), clamped) driven by a sine of
+// `cycles` cycles in `samples` samples about mid-scale, with a harmonic and
+// Gaussian noise of sigma LSB added before it.
+std::vector<std::uint16_t> quantisedSine(std::size_t samples, double cycles, double amplitude,
+    int bits = 12, double sigma = 0, Tone harmonic = {}, unsigned seed = 1)
+{
+    std::mt19937_64 random(seed);
+    std::normal_distribution<double> noise(0, sigma > 0 ? sigma : 1);
+    const double top = std::ldexp(1.0, bits);
+    const double harmonicAmplitude = amplitude * std::pow(10, harmonic.dbc / 20);
+    std::vector<std::uint16_t> codes(samples);
+    for (std::size_t n = 0; n < samples; ++n) {
+        const double phase = 2 * std::numbers::pi * cycles * double(n) / double(samples) + 0.1;
+        double x = top / 2 + amplitude * std::sin(phase);
+        if (harmonic.order > 0)
+            x += harmonicAmplitude * std::sin(harmonic.order * phase + 0.7);
+        if (sigma > 0)
+            x += noise(random);
+        codes[n] = std::uint16_t(std::clamp(std::floor(x), 0.0, top - 1));
+    }
+    return codes;
+}
+
+double db(double ratio)
+{
+    return 10 * std::log10(ratio);
+}
+
+bool hasRow(const std::vector<FigureRow> &rows, const std::string &name, const std::string &start)
+{
+    return std::ranges::any_of(rows,
+        [&](const FigureRow &row) { return row.name == name && row.value.starts_with(start); });
+}
+
+} // namespace
+
+class TestDynamic : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A full-scale sine through an ideal N-bit quantiser: SINAD 6.02 N + 1.76
+    // dB, so ENOB N, from the spectrum and from the fit alike.
+    void idealQuantiser_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<double>("cycles");
+        QTest::newRow("12-bit, 2^16, coherent") << 12 << 65536 << 4093.0;
+        QTest::newRow("12-bit, 2^14, coherent") << 12 << 16384 << 1531.0;
+        QTest::newRow("12-bit, not a power of two") << 12 << 50000 << 4093.0;
+        QTest::newRow("12-bit, 2^16, not coherent") << 12 << 65536 << 4093.37;
+        QTest::newRow("16-bit") << 16 << 65536 << 4093.0;
+    }
+    void idealQuantiser()
+    {
+        QFETCH(int, bits);
+        QFETCH(int, samples);
+        QFETCH(double, cycles);
+        const bool coherent = cycles == std::floor(cycles);
+        const auto codes = quantisedSine(samples, cycles, std::ldexp(1.0, bits - 1), bits);
+        DynamicOptions options;
+        options.bits = bits;
+        const DynamicResult r = analyseDynamic(codes, options);
+        QVERIFY2(r.ok, r.reason.c_str());
+        qInfo("%d-bit, %d samples, %s: SINAD %.3f dB, SNR %.3f dB, ENOB %.4f, fit ENOB %.4f, "
+              "THD %.2f dB, SFDR %.2f dB",
+            bits, samples, spectrumWindowKey(r.window), *r.sinadDb, *r.snrDb, *r.enobBits,
+            *r.enobFitBits, *r.thdDb, *r.sfdrDb);
+        QCOMPARE(r.coherent, coherent);
+        QCOMPARE(
+            r.window, coherent ? SpectrumWindow::Rectangular : SpectrumWindow::BlackmanHarris7);
+        QCOMPARE(bool(r.suggestion), !coherent);
+        QVERIFY(std::abs(*r.sinadDb - (6.02 * bits + 1.76)) < 0.1);
+        QVERIFY(std::abs(*r.enobBits - bits) < 0.02);
+        QVERIFY(r.fit.converged);
+        QVERIFY(std::abs(*r.enobFitBits - bits) < 0.02);
+        QVERIFY(std::abs(r.fit.frequency * samples - cycles) < 1e-4);
+        QVERIFY(std::abs(r.fundamental.frequency * samples - cycles) < 1e-4);
+        QVERIFY(std::abs(r.fit.amplitude - std::ldexp(1.0, bits - 1)) < 0.01);
+        QVERIFY(std::abs(r.fundamental.dbfs) < 0.01); // full scale
+        QCOMPARE(r.spectrumDbfs.size(), std::size_t(samples / 2 + 1));
+        QVERIFY(hasRow(dynamicFigureRows(r), "SINAD", fixedNumber(*r.sinadDb, 2) + " dB"));
+    }
+
+    // Gaussian noise before the quantiser adds to its 1/12 LSB^2. The noise
+    // power is the mean of some N/2 bins, each spread as much as its mean:
+    // known to 4.34 / sqrt(N/2) dB, or to 1/sqrt(N/2) for N/2 averaged spectra.
+    void inputNoise_data()
+    {
+        QTest::addColumn<double>("sigma");
+        QTest::addColumn<int>("averages");
+        QTest::addColumn<double>("cycles");
+        QTest::newRow("0.5 LSB") << 0.5 << 1 << 4093.0;
+        QTest::newRow("1 LSB") << 1.0 << 1 << 4093.0;
+        QTest::newRow("3 LSB") << 3.0 << 1 << 4093.0;
+        QTest::newRow("3 LSB, not coherent") << 3.0 << 1 << 4093.37;
+        QTest::newRow("1 LSB, 4 spectra averaged") << 1.0 << 4 << 4 * 1023.0;
+    }
+    void inputNoise()
+    {
+        QFETCH(double, sigma);
+        QFETCH(int, averages);
+        QFETCH(double, cycles);
+        constexpr int samples = 1 << 16;
+        constexpr double amplitude = 1800;
+        const auto codes = quantisedSine(samples, cycles, amplitude, 12, sigma, {}, 7);
+        DynamicOptions options;
+        options.averages = averages;
+        const DynamicResult r = analyseDynamic(codes, options);
+        QVERIFY2(r.ok, r.reason.c_str());
+        const double expected = db(amplitude * amplitude / 2 / (sigma * sigma + 1.0 / 12));
+        const double spread = 4.34 / std::sqrt(samples / 2.0) * (averages > 1 ? 1.2 : 1);
+        qInfo("sigma %.1f LSB: SNR %.3f dB, expected %.3f dB (spread %.3f dB), fit ENOB %.3f",
+            sigma, *r.snrDb, expected, spread, *r.enobFitBits);
+        QCOMPARE(r.recordLength, std::size_t(samples / averages));
+        QCOMPARE(r.coherent, cycles == std::floor(cycles));
+        QVERIFY(std::abs(*r.snrDb - expected) < 4 * spread);
+        // The fit's residual is the same noise, less the fundamental's bins.
+        const double fitSnr = db(amplitude * amplitude / 2 / std::pow(r.fit.residualRms, 2));
+        QVERIFY(std::abs(fitSnr - expected) < 4 * spread);
+        const double floor
+            = db((sigma * sigma + 1.0 / 12) / (r.recordLength / 2.0) / (2048.0 * 2048 / 2));
+        QVERIFY(std::abs(*r.noiseFloorDbfs - floor) < 4 * spread);
+    }
+
+    // A harmonic at -70 dBc: THD -70 dB and SFDR 70 dB, also when it lies
+    // beyond fs/2 and folds back, and through the window when not coherent.
+    void harmonicDistortion_data()
+    {
+        QTest::addColumn<double>("cycles");
+        QTest::addColumn<int>("order");
+        QTest::addColumn<int>("bin"); // where it lands; -1: not checked
+        QTest::newRow("3rd, coherent") << 4093.0 << 3 << 3 * 4093;
+        QTest::newRow("3rd folded back") << 24577.0 << 3 << 3 * 24577 - 65536;
+        QTest::newRow("2nd folded back") << 20001.0 << 2 << 65536 - 2 * 20001;
+        QTest::newRow("5th beyond fs") << 13111.0 << 5 << 5 * 13111 - 65536;
+        QTest::newRow("3rd, not coherent") << 4093.37 << 3 << -1;
+        QTest::newRow("3rd folded, not coherent") << 24577.4 << 3 << -1;
+    }
+    void harmonicDistortion()
+    {
+        QFETCH(double, cycles);
+        QFETCH(int, order);
+        QFETCH(int, bin);
+        constexpr int samples = 1 << 16;
+        constexpr double amplitude = 2000;
+        const auto codes = quantisedSine(samples, cycles, amplitude, 12, 0, {order, -70});
+        const DynamicResult r = analyseDynamic(codes, {});
+        QVERIFY2(r.ok, r.reason.c_str());
+        qInfo("order %d at -70 dBc, %s: THD %.3f dB, SFDR %.3f dB, SINAD %.3f dB, SNR %.3f dB",
+            order, spectrumWindowKey(r.window), *r.thdDb, *r.sfdrDb, *r.sinadDb, *r.snrDb);
+        QVERIFY(std::abs(*r.thdDb + 70) < 0.5);
+        QVERIFY(std::abs(*r.sfdrDb - 70) < 0.5);
+        QCOMPARE(r.spur.order, order);
+        const auto harmonic = std::ranges::find(r.harmonics, order, &SpectrumTone::order);
+        QVERIFY(harmonic != r.harmonics.end());
+        QVERIFY(std::abs(harmonic->dbc + 70) < 0.5);
+        const double folded = std::abs(std::remainder(order * cycles / samples, 1.0));
+        QVERIFY(std::abs(harmonic->frequency - folded) < 1e-6);
+        if (bin >= 0)
+            QCOMPARE(harmonic->bin, std::size_t(bin));
+        // SINAD: the quantiser's 1/12 LSB^2 and the harmonic.
+        const double signal = amplitude * amplitude / 2;
+        const double sinad = db(signal / (1.0 / 12 + signal * 1e-7));
+        QVERIFY(std::abs(*r.sinadDb - sinad) < 0.1);
+        QVERIFY(std::abs(*r.snrDb - db(signal * 12)) < 0.2);
+    }
+
+    // The harmonics of a tone at fs/4 fold onto DC, the tone and fs/2: none
+    // is counted twice. A tone named is measured even when another is larger.
+    void foldedOntoTakenBins()
+    {
+        const auto codes = quantisedSine(4096, 1024, 1500, 12, 0.7);
+        const DynamicResult r = analyseDynamic(codes, {});
+        QVERIFY2(r.ok, r.reason.c_str());
+        for (const SpectrumTone &tone : r.harmonics)
+            QVERIFY(tone.bin != 0 && tone.bin != 1024);
+        QVERIFY(std::abs(*r.sinadDb - db(1500.0 * 1500 / 2 / (0.49 + 1.0 / 12))) < 0.3);
+
+        auto two = quantisedSine(16384, 1001, 1500);
+        const auto small = quantisedSine(16384, 3001, 20);
+        for (std::size_t n = 0; n < two.size(); ++n)
+            two[n] = std::uint16_t(two[n] + small[n] - 2048);
+        DynamicOptions options;
+        options.fundamental = 3001.2 / 16384;
+        const DynamicResult named = analyseDynamic(two, options);
+        QVERIFY2(named.ok, named.reason.c_str());
+        QCOMPARE(named.fundamental.bin, std::size_t(3001));
+        QVERIFY(std::abs(named.fit.amplitude - 20) < 0.5);
+    }
+
+    void notCoherentSuggestion()
+    {
+        const DynamicResult r = analyseDynamic(quantisedSine(65536, 4093.37, 2000), {});
+        QVERIFY(r.ok && r.suggestion);
+        QCOMPARE(r.suggestion->cycles, 4093u);
+        QCOMPARE(r.suggestion->samples, 65536u);
+        QVERIFY(hasRow(dynamicFigureRows(r), "Coherent input", "4093 cycles in 65536 samples"));
+    }
+
+    void coherentSuggestions_data()
+    {
+        QTest::addColumn<double>("frequency");
+        QTest::addColumn<quint64>("samples");
+        QTest::addColumn<quint64>("cycles"); // 0: none
+        QTest::newRow("even target") << 0.0625 << quint64(65536) << quint64(4095);
+        QTest::newRow("odd target shares a factor") << 0.105 << quint64(1000) << quint64(103);
+        QTest::newRow("nearer above") << 0.1018 << quint64(1000) << quint64(101);
+        QTest::newRow("below fs/2") << 0.4999 << quint64(1000) << quint64(499);
+        QTest::newRow("beyond fs/2") << 0.6 << quint64(1000) << quint64(0);
+        QTest::newRow("prime length") << 0.25 << quint64(8191) << quint64(2047);
+    }
+    void coherentSuggestions()
+    {
+        QFETCH(double, frequency);
+        QFETCH(quint64, samples);
+        QFETCH(quint64, cycles);
+        const auto suggestion = coherentSuggestion(frequency, samples);
+        QCOMPARE(suggestion ? suggestion->cycles : 0, cycles);
+        if (suggestion)
+            QCOMPARE(suggestion->frequency, double(cycles) / double(samples));
+    }
+
+    void noFigures_data()
+    {
+        QTest::addColumn<std::vector<std::uint16_t>>("codes");
+        QTest::addColumn<QString>("reason");
+        std::vector<std::uint16_t> dc(65536);
+        std::mt19937 random(5);
+        std::normal_distribution<double> noise(2048, 1.5);
+        for (auto &code : dc)
+            code = std::uint16_t(std::lround(noise(random)));
+        QTest::newRow("empty") << std::vector<std::uint16_t>() << "no samples";
+        QTest::newRow("constant") << std::vector<std::uint16_t>(65536, 2048) << "constant";
+        QTest::newRow("too short") << quantisedSine(40, 3, 1000) << "at least 64";
+        QTest::newRow("dc noise") << dc << "no tone";
+    }
+    void noFigures()
+    {
+        QFETCH(std::vector<std::uint16_t>, codes);
+        QFETCH(QString, reason);
+        const DynamicResult r = analyseDynamic(codes, {});
+        QVERIFY(!r.ok);
+        QVERIFY2(QString::fromStdString(r.reason).contains(reason), r.reason.c_str());
+        QVERIFY(!r.sinadDb && !r.enobBits && !r.enobFitBits && !r.thdDb);
+        const auto rows = dynamicFigureRows(r);
+        QCOMPARE(rows.size(), 1u);
+        QVERIFY(rows[0].warning && rows[0].value == r.reason);
+    }
+
+    // The window runs the analysis on a worker thread; FFTW's planner must
+    // not be entered twice at once.
+    void concurrentAnalyses()
+    {
+        const auto codes = quantisedSine(1 << 14, 1001.3, 1900, 12, 0.5);
+        const double sinad = *analyseDynamic(codes, {}).sinadDb;
+        std::vector<std::thread> threads;
+        std::atomic<int> same {0};
+        for (int t = 0; t < 4; ++t)
+            threads.emplace_back([&] {
+                for (int i = 0; i < 20; ++i)
+                    same += analyseDynamic(codes, {}).sinadDb == sinad;
+            });
+        for (auto &thread : threads)
+            thread.join();
+        QCOMPARE(same.load(), 80);
+    }
+
+    void windowKeys()
+    {
+        for (auto window : {SpectrumWindow::Rectangular, SpectrumWindow::Hann,
+                 SpectrumWindow::BlackmanHarris4, SpectrumWindow::BlackmanHarris7})
+            QCOMPARE(spectrumWindowFromKey(spectrumWindowKey(window)), window);
+        QCOMPARE(spectrumWindowFromKey("Blackman-Harris-7"), SpectrumWindow::BlackmanHarris7);
+        QVERIFY(!spectrumWindowFromKey("hamming"));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestDynamic)
+#include "tst_dynamic.moc"
