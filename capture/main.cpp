@@ -16,12 +16,15 @@
 #include "PortChoice.h"
 #include "QtSerialLink.h"
 #include "RawLog.h"
+#include "ResultRecord.h"
+#include "ResultsDatabase.h"
 #include "SampleRecordFile.h"
 #include "SerialPortList.h"
 #include "Version.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -121,6 +124,17 @@ void noteOutput(CaptureReport &report, const char *role, const QString &path)
         hash.result().toHex().toStdString()});
 }
 
+// Keeps one result in the results database; an error in one line.
+QString storeResult(const DatabaseUrl &url, const TestRecord &record)
+{
+    if (url.backend == DatabaseUrl::Backend::Sqlite)
+        QDir().mkpath(QFileInfo(url.path).absolutePath());
+    ResultsDatabase database;
+    if (QString error = database.open(url); !error.isEmpty())
+        return error;
+    return database.insert(record).error;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -171,6 +185,18 @@ int main(int argc, char *argv[])
             [](const auto &path) { return path.second == QLatin1String("-"); })
         > 1)
         return fail(QStringLiteral("only one output can go to standard output (-)"));
+    // Where the result is kept: --db, else the user's own file when a board
+    // is named. A URL that cannot be read stops before the capture.
+    std::optional<DatabaseUrl> database;
+    if (!options.noDatabase && (!options.databaseUrl.isEmpty() || options.namesBoard())) {
+        QString error;
+        database = parseDatabaseUrl(options.databaseUrl.isEmpty()
+                ? QStringLiteral("sqlite:") + defaultResultsDatabasePath()
+                : options.databaseUrl,
+            &error);
+        if (!database)
+            return fail(QStringLiteral("--db: %1").arg(error));
+    }
     OutputFile csvFile;
     OutputFile jsonFile;
     OutputFile samplesFile;
@@ -271,9 +297,21 @@ int main(int argc, char *argv[])
     written("raw", options.rawPath, rawLog.finish(), rawLog.error());
     report.recordSamples = record.size();
     written("junit", options.junitPath, junitFile.write(junitReport(report)), junitFile.error());
-    if (!jsonFile.write(report.toJson())) {
-        reportProblem(jsonFile.error());
-        report.outputFailures << jsonFile.error();
+    written("json", options.jsonPath, jsonFile.write(report.toJson()), jsonFile.error());
+    // The database comes last, so that its record lists every file with its
+    // SHA-256. When it cannot be written the files stand; the report is
+    // written again to say so, and the exit status is 2.
+    if (database) {
+        if (const QString error = storeResult(*database, resultRecord(report)); !error.isEmpty()) {
+            reportProblem(error);
+            report.outputFailures << error;
+            report.outputs.erase(std::remove_if(report.outputs.begin(), report.outputs.end(),
+                                     [](const RecordedOutput &o) { return o.role == "json"; }),
+                report.outputs.end());
+            if (!options.jsonPath.isEmpty() && options.jsonPath != QLatin1String("-")
+                && !jsonFile.write(report.toJson()))
+                reportProblem(jsonFile.error());
+        }
     }
     // With an output on standard output, the summary goes beside the
     // messages on standard error.
