@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <numbers>
 #include <numeric>
 
@@ -21,9 +22,15 @@ constexpr double toneOverNoise = 1000;
 // leak that small spreads less than 0.1 % of the noise's power.
 constexpr double coherentNeighbourLimit = 10;
 
-DynamicResult failed(DynamicResult result, std::string reason)
+// No figures at all: a limit or a report must not find some of them.
+DynamicResult failed(const DynamicResult &partial, std::string reason)
 {
-    result.ok = false;
+    DynamicResult result;
+    result.bits = partial.bits;
+    result.sampleRate = partial.sampleRate;
+    result.averages = partial.averages;
+    result.samples = partial.samples;
+    result.recordLength = partial.recordLength;
     result.reason = std::move(reason);
     return result;
 }
@@ -134,7 +141,9 @@ std::optional<CoherentSuggestion> coherentSuggestion(double frequency, std::uint
     return std::nullopt;
 }
 
-DynamicResult analyseDynamic(std::span<const std::uint16_t> codes, const DynamicOptions &options)
+namespace {
+
+DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions &options)
 {
     DynamicResult r;
     r.bits = options.bits;
@@ -198,9 +207,11 @@ DynamicResult analyseDynamic(std::span<const std::uint16_t> codes, const Dynamic
     const double noiseEstimate = medianNoise(power);
     if (!(power[peak] > toneOverNoise * noiseEstimate))
         return failed(r,
-            "no tone stands out of the noise: the largest is "
-                + decibels(ratioDb(power[peak], noiseEstimate)) + " above it, "
-                + decibels(10 * std::log10(toneOverNoise)) + " are needed");
+            "no tone stands out of the noise"
+                + (power[peak] > noiseEstimate ? ": the largest is "
+                            + decibels(ratioDb(power[peak], noiseEstimate)) + " above it, "
+                            + decibels(10 * std::log10(toneOverNoise)) + " are needed"
+                                               : std::string()));
 
     // The spectrum places the tone to a fraction of a bin; the fit then
     // pins it down, and the harmonics are placed from the fit.
@@ -282,4 +293,22 @@ DynamicResult analyseDynamic(std::span<const std::uint16_t> codes, const Dynamic
         r.suggestion = coherentSuggestion(frequency, length);
     r.ok = true;
     return r;
+}
+
+} // namespace
+
+DynamicResult analyseDynamic(std::span<const std::uint16_t> codes, const DynamicOptions &options)
+{
+    // Some 40 bytes a sample: a record of 2^26 takes near 3 GB. Without
+    // them the figures are missing, not the program's other outputs.
+    try {
+        return analyse(codes, options);
+    } catch (const std::bad_alloc &) {
+        DynamicResult r;
+        r.bits = options.bits;
+        r.sampleRate = options.sampleRate;
+        return failed(r,
+            "not enough memory for the dynamic analysis of " + std::to_string(codes.size())
+                + " samples");
+    }
 }

@@ -244,21 +244,29 @@ private slots:
     {
         QTest::addColumn<std::vector<std::uint16_t>>("codes");
         QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("sevenTerm"); // the window named
         std::vector<std::uint16_t> dc(65536);
         std::mt19937 random(5);
         std::normal_distribution<double> noise(2048, 1.5);
         for (auto &code : dc)
             code = std::uint16_t(std::lround(noise(random)));
-        QTest::newRow("empty") << std::vector<std::uint16_t>() << "no samples";
-        QTest::newRow("constant") << std::vector<std::uint16_t>(65536, 2048) << "constant";
-        QTest::newRow("too short") << quantisedSine(40, 3, 1000) << "at least 64";
-        QTest::newRow("dc noise") << dc << "no tone";
+        QTest::newRow("empty") << std::vector<std::uint16_t>() << "no samples" << false;
+        QTest::newRow("constant") << std::vector<std::uint16_t>(65536, 2048) << "constant" << false;
+        QTest::newRow("too short") << quantisedSine(40, 3, 1000) << "at least 64" << false;
+        QTest::newRow("dc noise") << dc << "no tone" << false;
+        // The fit succeeds before the noise is found missing.
+        QTest::newRow("no bins for the noise")
+            << quantisedSine(64, 9, 1000) << "no bins are left for the noise" << true;
     }
     void noFigures()
     {
         QFETCH(std::vector<std::uint16_t>, codes);
         QFETCH(QString, reason);
-        const DynamicResult r = analyseDynamic(codes, {});
+        QFETCH(bool, sevenTerm);
+        DynamicOptions options;
+        if (sevenTerm)
+            options.window = SpectrumWindow::BlackmanHarris7;
+        const DynamicResult r = analyseDynamic(codes, options);
         QVERIFY(!r.ok);
         QVERIFY2(QString::fromStdString(r.reason).contains(reason), r.reason.c_str());
         QVERIFY(!r.sinadDb && !r.enobBits && !r.enobFitBits && !r.thdDb);
