@@ -1,7 +1,7 @@
 #include "DynamicAnalysis.h"
 
+#include "Periodogram.h"
 #include "SineFit.h"
-#include "Spectrum.h"
 
 #include <algorithm>
 #include <cmath>

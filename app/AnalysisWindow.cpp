@@ -3,9 +3,9 @@
 #include "CodeCurvePlot.h"
 #include "CodeDensityAnalysis.h"
 #include "FigureText.h"
+#include "FrequencyPlot.h"
 #include "SampleRecord.h"
 #include "SampleTimePlot.h"
-#include "SpectrumPlot.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -176,7 +176,7 @@ QWidget *AnalysisWindow::makeSpectrumPage()
     }
     m_toFrequency->setValue(0.5);
     auto *fullBand = new QPushButton(QStringLiteral("Full band"));
-    m_spectrumPlot = new SpectrumPlot;
+    m_spectrumPlot = new FrequencyPlot;
     m_spectrumFigures = new QLabel;
     m_spectrumFigures->setObjectName(QStringLiteral("spectrumFigures"));
     m_spectrumFigures->setWordWrap(true);

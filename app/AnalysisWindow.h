@@ -21,7 +21,7 @@ class QSpinBox;
 class QTabWidget;
 class SampleRecord;
 class SampleTimePlot;
-class SpectrumPlot;
+class FrequencyPlot;
 
 // The analysis of the measurement, in three tabs. Histogram: the code-density
 // figures for the chosen test kind (detected from the histogram unless the
@@ -64,7 +64,7 @@ public:
     // The last analysis that ended; ok is false before the first.
     const DynamicResult &dynamicResult() const { return m_dynamicResult; }
     bool dynamicAnalysisRunning() const { return m_runner.busy(); }
-    const SpectrumPlot &spectrumPlot() const { return *m_spectrumPlot; }
+    const FrequencyPlot &spectrumPlot() const { return *m_spectrumPlot; }
     const SampleTimePlot &timePlot() const { return *m_timePlot; }
 
 signals:
@@ -92,7 +92,7 @@ private:
     QTabWidget *m_tabs = nullptr;
     QDoubleSpinBox *m_fromFrequency = nullptr;
     QDoubleSpinBox *m_toFrequency = nullptr;
-    SpectrumPlot *m_spectrumPlot = nullptr;
+    FrequencyPlot *m_spectrumPlot = nullptr;
     QLabel *m_spectrumFigures = nullptr;
     QSpinBox *m_shownSamples = nullptr;
     SampleTimePlot *m_timePlot = nullptr;

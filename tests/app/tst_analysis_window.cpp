@@ -3,12 +3,12 @@
 #include "AnalysisWindow.h"
 #include "ClickableLabel.h"
 #include "Form1.h"
+#include "FrequencyPlot.h"
 #include "HistogramActions.h"
 #include "HistogramCsv.h"
 #include "PlotArea.h"
 #include "QtWindowToolkit.h"
 #include "SampleRecordFile.h"
-#include "SpectrumPlot.h"
 
 #include <QClipboard>
 #include <QDir>

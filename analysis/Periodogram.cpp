@@ -1,4 +1,4 @@
-#include "Spectrum.h"
+#include "Periodogram.h"
 
 #include <fftw3.h>
 

@@ -1,4 +1,4 @@
-#include "SpectrumPlot.h"
+#include "FrequencyPlot.h"
 
 #include "DynamicResult.h"
 
@@ -21,14 +21,14 @@ double shown(double dbfs)
 
 } // namespace
 
-SpectrumPlot::SpectrumPlot(QWidget *parent)
+FrequencyPlot::FrequencyPlot(QWidget *parent)
     : QWidget(parent)
 {
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Base);
 }
 
-void SpectrumPlot::setResult(const DynamicResult &result)
+void FrequencyPlot::setResult(const DynamicResult &result)
 {
     if (!result.ok || result.spectrumDbfs.size() < 2 || result.recordLength == 0) {
         clearSpectrum(QStringLiteral("No sine: %1")
@@ -46,7 +46,7 @@ void SpectrumPlot::setResult(const DynamicResult &result)
     update();
 }
 
-void SpectrumPlot::clearSpectrum(const QString &message)
+void FrequencyPlot::clearSpectrum(const QString &message)
 {
     m_dbfs.clear();
     m_recordLength = 0;
@@ -55,14 +55,14 @@ void SpectrumPlot::clearSpectrum(const QString &message)
     update();
 }
 
-void SpectrumPlot::setFrequencyWindow(double from, double to)
+void FrequencyPlot::setFrequencyWindow(double from, double to)
 {
     m_from = std::clamp(std::min(from, to), 0.0, 0.5);
     m_to = std::clamp(std::max(from, to), 0.0, 0.5);
     update();
 }
 
-QRect SpectrumPlot::plotRect() const
+QRect FrequencyPlot::plotRect() const
 {
     const QFontMetrics metrics = fontMetrics();
     const int margin = metrics.horizontalAdvance(QStringLiteral("-200")) + 8;
@@ -72,7 +72,7 @@ QRect SpectrumPlot::plotRect() const
     return {margin, top, width() - margin - 6, height() - top - metrics.height() - 6};
 }
 
-void SpectrumPlot::paintEvent(QPaintEvent *)
+void FrequencyPlot::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     const QFontMetrics metrics = fontMetrics();

@@ -15,14 +15,14 @@ struct DynamicResult;
 // harmonics are marked at their bins ("F", "2", "3", ...). Each pixel column
 // shows the lowest and highest bin on it, so a narrow spur is never lost when
 // thousands of bins share the width. Without a spectrum it says why instead.
-class SpectrumPlot : public QWidget
+class FrequencyPlot : public QWidget
 {
     Q_OBJECT
 
 public:
     static inline const QColor markerColour {200, 0, 0};
 
-    explicit SpectrumPlot(QWidget *parent = nullptr);
+    explicit FrequencyPlot(QWidget *parent = nullptr);
 
     // The result's spectrum and tones; a result without figures clears the
     // plot and shows "No sine: " and its reason.

@@ -2,9 +2,9 @@
 
 #include "AnalysisWindow.h"
 #include "DynamicResult.h"
+#include "FrequencyPlot.h"
 #include "SampleRecord.h"
 #include "SampleTimePlot.h"
-#include "SpectrumPlot.h"
 
 #include <QScopeGuard>
 #include <QTest>
@@ -95,7 +95,7 @@ private slots:
         QFETCH(double, from);
         QFETCH(double, to);
         QFETCH(QList<int>, marked);
-        SpectrumPlot plot;
+        FrequencyPlot plot;
         plot.resize(600, 300);
         plot.setResult(threeTones());
         plot.setFrequencyWindow(from, to);
@@ -108,7 +108,7 @@ private slots:
         std::vector<int> columns; // with a marker pixel
         for (int x = 0; x < image.width(); ++x) {
             for (int y = 0; y < image.height(); ++y) {
-                if (image.pixel(x, y) == SpectrumPlot::markerColour.rgb()) {
+                if (image.pixel(x, y) == FrequencyPlot::markerColour.rgb()) {
                     columns.push_back(x);
                     break;
                 }
@@ -177,4 +177,4 @@ private slots:
 };
 
 ADTEST_GUI_TEST_MAIN(SpectrumViewTest)
-#include "tst_spectrum_view.moc"
+#include "tst_dynamic_view.moc"
