@@ -17,6 +17,31 @@ constexpr double longestSeconds = 2'000'000;
 // Worse than this no converter is tested for; larger values are typing errors.
 constexpr double largestLsbLimit = 4096;
 
+// Every limit of the catalog is an option of its own.
+void declareLimitOptions(OptionParser &parser)
+{
+    for (const LimitDefinition &limit : limitCatalog())
+        parser.addValue({limit.option});
+}
+
+bool readLimitOptions(OptionParser &parser, LimitSet &limits)
+{
+    for (const LimitDefinition &limit : limitCatalog()) {
+        std::optional<double> value;
+        std::optional<int> count;
+        if (limit.whole()
+                ? !parser.intValue(
+                    limit.option, int(limit.low), int(limit.high), limit.range, count)
+                : !parser.realValue(limit.option, limit.low, limit.high, limit.range, value))
+            return false;
+        if (count)
+            value = double(*count);
+        if (value)
+            limits.set(limit, *value);
+    }
+    return true;
+}
+
 constexpr const char *pathOptions[]
     = {"--csv", "--json", "--port", "--analyze", "--samples", "--raw", "--junit", "--limits"};
 
@@ -45,9 +70,10 @@ QString CaptureOptions::parse(const QStringList &arguments)
 {
     *this = CaptureOptions();
     OptionParser parser;
-    for (const char *name : {"--frames", "--seconds", "--kind", "--max-dnl", "--max-inl",
-             "--max-missing", "--max-noise", "--bits", "--inl-resolution", "--record-length"})
+    for (const char *name :
+        {"--frames", "--seconds", "--kind", "--bits", "--inl-resolution", "--record-length"})
         parser.addValue({name});
+    declareLimitOptions(parser);
     for (const char *name : pathOptions)
         parser.addValue({name});
     for (const char *name : identityOptions)
@@ -84,15 +110,10 @@ QString CaptureOptions::parse(const QStringList &arguments)
 
     // Each value is checked on its own first, so that a typing error is named
     // before any conflict between options.
-    const char *lsbLimit = "a limit from 0 to 4096 LSB";
     if (!parser.intValue("--frames", 1, INT_MAX, "a frame count from 1 to 2147483647", frames)
         || !parser.realValue(
             "--seconds", 0.001, longestSeconds, "a time from 0.001 to 2000000 seconds", seconds)
-        || !parser.realValue("--max-dnl", 0, largestLsbLimit, lsbLimit, limits.maxDnl)
-        || !parser.realValue("--max-inl", 0, largestLsbLimit, lsbLimit, limits.maxInl)
-        || !parser.intValue(
-            "--max-missing", 0, 4096, "a code count from 0 to 4096", limits.maxMissing)
-        || !parser.realValue("--max-noise", 0, largestLsbLimit, lsbLimit, limits.maxNoise))
+        || !readLimitOptions(parser, limits))
         return error();
     std::optional<int> givenBits;
     std::optional<double> givenResolution;
@@ -152,32 +173,33 @@ QString CaptureOptions::parse(const QStringList &arguments)
 
     // The command line's limits over the file's; the report names each one
     // the command line replaced.
-    visitLimits(limits, limits, [this](const char *key, const auto &given, const auto &) {
-        if (given)
-            commandLineLimits.push_back(key);
-    });
+    for (const LimitDefinition &limit : limitCatalog()) {
+        if (limits.value(limit))
+            commandLineLimits.emplace_back(limit.key);
+    }
     if (limits.guardBand)
         commandLineLimits.push_back("guard_band");
     if (parser.isSet("--limits")) {
-        LimitsFileReading reading = readLimitsFile(text("--limits"));
-        if (!reading.file)
-            return reading.error;
-        CaptureLimits merged = reading.file->limits;
-        visitLimits(merged, limits, [this](const char *key, auto &fromFile, const auto &given) {
+        StationResult<LimitsFile> reading = readLimitsFile(parser.value("--limits"));
+        if (!reading)
+            return QString::fromStdString(reading.reason());
+        LimitSet merged = reading->limits;
+        for (const LimitDefinition &limit : limitCatalog()) {
+            const std::optional<double> given = limits.value(limit);
             if (!given)
-                return;
-            if (fromFile)
-                limitOverrides.push_back({key, double(*fromFile), double(*given)});
-            fromFile = given;
-        });
+                continue;
+            if (const std::optional<double> fromFile = merged.value(limit))
+                limitOverrides.push_back({std::string(limit.key), *fromFile, *given});
+            merged.set(limit, *given);
+        }
         if (limits.guardBand && !merged.guardBand
-            && std::ranges::count(reading.file->keys, "guard_band"))
+            && std::ranges::count(reading->keys, "guard_band"))
             limitOverrides.push_back({"guard_band", 0, 1});
         merged.guardBand = merged.guardBand || limits.guardBand;
         limits = merged;
         if (!kind)
-            kind = reading.file->kind;
-        limitsFile = std::move(reading.file);
+            kind = reading->kind;
+        limitsFile = std::move(reading.value());
     }
     allPorts = parser.isSet("--all");
 
@@ -207,17 +229,20 @@ QString CaptureOptions::parse(const QStringList &arguments)
     const QString kindFrom = parser.isSet("--kind") || !limitsFile
         ? QStringLiteral("--kind %1").arg(QLatin1String(kind ? testKindKey(*kind) : ""))
         : QStringLiteral("%1: kind = %2")
-              .arg(limitsFile->path, QLatin1String(kind ? testKindKey(*kind) : ""));
-    if (kind == TestKind::Dc && limits.needLinearity()) {
+              .arg(QString::fromStdString(limitsFile->path),
+                  QLatin1String(kind ? testKindKey(*kind) : ""));
+    const bool needsLinearity = limits.needs(FigureSource::Linearity);
+    const bool needsNoise = limits.needs(FigureSource::DcNoise);
+    if (kind == TestKind::Dc && needsLinearity) {
         return QStringLiteral("%1: a DC histogram has no DNL, INL or missing codes; "
                               "use --max-noise")
             .arg(kindFrom);
     }
-    if (kind && kind != TestKind::Dc && limits.maxNoise) {
+    if (kind && kind != TestKind::Dc && needsNoise) {
         return limitsFile ? QStringLiteral("max-noise needs a DC histogram, not %1").arg(kindFrom)
                           : QStringLiteral("--max-noise: needs a DC histogram (--kind dc)");
     }
-    if (!kind && limits.maxNoise && limits.needLinearity())
+    if (!kind && needsNoise && needsLinearity)
         return QStringLiteral("max-noise and DNL/INL limits need different histograms "
                               "(DC and ramp or sine)");
     return {};
@@ -259,17 +284,9 @@ Capture:
                      samples would reach (default 0.5)
 
 Limits (exit status 1 when one fails):
-  --max-dnl X        worst |DNL| in LSB
-  --max-inl X        worst |INL| in LSB, end-point
-  --max-missing N    missing codes
-  --max-noise X      DC noise in LSB rms
-  --guard-band       pass a limit only when the figure plus its 99 %
+)") + QString::fromStdString(limitHelpText())
+        + QStringLiteral(R"(  --guard-band       pass a limit only when the figure plus its 99 %
                      uncertainty is within it
-  --min-enob BITS    ENOB of a sine, from SINAD (dynamic limits: from the
-                     sample record, captured or read with --analyze)
-  --min-sinad DB     SINAD
-  --max-thd DB       THD, negative (-70: 70 dB below the fundamental)
-  --min-sfdr DB      SFDR
 
 Dynamic analysis (of the sample record, after the capture):
   --sample-rate HZ   the converter's sample rate: frequencies in Hz (default:

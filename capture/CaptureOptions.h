@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CaptureLimits.h"
 #include "DynamicResult.h"
+#include "LimitSet.h"
 #include "LimitsFile.h"
 #include "TestRecord.h"
 
@@ -32,7 +32,7 @@ struct CaptureOptions
     QString portPath; // empty: ADTEST_COM1, else port 1
     QString analyzePath;
     bool allPorts = false; // --list-ports: placeholders too
-    CaptureLimits limits; // the file's, with the command line's over them
+    LimitSet limits; // the file's, with the command line's over them
     QString junitPath;
 
     // The board and the station, for the report and the results database.
@@ -44,12 +44,6 @@ struct CaptureOptions
     // replaced (key, the file's value, the value used), and which limits the
     // command line gave.
     std::optional<LimitsFile> limitsFile;
-    struct LimitOverride
-    {
-        std::string key;
-        double fileValue = 0;
-        double usedValue = 0;
-    };
     std::vector<LimitOverride> limitOverrides;
     std::vector<std::string> commandLineLimits;
     // "command line" or "file": where a limit's value came from.

@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -167,6 +168,10 @@ QByteArray CaptureReport::toJson() const
     for (const LimitOutcome &outcome : limits) {
         limitArray.append(QJsonObject {
             {"name", QString::fromStdString(outcome.name)},
+            {"figure",
+                outcome.definition
+                    ? QJsonValue(QString::fromStdString(std::string(outcome.definition->figureKey)))
+                    : QJsonValue()},
             {"limit", outcome.limit},
             {"value", optionalNumber(outcome.value)},
             {"uncertainty_99", optionalNumber(outcome.uncertainty)},
@@ -202,12 +207,14 @@ QByteArray CaptureReport::toJson() const
             {"station", text(identity.station)}});
     if (limitsFile) {
         QJsonArray overridden;
-        for (const CaptureOptions::LimitOverride &change : limitOverrides)
+        for (const LimitOverride &change : limitOverrides)
             overridden.append(QJsonObject {{"name", QString::fromStdString(change.key)},
                 {"file_value", change.fileValue}, {"command_line_value", change.usedValue}});
         report.insert("limits_file",
-            QJsonObject {{"path", limitsFile->path}, {"sha256", limitsFile->sha256},
-                {"name", limitsFile->name}, {"revision", limitsFile->revision},
+            QJsonObject {{"path", QString::fromStdString(limitsFile->path)},
+                {"sha256", QString::fromStdString(limitsFile->sha256)},
+                {"name", QString::fromStdString(limitsFile->name)},
+                {"revision", QString::fromStdString(limitsFile->revision)},
                 {"overridden_by_command_line", overridden}});
     }
     QJsonArray written;
@@ -217,6 +224,17 @@ QByteArray CaptureReport::toJson() const
             {"sha256", QString::fromStdString(output.sha256)}});
     report.insert("outputs", written);
     insertDynamicFigures(report, dynamic);
+    // Every catalog figure under the key the database and adreport use, null
+    // where this test does not give it.
+    const FigureInputs inputs {result, dynamic};
+    QJsonObject catalogFigures;
+    for (const FigureDefinition &figure : figureCatalog()) {
+        const std::optional<double> value
+            = figureUnavailable(figure, inputs).empty() ? figure.value(inputs) : std::nullopt;
+        catalogFigures.insert(QLatin1String(figure.key.data(), qsizetype(figure.key.size())),
+            optionalNumber(value && std::isfinite(*value) ? value : std::nullopt));
+    }
+    report.insert("figures", catalogFigures);
     if (!outputFailures.isEmpty())
         report.insert("output_failures", QJsonArray::fromStringList(outputFailures));
     if (stop) {
@@ -264,7 +282,9 @@ QString CaptureReport::summary() const
     }
     if (limitsFile)
         lines << QStringLiteral("  limits %1 revision %2 (%3)")
-                     .arg(limitsFile->name, limitsFile->revision, limitsFile->path);
+                     .arg(QString::fromStdString(limitsFile->name),
+                         QString::fromStdString(limitsFile->revision),
+                         QString::fromStdString(limitsFile->path));
     // The analysis window's figures, their values in one column.
     QStringList names;
     QStringList values;
@@ -284,10 +304,10 @@ QString CaptureReport::summary() const
         lines << (stop ? QStringLiteral("  no data  nothing arrived: no complete frame")
                        : QStringLiteral("  no data  the histogram is empty"));
     for (const LimitOutcome &outcome : limits) {
-        // A count limit shows counts, a figure three decimals.
-        const int decimals = outcome.name == "max_missing" ? 0 : 3;
+        const auto number
+            = [&outcome](double value) { return QString::fromStdString(outcome.text(value)); };
         QString value = outcome.value
-            ? number(*outcome.value, decimals)
+            ? number(*outcome.value)
             : QStringLiteral("not measured (%1)").arg(QString::fromStdString(outcome.note));
         if (outcome.uncertainty)
             value += QStringLiteral(" ±%1").arg(number(*outcome.uncertainty));
@@ -296,14 +316,14 @@ QString CaptureReport::summary() const
             verdict += QStringLiteral(" (guard-banded)");
         if (outcome.withinUncertainty)
             verdict += QStringLiteral(", within the uncertainty: a repeat may differ");
-        for (const CaptureOptions::LimitOverride &change : limitOverrides) {
+        for (const LimitOverride &change : limitOverrides) {
             if (change.key == outcome.name)
                 verdict += QStringLiteral(" (command line; the file's is %1)")
-                               .arg(number(change.fileValue, decimals));
+                               .arg(number(change.fileValue));
         }
         lines << QStringLiteral("  %1 %2: %3 %4")
-                     .arg(QString::fromStdString(outcome.name).replace('_', '-'),
-                         number(outcome.limit, decimals), value, verdict);
+                     .arg(QString::fromStdString(limitDisplayName(outcome.name)),
+                         number(outcome.limit), value, verdict);
     }
     for (const QString &failure : outputFailures)
         lines << QStringLiteral("  not written  %1").arg(failure);

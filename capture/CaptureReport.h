@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LimitCheck.h"
+#include "LimitsFile.h"
 
 #include "CodeDensityResult.h"
 #include "DynamicResult.h"
@@ -40,7 +41,7 @@ struct CaptureReport
 
     BoardIdentity identity;
     std::optional<LimitsFile> limitsFile;
-    std::vector<CaptureOptions::LimitOverride> limitOverrides;
+    std::vector<LimitOverride> limitOverrides;
     // The files written before the report, with their SHA-256.
     std::vector<RecordedOutput> outputs;
 

@@ -4,23 +4,16 @@
 
 void declareDynamicOptions(OptionParser &parser)
 {
-    for (const char *name : {"--sample-rate", "--window", "--harmonics", "--min-enob",
-             "--min-sinad", "--max-thd", "--min-sfdr"})
+    for (const char *name : {"--sample-rate", "--window", "--harmonics"})
         parser.addValue({name});
 }
 
 bool readDynamicOptions(OptionParser &parser, CaptureOptions &options)
 {
-    CaptureLimits &limits = options.limits;
-    const char *decibels = "a figure from 0 to 300 dB";
     std::optional<int> harmonics;
     if (!parser.realValue(
             "--sample-rate", 1e-3, 1e12, "a rate from 0.001 to 1e12 Hz", options.sampleRate)
-        || !parser.intValue("--harmonics", 2, 100, "a count from 2 to 100", harmonics)
-        || !parser.realValue("--min-enob", 0, 32, "a resolution from 0 to 32 bits", limits.minEnob)
-        || !parser.realValue("--min-sinad", 0, 300, decibels, limits.minSinad)
-        || !parser.realValue("--max-thd", -300, 0, "a figure from -300 to 0 dB", limits.maxThd)
-        || !parser.realValue("--min-sfdr", 0, 300, decibels, limits.minSfdr))
+        || !parser.intValue("--harmonics", 2, 100, "a count from 2 to 100", harmonics))
         return false;
     options.harmonics = harmonics.value_or(options.harmonics);
     if (parser.isSet("--window")) {

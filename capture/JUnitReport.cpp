@@ -17,7 +17,7 @@ QString text(const std::string &value)
 
 QString figure(const LimitOutcome &outcome, double value)
 {
-    return QString::fromStdString(fixedNumber(value, outcome.name == "max_missing" ? 0 : 3));
+    return QString::fromStdString(outcome.text(value));
 }
 
 } // namespace
@@ -76,10 +76,10 @@ QByteArray junitReport(const CaptureReport &report)
     property("test_kind", QLatin1String(testKindKey(report.result.kind)));
     property("frames", QString::number(report.frames));
     if (report.limitsFile) {
-        property("limits_file", report.limitsFile->path);
-        property("limits_sha256", report.limitsFile->sha256);
-        property("limits_name", report.limitsFile->name);
-        property("limits_revision", report.limitsFile->revision);
+        property("limits_file", text(report.limitsFile->path));
+        property("limits_sha256", text(report.limitsFile->sha256));
+        property("limits_name", text(report.limitsFile->name));
+        property("limits_revision", text(report.limitsFile->revision));
     }
     out.writeEndElement();
 

@@ -172,7 +172,8 @@ int main(int argc, char *argv[])
         = {{"--csv", options.csvPath}, {"--json", options.jsonPath},
             {"--samples", options.samplesPath}, {"--raw", options.rawPath},
             {"--junit", options.junitPath}, {"--analyze", options.analyzePath},
-            {"--limits", options.limitsFile ? options.limitsFile->path : QString()}};
+            {"--limits",
+                options.limitsFile ? QString::fromStdString(options.limitsFile->path) : QString()}};
     for (std::size_t i = 0; i < std::size(paths); ++i) {
         for (std::size_t j = i + 1; j < std::size(paths); ++j) {
             if (OutputFile::sameTarget(paths[i].second, paths[j].second))
@@ -263,7 +264,7 @@ int main(int argc, char *argv[])
     report.result = analyseCodeDensity(counts, analysisOptions);
     // After the capture, never inside the loop: 2^20 samples take some 0.1 s.
     report.dynamic = analyseCapturedRecord(record, options, fromHistogram);
-    report.limits = checkLimits(options.limits, report.result, report.dynamic);
+    report.limits = checkLimits(options.limits, {report.result, report.dynamic});
     for (LimitOutcome &outcome : report.limits)
         outcome.source = options.limitSource(outcome.name);
     report.identity = options.identity;

@@ -15,7 +15,8 @@ struct BoardIdentity
     std::string station; // the host name unless given
 };
 
-// One figure the analysis gave, under its report key ("dnl_max_abs_lsb", "enob_bits", ...).
+// One figure the analysis gave, under its report key ("dnl_worst_lsb", "enob_bits", ...: a
+// FigureCatalog key).
 struct RecordedFigure
 {
     std::string name;

@@ -1,0 +1,172 @@
+#include "FigureCatalog.h"
+
+#include "FigureText.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+using Value = std::optional<double>;
+
+constexpr double confidence99 = 2.576;
+
+double worstOf(const CodeExtreme &low, const CodeExtreme &high)
+{
+    return std::max(std::abs(low.value), std::abs(high.value));
+}
+
+const LinearityFigures &linearity(const FigureInputs &in)
+{
+    return in.codeDensity.linearity;
+}
+
+// The standard deviation of N samples is known to sigma / sqrt(2N).
+Value noiseUncertainty(const FigureInputs &in)
+{
+    const CodeDensityResult &r = in.codeDensity;
+    if (r.samples == 0)
+        return std::nullopt;
+    return confidence99 * r.sigma / std::sqrt(2.0 * double(r.samples));
+}
+
+// To add a figure: one row here, with the function that reads it from the
+// results. Keys are what stations, scripts and the database already read;
+// never rename one.
+constexpr FigureDefinition catalog[] = {
+    {"samples", "Samples", "", FigureNature::Count, FigureSource::Histogram,
+        [](const FigureInputs &in) -> Value { return double(in.codeDensity.samples); }},
+    {"mean_code", "Mean code", "codes", FigureNature::Measure, FigureSource::Histogram,
+        [](const FigureInputs &in) -> Value { return in.codeDensity.meanCode; }},
+    {"sigma_lsb", "Sigma", "LSB", FigureNature::Measure, FigureSource::Histogram,
+        [](const FigureInputs &in) -> Value { return in.codeDensity.sigma; }},
+    {"noise_lsb", "DC noise", "LSB rms", FigureNature::Measure, FigureSource::DcNoise,
+        [](const FigureInputs &in) -> Value { return in.codeDensity.sigma; }, noiseUncertainty},
+    {"peak_to_peak_codes", "Peak-to-peak", "codes", FigureNature::Count, FigureSource::DcNoise,
+        [](const FigureInputs &in) -> Value { return in.codeDensity.dc.peakToPeakCodes; }},
+    {"effective_resolution_bits", "Effective resolution", "bits", FigureNature::Measure,
+        FigureSource::DcNoise,
+        [](const FigureInputs &in) -> Value { return in.codeDensity.dc.effectiveBits; }},
+    {"noise_free_resolution_bits", "Noise-free resolution", "bits", FigureNature::Measure,
+        FigureSource::DcNoise,
+        [](const FigureInputs &in) -> Value { return in.codeDensity.dc.noiseFreeBits; }},
+    {"dnl_min_lsb", "DNL minimum", "LSB", FigureNature::Measure, FigureSource::Linearity,
+        [](const FigureInputs &in) -> Value { return linearity(in).dnlMin.value; }},
+    {"dnl_max_lsb", "DNL maximum", "LSB", FigureNature::Measure, FigureSource::Linearity,
+        [](const FigureInputs &in) -> Value { return linearity(in).dnlMax.value; }},
+    {"dnl_worst_lsb", "Worst |DNL|", "LSB", FigureNature::Measure, FigureSource::Linearity,
+        [](const FigureInputs &in) -> Value {
+            return worstOf(linearity(in).dnlMin, linearity(in).dnlMax);
+        },
+        [](const FigureInputs &in) -> Value { return linearity(in).dnlUncertainty99; }},
+    {"inl_end_point_worst_lsb", "Worst |INL| (end-point)", "LSB", FigureNature::Measure,
+        FigureSource::Linearity,
+        [](const FigureInputs &in) -> Value {
+            return worstOf(linearity(in).inlEndPointMin, linearity(in).inlEndPointMax);
+        },
+        [](const FigureInputs &in) -> Value { return linearity(in).inlEndPointUncertainty99; }},
+    {"inl_best_fit_worst_lsb", "Worst |INL| (best fit)", "LSB", FigureNature::Measure,
+        FigureSource::Linearity,
+        [](const FigureInputs &in) -> Value {
+            return worstOf(linearity(in).inlBestFitMin, linearity(in).inlBestFitMax);
+        },
+        [](const FigureInputs &in) -> Value { return linearity(in).inlBestFitUncertainty99; }},
+    {"missing_code_count", "Missing codes", "", FigureNature::Count, FigureSource::Linearity,
+        [](const FigureInputs &in) -> Value { return double(linearity(in).missingCodes.size()); }},
+    {"dnl_uncertainty_99_lsb", "DNL uncertainty (99 %)", "LSB", FigureNature::Measure,
+        FigureSource::Linearity,
+        [](const FigureInputs &in) -> Value { return linearity(in).dnlUncertainty99; }},
+    {"inl_end_point_uncertainty_99_lsb", "INL uncertainty (99 %, end-point)", "LSB",
+        FigureNature::Measure, FigureSource::Linearity,
+        [](const FigureInputs &in) -> Value { return linearity(in).inlEndPointUncertainty99; }},
+    {"snr_db", "SNR", "dB", FigureNature::Measure, FigureSource::Dynamic,
+        [](const FigureInputs &in) -> Value { return in.dynamic.snrDb; }},
+    {"sinad_db", "SINAD", "dB", FigureNature::Measure, FigureSource::Dynamic,
+        [](const FigureInputs &in) -> Value { return in.dynamic.sinadDb; }},
+    {"thd_db", "THD", "dB", FigureNature::Measure, FigureSource::Dynamic,
+        [](const FigureInputs &in) -> Value { return in.dynamic.thdDb; }},
+    {"sfdr_db", "SFDR", "dB", FigureNature::Measure, FigureSource::Dynamic,
+        [](const FigureInputs &in) -> Value { return in.dynamic.sfdrDb; }},
+    {"enob_bits", "ENOB (SINAD)", "bits", FigureNature::Measure, FigureSource::Dynamic,
+        [](const FigureInputs &in) -> Value { return in.dynamic.enobBits; }},
+    {"enob_fit_bits", "ENOB (sine fit)", "bits", FigureNature::Measure, FigureSource::Dynamic,
+        [](const FigureInputs &in) -> Value { return in.dynamic.enobFitBits; }},
+    // In Hz with a sample rate, else in cycles per sample (frequency_unit).
+    {"signal_frequency", "Signal frequency", "", FigureNature::Measure, FigureSource::Dynamic,
+        [](const FigureInputs &in) -> Value {
+            return in.dynamic.frequencyOf(in.dynamic.fundamental);
+        }},
+};
+
+} // namespace
+
+std::string FigureDefinition::title() const
+{
+    return unit.empty() ? std::string(label) : std::string(label) + " (" + std::string(unit) + ")";
+}
+
+std::string FigureDefinition::text(double value) const
+{
+    return fixedNumber(value, decimals());
+}
+
+std::span<const FigureDefinition> figureCatalog()
+{
+    return catalog;
+}
+
+const FigureDefinition *findFigure(std::string_view key)
+{
+    const auto found = std::ranges::find(catalog, key, &FigureDefinition::key);
+    return found == std::end(catalog) ? nullptr : found;
+}
+
+std::string figureUnavailable(const FigureDefinition &figure, const FigureInputs &inputs)
+{
+    const CodeDensityResult &result = inputs.codeDensity;
+    switch (figure.source) {
+    case FigureSource::Histogram:
+        if (result.samples == 0)
+            return "no frames";
+        break;
+    case FigureSource::DcNoise:
+    case FigureSource::Linearity:
+        if (result.samples == 0)
+            return "no frames";
+        if (!result.kindFits)
+            return result.misfitReason;
+        if (figure.source == FigureSource::Linearity && !result.hasLinearity())
+            return "a DC histogram has no DNL, INL or missing codes";
+        if (figure.source == FigureSource::DcNoise && result.kind != TestKind::Dc)
+            return std::string("noise is measured on a DC histogram, this is ")
+                + testKindName(result.kind);
+        break;
+    case FigureSource::Dynamic:
+        if (!inputs.dynamic.ok)
+            return inputs.dynamic.reason;
+        // The dynamic figures of a ramp or a DC input mean nothing.
+        if (result.kind != TestKind::Sine)
+            return std::string("dynamic figures are measured on a sine, this is ")
+                + testKindName(result.kind);
+        if (!figure.value(inputs))
+            return "the record gives no such figure: no noise or distortion left";
+        return {};
+    }
+    const std::optional<double> value = figure.value(inputs);
+    if (!value || !std::isfinite(*value))
+        return "the histogram gives no such figure";
+    return {};
+}
+
+std::vector<RecordedFigure> measuredFigures(const FigureInputs &inputs)
+{
+    std::vector<RecordedFigure> figures;
+    for (const FigureDefinition &figure : catalog) {
+        if (!figureUnavailable(figure, inputs).empty())
+            continue;
+        if (const std::optional<double> value = figure.value(inputs);
+            value && std::isfinite(*value))
+            figures.push_back({std::string(figure.key), *value});
+    }
+    return figures;
+}
