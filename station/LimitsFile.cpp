@@ -183,5 +183,9 @@ StationResult<LimitsFile> parseLimitsFile(const std::string &path, std::string_v
         result.limits.set(*known, *value);
         result.keys.push_back(name);
     }
+    // A file without a limit would pass every board it is given.
+    if (result.limits.empty())
+        return reader.fail(
+            *limits, "[limits] sets no limit: a board held to nothing always passes");
     return result;
 }

@@ -54,6 +54,10 @@ private slots:
         QTest::newRow("empty name")
             << QByteArray("name = \"\"\nrevision = \"1\"\n[limits]\n") << ":1: name";
         QTest::newRow("no limits") << head << "needs a [limits] table";
+        QTest::newRow("empty limits") << head + "[limits]\n"
+                                      << ":3: [limits] sets no limit";
+        QTest::newRow("guard band alone") << head + "[limits]\nguard_band = true\n"
+                                          << ":3: [limits] sets no limit";
         QTest::newRow("syntax") << head + "[limits\nmax_dnl = 1\n"
                                 << ":3:";
     }
