@@ -93,20 +93,10 @@ QString CaptureOptions::parse(const QStringList &arguments)
     const auto error = [&parser] { return QString::fromLocal8Bit(parser.error()); };
     const auto text
         = [&parser](const char *name) { return QString::fromLocal8Bit(parser.value(name)); };
-    if (!parser.parse(list))
+    if (!parser.parseProgramArguments(list, mode))
         return error();
-    if (parser.isSet("--help")) {
-        mode = Mode::Help;
+    if (mode != Mode::Capture)
         return {};
-    }
-    if (parser.isSet("--version")) {
-        mode = Mode::Version;
-        return {};
-    }
-    if (!parser.positional().empty()) {
-        return QStringLiteral("unexpected argument '%1'")
-            .arg(QString::fromLocal8Bit(parser.positional().front()));
-    }
 
     // Each value is checked on its own first, so that a typing error is named
     // before any conflict between options.

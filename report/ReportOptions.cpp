@@ -14,18 +14,10 @@ std::string ReportOptions::parse(const std::vector<std::string> &arguments)
         parser.addValue({name}, "a path, or - for standard output");
     parser.addFlag({"--help", "-h"});
     parser.addFlag({"--version", "-V"});
-    if (!parser.parse(arguments))
+    if (!parser.parseProgramArguments(arguments, mode))
         return parser.error();
-    if (parser.isSet("--help")) {
-        mode = Mode::Help;
+    if (mode != Mode::Report)
         return {};
-    }
-    if (parser.isSet("--version")) {
-        mode = Mode::Version;
-        return {};
-    }
-    if (!parser.positional().empty())
-        return "unexpected argument '" + parser.positional().front() + "'";
     databaseUrl = parser.value("--db");
     lot = parser.value("--lot");
     since = parser.value("--since");
