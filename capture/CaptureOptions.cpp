@@ -313,8 +313,10 @@ Output:
   -h, --help         show this help
   -V, --version      show the version
 
-Exit status: 0 every limit holds, 1 a limit fails, 2 bad usage or the port
-cannot be used, 130 interrupted (SIGINT or SIGTERM; what was captured is
-written and the report marked as interrupted).
+Exit status: 0 every limit holds, 1 a limit fails or no data came (no
+complete frame, an empty histogram), 2 bad usage, the port cannot be used or
+went away, or an output or the database cannot be written, 130 interrupted
+(SIGINT, SIGTERM or SIGHUP; what was captured is written and the report
+marked as interrupted).
 )");
 }

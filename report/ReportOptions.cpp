@@ -65,7 +65,8 @@ boards, and each figure's mean, sigma, range and Cpk against its limits.
   -V, --version  show the version
 
 Exit status: 0 the report was made (whatever the boards' results), 1 no
-record matched, 2 bad usage, a database that cannot be read or an output
-that cannot be written.
+record matched (nothing is written), 2 bad usage, a database that cannot be
+opened or read, or an output that cannot be written (the others are still
+written).
 )";
 }
