@@ -308,11 +308,12 @@ Stream:
 Replay:
   --replay FILE      send the bytes of FILE (as adcapture --raw writes them)
                      once, exactly, then stop as at the end of --frames; paced
-                     as ever, or --fast. No signal or stream options with it
+                     as ever, or --fast. No signal or stream options, --seed
+                     or --frames with it
 
 Pace:
   --rate N           bytes per second (default 960, as on a 9600 8N1 line)
-  --fast             as fast as the reader takes them
+  --fast             as fast as the reader takes them (not with --rate)
 
 Pseudo-terminal:
   --link PATH        also make PATH a symbolic link to the slave (replaces an
@@ -333,9 +334,10 @@ Output:
   -h, --help         show this help
   --version          show the version
 
-On exit (frame count reached, SIGINT or SIGTERM) a one-line summary goes to
-standard error. Exit status: 0 when done or stopped, 1 on a failure, 2 on a
-bad option.
+On exit (frame count reached, the line hung up, SIGINT or SIGTERM) a one-line
+summary goes to standard error. Exit status: 0 when done, hung up or stopped,
+1 on a failure (the pseudo-terminal, the device, the replayed file or an
+output could not be opened, read or written), 2 on a bad option.
 
 Example:
   build/adsim --pattern sine --link /tmp/ttyADSIM --wait-reader &

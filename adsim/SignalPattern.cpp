@@ -1,8 +1,22 @@
 #include "SignalPattern.h"
 
+#include "EnumNames.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+
+namespace {
+
+constexpr EnumName<SignalPattern::Shape> shapeNames[] = {
+    {SignalPattern::Shape::Fixed, "fixed"},
+    {SignalPattern::Shape::Noise, "noise"},
+    {SignalPattern::Shape::Ramp, "ramp"},
+    {SignalPattern::Shape::Sine, "sine"},
+    {SignalPattern::Shape::Dc, "dc"},
+};
+
+} // namespace
 
 SignalPattern::SignalPattern(const Settings &settings, std::uint64_t seed)
     : m_settings(settings)
@@ -111,26 +125,10 @@ double SignalPattern::nextLevel()
 
 std::optional<SignalPattern::Shape> SignalPattern::shapeFromName(std::string_view name)
 {
-    for (Shape shape : {Shape::Fixed, Shape::Noise, Shape::Ramp, Shape::Sine, Shape::Dc}) {
-        if (shapeName(shape) == name)
-            return shape;
-    }
-    return std::nullopt;
+    return valueNamed(shapeNames, name);
 }
 
 std::string_view SignalPattern::shapeName(Shape shape)
 {
-    switch (shape) {
-    case Shape::Fixed:
-        return "fixed";
-    case Shape::Noise:
-        return "noise";
-    case Shape::Ramp:
-        return "ramp";
-    case Shape::Sine:
-        return "sine";
-    case Shape::Dc:
-        return "dc";
-    }
-    return {};
+    return nameOf(shapeNames, shape);
 }

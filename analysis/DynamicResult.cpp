@@ -1,18 +1,14 @@
 #include "DynamicResult.h"
 
+#include "EnumNames.h"
+
 #include <algorithm>
 #include <cctype>
 #include <iterator>
 
 namespace {
 
-struct WindowKey
-{
-    SpectrumWindow window;
-    const char *key;
-};
-
-constexpr WindowKey windowKeys[] = {
+constexpr EnumName<SpectrumWindow> windowKeys[] = {
     {SpectrumWindow::Rectangular, "rectangular"},
     {SpectrumWindow::Hann, "hann"},
     {SpectrumWindow::BlackmanHarris4, "blackman-harris-4"},
@@ -23,18 +19,12 @@ constexpr WindowKey windowKeys[] = {
 
 const char *spectrumWindowKey(SpectrumWindow window)
 {
-    for (const WindowKey &entry : windowKeys)
-        if (entry.window == window)
-            return entry.key;
-    return "";
+    return nameOf(windowKeys, window);
 }
 
 std::optional<SpectrumWindow> spectrumWindowFromKey(const std::string &key)
 {
     std::string lower = key;
     std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    for (const WindowKey &entry : windowKeys)
-        if (lower == entry.key)
-            return entry.window;
-    return std::nullopt;
+    return valueNamed(windowKeys, lower);
 }

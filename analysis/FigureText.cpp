@@ -1,10 +1,19 @@
 #include "FigureText.h"
 
+#include "EnumNames.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 
 namespace {
+
+constexpr EnumName<SpectrumWindow> windowNames[] = {
+    {SpectrumWindow::Rectangular, "Rectangular"},
+    {SpectrumWindow::Hann, "Hann"},
+    {SpectrumWindow::BlackmanHarris4, "Blackman-Harris 4-term"},
+    {SpectrumWindow::BlackmanHarris7, "Blackman-Harris 7-term"},
+};
 
 std::string atCode(const CodeExtreme &extreme)
 {
@@ -134,17 +143,7 @@ std::vector<FigureRow> figureRows(const CodeDensityResult &r)
 
 const char *spectrumWindowName(SpectrumWindow window)
 {
-    switch (window) {
-    case SpectrumWindow::Rectangular:
-        return "Rectangular";
-    case SpectrumWindow::Hann:
-        return "Hann";
-    case SpectrumWindow::BlackmanHarris4:
-        return "Blackman-Harris 4-term";
-    case SpectrumWindow::BlackmanHarris7:
-        return "Blackman-Harris 7-term";
-    }
-    return "";
+    return nameOf(windowNames, window);
 }
 
 namespace {

@@ -1,5 +1,8 @@
 #include "HistogramCsv.h"
 
+#include "QuotedText.h"
+#include "TrimmedText.h"
+
 #include <algorithm>
 #include <charconv>
 #include <string_view>
@@ -15,13 +18,10 @@ void appendNumber(std::string &text, double value)
     text.append(buffer, written.ptr);
 }
 
+// A cell without its spacing and quotes.
 std::string_view trimmed(std::string_view cell)
 {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!cell.empty() && blank(cell.front()))
-        cell.remove_prefix(1);
-    while (!cell.empty() && blank(cell.back()))
-        cell.remove_suffix(1);
+    cell = ::trimmed(cell, " \t\r");
     if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"')
         cell = cell.substr(1, cell.size() - 2);
     return cell;
@@ -52,27 +52,6 @@ bool readWhole(std::string_view cell, std::uint64_t &value)
         return false;
     const auto [end, status] = std::from_chars(cell.data(), cell.data() + cell.size(), value);
     return status == std::errc() && end == cell.data() + cell.size();
-}
-
-// A cell as a message shows it: the first characters, with control
-// characters and bytes outside ASCII written as \xNN, so that a file's bytes
-// never reach the terminal as they are.
-std::string quoted(std::string_view cell)
-{
-    constexpr std::size_t shown = 40;
-    std::string text = "\"";
-    for (const char c : cell.substr(0, shown)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F) {
-            constexpr char hex[] = "0123456789ABCDEF";
-            text += "\\x";
-            text += hex[byte >> 4];
-            text += hex[byte & 0xF];
-        } else {
-            text += c;
-        }
-    }
-    return text + (cell.size() > shown ? "...\"" : "\"");
 }
 
 enum class LineRead { Line, End, TooLong, TooMuch };
@@ -165,7 +144,7 @@ HistogramCsvReading readHistogramCsv(std::istream &in)
             const auto header = cellsOf(text, separator);
             if (header.size() < 2 || !sameWord(header[0], "code") || !sameWord(header[1], "count"))
                 return fail(
-                    lineNumber, "expected the header \"code,count\", found " + quoted(text));
+                    lineNumber, "expected the header \"code,count\", found " + quotedText(text));
             continue;
         }
         const auto cells = cellsOf(text, separator);
@@ -174,16 +153,16 @@ HistogramCsvReading readHistogramCsv(std::istream &in)
             return fail(lineNumber, "more than " + std::to_string(maxHistogramCsvCodes) + " codes");
         std::uint64_t code = 0;
         if (!readWhole(cells[0], code))
-            return fail(lineNumber, "the code " + quoted(cells[0]) + " is not a whole number");
+            return fail(lineNumber, "the code " + quotedText(cells[0]) + " is not a whole number");
         if (code != expected)
             return fail(lineNumber,
-                "expected code " + std::to_string(expected) + ", found " + quoted(cells[0]));
+                "expected code " + std::to_string(expected) + ", found " + quotedText(cells[0]));
         if (cells.size() < 2)
             return fail(lineNumber, "the count is missing");
         std::uint64_t count = 0;
         if (!readWhole(cells[1], count))
             return fail(lineNumber,
-                "the count " + quoted(cells[1])
+                "the count " + quotedText(cells[1])
                     + " is not a whole number from 0 to 18446744073709551615");
         reading.counts.push_back(count);
     }

@@ -1,5 +1,8 @@
 #include "SampleRecordFile.h"
 
+#include "QuotedText.h"
+#include "TrimmedText.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -9,23 +12,8 @@ namespace {
 
 constexpr std::string_view npyMagic = "\x93NUMPY";
 constexpr std::size_t longestCsvLine = 256;
-
-std::string escaped(std::string_view text)
-{
-    std::string shown;
-    for (const char c : text.substr(0, 40)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F) {
-            constexpr char hex[] = "0123456789ABCDEF";
-            shown += "\\x";
-            shown += hex[byte >> 4];
-            shown += hex[byte & 0xF];
-        } else {
-            shown += c;
-        }
-    }
-    return "\"" + shown + (text.size() > 40 ? "...\"" : "\"");
-}
+// Spacing around a cell, and the CR of a line that ends in CRLF.
+constexpr std::string_view blanks = " \t\r";
 
 SampleRecordReading failed(std::string message)
 {
@@ -34,18 +22,9 @@ SampleRecordReading failed(std::string message)
     return reading;
 }
 
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
-    return text;
-}
-
 bool readWhole(std::string_view text, std::uint64_t &value)
 {
-    text = trimmed(text);
+    text = trimmed(text, blanks);
     const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
     return !text.empty() && status == std::errc() && end == text.data() + text.size();
 }
@@ -74,7 +53,7 @@ SampleRecordReading readNpy(std::istream &in, int bits)
     const auto has
         = [&header](std::string_view part) { return header.find(part) != std::string::npos; };
     if (!(has("'descr': '<u2'") || has("'descr': '|u2'")) || !has("'fortran_order': False"))
-        return failed(".npy: not a little-endian uint16 array: " + escaped(header));
+        return failed(".npy: not a little-endian uint16 array: " + quotedText(header));
     const std::size_t shapeAt = header.find("'shape': (");
     if (shapeAt == std::string::npos)
         return failed(".npy: the header gives no shape");
@@ -85,7 +64,7 @@ SampleRecordReading readNpy(std::istream &in, int bits)
         shape.remove_suffix(1);
     std::uint64_t length = 0;
     if (to == std::string::npos || !readWhole(shape, length))
-        return failed(".npy: not a one-dimensional array: " + escaped(header));
+        return failed(".npy: not a one-dimensional array: " + quotedText(header));
     if (length > maxSampleRecordLength)
         return failed(".npy: " + std::to_string(length) + " samples, more than "
             + std::to_string(maxSampleRecordLength));
@@ -124,17 +103,18 @@ SampleRecordReading readCsv(std::istream &in, int bits)
         if (c == std::char_traits<char>::eof() && line.empty())
             break;
         ++lineNumber;
-        std::string_view text = trimmed(line);
+        std::string_view text = trimmed(line, blanks);
         if (lineNumber == 1 && text.starts_with("\xEF\xBB\xBF"))
             text.remove_prefix(3);
         if (text.empty())
             continue;
         const std::size_t comma = text.find_first_of(",;\t");
         if (!header) {
-            if (comma == std::string_view::npos || trimmed(text.substr(0, comma)) != "sample"
-                || trimmed(text.substr(comma + 1)).substr(0, 4) != "code")
+            if (comma == std::string_view::npos
+                || trimmed(text.substr(0, comma), blanks) != "sample"
+                || trimmed(text.substr(comma + 1), blanks).substr(0, 4) != "code")
                 return failed("line " + std::to_string(lineNumber)
-                    + ": expected the header \"sample,code\", found " + escaped(text));
+                    + ": expected the header \"sample,code\", found " + quotedText(text));
             header = true;
             continue;
         }
@@ -142,11 +122,11 @@ SampleRecordReading readCsv(std::istream &in, int bits)
         if (comma == std::string_view::npos || !readWhole(text.substr(0, comma), index)
             || index != reading.codes.size())
             return failed("line " + std::to_string(lineNumber) + ": expected sample "
-                + std::to_string(reading.codes.size()) + ", found " + escaped(text));
+                + std::to_string(reading.codes.size()) + ", found " + quotedText(text));
         std::string_view codeText = text.substr(comma + 1);
         codeText = codeText.substr(0, codeText.find_first_of(",;\t"));
         if (!readWhole(codeText, code) || code >> bits)
-            return failed("line " + std::to_string(lineNumber) + ": " + escaped(codeText)
+            return failed("line " + std::to_string(lineNumber) + ": " + quotedText(codeText)
                 + " is not a " + std::to_string(bits) + "-bit code");
         if (reading.codes.size() == maxSampleRecordLength)
             return failed("more than " + std::to_string(maxSampleRecordLength) + " samples");

@@ -24,7 +24,11 @@ with the frame count, the last, smallest and largest reading and a histogram.
   -h, --help     show this help
   -V, --version  show the version
 
-Qt's own options, such as -platform offscreen, are taken as well.
+Qt's own options, such as -platform offscreen, are taken as well; anything
+else is refused.
+
+Exit status: 0 EXIT was pressed or the window closed, 1 port 1 could not be
+opened or there is no graphical session, 2 a wrong option.
 )";
 
 } // namespace

@@ -93,20 +93,10 @@ QString CaptureOptions::parse(const QStringList &arguments)
     const auto error = [&parser] { return QString::fromLocal8Bit(parser.error()); };
     const auto text
         = [&parser](const char *name) { return QString::fromLocal8Bit(parser.value(name)); };
-    if (!parser.parse(list))
+    if (!parser.parseProgramArguments(list, mode))
         return error();
-    if (parser.isSet("--help")) {
-        mode = Mode::Help;
+    if (mode != Mode::Capture)
         return {};
-    }
-    if (parser.isSet("--version")) {
-        mode = Mode::Version;
-        return {};
-    }
-    if (!parser.positional().empty()) {
-        return QStringLiteral("unexpected argument '%1'")
-            .arg(QString::fromLocal8Bit(parser.positional().front()));
-    }
 
     // Each value is checked on its own first, so that a typing error is named
     // before any conflict between options.
@@ -323,8 +313,10 @@ Output:
   -h, --help         show this help
   -V, --version      show the version
 
-Exit status: 0 every limit holds, 1 a limit fails, 2 bad usage or the port
-cannot be used, 130 interrupted (SIGINT or SIGTERM; what was captured is
-written and the report marked as interrupted).
+Exit status: 0 every limit holds, 1 a limit fails or no data came (no
+complete frame, an empty histogram), 2 bad usage, the port cannot be used or
+went away, or an output or the database cannot be written, 130 interrupted
+(SIGINT, SIGTERM or SIGHUP; what was captured is written and the report
+marked as interrupted).
 )");
 }

@@ -1,5 +1,7 @@
 #include "OptionParser.h"
 
+#include "TrimmedText.h"
+
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -9,21 +11,14 @@
 
 namespace {
 
-std::string_view trimmed(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
+// Blanks around a number on a command line are allowed.
+constexpr std::string_view blanks = " \t\n";
 
 } // namespace
 
 std::optional<std::uint64_t> parseWholeNumber(std::string_view text)
 {
-    text = trimmed(text);
+    text = trimmed(text, blanks);
     std::uint64_t value = 0;
     const char *end = text.data() + text.size();
     const auto result = std::from_chars(text.data(), end, value);
@@ -37,7 +32,7 @@ std::optional<std::uint64_t> parseWholeNumber(std::string_view text)
 // standard libraries the project builds with.
 std::optional<double> parseRealNumber(std::string_view text)
 {
-    text = trimmed(text);
+    text = trimmed(text, blanks);
     if (text.empty())
         return std::nullopt;
     std::istringstream stream {std::string(text)};
@@ -137,6 +132,25 @@ std::string OptionParser::value(std::string_view name) const
     return option && option->value ? *option->value : std::string();
 }
 
+template<typename Number>
+bool OptionParser::boundedValue(std::string_view name, Number low, Number high,
+    std::string_view what, std::optional<Number> (*parse)(std::string_view),
+    std::optional<Number> &target)
+{
+    if (!isSet(name))
+        return true;
+    const auto number = parse(value(name));
+    if (!number || *number < low || *number > high)
+        return badValue(name, what);
+    target = *number;
+    return true;
+}
+
+bool OptionParser::refusePositional()
+{
+    return m_positional.empty() || fail("unexpected argument '" + m_positional.front() + "'");
+}
+
 bool OptionParser::fail(std::string message)
 {
     m_error = std::move(message);
@@ -151,13 +165,7 @@ bool OptionParser::badValue(std::string_view name, std::string_view what)
 bool OptionParser::wholeValue(std::string_view name, std::uint64_t low, std::uint64_t high,
     std::string_view what, std::optional<std::uint64_t> &target)
 {
-    if (!isSet(name))
-        return true;
-    const auto number = parseWholeNumber(value(name));
-    if (!number || *number < low || *number > high)
-        return badValue(name, what);
-    target = *number;
-    return true;
+    return boundedValue(name, low, high, what, parseWholeNumber, target);
 }
 
 bool OptionParser::intValue(
@@ -168,7 +176,7 @@ bool OptionParser::intValue(
     // An optional minus sign, then the magnitude as a whole number: "-0" is
     // 0; "--1", "-+1" and "- 1" are not numbers.
     const std::string text = value(name);
-    std::string_view digits = trimmed(text);
+    std::string_view digits = trimmed(text, blanks);
     const bool negative = digits.starts_with('-');
     if (negative)
         digits.remove_prefix(1);
@@ -187,11 +195,5 @@ bool OptionParser::intValue(
 bool OptionParser::realValue(std::string_view name, double low, double high, std::string_view what,
     std::optional<double> &target)
 {
-    if (!isSet(name))
-        return true;
-    const auto number = parseRealNumber(value(name));
-    if (!number || *number < low || *number > high)
-        return badValue(name, what);
-    target = *number;
-    return true;
+    return boundedValue(name, low, high, what, parseRealNumber, target);
 }

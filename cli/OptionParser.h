@@ -31,6 +31,12 @@ public:
     // read.
     bool parse(const std::vector<std::string> &arguments);
     const std::string &error() const { return m_error; }
+    // The reading a program with a Mode of Help and Version starts with:
+    // parse(), then --help or --version, which answer before anything else is
+    // checked (`mode` becomes Help or Version), then no positional argument.
+    // Returns false with error() set.
+    template<typename Mode>
+    bool parseProgramArguments(const std::vector<std::string> &arguments, Mode &mode);
 
     bool isSet(std::string_view name) const;
     // The value given, or empty when the option was not.
@@ -63,6 +69,10 @@ private:
         std::optional<std::string> value;
         bool set = false;
     };
+    bool refusePositional();
+    template<typename Number>
+    bool boundedValue(std::string_view name, Number low, Number high, std::string_view what,
+        std::optional<Number> (*parse)(std::string_view), std::optional<Number> &target);
     const Option *find(std::string_view name) const;
     Option *find(std::string_view name);
 
@@ -73,6 +83,20 @@ private:
     std::string m_error;
     bool m_keepUnknown = false;
 };
+
+template<typename Mode>
+bool OptionParser::parseProgramArguments(const std::vector<std::string> &arguments, Mode &mode)
+{
+    if (!parse(arguments))
+        return false;
+    if (isSet("--help"))
+        mode = Mode::Help;
+    else if (isSet("--version"))
+        mode = Mode::Version;
+    else
+        return refusePositional();
+    return true;
+}
 
 // Numbers as a command line writes them: the whole text, in the C locale,
 // surrounding blanks allowed.

@@ -14,18 +14,10 @@ std::string ReportOptions::parse(const std::vector<std::string> &arguments)
         parser.addValue({name}, "a path, or - for standard output");
     parser.addFlag({"--help", "-h"});
     parser.addFlag({"--version", "-V"});
-    if (!parser.parse(arguments))
+    if (!parser.parseProgramArguments(arguments, mode))
         return parser.error();
-    if (parser.isSet("--help")) {
-        mode = Mode::Help;
+    if (mode != Mode::Report)
         return {};
-    }
-    if (parser.isSet("--version")) {
-        mode = Mode::Version;
-        return {};
-    }
-    if (!parser.positional().empty())
-        return "unexpected argument '" + parser.positional().front() + "'";
     databaseUrl = parser.value("--db");
     lot = parser.value("--lot");
     since = parser.value("--since");
@@ -73,7 +65,8 @@ boards, and each figure's mean, sigma, range and Cpk against its limits.
   -V, --version  show the version
 
 Exit status: 0 the report was made (whatever the boards' results), 1 no
-record matched, 2 bad usage, a database that cannot be read or an output
-that cannot be written.
+record matched (nothing is written), 2 bad usage, a database that cannot be
+opened or read, or an output that cannot be written (the others are still
+written).
 )";
 }

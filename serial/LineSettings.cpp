@@ -1,9 +1,28 @@
 #include "LineSettings.h"
 
+#include "EnumNames.h"
+
 #include <charconv>
 #include <vector>
 
 namespace {
+
+using Parity = LineSettings::Parity;
+using StopBits = LineSettings::StopBits;
+
+constexpr EnumName<Parity> parityLetters[] = {
+    {Parity::None, "n"},
+    {Parity::Even, "e"},
+    {Parity::Odd, "o"},
+    {Parity::Mark, "m"},
+    {Parity::Space, "s"},
+};
+
+constexpr EnumName<StopBits> stopBitCounts[] = {
+    {StopBits::One, "1"},
+    {StopBits::OneAndHalf, "1.5"},
+    {StopBits::Two, "2"},
+};
 
 std::vector<std::string_view> splitAtCommas(std::string_view text)
 {
@@ -39,38 +58,20 @@ std::optional<LineSettings> LineSettings::parse(std::string_view text)
         return std::nullopt;
     settings.baudRate = *baud;
 
-    switch (parts[1][0] | 0x20) { // either case
-    case 'n':
-        settings.parity = Parity::None;
-        break;
-    case 'e':
-        settings.parity = Parity::Even;
-        break;
-    case 'o':
-        settings.parity = Parity::Odd;
-        break;
-    case 'm':
-        settings.parity = Parity::Mark;
-        break;
-    case 's':
-        settings.parity = Parity::Space;
-        break;
-    default:
+    const char letter = static_cast<char>(parts[1][0] | 0x20); // either case
+    const auto parity = valueNamed(parityLetters, std::string_view(&letter, 1));
+    if (!parity)
         return std::nullopt;
-    }
+    settings.parity = *parity;
 
     const auto dataBits = toInt(parts[2]);
     if (!dataBits || *dataBits < 5 || *dataBits > 8)
         return std::nullopt;
     settings.dataBits = *dataBits;
 
-    if (parts[3] == "1")
-        settings.stopBits = StopBits::One;
-    else if (parts[3] == "1.5")
-        settings.stopBits = StopBits::OneAndHalf;
-    else if (parts[3] == "2")
-        settings.stopBits = StopBits::Two;
-    else
+    const auto stopBits = valueNamed(stopBitCounts, parts[3]);
+    if (!stopBits)
         return std::nullopt;
+    settings.stopBits = *stopBits;
     return settings;
 }

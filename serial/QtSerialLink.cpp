@@ -178,13 +178,14 @@ QString QtSerialLink::describeOpenFailure(PosixSerialPort::OpenResult result) co
 {
     using OpenResult = PosixSerialPort::OpenResult;
     QString text = QStringLiteral("Cannot open serial port 1 (%1): ").arg(m_device);
+    const QString namingAdvice = QStringLiteral("with --port or in the environment variable "
+                                                "ADTEST_COM1 (for example --port /dev/ttyUSB0).");
     switch (result) {
     case OpenResult::Opened:
         break;
     case OpenResult::Missing:
-        text += QStringLiteral("no such device.\n\nConnect the converter, or name its device with "
-                               "--port or in the environment variable ADTEST_COM1 (for example "
-                               "--port /dev/ttyUSB0).");
+        text += QStringLiteral("no such device.\n\nConnect the converter, or name its device ")
+            + namingAdvice;
         break;
     case OpenResult::Busy:
         // EBUSY is the exclusive flag (TIOCEXCL), which stays on a device
@@ -210,9 +211,7 @@ QString QtSerialLink::describeOpenFailure(PosixSerialPort::OpenResult result) co
         break;
     }
     case OpenResult::NotASerialPort:
-        text += QStringLiteral("it is not a serial port.\n\nName a serial device with --port or "
-                               "in the environment variable ADTEST_COM1 (for example "
-                               "--port /dev/ttyUSB0).");
+        text += QStringLiteral("it is not a serial port.\n\nName a serial device ") + namingAdvice;
         break;
     case OpenResult::Failed:
         text += QString::fromLocal8Bit(std::strerror(m_port.openError()))

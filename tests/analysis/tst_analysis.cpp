@@ -74,6 +74,18 @@ class TestAnalysis : public QObject
     Q_OBJECT
 
 private slots:
+    // Every kind has a name and a key that reads back; no other text is a key.
+    void testKindKeys()
+    {
+        for (const TestKind kind : {TestKind::Dc, TestKind::Ramp, TestKind::Sine}) {
+            QVERIFY(std::string_view(testKindName(kind)).size() > 1);
+            QVERIFY(testKindFromKey(testKindKey(kind)) == kind);
+        }
+        QCOMPARE(std::string_view(testKindKey(TestKind::Ramp)), "ramp");
+        for (const char *other : {"", "DC", "ramp ", "noise"})
+            QVERIFY(!testKindFromKey(other));
+    }
+
     void workedRampExample()
     {
         const Counts counts {4, 5, 5, 7, 8, 7, 9, 5, 6, 3, 6, 7, 9, 6, 5, 9};

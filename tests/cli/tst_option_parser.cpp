@@ -38,6 +38,8 @@ private slots:
     void parse();
     void numbers_data();
     void numbers();
+    void programArguments_data();
+    void programArguments();
 
 private:
     std::locale m_locale;
@@ -233,6 +235,39 @@ void OptionParserTest::numbers()
     std::optional<double> untouched = 3.0;
     QVERIFY(parser.realValue("--other", 0, 1, "a fraction", untouched));
     QCOMPARE(untouched, 3.0);
+}
+
+// --help and --version answer before a stray argument is refused, but not
+// before an unknown option.
+void OptionParserTest::programArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("run") << QStringList {"--all"} << 0 << "";
+    QTest::newRow("help before stray") << QStringList {"stray", "-h"} << 1 << "";
+    QTest::newRow("version") << QStringList {"--version", "--all"} << 2 << "";
+    QTest::newRow("help wins over version") << QStringList {"--version", "--help"} << 1 << "";
+    QTest::newRow("stray") << QStringList {"--all", "stray"} << 0 << "unexpected argument 'stray'";
+    QTest::newRow("unknown before help")
+        << QStringList {"--help", "--bogus"} << 0 << "--bogus: unknown option";
+}
+
+void OptionParserTest::programArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, mode);
+    QFETCH(QString, error);
+
+    enum class Mode { Run, Help, Version };
+    OptionParser parser;
+    parser.addFlag({"--all"});
+    parser.addFlag({"--help", "-h"});
+    parser.addFlag({"--version", "-V"});
+    Mode read = Mode::Run;
+    QCOMPARE(parser.parseProgramArguments(toList(arguments), read), error.isEmpty());
+    QCOMPARE(QString::fromStdString(parser.error()), error);
+    QCOMPARE(int(read), mode);
 }
 
 QTEST_APPLESS_MAIN(OptionParserTest)

@@ -1,4 +1,5 @@
 #include "NumberText.h"
+#include "TrimmedText.h"
 
 #include <QTest>
 
@@ -17,6 +18,8 @@ private slots:
     void toInt16();
     void formatNumber_data();
     void formatNumber();
+    void trimmed_data();
+    void trimmed();
 };
 
 void NumberTextTest::parseNumber_data()
@@ -146,6 +149,28 @@ void NumberTextTest::formatNumber()
     QFETCH(QString, withSign);
     QCOMPARE(QString::fromStdString(::formatNumber(value)), plain);
     QCOMPARE(QString::fromStdString(::formatSigned(value)), withSign);
+}
+
+void NumberTextTest::trimmed_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("blanks");
+    QTest::addColumn<QByteArray>("kept");
+
+    QTest::newRow("both ends, inside kept")
+        << QByteArray(" \ta b\t ") << QByteArray(" \t") << QByteArray("a b");
+    QTest::newRow("only blanks") << QByteArray(" \t ") << QByteArray(" \t") << QByteArray("");
+    QTest::newRow("empty") << QByteArray("") << QByteArray(" ") << QByteArray("");
+    QTest::newRow("others stay") << QByteArray("\n7\r") << QByteArray("\r") << QByteArray("\n7");
+}
+
+void NumberTextTest::trimmed()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, blanks);
+    QTEST(
+        QByteArray::fromStdString(std::string(::trimmed(text.toStdString(), blanks.toStdString()))),
+        "kept");
 }
 
 QTEST_APPLESS_MAIN(NumberTextTest)
