@@ -30,6 +30,15 @@ Value noiseUncertainty(const FigureInputs &in)
     return confidence99 * r.sigma / std::sqrt(2.0 * double(r.samples));
 }
 
+// A measure the dynamic analysis holds as it is.
+template<std::optional<double> DynamicResult::*figure>
+constexpr FigureDefinition dynamicRow(
+    std::string_view key, std::string_view label, std::string_view unit)
+{
+    return {key, label, unit, FigureNature::Measure, FigureSource::Dynamic,
+        [](const FigureInputs &in) -> Value { return in.dynamic.*figure; }};
+}
+
 // To add a figure: one row here, with the function that reads it from the
 // results. Keys are what stations, scripts and the database already read;
 // never rename one.
@@ -79,18 +88,12 @@ constexpr FigureDefinition catalog[] = {
     {"inl_end_point_uncertainty_99_lsb", "INL uncertainty (99 %, end-point)", "LSB",
         FigureNature::Measure, FigureSource::Linearity,
         [](const FigureInputs &in) -> Value { return linearity(in).inlEndPointUncertainty99; }},
-    {"snr_db", "SNR", "dB", FigureNature::Measure, FigureSource::Dynamic,
-        [](const FigureInputs &in) -> Value { return in.dynamic.snrDb; }},
-    {"sinad_db", "SINAD", "dB", FigureNature::Measure, FigureSource::Dynamic,
-        [](const FigureInputs &in) -> Value { return in.dynamic.sinadDb; }},
-    {"thd_db", "THD", "dB", FigureNature::Measure, FigureSource::Dynamic,
-        [](const FigureInputs &in) -> Value { return in.dynamic.thdDb; }},
-    {"sfdr_db", "SFDR", "dB", FigureNature::Measure, FigureSource::Dynamic,
-        [](const FigureInputs &in) -> Value { return in.dynamic.sfdrDb; }},
-    {"enob_bits", "ENOB (SINAD)", "bits", FigureNature::Measure, FigureSource::Dynamic,
-        [](const FigureInputs &in) -> Value { return in.dynamic.enobBits; }},
-    {"enob_fit_bits", "ENOB (sine fit)", "bits", FigureNature::Measure, FigureSource::Dynamic,
-        [](const FigureInputs &in) -> Value { return in.dynamic.enobFitBits; }},
+    dynamicRow<&DynamicResult::snrDb>("snr_db", "SNR", "dB"),
+    dynamicRow<&DynamicResult::sinadDb>("sinad_db", "SINAD", "dB"),
+    dynamicRow<&DynamicResult::thdDb>("thd_db", "THD", "dB"),
+    dynamicRow<&DynamicResult::sfdrDb>("sfdr_db", "SFDR", "dB"),
+    dynamicRow<&DynamicResult::enobBits>("enob_bits", "ENOB (SINAD)", "bits"),
+    dynamicRow<&DynamicResult::enobFitBits>("enob_fit_bits", "ENOB (sine fit)", "bits"),
     // In Hz with a sample rate, else in cycles per sample (frequency_unit).
     {"signal_frequency", "Signal frequency", "", FigureNature::Measure, FigureSource::Dynamic,
         [](const FigureInputs &in) -> Value {
