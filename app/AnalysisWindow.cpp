@@ -37,32 +37,33 @@ QString figureTable(const std::vector<FigureRow> &figures)
     return QStringLiteral("<table>") + rows + QStringLiteral("</table>");
 }
 
-std::string decibels(const std::optional<double> &value, const char *unit = " dB")
+// "<lead> [from] to [to] <unit> [whole]": the part of an axis the plots
+// show, `apply` called on each change. The button restores the whole range
+// the boxes allow, where the `to` box starts.
+template<typename Box, typename Apply>
+QHBoxLayout *spanRow(QObject *receiver, const QString &lead, Box *from, Box *to,
+    const QString &unit, const QString &whole, Apply apply)
 {
-    return value ? fixedNumber(*value, 1) + unit : std::string("–");
-}
-
-// The dynamic figures beside the spectrum.
-std::vector<FigureRow> spectrumFigureRows(const DynamicResult &result)
-{
-    std::string frequency = fixedNumber(result.fundamental.frequency, 5) + " cycles/sample";
-    if (result.sampleRate)
-        frequency += " (" + fixedNumber(result.frequencyOf(result.fundamental), 3) + " Hz)";
-    std::vector<FigureRow> rows {
-        {"Samples", std::to_string(result.samples) + (result.coherent ? ", coherent" : "")},
-        {"Frequency", frequency},
-        {"Fundamental", fixedNumber(result.fundamental.dbfs, 2) + " dBFS"},
-        {"SNR", decibels(result.snrDb)},
-        {"SINAD", decibels(result.sinadDb)},
-        {"THD", decibels(result.thdDb, " dBc")},
-        {"SFDR", decibels(result.sfdrDb, " dBc")},
-        {"ENOB", result.enobBits ? fixedNumber(*result.enobBits, 2) + " bits" : "–"},
-        {"ENOB from fit", result.enobFitBits ? fixedNumber(*result.enobFitBits, 2) + " bits" : "–"},
-    };
-    for (const SpectrumTone &harmonic : result.harmonics)
-        rows.push_back(
-            {"Harmonic " + std::to_string(harmonic.order), fixedNumber(harmonic.dbc, 1) + " dBc"});
-    return rows;
+    const auto low = from->minimum();
+    const auto high = to->maximum();
+    to->setValue(high);
+    auto *wholeButton = new QPushButton(whole);
+    auto *row = new QHBoxLayout;
+    row->addWidget(new QLabel(lead));
+    row->addWidget(from);
+    row->addWidget(new QLabel(QStringLiteral("to")));
+    row->addWidget(to);
+    if (!unit.isEmpty())
+        row->addWidget(new QLabel(unit));
+    row->addWidget(wholeButton);
+    row->addStretch();
+    QObject::connect(from, &Box::valueChanged, receiver, apply);
+    QObject::connect(to, &Box::valueChanged, receiver, apply);
+    QObject::connect(wholeButton, &QPushButton::clicked, receiver, [from, to, low, high] {
+        from->setValue(low);
+        to->setValue(high);
+    });
+    return row;
 }
 
 } // namespace
@@ -116,8 +117,6 @@ QWidget *AnalysisWindow::makeHistogramPage()
     m_toCode = new QSpinBox;
     for (QSpinBox *box : {m_fromCode, m_toCode})
         box->setRange(0, 4095);
-    m_toCode->setValue(4095);
-    auto *fullRange = new QPushButton(QStringLiteral("All codes"));
     m_dnlPlot = new CodeCurvePlot(QStringLiteral("DNL (LSB)"));
     m_inlPlot = new CodeCurvePlot(QStringLiteral("INL, end-point (LSB)"));
 
@@ -125,13 +124,8 @@ QWidget *AnalysisWindow::makeHistogramPage()
     kindRow->addWidget(new QLabel(QStringLiteral("Test kind:")));
     kindRow->addWidget(m_kindChoice);
     kindRow->addStretch();
-    auto *codeRow = new QHBoxLayout;
-    codeRow->addWidget(new QLabel(QStringLiteral("Codes from")));
-    codeRow->addWidget(m_fromCode);
-    codeRow->addWidget(new QLabel(QStringLiteral("to")));
-    codeRow->addWidget(m_toCode);
-    codeRow->addWidget(fullRange);
-    codeRow->addStretch();
+    QHBoxLayout *codeRow = spanRow(this, QStringLiteral("Codes from"), m_fromCode, m_toCode, {},
+        QStringLiteral("All codes"), [this] { applyCodeWindow(); });
     auto *plots = new QSplitter(Qt::Vertical);
     plots->addWidget(m_dnlPlot);
     plots->addWidget(m_inlPlot);
@@ -155,12 +149,6 @@ QWidget *AnalysisWindow::makeHistogramPage()
         analyse();
         showFigures();
     });
-    connect(m_fromCode, &QSpinBox::valueChanged, this, &AnalysisWindow::applyCodeWindow);
-    connect(m_toCode, &QSpinBox::valueChanged, this, &AnalysisWindow::applyCodeWindow);
-    connect(fullRange, &QPushButton::clicked, this, [this] {
-        m_fromCode->setValue(0);
-        m_toCode->setValue(4095);
-    });
     return page;
 }
 
@@ -174,8 +162,6 @@ QWidget *AnalysisWindow::makeSpectrumPage()
         box->setDecimals(4);
         box->setSingleStep(0.01);
     }
-    m_toFrequency->setValue(0.5);
-    auto *fullBand = new QPushButton(QStringLiteral("Full band"));
     m_spectrumPlot = new FrequencyPlot;
     m_spectrumFigures = new QLabel;
     m_spectrumFigures->setObjectName(QStringLiteral("spectrumFigures"));
@@ -185,30 +171,16 @@ QWidget *AnalysisWindow::makeSpectrumPage()
     m_spectrumFigures->setMinimumWidth(200);
     m_spectrumFigures->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 
-    auto *bandRow = new QHBoxLayout;
-    bandRow->addWidget(new QLabel(QStringLiteral("Band from")));
-    bandRow->addWidget(m_fromFrequency);
-    bandRow->addWidget(new QLabel(QStringLiteral("to")));
-    bandRow->addWidget(m_toFrequency);
-    bandRow->addWidget(new QLabel(QStringLiteral("cycles/sample")));
-    bandRow->addWidget(fullBand);
-    bandRow->addStretch();
+    QHBoxLayout *bandRow = spanRow(this, QStringLiteral("Band from"), m_fromFrequency,
+        m_toFrequency, QStringLiteral("cycles/sample"), QStringLiteral("Full band"), [this] {
+            m_spectrumPlot->setFrequencyWindow(m_fromFrequency->value(), m_toFrequency->value());
+        });
     auto *plotPart = new QVBoxLayout;
     plotPart->addLayout(bandRow);
     plotPart->addWidget(m_spectrumPlot, 1);
     auto *layout = new QHBoxLayout(page);
     layout->addLayout(plotPart, 1);
     layout->addWidget(m_spectrumFigures);
-
-    const auto applyBand = [this] {
-        m_spectrumPlot->setFrequencyWindow(m_fromFrequency->value(), m_toFrequency->value());
-    };
-    connect(m_fromFrequency, &QDoubleSpinBox::valueChanged, this, applyBand);
-    connect(m_toFrequency, &QDoubleSpinBox::valueChanged, this, applyBand);
-    connect(fullBand, &QPushButton::clicked, this, [this] {
-        m_fromFrequency->setValue(0);
-        m_toFrequency->setValue(0.5);
-    });
     return page;
 }
 
@@ -311,6 +283,10 @@ void AnalysisWindow::refreshSamples(const SampleRecord &record)
     if (changed)
         m_timePlot->setSamples(*codes);
     DynamicOptions options;
+    // The converter's resolution is what the histogram counts: full scale
+    // for dBFS and ENOB.
+    if (m_result.bits > 0)
+        options.bits = m_result.bits;
     if (m_sampleRate && *m_sampleRate > 0)
         options.sampleRate = m_sampleRate;
     // A refresh while the previous analysis runs is dropped; a later one
@@ -326,7 +302,7 @@ void AnalysisWindow::showDynamicResult(const DynamicResult &result)
     m_dynamicResult = result;
     m_spectrumPlot->setResult(result);
     if (result.ok)
-        m_spectrumFigures->setText(figureTable(spectrumFigureRows(result)));
+        m_spectrumFigures->setText(figureTable(dynamicFigureRows(result)));
     else
         m_spectrumFigures->setText(m_spectrumPlot->message().toHtmlEscaped());
     emit dynamicResultShown();

@@ -1,5 +1,8 @@
 #include "CodeCurvePlot.h"
 
+#include "ColumnTrace.h"
+#include "PlotFrame.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -50,59 +53,29 @@ void CodeCurvePlot::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const QFontMetrics metrics = fontMetrics();
     const int margin = metrics.horizontalAdvance(bottom) + 8;
-    const QRect area(
-        margin, metrics.height() + 4, width() - margin - 6, height() - 2 * metrics.height() - 10);
-    painter.drawText(QRect(0, 0, width(), metrics.height() + 2), Qt::AlignCenter, m_title);
-    if (area.width() < 2 || area.height() < 2)
+    PlotFrame frame(painter, *this, PlotFrame::axesRect(*this, margin, metrics.height() + 4));
+    frame.drawTitle(m_title);
+    if (frame.tooSmall())
         return;
+    const QRect &area = frame.axes();
     const auto yOf = [&](double value) {
         return area.top() + (1 - (value + extent) / (2 * extent)) * area.height();
     };
     const double codes = m_to - m_from + 1;
     const auto xOf = [&](int code) { return area.left() + (code - m_from) * area.width() / codes; };
 
-    painter.setPen(palette().color(QPalette::Mid));
-    painter.drawRect(area);
+    frame.drawBorder();
     painter.drawLine(QPointF(area.left(), yOf(0)), QPointF(area.right(), yOf(0)));
-    painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(QRect(0, area.top() - metrics.height() / 2, margin - 4, metrics.height()),
-        Qt::AlignRight, top);
-    painter.drawText(QRect(0, area.bottom() - metrics.height() / 2, margin - 4, metrics.height()),
-        Qt::AlignRight, bottom);
-    const QRect codeRow(area.left(), area.bottom() + 2, area.width(), metrics.height());
-    painter.drawText(codeRow, Qt::AlignLeft, QString::number(m_from));
-    painter.drawText(codeRow, Qt::AlignRight, QString::number(m_to));
+    frame.drawScaleLabel(area.top(), top);
+    frame.drawScaleLabel(area.bottom(), bottom);
+    frame.drawAxisLabel(Qt::AlignLeft, QString::number(m_from));
+    frame.drawAxisLabel(Qt::AlignRight, QString::number(m_to));
     if (from > to)
         return;
 
-    // One vertical stroke per pixel column from the lowest to the highest
-    // value on it, joined to the next column.
     painter.setPen(QColor(0, 70, 160));
-    int column = -1;
-    double low = 0, high = 0;
-    QPointF previous;
-    bool hasPrevious = false;
-    const auto flush = [&] {
-        const QPointF a(column, yOf(high));
-        const QPointF b(column, yOf(low));
-        if (hasPrevious)
-            painter.drawLine(previous, a);
-        painter.drawLine(a, b);
-        previous = b;
-        hasPrevious = true;
-    };
-    for (int code = from; code <= to; ++code) {
-        const int x = static_cast<int>(xOf(code) + 0.5 * area.width() / codes);
-        const double value = m_values[code];
-        if (x != column) {
-            if (column >= 0)
-                flush();
-            column = x;
-            low = high = value;
-        } else {
-            low = std::min(low, value);
-            high = std::max(high, value);
-        }
-    }
-    flush();
+    ColumnTrace trace(painter);
+    for (int code = from; code <= to; ++code)
+        trace.add(static_cast<int>(xOf(code) + 0.5 * area.width() / codes), yOf(m_values[code]));
+    trace.finish();
 }

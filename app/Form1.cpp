@@ -125,18 +125,29 @@ void Form1::createControls()
     Command4 = createButton("Command4", QStringLiteral("SET"), QRect(5640, 5100, 1035, 315));
     Command3 = createButton("Command3", QStringLiteral("RESET"), QRect(6960, 5100, 1035, 315));
 
-    Label1 = createLabel(
-        "Label1", QStringLiteral("DATA"), QRect(240, 5640, 855, 255), Qt::AlignRight, labelFont);
-    Text1 = createField("Text1", QRect(1200, 5580, 1035, 330), readingFont);
-    Label3 = createLabel(
-        "Label3", QStringLiteral("max"), QRect(2100, 5640, 855, 255), Qt::AlignRight, labelFont);
-    Text3 = createField("Text3", QRect(3000, 5580, 1035, 330), readingFont);
-    Label2 = createLabel(
-        "Label2", QStringLiteral("min"), QRect(3960, 5640, 855, 255), Qt::AlignRight, labelFont);
-    Text2 = createField("Text2", QRect(4860, 5580, 1035, 330), readingFont);
-    Label8 = createLabel(
-        "Label8", QStringLiteral("TIMES"), QRect(6060, 5640, 855, 255), Qt::AlignRight, labelFont);
-    Text4 = createField("Text4", QRect(6960, 5580, 1035, 330), readingFont);
+    // The readings row: each field with its caption to its left, created in
+    // this order.
+    const struct
+    {
+        QLabel *&label;
+        const char *labelName;
+        const char *caption;
+        int labelLeft; // twips
+        QLineEdit *&field;
+        const char *fieldName;
+        int fieldLeft;
+    } readings[] = {
+        {Label1, "Label1", "DATA", 240, Text1, "Text1", 1200},
+        {Label3, "Label3", "max", 2100, Text3, "Text3", 3000},
+        {Label2, "Label2", "min", 3960, Text2, "Text2", 4860},
+        {Label8, "Label8", "TIMES", 6060, Text4, "Text4", 6960},
+    };
+    for (const auto &reading : readings) {
+        reading.label = createLabel(reading.labelName, QString::fromLatin1(reading.caption),
+            QRect(reading.labelLeft, 5640, 855, 255), Qt::AlignRight, labelFont);
+        reading.field = createField(
+            reading.fieldName, QRect(reading.fieldLeft, 5580, 1035, 330), readingFont);
+    }
 
     Shape1 = new LampShape(this);
     Shape1->setObjectName(QStringLiteral("Shape1"));

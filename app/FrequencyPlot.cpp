@@ -1,6 +1,8 @@
 #include "FrequencyPlot.h"
 
+#include "ColumnTrace.h"
 #include "DynamicResult.h"
+#include "PlotFrame.h"
 
 #include <QPainter>
 #include <QPolygon>
@@ -68,19 +70,18 @@ QRect FrequencyPlot::plotRect() const
     const int margin = metrics.horizontalAdvance(QStringLiteral("-200")) + 8;
     // Above the axes: the title, then room for a marker and its label over a
     // tone at full scale.
-    const int top = 2 * metrics.height() + 12;
-    return {margin, top, width() - margin - 6, height() - top - metrics.height() - 6};
+    return PlotFrame::axesRect(*this, margin, 2 * metrics.height() + 12);
 }
 
 void FrequencyPlot::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     const QFontMetrics metrics = fontMetrics();
-    const QRect area = plotRect();
-    painter.drawText(QRect(0, 0, width(), metrics.height() + 2), Qt::AlignCenter,
-        QStringLiteral("Spectrum (dBFS)"));
-    if (area.width() < 2 || area.height() < 2)
+    PlotFrame frame(painter, *this, plotRect());
+    frame.drawTitle(QStringLiteral("Spectrum (dBFS)"));
+    if (frame.tooSmall())
         return;
+    const QRect &area = frame.axes();
 
     const double bins = static_cast<double>(m_recordLength);
     // The bins in the band; at least one bin wide, so that a band narrowed to
@@ -107,20 +108,14 @@ void FrequencyPlot::paintEvent(QPaintEvent *)
         return area.left() + (frequency - m_from) / span * area.width();
     };
 
-    painter.setPen(palette().color(QPalette::Mid));
-    painter.drawRect(area);
+    frame.drawBorder();
     for (double level = top - 20; level > bottom; level -= 20)
         painter.drawLine(QPointF(area.left(), yOf(level)), QPointF(area.right(), yOf(level)));
-    painter.setPen(palette().color(QPalette::Text));
-    for (double level = top; level >= bottom; level -= 20) {
-        painter.drawText(
-            QRectF(0, yOf(level) - metrics.height() / 2.0, area.left() - 4, metrics.height()),
-            Qt::AlignRight, QString::number(level, 'f', 0));
-    }
-    const QRect frequencyRow(area.left(), area.bottom() + 2, area.width(), metrics.height());
-    painter.drawText(frequencyRow, Qt::AlignLeft, QString::number(m_from, 'g', 4));
-    painter.drawText(frequencyRow, Qt::AlignHCenter, QStringLiteral("cycles/sample"));
-    painter.drawText(frequencyRow, Qt::AlignRight, QString::number(m_from + span, 'g', 4));
+    for (double level = top; level >= bottom; level -= 20)
+        frame.drawScaleLabel(yOf(level), QString::number(level, 'f', 0));
+    frame.drawAxisLabel(Qt::AlignLeft, QString::number(m_from, 'g', 4));
+    frame.drawAxisLabel(Qt::AlignHCenter, QStringLiteral("cycles/sample"));
+    frame.drawAxisLabel(Qt::AlignRight, QString::number(m_from + span, 'g', 4));
     if (!m_message.isEmpty()) {
         painter.drawText(
             area.adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, m_message);
@@ -129,36 +124,11 @@ void FrequencyPlot::paintEvent(QPaintEvent *)
     if (!hasBins)
         return;
 
-    // One vertical stroke per pixel column from the lowest to the highest
-    // bin on it, joined to the next column.
     painter.setPen(QColor(0, 70, 160));
-    int column = -1;
-    double columnLow = 0, columnHigh = 0;
-    QPointF previous;
-    bool hasPrevious = false;
-    const auto flush = [&] {
-        const QPointF a(column, yOf(columnHigh));
-        const QPointF b(column, yOf(columnLow));
-        if (hasPrevious)
-            painter.drawLine(previous, a);
-        painter.drawLine(a, b);
-        previous = b;
-        hasPrevious = true;
-    };
-    for (std::size_t bin = first; bin <= last; ++bin) {
-        const int x = std::min(static_cast<int>(xOf(bin / bins)), area.right());
-        const double value = shown(m_dbfs[bin]);
-        if (x != column) {
-            if (column >= 0)
-                flush();
-            column = x;
-            columnLow = columnHigh = value;
-        } else {
-            columnLow = std::min(columnLow, value);
-            columnHigh = std::max(columnHigh, value);
-        }
-    }
-    flush();
+    ColumnTrace trace(painter);
+    for (std::size_t bin = first; bin <= last; ++bin)
+        trace.add(std::min(static_cast<int>(xOf(bin / bins)), area.right()), yOf(m_dbfs[bin]));
+    trace.finish();
 
     // A small triangle over each tone's peak, its order above it.
     painter.setPen(markerColour);

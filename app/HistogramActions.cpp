@@ -174,51 +174,44 @@ bool HistogramActions::saveSamples(const QString &path, QString *error) const
 
 // The file dialogs are window-modal but open without a nested event loop, so
 // the acquisition goes on reading while the operator picks a name.
+void HistogramActions::chooseFile(const QString &title, const QString &filter,
+    const QString &suffix, std::function<bool(const QString &path, QString *error)> save)
+{
+    auto *dialog = new QFileDialog(&m_window, title, QString(), filter);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(suffix);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this,
+        [this, save = std::move(save)](const QString &path) {
+            QString error;
+            if (!save(path, &error))
+                reportFailure(error);
+        });
+    dialog->open();
+}
+
 void HistogramActions::chooseCsvFile()
 {
-    auto *dialog = new QFileDialog(&m_window, QStringLiteral("Save histogram as CSV"), QString(),
-        QStringLiteral("CSV table (*.csv)"));
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setDefaultSuffix(QStringLiteral("csv"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
-        QString error;
-        if (!saveCsv(path, &error))
-            reportFailure(error);
-    });
-    dialog->open();
+    chooseFile(QStringLiteral("Save histogram as CSV"), QStringLiteral("CSV table (*.csv)"),
+        QStringLiteral("csv"),
+        [this](const QString &path, QString *error) { return saveCsv(path, error); });
 }
 
 void HistogramActions::choosePngFile()
 {
     // Taken now: the picture is the window as it was when asked for.
     const QPixmap picture = m_window.grab();
-    auto *dialog = new QFileDialog(&m_window, QStringLiteral("Save window as PNG"), QString(),
-        QStringLiteral("PNG image (*.png)"));
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setDefaultSuffix(QStringLiteral("png"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QFileDialog::fileSelected, this, [this, picture](const QString &path) {
-        QString error;
-        if (!savePicture(picture, path, &error))
-            reportFailure(error);
-    });
-    dialog->open();
+    chooseFile(QStringLiteral("Save window as PNG"), QStringLiteral("PNG image (*.png)"),
+        QStringLiteral("png"), [picture](const QString &path, QString *error) {
+            return savePicture(picture, path, error);
+        });
 }
 
 void HistogramActions::chooseSamplesFile()
 {
-    auto *dialog = new QFileDialog(&m_window, QStringLiteral("Save samples"), QString(),
-        QStringLiteral("NumPy array (*.npy);;CSV table (*.csv)"));
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setDefaultSuffix(QStringLiteral("npy"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
-        QString error;
-        if (!saveSamples(path, &error))
-            reportFailure(error);
-    });
-    dialog->open();
+    chooseFile(QStringLiteral("Save samples"),
+        QStringLiteral("NumPy array (*.npy);;CSV table (*.csv)"), QStringLiteral("npy"),
+        [this](const QString &path, QString *error) { return saveSamples(path, error); });
 }
 
 void HistogramActions::reportFailure(const QString &message)

@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 class AnalysisWindow;
@@ -60,6 +61,9 @@ public slots:
     void chooseSamplesFile();
 
 private:
+    // A save dialog; `save` writes the file chosen, its failure reported.
+    void chooseFile(const QString &title, const QString &filter, const QString &suffix,
+        std::function<bool(const QString &path, QString *error)> save);
     void reportFailure(const QString &message);
 
     QWidget &m_window;

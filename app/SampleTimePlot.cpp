@@ -1,5 +1,8 @@
 #include "SampleTimePlot.h"
 
+#include "ColumnTrace.h"
+#include "PlotFrame.h"
+
 #include <QPainter>
 
 #include <algorithm>
@@ -38,26 +41,20 @@ void SampleTimePlot::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const QFontMetrics metrics = fontMetrics();
     const int margin = metrics.horizontalAdvance(QStringLiteral("4096")) + 8;
-    const QRect area(
-        margin, metrics.height() + 4, width() - margin - 6, height() - 2 * metrics.height() - 10);
-    painter.drawText(QRect(0, 0, width(), metrics.height() + 2), Qt::AlignCenter,
-        QStringLiteral("Recent samples (code)"));
-    if (area.width() < 2 || area.height() < 2)
+    PlotFrame frame(painter, *this, PlotFrame::axesRect(*this, margin, metrics.height() + 4));
+    frame.drawTitle(QStringLiteral("Recent samples (code)"));
+    if (frame.tooSmall())
         return;
+    const QRect &area = frame.axes();
     const auto yOf = [&](double code) {
         return area.top() + (high - code) / double(high - low) * area.height();
     };
 
-    painter.setPen(palette().color(QPalette::Mid));
-    painter.drawRect(area);
-    painter.setPen(palette().color(QPalette::Text));
-    painter.drawText(QRect(0, area.top() - metrics.height() / 2, margin - 4, metrics.height()),
-        Qt::AlignRight, QString::number(high));
-    painter.drawText(QRect(0, area.bottom() - metrics.height() / 2, margin - 4, metrics.height()),
-        Qt::AlignRight, QString::number(low));
-    const QRect sampleRow(area.left(), area.bottom() + 2, area.width(), metrics.height());
-    painter.drawText(sampleRow, Qt::AlignLeft, QStringLiteral("-%1").arg(m_shown));
-    painter.drawText(sampleRow, Qt::AlignRight, QStringLiteral("newest"));
+    frame.drawBorder();
+    frame.drawScaleLabel(area.top(), QString::number(high));
+    frame.drawScaleLabel(area.bottom(), QString::number(low));
+    frame.drawAxisLabel(Qt::AlignLeft, QStringLiteral("-%1").arg(m_shown));
+    frame.drawAxisLabel(Qt::AlignRight, QStringLiteral("newest"));
     if (shown == 0) {
         painter.drawText(area, Qt::AlignCenter, QStringLiteral("No samples yet: press START"));
         return;
@@ -68,32 +65,11 @@ void SampleTimePlot::paintEvent(QPaintEvent *)
     const double perSample = double(area.width()) / m_shown;
     const std::size_t offset = m_shown - shown;
     painter.setPen(QColor(0, 70, 160));
-    int column = -1;
-    int columnLow = 0, columnHigh = 0;
-    QPointF previous;
-    bool hasPrevious = false;
-    const auto flush = [&] {
-        const QPointF a(column, yOf(columnHigh));
-        const QPointF b(column, yOf(columnLow));
-        if (hasPrevious)
-            painter.drawLine(previous, a);
-        painter.drawLine(a, b);
-        previous = b;
-        hasPrevious = true;
-    };
+    ColumnTrace trace(painter);
     for (std::size_t i = 0; i < shown; ++i) {
         const int x = std::min(
             area.left() + static_cast<int>((offset + i + 0.5) * perSample), area.right());
-        const int code = begin[static_cast<std::ptrdiff_t>(i)];
-        if (x != column) {
-            if (column >= 0)
-                flush();
-            column = x;
-            columnLow = columnHigh = code;
-        } else {
-            columnLow = std::min(columnLow, code);
-            columnHigh = std::max(columnHigh, code);
-        }
+        trace.add(x, yOf(begin[static_cast<std::ptrdiff_t>(i)]));
     }
-    flush();
+    trace.finish();
 }

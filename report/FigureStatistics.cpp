@@ -1,5 +1,7 @@
 #include "FigureStatistics.h"
 
+#include "FigureCatalog.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -32,10 +34,12 @@ FigureStatistics describeFigure(std::string name, std::vector<double> values,
     statistics.values = std::move(values);
 
     // σ that is zero, or only the rounding of equal values' mean, gives no
-    // capability.
+    // capability. A key the catalog does not know keeps it: it may well be
+    // a measure.
     const double sigma = statistics.sigma.value_or(0);
     const double magnitude = std::max(std::fabs(statistics.minimum), std::fabs(statistics.maximum));
-    if (sigma <= 1e-12 * magnitude)
+    const FigureDefinition *definition = findFigure(statistics.name);
+    if (sigma <= 1e-12 * magnitude || (definition && definition->nature != FigureNature::Measure))
         return statistics;
     std::optional<double> cpk;
     if (upperLimit)

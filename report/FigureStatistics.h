@@ -21,8 +21,12 @@ struct FigureStatistics
     // (USL - mean) / 3σ or (mean - LSL) / 3σ for a one-sided limit, the
     // smaller of the two for a two-sided one. Empty without a limit, with
     // fewer than two values or with σ = 0, where it would be infinite or
-    // carry no meaning.
+    // carry no meaning, and for a count (missing codes), whose few whole
+    // values are no normal spread.
     std::optional<double> cpk;
+
+    // The records held the figure to a limit: the report charts it.
+    bool hasLimit() const { return lowerLimit || upperLimit; }
 };
 
 // The statistics of `values`, which must all be finite; an empty list gives

@@ -1,5 +1,6 @@
 #include "LotSummary.h"
 
+#include "FigureCatalog.h"
 #include "RecordTime.h"
 
 #include <algorithm>
@@ -91,6 +92,13 @@ std::vector<FigureStatistics> figureStatistics(std::vector<const TestRecord *> l
         }
         figures.push_back(describeFigure(name, std::move(list), lower, upper));
     }
+    // In the catalog's order, as the station reports list them; keys it does
+    // not know after them, by name.
+    const auto catalogIndex = [](const FigureStatistics &figure) {
+        const FigureDefinition *definition = findFigure(figure.name);
+        return definition ? definition - figureCatalog().data() : std::ssize(figureCatalog());
+    };
+    std::ranges::stable_sort(figures, {}, catalogIndex);
     return figures;
 }
 

@@ -63,7 +63,8 @@ struct LotSummary
     BoardYield total;
     std::vector<BoardYield> stations; // by name
     std::vector<RetestedBoard> retested; // by board name
-    std::vector<FigureStatistics> figures; // by name
+    // In the station catalog's order, then the keys it does not know by name.
+    std::vector<FigureStatistics> figures;
     std::vector<FailedBoard> failedBoards; // by time of the failing test
 };
 

@@ -1,5 +1,6 @@
 #include "ReportCsv.h"
 
+#include "FigureDisplay.h"
 #include "ReportFormat.h"
 
 #include <initializer_list>
@@ -43,14 +44,15 @@ std::string reportCsv(const std::vector<LotSummary> &lots)
     csv += "\r\n";
     row(csv,
         {"figure", "lot", "name", "n", "mean", "sigma", "minimum", "maximum", "lower_limit",
-            "upper_limit", "cpk"});
+            "upper_limit", "cpk", "label", "unit"});
     for (const LotSummary &lot : lots) {
         for (const FigureStatistics &figure : lot.figures) {
+            const FigureDisplay display(figure.name);
             row(csv,
                 {"figure", csvText(lot.lot), csvText(figure.name), std::to_string(figure.count),
                     number(figure.mean), number(figure.sigma), number(figure.minimum),
                     number(figure.maximum), number(figure.lowerLimit), number(figure.upperLimit),
-                    number(figure.cpk)});
+                    number(figure.cpk), csvText(display.label()), csvText(display.unit())});
         }
     }
     csv += "\r\n";

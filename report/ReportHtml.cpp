@@ -1,5 +1,6 @@
 #include "ReportHtml.h"
 
+#include "FigureDisplay.h"
 #include "ReportFormat.h"
 #include "ReportText.h"
 
@@ -54,9 +55,10 @@ std::string cell(const std::string &escapedText, bool number = false)
     return std::string(number ? "<td class=\"n\">" : "<td>") + escapedText + "</td>";
 }
 
-std::string optionalCell(const std::optional<double> &value)
+// A number the figure may lack (σ of one value, a limit), written by `text`.
+template<typename Text> std::string optionalCell(const std::optional<double> &value, Text text)
 {
-    return cell(value ? numberText(*value, 4) : "&ndash;", true);
+    return cell(value ? text(*value) : "&ndash;", true);
 }
 
 std::string passText(bool pass)
@@ -137,14 +139,16 @@ std::string histogram(const FigureStatistics &figure)
 {
     constexpr double width = 340, height = 224, left = 40, right = 14, top = 48, bottom = 36;
     constexpr double plotWidth = width - left - right, plotHeight = height - top - bottom;
+    const FigureDisplay display(figure.name);
+    const std::string title = display.title();
     std::string svg = "<svg width=\"" + n(width) + "\" height=\"" + n(height)
-        + "\" role=\"img\" aria-label=\"Histogram of " + htmlEscaped(figure.name)
+        + "\" role=\"img\" aria-label=\"Histogram of " + htmlEscaped(title)
         + "\" style=\"border:1px solid #ddd\">";
-    svg += "<title>" + htmlEscaped(figure.name) + "</title>";
+    svg += "<title>" + htmlEscaped(title) + "</title>";
     svg += "<text x=\"" + n(width / 2)
         + "\" y=\"16\" text-anchor=\"middle\" font-size=\"13\" "
           "font-weight=\"bold\">"
-        + htmlEscaped(shortened(figure.name, 40)) + "</text>";
+        + htmlEscaped(shortened(title, 40)) + "</text>";
     if (figure.count == 0)
         return svg + "</svg>";
 
@@ -205,7 +209,7 @@ std::string histogram(const FigureStatistics &figure)
     const auto limitLine = [&](const std::optional<double> &limit, const char *name) {
         if (!limit)
             return;
-        const std::string label = std::string(name) + " " + numberText(*limit, 4);
+        const std::string label = std::string(name) + " " + display.value(*limit);
         if (*limit < low || *limit > high) { // beyond the axis: named at its edge
             const bool below = *limit < low;
             svg += "<text x=\"" + n(below ? left + 4 : left + plotWidth - 4) + "\" y=\""
@@ -227,7 +231,7 @@ std::string histogram(const FigureStatistics &figure)
     limitLine(figure.upperLimit, "USL");
     svg += "<text x=\"" + n(left + plotWidth) + "\" y=\"" + n(height - 4)
         + "\" text-anchor=\"end\" font-size=\"11\" fill=\"#555\">n = "
-        + std::to_string(figure.count) + ", mean " + numberText(figure.mean, 4) + "</text>";
+        + std::to_string(figure.count) + ", mean " + display.statistic(figure.mean) + "</text>";
     return svg + "</svg>";
 }
 
@@ -270,16 +274,25 @@ void lotSection(std::string &html, const LotSummary &lot)
         html += "<table>\n<tr><th>Figure</th><th>n</th><th>Mean</th><th>&sigma;</th>"
                 "<th>Min</th><th>Max</th><th>LSL</th><th>USL</th><th>Cpk</th></tr>\n";
         for (const FigureStatistics &figure : lot.figures) {
-            html += "<tr>" + cell(htmlEscaped(figure.name))
-                + cell(std::to_string(figure.count), true) + cell(numberText(figure.mean, 4), true)
-                + optionalCell(figure.sigma) + cell(numberText(figure.minimum, 4), true)
-                + cell(numberText(figure.maximum, 4), true) + optionalCell(figure.lowerLimit)
-                + optionalCell(figure.upperLimit) + cpkCell(figure.cpk) + "</tr>\n";
+            const FigureDisplay display(figure.name);
+            const auto value = [&display](double number) { return display.value(number); };
+            const auto statistic = [&display](double number) { return display.statistic(number); };
+            html += "<tr>" + cell(htmlEscaped(display.title()))
+                + cell(std::to_string(figure.count), true) + cell(statistic(figure.mean), true)
+                + optionalCell(figure.sigma, statistic) + cell(value(figure.minimum), true)
+                + cell(value(figure.maximum), true) + optionalCell(figure.lowerLimit, value)
+                + optionalCell(figure.upperLimit, value) + cpkCell(figure.cpk) + "</tr>\n";
         }
-        html += "</table>\n<div class=\"histograms\">\n";
-        for (const FigureStatistics &figure : lot.figures)
-            html += histogram(figure) + "\n";
-        html += "</div>\n";
+        html += "</table>\n";
+        // A chart for each figure the boards were held to; the bookkeeping
+        // (samples, uncertainties, mean code) stays in the table.
+        std::string charts;
+        for (const FigureStatistics &figure : lot.figures) {
+            if (figure.hasLimit())
+                charts += histogram(figure) + "\n";
+        }
+        if (!charts.empty())
+            html += "<div class=\"histograms\">\n" + charts + "</div>\n";
     }
 
     html += "<h3>Failed boards</h3>\n";

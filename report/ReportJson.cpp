@@ -1,5 +1,6 @@
 #include "ReportJson.h"
 
+#include "FigureDisplay.h"
 #include "ReportFormat.h"
 
 namespace {
@@ -101,7 +102,10 @@ void lotObject(JsonWriter &json, const LotSummary &lot)
     json.beginArray("figures");
     for (const FigureStatistics &figure : lot.figures) {
         json.beginObject();
+        const FigureDisplay display(figure.name);
         json.string("name", figure.name);
+        json.string("label", display.label());
+        json.string("unit", display.unit());
         json.count("n", figure.count);
         json.number("mean", figure.mean);
         json.number("sigma", figure.sigma);

@@ -1,5 +1,6 @@
 #include "ReportText.h"
 
+#include "FigureDisplay.h"
 #include "ReportFormat.h"
 
 #include <algorithm>
@@ -19,9 +20,10 @@ std::string padded(const std::string &text, std::size_t columns, bool right = fa
     return right ? fill + text : text + fill;
 }
 
-std::string optionalNumber(const std::optional<double> &value)
+// A number the figure may lack (σ of one value, a limit), written by `text`.
+template<typename Text> std::string optionalText(const std::optional<double> &value, Text text)
 {
-    return value ? numberText(*value, 4) : "-";
+    return value ? text(*value) : "-";
 }
 
 // A table, its first column left-aligned and the others right-aligned for
@@ -60,8 +62,9 @@ std::vector<std::string> failureReasons(const FailedBoard &board)
     for (const RecordedLimit &limit : board.failedLimits) {
         std::string reason = limit.name + ": ";
         if (limit.value) {
-            reason += numberText(*limit.value) + (limit.upper ? " > " : " < ")
-                + numberText(limit.limit);
+            const FigureDisplay figure(limit.figure);
+            reason += figure.valueWithUnit(*limit.value) + (limit.upper ? " > " : " < ")
+                + figure.valueWithUnit(limit.limit);
         } else {
             reason += "not measured";
         }
@@ -96,11 +99,15 @@ std::string reportText(const std::vector<LotSummary> &lots)
             std::vector<std::vector<std::string>> figures {
                 {"Figure", "n", "mean", "sigma", "min", "max", "LSL", "USL", "Cpk"}};
             for (const FigureStatistics &figure : lot.figures) {
-                figures.push_back({printableText(figure.name), std::to_string(figure.count),
-                    numberText(figure.mean, 4), optionalNumber(figure.sigma),
-                    numberText(figure.minimum, 4), numberText(figure.maximum, 4),
-                    optionalNumber(figure.lowerLimit), optionalNumber(figure.upperLimit),
-                    optionalNumber(figure.cpk)});
+                const FigureDisplay display(figure.name);
+                const auto value = [&display](double number) { return display.value(number); };
+                figures.push_back({printableText(display.title()), std::to_string(figure.count),
+                    display.statistic(figure.mean),
+                    optionalText(figure.sigma,
+                        [&display](double number) { return display.statistic(number); }),
+                    value(figure.minimum), value(figure.maximum),
+                    optionalText(figure.lowerLimit, value), optionalText(figure.upperLimit, value),
+                    optionalText(figure.cpk, [](double cpk) { return numberText(cpk, 4); })});
             }
             table(out, figures);
         }

@@ -2,13 +2,16 @@
 
 #include "AnalysisWindow.h"
 #include "DynamicResult.h"
+#include "FigureText.h"
 #include "FrequencyPlot.h"
 #include "SampleRecord.h"
 #include "SampleTimePlot.h"
 
+#include <QLabel>
 #include <QScopeGuard>
 #include <QTest>
 
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
@@ -120,6 +123,38 @@ private slots:
             QVERIFY2(std::ranges::any_of(expected, [x](int e) { return std::abs(x - e) <= 8; }),
                 qPrintable(QString::number(x)));
         }
+    }
+
+    // Beside the spectrum stand the rows adcapture's summary prints, and the
+    // analysis takes the converter's resolution from the histogram.
+    void spectrumFiguresAreTheSummarysRows()
+    {
+        auto bits = std::make_shared<std::atomic<int>>(0);
+        AnalysisWindow window(
+            nullptr, [bits](std::span<const std::uint16_t>, const DynamicOptions &options) {
+                *bits = options.bits;
+                DynamicResult result = threeTones();
+                result.snrDb = result.sinadDb = 61.234;
+                result.thdDb = -79.0;
+                result.sfdrDb = 78.5;
+                result.enobBits = 9.876;
+                return result;
+            });
+        window.refresh(std::vector<std::uint64_t>(1024, 3), false); // a 10-bit converter
+        SampleRecord record;
+        for (int i = 0; i < 2048; ++i)
+            record.append(std::uint16_t(512 + 400 * std::sin(i * 0.3)));
+        window.refreshSamples(record);
+        QTRY_VERIFY(window.dynamicResult().ok);
+        QCOMPARE(bits->load(), 10);
+        const QString shown = window.findChild<QLabel *>("spectrumFigures")->text();
+        for (const FigureRow &row : dynamicFigureRows(window.dynamicResult())) {
+            const QString value = QString::fromStdString(row.value).toHtmlEscaped();
+            QVERIFY2(shown.contains(QString::fromStdString(row.name).toHtmlEscaped())
+                    && shown.contains("&nbsp;&nbsp;" + value + "</td>"),
+                row.name.c_str());
+        }
+        QVERIFY(shown.contains("ENOB (SINAD)</td><td>&nbsp;&nbsp;9.88 bits"));
     }
 
     // One sample of 65536 far from the rest still reaches its height.

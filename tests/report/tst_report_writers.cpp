@@ -3,6 +3,7 @@
 #include "ReportFormat.h"
 #include "ReportHtml.h"
 #include "ReportJson.h"
+#include "ReportText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -31,6 +32,26 @@ std::vector<LotSummary> hostileLot()
     return summarizeLots({r, again});
 }
 
+// Two boards with a limited measure, a limited count, a bookkeeping field and
+// a key the catalog does not know.
+std::vector<LotSummary> catalogLot()
+{
+    std::vector<TestRecord> records;
+    for (const double dnl : {0.25, 0.5}) {
+        TestRecord r;
+        r.id = std::int64_t(records.size()) + 1;
+        r.identity.serial = "SN" + std::to_string(r.id);
+        r.frames = 1000;
+        r.figures = {{"dnl_worst_lsb", dnl}, {"missing_code_count", dnl * 4}, {"samples", 1000},
+            {"old_figure", dnl}};
+        r.limits = {{"max_dnl", "dnl_worst_lsb", 0.9, true, dnl, true, "file"},
+            {"max_missing", "missing_code_count", 3, true, dnl * 4, true, "file"}};
+        r.pass = true;
+        records.push_back(r);
+    }
+    return summarizeLots(records);
+}
+
 } // namespace
 
 class ReportWritersTest : public QObject
@@ -41,6 +62,7 @@ private slots:
     void htmlEscapesDatabaseText();
     void csvQuotesAndDefusesFormulas();
     void jsonIsValid();
+    void figuresNamedByTheCatalog();
 };
 
 void ReportWritersTest::htmlEscapesDatabaseText()
@@ -92,6 +114,51 @@ void ReportWritersTest::jsonIsValid()
                  .toDouble(),
         2.0);
     QVERIFY(document.object()["lot_filter"].isNull());
+}
+
+// Text and HTML name a figure by its label and unit and write it with its
+// decimals; only a figure held to a limit gets a chart; a count gets no Cpk.
+// CSV and JSON keep the key and add the label and unit beside it.
+void ReportWritersTest::figuresNamedByTheCatalog()
+{
+    const std::vector<LotSummary> lots = catalogLot();
+    const std::string text = reportText(lots);
+    const std::string html = reportHtml(lots, {"", "", "now", "1"});
+    for (const std::string &report : {text, html}) {
+        for (const char *shown :
+            {"Worst |DNL| (LSB)", "Missing codes", "Samples", "old_figure", "0.250", "0.900"})
+            QVERIFY2(report.find(shown) != std::string::npos, shown);
+        for (const char *key : {"dnl_worst_lsb", "missing_code_count", "samples"})
+            QVERIFY2(report.find(key) == std::string::npos, key);
+    }
+    QVERIFY(html.find("Histogram of Worst |DNL| (LSB)") != std::string::npos);
+    QVERIFY(html.find("Histogram of Missing codes") != std::string::npos);
+    QVERIFY(html.find("Histogram of Samples") == std::string::npos);
+    QVERIFY(html.find("Histogram of old_figure") == std::string::npos);
+
+    const std::string csv = reportCsv(lots);
+    QVERIFY(csv.find("figure,,dnl_worst_lsb,2,") != std::string::npos);
+    QVERIFY(csv.find(",Worst |DNL|,LSB\r\n") != std::string::npos);
+    const QJsonArray figures
+        = QJsonDocument::fromJson(QByteArray::fromStdString(reportJson(lots, {"", "", "now", "1"})))
+              .object()["lots"]
+              .toArray()[0]
+              .toObject()["figures"]
+              .toArray();
+    QCOMPARE(figures.size(), 4);
+    for (const QJsonValue &each : figures) {
+        const QJsonObject figure = each.toObject();
+        const QString name = figure["name"].toString();
+        if (name == "dnl_worst_lsb") {
+            QCOMPARE(figure["label"].toString(), QString("Worst |DNL|"));
+            QCOMPARE(figure["unit"].toString(), QString("LSB"));
+            QVERIFY(figure["cpk"].isDouble());
+        } else if (name == "missing_code_count") {
+            QVERIFY(figure["cpk"].isNull());
+        } else if (name == "old_figure") {
+            QCOMPARE(figure["label"].toString(), name);
+        }
+    }
 }
 
 QTEST_APPLESS_MAIN(ReportWritersTest)
