@@ -1,6 +1,13 @@
 #include "HeadlessToolkit.h"
 
 #include "NumberText.h"
+#include "PacedEventPump.h"
+
+HeadlessToolkit::HeadlessToolkit()
+    : m_pump(std::make_unique<PacedEventPump>())
+{ }
+
+HeadlessToolkit::~HeadlessToolkit() = default;
 
 void HeadlessToolkit::requestEnd(int status, std::string_view message)
 {
@@ -31,10 +38,10 @@ void HeadlessToolkit::setFieldNumber(TextField field, std::int64_t value)
 
 void HeadlessToolkit::yieldToEvents()
 {
-    m_pump.yield();
+    m_pump->yield();
 }
 
 void HeadlessToolkit::waitForEvents()
 {
-    m_pump.wait();
+    m_pump->wait();
 }

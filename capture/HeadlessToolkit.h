@@ -1,12 +1,14 @@
 #pragma once
 
-#include "PacedEventPump.h"
 #include "WindowToolkit.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+
+class PacedEventPump;
 
 // The window operations without a window, for programs that run the
 // acquisition loop unattended. The output fields and the lamp are held as
@@ -18,6 +20,11 @@
 class HeadlessToolkit : public WindowToolkit
 {
 public:
+    HeadlessToolkit();
+    ~HeadlessToolkit() override;
+    HeadlessToolkit(const HeadlessToolkit &) = delete;
+    HeadlessToolkit &operator=(const HeadlessToolkit &) = delete;
+
     // Makes programEnded() true, keeping the first reason given.
     void requestEnd(int status, std::string_view message = {});
     int endStatus() const { return m_endStatus; }
@@ -46,7 +53,7 @@ private:
     };
     std::array<Field, 7> m_fields;
     Rgb m_lamp;
-    PacedEventPump m_pump;
+    std::unique_ptr<PacedEventPump> m_pump; // the event loop stays behind the toolkit
     bool m_ended = false;
     int m_endStatus = 0;
     std::string m_endMessage;

@@ -7,6 +7,7 @@
 #include <QXmlStreamWriter>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -20,12 +21,28 @@ QString figure(const LimitOutcome &outcome, double value)
     return QString::fromStdString(outcome.text(value));
 }
 
+// How the capture itself ended, when it did not end as asked.
+std::optional<JUnitError> captureError(const CaptureReport &report)
+{
+    if (report.stop == CaptureStop::Interrupted)
+        return JUnitError {QStringLiteral("interrupted"), QStringLiteral("capture"),
+            QStringLiteral("the capture was interrupted after %1 frames").arg(report.frames)};
+    if (report.stop == CaptureStop::PortLost)
+        return JUnitError {QStringLiteral("port_lost"), QStringLiteral("capture"),
+            QStringLiteral("%1 went away after %2 frames").arg(report.port).arg(report.frames)};
+    return std::nullopt;
+}
+
 } // namespace
 
-QByteArray junitReport(const CaptureReport &report)
+QByteArray junitReport(const CaptureReport &report, std::vector<JUnitError> errors)
 {
+    if (const std::optional<JUnitError> error = captureError(report))
+        errors.insert(errors.begin(), *error);
     const auto failed = std::ranges::count_if(report.limits, [](const auto &o) { return !o.pass; });
-    const qsizetype cases = qsizetype(report.limits.size()) + (report.noData() ? 1 : 0);
+    const qsizetype cases
+        = qsizetype(report.limits.size() + errors.size()) + (report.noData() ? 1 : 0);
+    const QString errorCount = QString::number(errors.size());
     const qsizetype failures = failed + (report.noData() ? 1 : 0);
     const QString seconds
         = QString::number(std::max<qint64>(report.startTime.msecsTo(report.endTime), 0) / 1000.0);
@@ -42,13 +59,13 @@ QByteArray junitReport(const CaptureReport &report)
     out.writeAttribute("name", "adcapture");
     out.writeAttribute("tests", QString::number(cases));
     out.writeAttribute("failures", QString::number(failures));
-    out.writeAttribute("errors", "0");
+    out.writeAttribute("errors", errorCount);
     out.writeAttribute("time", seconds);
     out.writeStartElement("testsuite");
     out.writeAttribute("name", suiteName);
     out.writeAttribute("tests", QString::number(cases));
     out.writeAttribute("failures", QString::number(failures));
-    out.writeAttribute("errors", "0");
+    out.writeAttribute("errors", errorCount);
     out.writeAttribute("skipped", "0");
     out.writeAttribute("time", seconds);
     if (report.startTime.isValid())
@@ -83,6 +100,16 @@ QByteArray junitReport(const CaptureReport &report)
     }
     out.writeEndElement();
 
+    for (const JUnitError &error : errors) {
+        out.writeStartElement("testcase");
+        out.writeAttribute("name", error.name);
+        out.writeAttribute("classname", "adcapture");
+        out.writeStartElement("error");
+        out.writeAttribute("type", error.type);
+        out.writeAttribute("message", error.message);
+        out.writeEndElement();
+        out.writeEndElement();
+    }
     if (report.noData()) {
         out.writeStartElement("testcase");
         out.writeAttribute("name", "data");

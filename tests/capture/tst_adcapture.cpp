@@ -1,5 +1,6 @@
 #include "CaptureOptions.h"
 #include "CaptureReport.h"
+#include "JsonFile.h"
 #include "LimitCheck.h"
 #include "ProgressLine.h"
 #include "StartupOptions.h"
@@ -49,14 +50,6 @@ QString startConverter(QProcess &adsim, const QStringList &arguments)
     if (!adsim.waitForReadyRead(10000))
         return {};
     return QString::fromLocal8Bit(adsim.readLine()).trimmed();
-}
-
-QJsonObject readJson(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
 }
 
 // A sine histogram of a converter without faults but for `missing`.
@@ -326,6 +319,8 @@ private slots:
             "1"} << "/dev/adcapture-none";
         QTest::newRow("unreadable histogram")
             << QStringList {"--analyze", "/nonexistent/h.csv"} << "/nonexistent/h.csv";
+        QTest::newRow("folder to analyse")
+            << QStringList {"--analyze", "/"} << "cannot read /: Is a directory";
         QTest::newRow("unwritable report") << QStringList {"--analyze", "/dev/null", "--json",
             "/nonexistent/r.json"} << "/nonexistent/r.json";
     }
@@ -428,7 +423,7 @@ private slots:
             QVERIFY(run.out.contains("not written") && run.out.contains("result   INCOMPLETE"));
         if (fault == "silent") {
             QVERIFY(run.out.contains("result   FAIL"));
-            QCOMPARE(readJson(path("r.json"))["no_data"].toBool(), true);
+            QCOMPARE(readJsonFile(path("r.json"))["no_data"].toBool(), true);
         }
     }
 
@@ -446,7 +441,7 @@ private slots:
         const Run run = runCapture({"--analyze", csv.fileName(), "--json", dir.filePath("r.json"),
             "--max-dnl", "2", "--max-missing", "1"});
         QCOMPARE(run.status, 0);
-        const QJsonObject report = readJson(dir.filePath("r.json"));
+        const QJsonObject report = readJsonFile(dir.filePath("r.json"));
         QCOMPARE(report["input_file"].toString(), csv.fileName());
         const QJsonObject analysis = report["analysis"].toObject();
         const QJsonObject linearity = analysis["linearity"].toObject();
@@ -512,7 +507,7 @@ private slots:
         const Run run = runCapture(
             QStringList {"--analyze", path, "--json", dir.filePath("r.json")} + options);
         QCOMPARE(run.status, status);
-        const QJsonObject report = readJson(dir.filePath("r.json"));
+        const QJsonObject report = readJsonFile(dir.filePath("r.json"));
         if (std::isnan(sinad)) {
             QVERIFY(report["sinad_db"].isNull() && report["enob_fit_bits"].isNull());
             const QJsonObject limit = report["limits"][0].toObject();
@@ -571,7 +566,7 @@ private slots:
         QVERIFY(run.err.isEmpty()); // no terminal: no progress line
         QVERIFY(run.out.contains(status ? "result   FAIL" : "result   PASS"));
 
-        const QJsonObject report = readJson(dir.filePath("r.json"));
+        const QJsonObject report = readJsonFile(dir.filePath("r.json"));
         QCOMPARE(report["frames"].toInt(), frames);
         QCOMPARE(report["stop_reason"].toString(), "frames");
         QCOMPARE(report["port"].toString(), port);
@@ -614,7 +609,7 @@ private slots:
         QCOMPARE(capture.exitCode(), 130);
 
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList {"h.csv", "r.json"}));
-        const QJsonObject report = readJson(dir.filePath("r.json"));
+        const QJsonObject report = readJsonFile(dir.filePath("r.json"));
         QVERIFY(report["interrupted"].toBool());
         QCOMPARE(report["stop_reason"].toString(), "interrupted");
         QVERIFY(!report["pass"].toBool());

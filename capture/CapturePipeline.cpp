@@ -1,0 +1,216 @@
+#include "CapturePipeline.h"
+
+#include "CaptureOutputs.h"
+#include "CaptureSession.h"
+#include "DynamicReport.h"
+#include "OutputFile.h"
+#include "ProblemMessage.h"
+#include "ResultRecord.h"
+#include "SerialPortLine.h"
+
+#include "CodeDensityAnalysis.h"
+#include "RecordFileReader.h"
+#include "ResultsDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+constexpr int usageError = 2;
+
+// Keeps one result in the results database; an error in one line.
+QString storeResult(const DatabaseUrl &url, const TestRecord &record)
+{
+    if (url.backend == DatabaseUrl::Backend::Sqlite)
+        QDir().mkpath(QFileInfo(url.path).absolutePath());
+    ResultsDatabase database;
+    if (QString error = database.open(url); !error.isEmpty())
+        return error;
+    return database.insert(record).error;
+}
+
+} // namespace
+
+CapturePipeline::CapturePipeline(CaptureOptions options)
+    : m_options(std::move(options))
+{ }
+
+CapturePipeline::~CapturePipeline() = default;
+
+bool CapturePipeline::fail(const QString &message)
+{
+    reportProblem(message);
+    return false;
+}
+
+int CapturePipeline::run(const LineOpener &openLine)
+{
+    const bool analyze = m_options.mode == CaptureOptions::Mode::Analyze;
+    if (!chooseInputs() || !openOutputs() || !(analyze ? readInputFile() : capture(openLine)))
+        return usageError;
+    analyse();
+    decide();
+    writeFiles();
+    storeRecord();
+    writeJUnit();
+    return finish();
+}
+
+bool CapturePipeline::chooseInputs()
+{
+    // No two outputs, and no output and the input, may lead to one file.
+    const CaptureOptions &o = m_options;
+    const std::pair<const char *, QString> paths[]
+        = {{"--csv", o.csvPath}, {"--json", o.jsonPath}, {"--samples", o.samplesPath},
+            {"--raw", o.rawPath}, {"--junit", o.junitPath}, {"--analyze", o.analyzePath},
+            {"--limits", o.limitsFile ? QString::fromStdString(o.limitsFile->path) : QString()}};
+    for (std::size_t i = 0; i < std::size(paths); ++i) {
+        for (std::size_t j = i + 1; j < std::size(paths); ++j) {
+            if (OutputFile::sameTarget(paths[i].second, paths[j].second))
+                return fail(QStringLiteral("%1 and %2: %3 and %4 lead to one file")
+                                .arg(QLatin1String(paths[i].first), QLatin1String(paths[j].first),
+                                    paths[i].second, paths[j].second));
+        }
+    }
+    if (std::count_if(std::begin(paths), std::end(paths),
+            [](const auto &path) { return path.second == QLatin1String("-"); })
+        > 1)
+        return fail(QStringLiteral("only one output can go to standard output (-)"));
+    // Where the result is kept: --db, else the user's own file when a board
+    // is named. A URL that cannot be read stops before the capture.
+    if (!o.noDatabase && (!o.databaseUrl.isEmpty() || o.namesBoard())) {
+        QString error;
+        const std::optional<DatabaseUrl> url = parseDatabaseUrl(o.databaseUrl.isEmpty()
+                ? QStringLiteral("sqlite:") + defaultResultsDatabasePath()
+                : o.databaseUrl,
+            &error);
+        if (!url)
+            return fail(QStringLiteral("--db: %1").arg(error));
+        m_database = std::make_unique<DatabaseUrl>(*url);
+    }
+    return true;
+}
+
+bool CapturePipeline::openOutputs()
+{
+    m_outputs = std::make_unique<CaptureOutputs>(m_options);
+    const QString error = m_outputs->open();
+    return error.isEmpty() || fail(error);
+}
+
+bool CapturePipeline::capture(const LineOpener &openLine)
+{
+    const std::unique_ptr<CaptureLine> line
+        = openLine ? openLine() : openSerialPortLine(m_options.portPath);
+    if (CaptureLine::RawSink sink = m_outputs->rawSink())
+        line->setRawSink(std::move(sink));
+    CaptureSession session(line->link(),
+        {m_options.frames, m_options.seconds, m_options.kind, bool(::isatty(STDERR_FILENO)),
+            m_options.recordLength});
+    const std::optional<CaptureStop> stop = session.run();
+    if (!stop)
+        return fail(QString::fromStdString(session.portError()));
+    const std::span<const std::uint64_t> captured = session.counts();
+    m_counts.assign(captured.begin(), captured.end());
+    m_record = session.record().inOrder();
+    m_report.port = line->device();
+    if (stop == CaptureStop::PortLost)
+        reportProblem(QStringLiteral("%1 went away after %2 frames")
+                          .arg(m_report.port)
+                          .arg(session.frames()));
+    m_report.stop = stop;
+    m_report.startTime = session.startTime();
+    m_report.endTime = session.endTime();
+    m_report.frames = session.frames();
+    if (session.elapsedSeconds() > 0)
+        m_report.framesPerSecond = session.frames() / session.elapsedSeconds();
+    if (m_report.framesPerSecond > 0)
+        m_sampleRate = m_report.framesPerSecond;
+    return true;
+}
+
+bool CapturePipeline::readInputFile()
+{
+    RecordFileReading reading
+        = readRecordFile(QFile::encodeName(m_options.analyzePath).toStdString(), m_options.bits);
+    if (!reading.ok())
+        return fail(QFile::decodeName(QByteArray::fromStdString(reading.error)));
+    m_counts = std::move(reading.counts);
+    m_record = std::move(reading.record);
+    m_fromHistogram = reading.fromHistogram;
+    m_report.inputFile = m_options.analyzePath;
+    m_report.startTime = m_report.endTime = QDateTime::currentDateTime();
+    return true;
+}
+
+void CapturePipeline::analyse()
+{
+    m_report.result
+        = analyseCodeDensity(m_counts, {m_options.kind, m_sampleRate, m_options.inlResolution});
+    // After the capture, never inside the loop: 2^20 samples take some 0.1 s.
+    m_report.dynamic = analyseCapturedRecord(m_record, m_options, m_fromHistogram);
+}
+
+void CapturePipeline::decide()
+{
+    m_report.limits = checkLimits(m_options.limits, {m_report.result, m_report.dynamic});
+    for (LimitOutcome &outcome : m_report.limits)
+        outcome.source = m_options.limitSource(outcome.name);
+    m_report.identity = m_options.identity;
+    m_report.limitsFile = m_options.limitsFile;
+    m_report.limitOverrides = m_options.limitOverrides;
+    if (m_options.mode == CaptureOptions::Mode::Analyze) // a saved histogram holds complete frames
+        m_report.frames = static_cast<std::int64_t>(
+            std::min<std::uint64_t>(m_report.result.samples, INT64_MAX));
+    if (m_report.noData() && m_report.stop && !m_report.interrupted())
+        reportProblem(
+            QStringLiteral("nothing arrived from %1: no complete frame").arg(m_report.port));
+}
+
+void CapturePipeline::writeFiles()
+{
+    m_outputs->writeData(m_report, m_counts, m_record);
+    m_report.recordSamples = m_record.size();
+    m_outputs->writeJson(m_report);
+}
+
+// The database comes after the files, so that its record lists each with its
+// SHA-256. When it cannot be written the files stand; the report is written
+// again to say so, and the exit status is 2.
+void CapturePipeline::storeRecord()
+{
+    if (!m_database)
+        return;
+    m_databaseError = storeResult(*m_database, resultRecord(m_report));
+    if (m_databaseError.isEmpty())
+        return;
+    reportProblem(m_databaseError);
+    m_report.outputFailures << m_databaseError;
+    m_outputs->rewriteJson(m_report);
+}
+
+void CapturePipeline::writeJUnit()
+{
+    std::vector<JUnitError> errors;
+    if (!m_databaseError.isEmpty())
+        errors.push_back({QStringLiteral("database"), QStringLiteral("database"), m_databaseError});
+    m_outputs->writeJUnit(m_report, std::move(errors));
+}
+
+int CapturePipeline::finish()
+{
+    // With an output on standard output, the summary goes beside the
+    // messages on standard error.
+    FILE *const stream = m_outputs->toStandardOutput() ? stderr : stdout;
+    const QByteArray summary = m_report.summary().toLocal8Bit();
+    std::fputs(summary.constData(), stream);
+    if (std::fflush(stream) != 0)
+        return usageError;
+    return m_report.exitStatus();
+}
