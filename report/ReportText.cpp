@@ -1,49 +1,21 @@
 #include "ReportText.h"
 
 #include "ReportFormat.h"
-
-#include <algorithm>
+#include "TextTable.h"
 
 namespace {
-
-// Characters, not bytes, so that a UTF-8 station name keeps the columns.
-std::size_t width(std::string_view text)
-{
-    return std::size_t(std::ranges::count_if(
-        text, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-std::string padded(const std::string &text, std::size_t columns, bool right = false)
-{
-    const std::string fill(columns > width(text) ? columns - width(text) : 0, ' ');
-    return right ? fill + text : text + fill;
-}
 
 std::string optionalNumber(const std::optional<double> &value)
 {
     return value ? numberText(*value, 4) : "-";
 }
 
-// A table, its first column left-aligned and the others right-aligned for
-// numbers, or all left-aligned for text.
-void table(std::string &out, const std::vector<std::vector<std::string>> &rows, bool numbers = true,
-    const std::string &indent = "  ")
+// A table: numbers in every column but the first, or text.
+void table(std::string &out, const std::vector<std::vector<std::string>> &rows,
+    TableAlignment alignment = TableAlignment::Numbers, std::string_view indent = "  ")
 {
-    std::vector<std::size_t> widths;
-    for (const auto &row : rows) {
-        widths.resize(std::max(widths.size(), row.size()));
-        for (std::size_t i = 0; i < row.size(); ++i)
-            widths[i] = std::max(widths[i], width(row[i]));
-    }
-    for (const auto &row : rows) {
-        std::string line = indent;
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            const bool last = i + 1 == row.size();
-            line += (i > 0 ? "  " : "")
-                + (last && !numbers ? row[i] : padded(row[i], widths[i], numbers && i > 0));
-        }
+    for (const std::string &line : tableLines(rows, alignment, indent))
         out += line + '\n';
-    }
 }
 
 std::string yieldLine(const BoardYield &yield)
@@ -114,7 +86,7 @@ std::string reportText(const std::vector<LotSummary> &lots)
                 failed.push_back({printableText(board.board.text()),
                     printableText(board.last.station), printableText(board.last.time), reasons});
             }
-            table(out, failed, false, "    ");
+            table(out, failed, TableAlignment::Text, "    ");
         }
         if (!lot.retested.empty()) {
             out += "\n  Retested boards (the last result counts):\n";
