@@ -21,7 +21,7 @@ SANITIZE_SOAK_SECONDS ?= 20
 BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-qpa-plugins \
                  fonts-liberation fonts-dejavu-core scdoc appstream desktop-file-utils \
                  libtomlplusplus-dev pkg-config libqt6sql6-sqlite libqt6sql6-psql postgresql \
-                 libfftw3-dev
+                 libfftw3-dev nlohmann-json3-dev
 # The fuzz targets build with the clang each Debian release ships:
 # 14 on Debian 12, 19 on Debian 13. `make fuzz CLANG_VERSION=N` picks another.
 DEBIAN_RELEASE := $(shell . /etc/os-release 2>/dev/null && echo "$$VERSION_ID")

@@ -2,16 +2,12 @@
 
 #include "DynamicReport.h"
 #include "FigureText.h"
+#include "IsoTime.h"
+#include "JsonText.h"
 
 #include <QCoreApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QRegularExpression>
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
 
 namespace {
 
@@ -30,54 +26,29 @@ const char *stopName(CaptureStop stop)
     return "";
 }
 
-QJsonValue optionalNumber(const std::optional<double> &value)
-{
-    return value ? QJsonValue(*value) : QJsonValue();
-}
+using nlohmann::json;
 
-// Counts go out as exact JSON integers. Qt keeps a qint64 exact; a count
-// beyond it is held as a marked string and written as its digits by
-// exactIntegers(). The mark begins with NUL, which no path or text of the
-// report can hold.
-const QString wideCountMark = QChar(0) + QStringLiteral("count:");
-
-QJsonValue count(std::uint64_t value)
-{
-    if (value <= std::uint64_t(std::numeric_limits<qint64>::max()))
-        return QJsonValue(qint64(value));
-    return wideCountMark + QString::number(value);
-}
-
-QByteArray exactIntegers(QByteArray json)
-{
-    static const QRegularExpression marked(QStringLiteral("\"\\\\u0000count:([0-9]+)\""));
-    return QString::fromUtf8(json).replace(marked, QStringLiteral("\\1")).toUtf8();
-}
-
-QJsonObject extreme(const CodeExtreme &at)
+json extreme(const CodeExtreme &at)
 {
     return {{"value", at.value}, {"code", at.code}};
 }
 
-QJsonObject dcFigures(const DcNoiseFigures &dc)
+json dcFigures(const DcNoiseFigures &dc)
 {
     return {
         {"peak_to_peak_codes", dc.peakToPeakCodes},
         {"share_within_1_sigma", dc.shareWithin1Sigma},
         {"share_within_2_sigma", dc.shareWithin2Sigma},
         {"share_within_3_sigma", dc.shareWithin3Sigma},
-        {"effective_resolution_bits", optionalNumber(dc.effectiveBits)},
-        {"noise_free_resolution_bits", optionalNumber(dc.noiseFreeBits)},
+        {"effective_resolution_bits", jsonOrNull(dc.effectiveBits)},
+        {"noise_free_resolution_bits", jsonOrNull(dc.noiseFreeBits)},
     };
 }
 
-QJsonObject linearityFigures(const CodeDensityResult &result)
+json linearityFigures(const CodeDensityResult &result)
 {
     const LinearityFigures &l = result.linearity;
-    QJsonArray missing;
-    for (int code : l.missingCodes)
-        missing.append(code);
-    QJsonObject figures {
+    json figures {
         {"first_code", l.firstCode},
         {"last_code", l.lastCode},
         {"dnl_min_lsb", extreme(l.dnlMin)},
@@ -86,57 +57,78 @@ QJsonObject linearityFigures(const CodeDensityResult &result)
         {"inl_end_point_max_lsb", extreme(l.inlEndPointMax)},
         {"inl_best_fit_min_lsb", extreme(l.inlBestFitMin)},
         {"inl_best_fit_max_lsb", extreme(l.inlBestFitMax)},
-        {"missing_code_count", int(l.missingCodes.size())},
-        {"missing_codes", missing},
-        {"fewest_hits", count(l.fewestHits)},
+        {"missing_code_count", l.missingCodes.size()},
+        {"missing_codes", l.missingCodes},
+        {"fewest_hits", l.fewestHits},
         {"fewest_hits_code", l.fewestHitsCode},
-        {"dnl_uncertainty_99_lsb", optionalNumber(l.dnlUncertainty99)},
-        {"samples_needed_for_tenth_lsb",
-            l.samplesNeededForTenthLsb ? count(*l.samplesNeededForTenthLsb) : QJsonValue()},
-        {"seconds_needed_for_tenth_lsb", optionalNumber(l.secondsNeededForTenthLsb)},
-        {"inl_end_point_uncertainty_99_lsb", optionalNumber(l.inlEndPointUncertainty99)},
-        {"inl_best_fit_uncertainty_99_lsb", optionalNumber(l.inlBestFitUncertainty99)},
+        {"dnl_uncertainty_99_lsb", jsonOrNull(l.dnlUncertainty99)},
+        {"samples_needed_for_tenth_lsb", jsonOrNull(l.samplesNeededForTenthLsb)},
+        {"seconds_needed_for_tenth_lsb", jsonOrNull(l.secondsNeededForTenthLsb)},
+        {"inl_end_point_uncertainty_99_lsb", jsonOrNull(l.inlEndPointUncertainty99)},
+        {"inl_best_fit_uncertainty_99_lsb", jsonOrNull(l.inlBestFitUncertainty99)},
         {"inl_resolution_lsb", l.inlResolution},
-        {"samples_needed_for_inl_resolution",
-            l.samplesNeededForInlResolution ? count(*l.samplesNeededForInlResolution)
-                                            : QJsonValue()},
-        {"seconds_needed_for_inl_resolution", optionalNumber(l.secondsNeededForInlResolution)},
+        {"samples_needed_for_inl_resolution", jsonOrNull(l.samplesNeededForInlResolution)},
+        {"seconds_needed_for_inl_resolution", jsonOrNull(l.secondsNeededForInlResolution)},
     };
     if (result.kind == TestKind::Sine) {
-        figures.insert("sine_centre_code", l.sineCentre);
-        figures.insert("sine_amplitude_codes", l.sineAmplitude);
+        figures["sine_centre_code"] = l.sineCentre;
+        figures["sine_amplitude_codes"] = l.sineAmplitude;
     }
     return figures;
 }
 
-QJsonObject analysisFigures(const CodeDensityResult &result)
+json analysisFigures(const CodeDensityResult &result)
 {
-    QJsonObject figures {
+    json figures {
         {"kind", testKindKey(result.kind)},
         {"kind_name", testKindName(result.kind)},
         {"kind_detected", result.kindDetected},
         {"kind_undetermined", result.kindUndetermined},
         {"kind_fits", result.kindFits},
-        {"misfit_reason",
-            result.kindFits ? QJsonValue() : QString::fromStdString(result.misfitReason)},
+        {"misfit_reason", result.kindFits ? json() : json(result.misfitReason)},
         {"bits", result.bits},
-        {"samples", count(result.samples)},
+        {"samples", result.samples},
         {"lowest_code", result.lowestCode},
         {"highest_code", result.highestCode},
         {"mean_code", result.meanCode},
         {"sigma_lsb", result.sigma},
     };
     if (result.kindFits && result.kind == TestKind::Dc)
-        figures.insert("dc", dcFigures(result.dc));
+        figures["dc"] = dcFigures(result.dc);
     if (result.hasLinearity())
-        figures.insert("linearity", linearityFigures(result));
+        figures["linearity"] = linearityFigures(result);
     return figures;
 }
 
-QString isoTime(const QDateTime &time)
+json limitObject(const LimitOutcome &outcome)
 {
-    return time.isValid() ? time.toOffsetFromUtc(time.offsetFromUtc()).toString(Qt::ISODateWithMs)
-                          : QString();
+    return {
+        {"name", outcome.name},
+        {"figure", outcome.definition ? json(outcome.definition->figureKey) : json()},
+        {"limit", outcome.limit},
+        {"value", jsonOrNull(outcome.value)},
+        {"uncertainty_99", jsonOrNull(outcome.uncertainty)},
+        {"within_uncertainty", outcome.withinUncertainty},
+        {"guard_band", outcome.guardBanded},
+        {"pass", outcome.pass},
+        {"note", jsonTextOrNull(outcome.note)},
+        {"source", jsonTextOrNull(outcome.source)},
+    };
+}
+
+json limitsFileObject(const LimitsFile &file, const std::vector<LimitOverride> &overrides)
+{
+    json overridden = json::array();
+    for (const LimitOverride &change : overrides)
+        overridden.push_back({{"name", change.key}, {"file_value", change.fileValue},
+            {"command_line_value", change.usedValue}});
+    return {{"path", file.path}, {"sha256", file.sha256}, {"name", file.name},
+        {"revision", file.revision}, {"overridden_by_command_line", overridden}};
+}
+
+std::string localTime(const QDateTime &time)
+{
+    return isoTime(time, TimeZoneForm::LocalOffset);
 }
 
 QString number(double value, int decimals = 3)
@@ -164,88 +156,62 @@ int CaptureReport::exitStatus() const
 
 QByteArray CaptureReport::toJson() const
 {
-    QJsonArray limitArray;
-    for (const LimitOutcome &outcome : limits) {
-        limitArray.append(QJsonObject {
-            {"name", QString::fromStdString(outcome.name)},
-            {"figure",
-                outcome.definition
-                    ? QJsonValue(QString::fromStdString(std::string(outcome.definition->figureKey)))
-                    : QJsonValue()},
-            {"limit", outcome.limit},
-            {"value", optionalNumber(outcome.value)},
-            {"uncertainty_99", optionalNumber(outcome.uncertainty)},
-            {"within_uncertainty", outcome.withinUncertainty},
-            {"guard_band", outcome.guardBanded},
-            {"pass", outcome.pass},
-            {"note", outcome.note.empty() ? QJsonValue() : QString::fromStdString(outcome.note)},
-            {"source",
-                outcome.source.empty() ? QJsonValue() : QString::fromStdString(outcome.source)},
-        });
-    }
-    const auto text = [](const std::string &value) {
-        return value.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(value));
-    };
-    QJsonObject report {
-        {"program", QCoreApplication::applicationName()},
-        {"version", QCoreApplication::applicationVersion()},
-        {"start_time", isoTime(startTime)},
-        {"end_time", isoTime(endTime)},
-        {"frames", qint64(frames)},
-        {"frames_complete", count(result.samples)},
-        {"record_samples", count(recordSamples)},
+    json limitArray = json::array();
+    for (const LimitOutcome &outcome : limits)
+        limitArray.push_back(limitObject(outcome));
+    json report {
+        {"program", QCoreApplication::applicationName().toStdString()},
+        {"version", QCoreApplication::applicationVersion().toStdString()},
+        {"start_time", localTime(startTime)},
+        {"end_time", localTime(endTime)},
+        {"frames", frames},
+        {"frames_complete", result.samples},
+        {"record_samples", recordSamples},
         {"no_data", noData()},
         {"test_kind", testKindKey(result.kind)},
         {"analysis", analysisFigures(result)},
         {"limits", limitArray},
         {"pass", exitStatus() == 0},
         {"exit_status", exitStatus()},
+        {"board",
+            {{"serial", jsonTextOrNull(identity.serial)}, {"lot", jsonTextOrNull(identity.lot)},
+                {"part", jsonTextOrNull(identity.part)},
+                {"operator", jsonTextOrNull(identity.operatorName)},
+                {"station", jsonTextOrNull(identity.station)}}},
     };
-    report.insert("board",
-        QJsonObject {{"serial", text(identity.serial)}, {"lot", text(identity.lot)},
-            {"part", text(identity.part)}, {"operator", text(identity.operatorName)},
-            {"station", text(identity.station)}});
-    if (limitsFile) {
-        QJsonArray overridden;
-        for (const LimitOverride &change : limitOverrides)
-            overridden.append(QJsonObject {{"name", QString::fromStdString(change.key)},
-                {"file_value", change.fileValue}, {"command_line_value", change.usedValue}});
-        report.insert("limits_file",
-            QJsonObject {{"path", QString::fromStdString(limitsFile->path)},
-                {"sha256", QString::fromStdString(limitsFile->sha256)},
-                {"name", QString::fromStdString(limitsFile->name)},
-                {"revision", QString::fromStdString(limitsFile->revision)},
-                {"overridden_by_command_line", overridden}});
-    }
-    QJsonArray written;
+    if (limitsFile)
+        report["limits_file"] = limitsFileObject(*limitsFile, limitOverrides);
+    json written = json::array();
     for (const RecordedOutput &output : outputs)
-        written.append(QJsonObject {{"role", QString::fromStdString(output.role)},
-            {"path", QString::fromStdString(output.path)},
-            {"sha256", QString::fromStdString(output.sha256)}});
-    report.insert("outputs", written);
+        written.push_back(
+            {{"role", output.role}, {"path", output.path}, {"sha256", output.sha256}});
+    report["outputs"] = written;
     insertDynamicFigures(report, dynamic);
     // Every catalog figure under the key the database and adreport use, null
     // where this test does not give it.
     const FigureInputs inputs {result, dynamic};
-    QJsonObject catalogFigures;
+    json catalogFigures = json::object();
     for (const FigureDefinition &figure : figureCatalog()) {
         const std::optional<double> value
             = figureUnavailable(figure, inputs).empty() ? figure.value(inputs) : std::nullopt;
-        catalogFigures.insert(QLatin1String(figure.key.data(), qsizetype(figure.key.size())),
-            optionalNumber(value && std::isfinite(*value) ? value : std::nullopt));
+        catalogFigures[std::string(figure.key)] = jsonOrNull(value);
     }
-    report.insert("figures", catalogFigures);
-    if (!outputFailures.isEmpty())
-        report.insert("output_failures", QJsonArray::fromStringList(outputFailures));
+    report["figures"] = catalogFigures;
+    if (!outputFailures.isEmpty()) {
+        json failures = json::array();
+        for (const QString &failure : outputFailures)
+            failures.push_back(failure.toStdString());
+        report["output_failures"] = failures;
+    }
     if (stop) {
-        report.insert("port", port);
-        report.insert("stop_reason", stopName(*stop));
-        report.insert("interrupted", interrupted());
-        report.insert("frames_per_second", framesPerSecond);
+        report["port"] = port.toStdString();
+        report["stop_reason"] = stopName(*stop);
+        report["interrupted"] = interrupted();
+        report["frames_per_second"] = framesPerSecond;
     } else {
-        report.insert("input_file", inputFile);
+        report["input_file"] = inputFile.toStdString();
     }
-    return exactIntegers(QJsonDocument(report).toJson(QJsonDocument::Indented));
+    return QByteArray::fromStdString(jsonText(report, 4));
 }
 
 QString CaptureReport::summary() const
@@ -286,17 +252,7 @@ QString CaptureReport::summary() const
                          QString::fromStdString(limitsFile->revision),
                          QString::fromStdString(limitsFile->path));
     // The analysis window's figures, their values in one column.
-    QStringList names;
-    QStringList values;
-    for (const FigureRow &row : figureRows(result)) {
-        names << QString::fromStdString(row.name);
-        values << QString::fromStdString(row.value);
-    }
-    qsizetype width = 0;
-    for (const QString &name : names)
-        width = std::max(width, name.size());
-    for (qsizetype i = 0; i < names.size(); ++i)
-        lines << QStringLiteral("  %1  %2").arg(names[i].leftJustified(width), values[i]);
+    lines << figureSummaryLines(figureRows(result));
     // The sample record's sine, when there is a record.
     if (dynamic.ok || recordSamples > 0)
         lines << dynamicSummaryLines(dynamic);

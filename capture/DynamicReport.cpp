@@ -3,62 +3,55 @@
 #include "CaptureOptions.h"
 #include "DynamicAnalysis.h"
 #include "DynamicCaptureOptions.h"
-#include "FigureText.h"
-
-#include <QJsonArray>
-
-#include <algorithm>
+#include "JsonText.h"
+#include "TextTable.h"
 
 namespace {
 
-QJsonValue optionalNumber(const std::optional<double> &value)
-{
-    return value ? QJsonValue(*value) : QJsonValue();
-}
+using nlohmann::json;
 
-QJsonObject toneObject(const DynamicResult &result, const SpectrumTone &tone)
+json toneObject(const DynamicResult &result, const SpectrumTone &tone)
 {
     return {
         {"order", tone.order},
         {"frequency", result.frequencyOf(tone)},
-        {"bin", qint64(tone.bin)},
+        {"bin", tone.bin},
         {"dbfs", tone.dbfs},
         {"dbc", tone.dbc},
     };
 }
 
-QJsonObject details(const DynamicResult &r)
+json details(const DynamicResult &r)
 {
-    QJsonObject object {
+    json object {
         {"ok", r.ok},
-        {"reason", r.ok ? QJsonValue() : QString::fromStdString(r.reason)},
-        {"samples", qint64(r.samples)},
-        {"record_length", qint64(r.recordLength)},
+        {"reason", r.ok ? json() : json(r.reason)},
+        {"samples", r.samples},
+        {"record_length", r.recordLength},
         {"averages", r.averages},
-        {"sample_rate", optionalNumber(r.sampleRate)},
+        {"sample_rate", jsonOrNull(r.sampleRate)},
     };
     if (!r.ok)
         return object;
-    QJsonArray harmonics;
+    json harmonics = json::array();
     for (const SpectrumTone &tone : r.harmonics)
-        harmonics.append(toneObject(r, tone));
-    object.insert("window", spectrumWindowKey(r.window));
-    object.insert("coherent", r.coherent);
-    object.insert("fundamental", toneObject(r, r.fundamental));
-    object.insert("harmonics", harmonics);
-    object.insert("largest_spur", toneObject(r, r.spur));
-    object.insert("noise_floor_dbfs_per_bin", optionalNumber(r.noiseFloorDbfs));
+        harmonics.push_back(toneObject(r, tone));
+    object["window"] = spectrumWindowKey(r.window);
+    object["coherent"] = r.coherent;
+    object["fundamental"] = toneObject(r, r.fundamental);
+    object["harmonics"] = harmonics;
+    object["largest_spur"] = toneObject(r, r.spur);
+    object["noise_floor_dbfs_per_bin"] = jsonOrNull(r.noiseFloorDbfs);
     const SineFitFigures &fit = r.fit;
-    object.insert("sine_fit",
-        QJsonObject {
-            {"converged", fit.converged},
-            {"iterations", fit.iterations},
-            {"amplitude_codes", fit.amplitude},
-            {"offset_codes", fit.offset},
-            {"frequency", r.sampleRate ? fit.frequency * *r.sampleRate : fit.frequency},
-            {"phase_rad", fit.phase},
-            {"residual_rms_lsb", fit.residualRms},
-        });
+    object["sine_fit"] = {
+        {"converged", fit.converged},
+        {"iterations", fit.iterations},
+        {"amplitude_codes", fit.amplitude},
+        {"offset_codes", fit.offset},
+        {"frequency", r.sampleRate ? fit.frequency * *r.sampleRate : fit.frequency},
+        {"phase_rad", fit.phase},
+        {"residual_rms_lsb", fit.residualRms},
+    };
     return object;
 }
 
@@ -78,41 +71,42 @@ DynamicResult analyseCapturedRecord(
     return analyseDynamic(record, dynamicOptionsOf(options));
 }
 
-void insertDynamicFigures(QJsonObject &report, const DynamicResult &r)
+void insertDynamicFigures(json &report, const DynamicResult &r)
 {
-    report.insert("snr_db", optionalNumber(r.snrDb));
-    report.insert("sinad_db", optionalNumber(r.sinadDb));
-    report.insert("thd_db", optionalNumber(r.thdDb));
-    report.insert("sfdr_db", optionalNumber(r.sfdrDb));
-    report.insert("enob_bits", optionalNumber(r.enobBits));
-    report.insert("enob_fit_bits", optionalNumber(r.enobFitBits));
-    report.insert(
-        "signal_frequency", r.ok ? QJsonValue(r.frequencyOf(r.fundamental)) : QJsonValue());
-    report.insert("frequency_unit", r.frequencyUnit());
-    QJsonValue suggestion;
+    report["snr_db"] = jsonOrNull(r.snrDb);
+    report["sinad_db"] = jsonOrNull(r.sinadDb);
+    report["thd_db"] = jsonOrNull(r.thdDb);
+    report["sfdr_db"] = jsonOrNull(r.sfdrDb);
+    report["enob_bits"] = jsonOrNull(r.enobBits);
+    report["enob_fit_bits"] = jsonOrNull(r.enobFitBits);
+    report["signal_frequency"] = r.ok ? json(r.frequencyOf(r.fundamental)) : json();
+    report["frequency_unit"] = r.frequencyUnit();
+    json suggestion;
     if (r.ok && r.suggestion) {
         const double frequency
             = r.sampleRate ? r.suggestion->frequency * *r.sampleRate : r.suggestion->frequency;
-        suggestion = QJsonObject {
-            {"cycles", qint64(r.suggestion->cycles)},
-            {"samples", qint64(r.suggestion->samples)},
+        suggestion = {
+            {"cycles", r.suggestion->cycles},
+            {"samples", r.suggestion->samples},
             {"frequency", frequency},
         };
     }
-    report.insert("coherent_suggestion", suggestion);
-    report.insert("dynamic", details(r));
+    report["coherent_suggestion"] = suggestion;
+    report["dynamic"] = details(r);
 }
 
 QStringList dynamicSummaryLines(const DynamicResult &result)
 {
-    const std::vector<FigureRow> rows = dynamicFigureRows(result);
-    qsizetype width = 0;
+    return figureSummaryLines(dynamicFigureRows(result));
+}
+
+QStringList figureSummaryLines(const std::vector<FigureRow> &rows)
+{
+    std::vector<std::vector<std::string>> cells;
     for (const FigureRow &row : rows)
-        width = std::max(width, QString::fromStdString(row.name).size());
+        cells.push_back({row.name, row.value});
     QStringList lines;
-    for (const FigureRow &row : rows)
-        lines << QStringLiteral("  %1  %2")
-                     .arg(QString::fromStdString(row.name).leftJustified(width),
-                         QString::fromStdString(row.value));
+    for (const std::string &line : tableLines(cells, TableAlignment::Text))
+        lines << QString::fromStdString(line);
     return lines;
 }

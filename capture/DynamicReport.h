@@ -1,9 +1,11 @@
 #pragma once
 
 #include "DynamicResult.h"
+#include "FigureText.h"
 
-#include <QJsonObject>
 #include <QStringList>
+
+#include <nlohmann/json_fwd.hpp>
 
 #include <cstdint>
 #include <span>
@@ -20,7 +22,11 @@ DynamicResult analyseCapturedRecord(
 // thd_db, sfdr_db, enob_bits, enob_fit_bits, signal_frequency,
 // frequency_unit and coherent_suggestion, each null where not measured, and
 // "dynamic" with the details (window, tones, noise floor, fit).
-void insertDynamicFigures(QJsonObject &report, const DynamicResult &result);
+void insertDynamicFigures(nlohmann::json &report, const DynamicResult &result);
 
 // The summary's lines for them, the names aligned among themselves.
 QStringList dynamicSummaryLines(const DynamicResult &result);
+
+// Figures as the summary shows them: "  name  value", the values in one
+// column however many bytes a name's characters take.
+QStringList figureSummaryLines(const std::vector<FigureRow> &rows);

@@ -2,6 +2,7 @@
 
 #include "CaptureReport.h"
 #include "FigureText.h"
+#include "IsoTime.h"
 
 #include <QCoreApplication>
 #include <QXmlStreamWriter>
@@ -69,7 +70,9 @@ QByteArray junitReport(const CaptureReport &report, std::vector<JUnitError> erro
     out.writeAttribute("skipped", "0");
     out.writeAttribute("time", seconds);
     if (report.startTime.isValid())
-        out.writeAttribute("timestamp", report.startTime.toUTC().toString(Qt::ISODate));
+        out.writeAttribute("timestamp",
+            QString::fromStdString(
+                isoTime(report.startTime, TimeZoneForm::Utc, TimePrecision::Seconds)));
     if (!board.station.empty())
         out.writeAttribute("hostname", text(board.station));
 

@@ -2,17 +2,9 @@
 
 #include "CaptureReport.h"
 #include "FigureCatalog.h"
+#include "IsoTime.h"
 
 #include <QCoreApplication>
-
-namespace {
-
-std::string isoUtc(const QDateTime &time)
-{
-    return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs).toStdString() : std::string();
-}
-
-} // namespace
 
 TestRecord resultRecord(const CaptureReport &report)
 {
@@ -20,8 +12,8 @@ TestRecord resultRecord(const CaptureReport &report)
     record.identity = report.identity;
     record.program = QCoreApplication::applicationName().toStdString();
     record.programVersion = QCoreApplication::applicationVersion().toStdString();
-    record.startTime = isoUtc(report.startTime);
-    record.endTime = isoUtc(report.endTime);
+    record.startTime = isoTime(report.startTime);
+    record.endTime = isoTime(report.endTime);
     record.port = report.port.toStdString();
     record.inputFile = report.inputFile.toStdString();
     record.frames = report.frames;

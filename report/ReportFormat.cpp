@@ -107,26 +107,6 @@ std::string htmlEscaped(std::string_view text)
     return escaped;
 }
 
-std::string jsonString(std::string_view text)
-{
-    std::string quoted = "\"";
-    for (const char c : validUtf8(text)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += c;
-        } else if (isControl(byte)) {
-            static constexpr char hex[] = "0123456789abcdef";
-            quoted += "\\u00";
-            quoted += hex[byte >> 4];
-            quoted += hex[byte & 0xF];
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + '"';
-}
-
 std::string csvText(std::string_view text)
 {
     std::string field = validUtf8(text);
@@ -154,20 +134,6 @@ std::string numberText(double value, int significant)
     const auto result = std::to_chars(
         buffer, buffer + sizeof buffer, value, std::chars_format::general, significant);
     return {buffer, result.ptr};
-}
-
-std::string jsonNumber(double value)
-{
-    if (!std::isfinite(value))
-        return "null";
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return {buffer, result.ptr};
-}
-
-std::string jsonNumber(const std::optional<double> &value)
-{
-    return value ? jsonNumber(*value) : "null";
 }
 
 std::string percentText(double share)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,9 +17,6 @@ std::string printableText(std::string_view text);
 // characters dropped.
 std::string htmlEscaped(std::string_view text);
 
-// A JSON string with its quotes.
-std::string jsonString(std::string_view text);
-
 // One CSV field. Quoted when it holds a comma, a quote or a line break. A text
 // a spreadsheet would run as a formula (beginning with = + - @, a tab or a
 // carriage return) gets a leading apostrophe: a serial "=HYPERLINK(...)"
@@ -30,9 +26,5 @@ std::string csvText(std::string_view text);
 // A number with `significant` digits, "%g"-like ("0.125", "1.5e-07"), in the
 // C locale.
 std::string numberText(double value, int significant = 6);
-// The shortest text that reads back as the same double; "null" when not
-// finite.
-std::string jsonNumber(double value);
-std::string jsonNumber(const std::optional<double> &value);
 // A share as a percentage with one decimal: "93.8 %".
 std::string percentText(double share);

@@ -2,23 +2,9 @@
 
 #include "FigureDisplay.h"
 #include "ReportFormat.h"
-
-#include <algorithm>
+#include "TextTable.h"
 
 namespace {
-
-// Characters, not bytes, so that a UTF-8 station name keeps the columns.
-std::size_t width(std::string_view text)
-{
-    return std::size_t(std::ranges::count_if(
-        text, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-std::string padded(const std::string &text, std::size_t columns, bool right = false)
-{
-    const std::string fill(columns > width(text) ? columns - width(text) : 0, ' ');
-    return right ? fill + text : text + fill;
-}
 
 // A number the figure may lack (σ of one value, a limit), written by `text`.
 template<typename Text> std::string optionalText(const std::optional<double> &value, Text text)
@@ -26,26 +12,12 @@ template<typename Text> std::string optionalText(const std::optional<double> &va
     return value ? text(*value) : "-";
 }
 
-// A table, its first column left-aligned and the others right-aligned for
-// numbers, or all left-aligned for text.
-void table(std::string &out, const std::vector<std::vector<std::string>> &rows, bool numbers = true,
-    const std::string &indent = "  ")
+// A table: numbers in every column but the first, or text.
+void table(std::string &out, const std::vector<std::vector<std::string>> &rows,
+    TableAlignment alignment = TableAlignment::Numbers, std::string_view indent = "  ")
 {
-    std::vector<std::size_t> widths;
-    for (const auto &row : rows) {
-        widths.resize(std::max(widths.size(), row.size()));
-        for (std::size_t i = 0; i < row.size(); ++i)
-            widths[i] = std::max(widths[i], width(row[i]));
-    }
-    for (const auto &row : rows) {
-        std::string line = indent;
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            const bool last = i + 1 == row.size();
-            line += (i > 0 ? "  " : "")
-                + (last && !numbers ? row[i] : padded(row[i], widths[i], numbers && i > 0));
-        }
+    for (const std::string &line : tableLines(rows, alignment, indent))
         out += line + '\n';
-    }
 }
 
 std::string yieldLine(const BoardYield &yield)
@@ -121,7 +93,7 @@ std::string reportText(const std::vector<LotSummary> &lots)
                 failed.push_back({printableText(board.board.text()),
                     printableText(board.last.station), printableText(board.last.time), reasons});
             }
-            table(out, failed, false, "    ");
+            table(out, failed, TableAlignment::Text, "    ");
         }
         if (!lot.retested.empty()) {
             out += "\n  Retested boards (the last result counts):\n";

@@ -11,6 +11,7 @@
 
 #include "AtomicFile.h"
 #include "CommandLineError.h"
+#include "IsoTime.h"
 #include "ResultsDatabase.h"
 #include "Version.h"
 
@@ -146,8 +147,8 @@ int main(int argc, char *argv[])
     }
 
     const std::vector<LotSummary> lots = summarizeLots(loaded.records);
-    const ReportScope scope {options.lot, options.since,
-        QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString(), adtestVersion};
+    const ReportScope scope {
+        options.lot, options.since, isoTime(QDateTime::currentDateTimeUtc()), adtestVersion};
     if (!options.anyOutput())
         return writeOutput("-", reportText(lots)).empty() ? 0 : usageError;
     // Each output is written whatever became of the one before it; any that

@@ -1,5 +1,6 @@
 #include "ResultsDatabase.h"
 
+#include "IsoTime.h"
 #include "Version.h"
 
 #include <QDateTime>
@@ -237,7 +238,7 @@ QString utcTime(const std::string &text)
         return {};
     if (time.timeSpec() == Qt::LocalTime)
         time = QDateTime(time.date(), time.time(), QTimeZone::utc());
-    return time.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz'Z'"));
+    return QString::fromStdString(isoTime(time));
 }
 
 // Never a null QString: Qt binds that as NULL.
