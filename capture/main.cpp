@@ -318,7 +318,7 @@ int main(int argc, char *argv[])
     // messages on standard error.
     const bool outputOnStdout = options.csvPath == QLatin1String("-")
         || options.jsonPath == QLatin1String("-") || options.samplesPath == QLatin1String("-")
-        || options.junitPath == QLatin1String("-");
+        || options.junitPath == QLatin1String("-") || options.rawPath == QLatin1String("-");
     const QByteArray summary = report.summary().toLocal8Bit();
     std::fputs(summary.constData(), outputOnStdout ? stderr : stdout);
     if (std::fflush(outputOnStdout ? stderr : stdout) != 0)

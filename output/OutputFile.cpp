@@ -27,8 +27,12 @@ bool OutputFile::succeeded(bool ok)
 bool OutputFile::open(const QString &path)
 {
     m_path = path;
-    m_opened = succeeded(m_file.open(localPath(path))) && !path.isEmpty();
-    return m_error.isEmpty();
+    // The temporary file is made and dropped again, and write() makes it
+    // anew: a capture ended at once by a second signal leaves no stray file.
+    const bool opened = succeeded(m_file.open(localPath(path)));
+    m_file.discard();
+    m_opened = opened && !path.isEmpty();
+    return opened;
 }
 
 bool OutputFile::write(const QByteArray &contents)

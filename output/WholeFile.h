@@ -29,6 +29,8 @@ public:
     // Opens again when the last contents were committed, appends, commits:
     // a file may be replaced more than once.
     bool write(std::string_view contents);
+    // Drops the temporary file, leaving the target as it was; write() makes
+    // a new one.
     void discard();
 
     const std::string &path() const { return m_path; }
