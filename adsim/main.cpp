@@ -161,7 +161,8 @@ int main(int argc, char *argv[])
         sink = std::move(device);
     }
 
-    if (!transitionsFile.write(ConverterModel(options.signal.converter).toText())) {
+    if (transitionsFile.isOpen()
+        && !transitionsFile.write(ConverterModel(options.signal.converter).toText())) {
         reportError(transitionsFile.error());
         return 1;
     }
@@ -196,7 +197,7 @@ int main(int argc, char *argv[])
         reportError("cannot write: " + transmitter->errorString());
         status = 1;
     }
-    if (!summaryFile.write(expected.toText())) {
+    if (summaryFile.isOpen() && !summaryFile.write(expected.toText())) {
         reportError(summaryFile.error());
         status = 1;
     }

@@ -99,7 +99,9 @@ int main(int argc, char *argv[])
         QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString(), adtestVersion};
     if (!options.anyOutput()) {
         WholeFile standardOutput;
-        return standardOutput.open("-") && standardOutput.write(reportText(lots)) ? 0 : usageError;
+        if (standardOutput.open("-") && standardOutput.write(reportText(lots)))
+            return 0;
+        return fail(standardOutput.error());
     }
     // Each output is written whatever became of the one before it; any that
     // failed makes the status 2.
