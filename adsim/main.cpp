@@ -4,7 +4,7 @@
 #include "CommandLine.h"
 #include "CommandLineError.h"
 #include "ConverterModel.h"
-#include "FileReplacement.h"
+#include "OutputTarget.h"
 #include "PseudoTerminal.h"
 #include "SampleRecordFile.h"
 #include "SerialDevice.h"
@@ -13,6 +13,7 @@
 #include "StreamGenerator.h"
 #include "Transmitter.h"
 #include "Version.h"
+#include "WholeFile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -20,7 +21,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <random>
@@ -55,13 +55,6 @@ std::uint64_t freshSeed()
 {
     std::random_device device;
     return (std::uint64_t(device()) << 32) ^ device();
-}
-
-bool writeSummary(std::ofstream &file, const Expectation &expectation)
-{
-    file << expectation.toText();
-    file.close();
-    return bool(file);
 }
 
 // The whole of a file, or false with `error` set.
@@ -116,15 +109,23 @@ int main(int argc, char *argv[])
 
     installSignalHandlers();
 
+    // No output may replace another, nor the bytes to replay.
+    const NamedPath paths[]
+        = {{"--summary", options.summaryPath}, {"--transitions", options.transitionsPath},
+            {"--samples", options.samplesPath}, {"--replay", options.replayPath}};
+    if (const std::string clash = outputClash(paths); !clash.empty()) {
+        reportError(clash);
+        return 2;
+    }
     // Opened now so that a bad path shows before a long run, not after it.
-    std::ofstream summaryFile;
-    if (!options.summaryPath.empty()) {
-        summaryFile.open(options.summaryPath, std::ios::binary | std::ios::trunc);
-        if (!summaryFile) {
-            reportError("cannot write " + options.summaryPath);
+    WholeFile files[3];
+    for (std::size_t i = 0; i < std::size(files); ++i) {
+        if (!files[i].open(paths[i].path)) {
+            reportError(files[i].error());
             return 1;
         }
     }
+    WholeFile &summaryFile = files[0], &transitionsFile = files[1], &samplesFile = files[2];
 
     // Read whole before the line is opened, so that a bad file never leaves a
     // reader waiting.
@@ -136,12 +137,6 @@ int main(int argc, char *argv[])
             return 1;
         }
     }
-    FileReplacement samplesFile;
-    if (!options.samplesPath.empty() && !samplesFile.open(options.samplesPath)) {
-        reportError(samplesFile.errorString());
-        return 1;
-    }
-
     std::unique_ptr<TerminalSink> sink;
     SlaveLink link;
     if (options.devicePath.empty()) {
@@ -166,14 +161,10 @@ int main(int argc, char *argv[])
         sink = std::move(device);
     }
 
-    if (!options.transitionsPath.empty()) {
-        std::ofstream transitions(options.transitionsPath, std::ios::binary | std::ios::trunc);
-        transitions << ConverterModel(options.signal.converter).toText();
-        transitions.close();
-        if (!transitions) {
-            reportError("cannot write " + options.transitionsPath);
-            return 1;
-        }
+    if (transitionsFile.isOpen()
+        && !transitionsFile.write(ConverterModel(options.signal.converter).toText())) {
+        reportError(transitionsFile.error());
+        return 1;
     }
 
     Transmitter::Settings transmit = options.transmit;
@@ -206,15 +197,15 @@ int main(int argc, char *argv[])
         reportError("cannot write: " + transmitter->errorString());
         status = 1;
     }
-    if (summaryFile.is_open() && !writeSummary(summaryFile, expected)) {
-        reportError("cannot write " + options.summaryPath);
+    if (summaryFile.isOpen() && !summaryFile.write(expected.toText())) {
+        reportError(summaryFile.error());
         status = 1;
     }
     if (samplesFile.isOpen()) {
         const std::vector<std::uint16_t> &codes = model.codes();
-        if (!samplesFile.commit(endsWithNpy(options.samplesPath) ? sampleRecordNpy(codes)
-                                                                 : sampleRecordCsv(codes))) {
-            reportError(samplesFile.errorString());
+        if (!samplesFile.write(endsWithNpy(options.samplesPath) ? sampleRecordNpy(codes)
+                                                                : sampleRecordCsv(codes))) {
+            reportError(samplesFile.error());
             status = 1;
         } else if (model.codesDropped() > 0) {
             // A record readers would refuse; the file holds the start of the run.

@@ -134,7 +134,7 @@ bool saveFile(const QString &path, const QByteArray &contents, QString *error)
     if (writeFileAtomically(path, contents, &reason))
         return true;
     if (error)
-        *error = QStringLiteral("Cannot save %1: %2.").arg(path, reason);
+        *error = QStringLiteral("Cannot write %1: %2.").arg(path, reason);
     return false;
 }
 
@@ -144,7 +144,7 @@ bool savePicture(const QPixmap &picture, const QString &path, QString *error)
     QBuffer buffer(&png);
     if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
         if (error)
-            *error = QStringLiteral("Cannot save %1: the picture could not be encoded as PNG.")
+            *error = QStringLiteral("Cannot write %1: the picture could not be encoded as PNG.")
                          .arg(path);
         return false;
     }

@@ -213,8 +213,6 @@ QString CaptureOptions::parse(const QStringList &arguments)
         }
         mode = Mode::Analyze;
     }
-    if (!csvPath.isEmpty() && csvPath == jsonPath)
-        return QStringLiteral("--csv and --json: name two different files");
     // The kind comes from --kind or from the limits file.
     const QString kindFrom = parser.isSet("--kind") || !limitsFile
         ? QStringLiteral("--kind %1").arg(QLatin1String(kind ? testKindKey(*kind) : ""))

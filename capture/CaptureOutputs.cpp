@@ -139,5 +139,6 @@ bool CaptureOutputs::toStandardOutput() const
 {
     const CaptureOptions &o = m_files->options;
     return o.csvPath == QLatin1String("-") || o.jsonPath == QLatin1String("-")
-        || o.samplesPath == QLatin1String("-") || o.junitPath == QLatin1String("-");
+        || o.samplesPath == QLatin1String("-") || o.junitPath == QLatin1String("-")
+        || o.rawPath == QLatin1String("-");
 }

@@ -3,7 +3,7 @@
 #include "CaptureOutputs.h"
 #include "CaptureSession.h"
 #include "DynamicReport.h"
-#include "OutputFile.h"
+#include "OutputTarget.h"
 #include "ProblemMessage.h"
 #include "ResultRecord.h"
 #include "SerialPortLine.h"
@@ -66,22 +66,13 @@ bool CapturePipeline::chooseInputs()
 {
     // No two outputs, and no output and the input, may lead to one file.
     const CaptureOptions &o = m_options;
-    const std::pair<const char *, QString> paths[]
-        = {{"--csv", o.csvPath}, {"--json", o.jsonPath}, {"--samples", o.samplesPath},
-            {"--raw", o.rawPath}, {"--junit", o.junitPath}, {"--analyze", o.analyzePath},
-            {"--limits", o.limitsFile ? QString::fromStdString(o.limitsFile->path) : QString()}};
-    for (std::size_t i = 0; i < std::size(paths); ++i) {
-        for (std::size_t j = i + 1; j < std::size(paths); ++j) {
-            if (OutputFile::sameTarget(paths[i].second, paths[j].second))
-                return fail(QStringLiteral("%1 and %2: %3 and %4 lead to one file")
-                                .arg(QLatin1String(paths[i].first), QLatin1String(paths[j].first),
-                                    paths[i].second, paths[j].second));
-        }
-    }
-    if (std::count_if(std::begin(paths), std::end(paths),
-            [](const auto &path) { return path.second == QLatin1String("-"); })
-        > 1)
-        return fail(QStringLiteral("only one output can go to standard output (-)"));
+    const auto local = [](const QString &path) { return path.toLocal8Bit().toStdString(); };
+    const NamedPath paths[] = {{"--csv", local(o.csvPath)}, {"--json", local(o.jsonPath)},
+        {"--samples", local(o.samplesPath)}, {"--raw", local(o.rawPath)},
+        {"--junit", local(o.junitPath)}, {"--analyze", local(o.analyzePath)},
+        {"--limits", o.limitsFile ? o.limitsFile->path : std::string()}};
+    if (const std::string clash = outputClash(paths); !clash.empty())
+        return fail(QString::fromLocal8Bit(clash.c_str()));
     // Where the result is kept: --db, else the user's own file when a board
     // is named. A URL that cannot be read stops before the capture.
     if (!o.noDatabase && (!o.databaseUrl.isEmpty() || o.namesBoard())) {

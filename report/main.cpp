@@ -9,24 +9,18 @@
 #include "ReportOptions.h"
 #include "ReportText.h"
 
-#include "AtomicFile.h"
 #include "CommandLineError.h"
 #include "IsoTime.h"
+#include "OutputTarget.h"
 #include "ResultsDatabase.h"
 #include "Version.h"
+#include "WholeFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <string>
-#include <sys/stat.h>
 
 namespace {
 
@@ -37,47 +31,6 @@ int fail(const std::string &message)
 {
     reportError(message);
     return usageError;
-}
-
-// Whether `path` can take the report, asked before the database is read so
-// that a typing error shows before a long query: something there that is not
-// a regular file is never replaced, and the folder must take a new file.
-std::string outputProblem(const std::string &path)
-{
-    if (path.empty() || path == "-")
-        return {};
-    struct stat target
-    { };
-    if (::stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode))
-        return "cannot write " + path
-            + ": it is not a regular file (a device, FIFO or directory is never replaced; - "
-              "writes to standard output)";
-    QSaveFile trial(QFile::decodeName(path.c_str()));
-    errno = 0;
-    if (!trial.open(QIODevice::WriteOnly)) {
-        const std::string reason
-            = errno != 0 ? std::strerror(errno) : trial.errorString().toStdString();
-        return "cannot write " + path + ": " + reason;
-    }
-    trial.cancelWriting();
-    return {};
-}
-
-// Writes the whole file or leaves the older one; "-" is standard output.
-std::string writeOutput(const std::string &path, const std::string &contents)
-{
-    if (path == "-") {
-        const bool written
-            = std::fwrite(contents.data(), 1, contents.size(), stdout) == contents.size()
-            && std::fflush(stdout) == 0;
-        return written ? std::string()
-                       : std::string("cannot write to standard output: ") + std::strerror(errno);
-    }
-    QString reason;
-    if (!writeFileAtomically(
-            QFile::decodeName(path.c_str()), QByteArray::fromStdString(contents), &reason))
-        return "cannot write " + path + ": " + reason.toStdString();
-    return {};
 }
 
 std::string noRecordsMessage(const ReportOptions &options)
@@ -106,22 +59,18 @@ int main(int argc, char *argv[])
         std::cout << "adreport " << adtestVersion << "\n";
         return 0;
     }
-    for (const std::string *path : {&options.csvPath, &options.jsonPath, &options.htmlPath}) {
-        if (const std::string problem = outputProblem(*path); !problem.empty())
-            return fail(problem);
-    }
-    const std::pair<const char *, const std::string *> paths[] = {
-        {"--csv", &options.csvPath}, {"--json", &options.jsonPath}, {"--html", &options.htmlPath}};
+    const NamedPath paths[]
+        = {{"--csv", options.csvPath}, {"--json", options.jsonPath}, {"--html", options.htmlPath}};
+    if (const std::string clash = outputClash(paths); !clash.empty())
+        return fail(clash);
+    // Opened before the database is read, so that a typing error shows
+    // before a long query.
+    WholeFile files[std::size(paths)];
     for (std::size_t i = 0; i < std::size(paths); ++i) {
-        for (std::size_t j = i + 1; j < std::size(paths); ++j) {
-            const std::string &a = *paths[i].second, &b = *paths[j].second;
-            if (!a.empty() && a != "-"
-                && QFileInfo(QString::fromStdString(a)).absoluteFilePath()
-                    == QFileInfo(QString::fromStdString(b)).absoluteFilePath())
-                return fail(std::string(paths[i].first) + " and " + paths[j].first
-                    + ": name two different files");
-        }
+        if (!files[i].open(paths[i].path))
+            return fail(files[i].error());
     }
+    WholeFile &csvFile = files[0], &jsonFile = files[1], &htmlFile = files[2];
 
     // Qt SQL finds its drivers through the application.
     QCoreApplication application(argc, argv);
@@ -149,21 +98,25 @@ int main(int argc, char *argv[])
     const std::vector<LotSummary> lots = summarizeLots(loaded.records);
     const ReportScope scope {
         options.lot, options.since, isoTime(QDateTime::currentDateTimeUtc()), adtestVersion};
-    if (!options.anyOutput())
-        return writeOutput("-", reportText(lots)).empty() ? 0 : usageError;
+    if (!options.anyOutput()) {
+        WholeFile standardOutput;
+        if (standardOutput.open("-") && standardOutput.write(reportText(lots)))
+            return 0;
+        return fail(standardOutput.error());
+    }
     // Each output is written whatever became of the one before it; any that
     // failed makes the status 2.
     int status = 0;
-    const auto write = [&status](const std::string &path, const auto &contents) {
-        if (path.empty())
+    const auto write = [&status](WholeFile &file, const auto &contents) {
+        if (!file.isOpen())
             return;
-        if (const std::string problem = writeOutput(path, contents()); !problem.empty()) {
-            reportError(problem);
+        if (!file.write(contents())) {
+            reportError(file.error());
             status = usageError;
         }
     };
-    write(options.csvPath, [&] { return reportCsv(lots); });
-    write(options.jsonPath, [&] { return reportJson(lots, scope); });
-    write(options.htmlPath, [&] { return reportHtml(lots, scope); });
+    write(csvFile, [&] { return reportCsv(lots); });
+    write(jsonFile, [&] { return reportJson(lots, scope); });
+    write(htmlFile, [&] { return reportHtml(lots, scope); });
     return status;
 }
