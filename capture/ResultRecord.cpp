@@ -4,6 +4,7 @@
 #include "FigureCatalog.h"
 
 #include <QCoreApplication>
+#include <QUuid>
 
 namespace {
 
@@ -17,6 +18,8 @@ std::string isoUtc(const QDateTime &time)
 TestRecord resultRecord(const CaptureReport &report)
 {
     TestRecord record;
+    // A record sent to the database twice is stored once.
+    record.uid = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
     record.identity = report.identity;
     record.program = QCoreApplication::applicationName().toStdString();
     record.programVersion = QCoreApplication::applicationVersion().toStdString();
@@ -26,6 +29,7 @@ TestRecord resultRecord(const CaptureReport &report)
     record.inputFile = report.inputFile.toStdString();
     record.frames = report.frames;
     record.kind = testKindKey(report.result.kind);
+    record.origin = report.stop ? "capture" : "analysis";
     record.exitStatus = report.exitStatus();
     // The board's verdict: data, every limit held, and a capture that ran
     // to its end. An output that could not be written is the station's

@@ -36,7 +36,8 @@ auto nameKey(const BoardName &name)
 
 BoardAttempt attempt(const TestRecord &record)
 {
-    return {record.id, record.startTime, record.identity.station, record.pass};
+    // A record without a verdict did not pass.
+    return {record.id, record.startTime, record.identity.station, record.pass.value_or(false)};
 }
 
 // The records of one lot, oldest first, by board.

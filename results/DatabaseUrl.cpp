@@ -1,7 +1,8 @@
 #include "DatabaseUrl.h"
 
+#include "PasswordMask.h"
+
 #include <QDir>
-#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -44,13 +45,6 @@ std::optional<DatabaseUrl> parsePostgres(const QString &text, QString &why)
     return result;
 }
 
-// The URL as a message may show it: a password in it becomes "***".
-QString withoutPassword(QString text)
-{
-    static const QRegularExpression password(QStringLiteral("^([a-z]+://[^/@:]*:)[^/@]*@"));
-    return text.replace(password, QStringLiteral("\\1***@"));
-}
-
 } // namespace
 
 QString DatabaseUrl::where() const
@@ -80,7 +74,9 @@ std::optional<DatabaseUrl> parseDatabaseUrl(const QString &text, QString *error)
         why = usage;
     }
     if (!result && error)
-        *error = QStringLiteral("results database '%1': %2").arg(withoutPassword(text), why);
+        // QUrl's reason may quote the URL, and with it the password.
+        *error = PasswordMask::ofUrlText(text).apply(
+            QStringLiteral("results database '%1': %2").arg(text, why));
     return result;
 }
 
