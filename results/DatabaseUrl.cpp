@@ -14,7 +14,8 @@ std::optional<DatabaseUrl> parsePostgres(const QString &text, QString &why)
 {
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid()) {
-        why = url.errorString();
+        // Not what follows: QUrl quotes the URL there, and its parts.
+        why = url.errorString().section(QLatin1String("; source was"), 0, 0);
         return {};
     }
     if (url.host().isEmpty()) {

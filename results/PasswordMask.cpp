@@ -17,8 +17,13 @@ PasswordMask PasswordMask::ofUrlText(const QString &text)
     if (authority < 0 || at < authority)
         return mask;
     const qsizetype colon = text.indexOf(u':', authority + 2);
-    if (colon >= 0 && colon < at)
-        mask.addForms(text.mid(colon + 1, at - colon - 1));
+    if (colon < 0 || colon > at)
+        return mask;
+    // A reader that stops at the first '@' or '/' sees part of it as the
+    // password: each such part is masked too.
+    for (qsizetype end = colon + 1; end <= at; ++end)
+        if (end == at || text[end] == u'@' || text[end] == u'/')
+            mask.addForms(text.mid(colon + 1, end - colon - 1));
     return mask;
 }
 
