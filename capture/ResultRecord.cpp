@@ -5,10 +5,13 @@
 #include "IsoTime.h"
 
 #include <QCoreApplication>
+#include <QUuid>
 
 TestRecord resultRecord(const CaptureReport &report)
 {
     TestRecord record;
+    // A record sent to the database twice is stored once.
+    record.uid = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
     record.identity = report.identity;
     record.program = QCoreApplication::applicationName().toStdString();
     record.programVersion = QCoreApplication::applicationVersion().toStdString();
@@ -18,6 +21,7 @@ TestRecord resultRecord(const CaptureReport &report)
     record.inputFile = report.inputFile.toStdString();
     record.frames = report.frames;
     record.kind = testKindKey(report.result.kind);
+    record.origin = report.stop ? "capture" : "analysis";
     record.exitStatus = report.exitStatus();
     // The board's verdict: data, every limit held, and a capture that ran
     // to its end. An output that could not be written is the station's

@@ -37,7 +37,8 @@ auto nameKey(const BoardName &name)
 
 BoardAttempt attempt(const TestRecord &record)
 {
-    return {record.id, record.startTime, record.identity.station, record.pass};
+    // A record without a verdict did not pass.
+    return {record.id, record.startTime, record.identity.station, record.pass.value_or(false)};
 }
 
 // The records of one lot, oldest first, by board.
@@ -61,7 +62,7 @@ BoardYield count(std::string station, const std::vector<const TestRecord *> &las
 {
     BoardYield yield {std::move(station), lastResults.size(), 0, 0};
     for (const TestRecord *record : lastResults)
-        ++(record->pass ? yield.passed : yield.failed);
+        ++(record->pass == true ? yield.passed : yield.failed);
     return yield;
 }
 
@@ -123,7 +124,7 @@ LotSummary summarizeLot(std::string lot, std::vector<const TestRecord *> records
                 retest.attempts.push_back(attempt(*record));
             summary.retested.push_back(std::move(retest));
         }
-        if (!last.pass) {
+        if (last.pass != true) {
             FailedBoard failed {boardName(last), attempt(last), {}, last.exitStatus, last.frames};
             for (const RecordedLimit &limit : last.limits) {
                 if (!limit.pass)

@@ -1,7 +1,8 @@
 #include "DatabaseUrl.h"
 
+#include "PasswordMask.h"
+
 #include <QDir>
-#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -13,7 +14,8 @@ std::optional<DatabaseUrl> parsePostgres(const QString &text, QString &why)
 {
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid()) {
-        why = url.errorString();
+        // Not what follows: QUrl quotes the URL there, and its parts.
+        why = url.errorString().section(QLatin1String("; source was"), 0, 0);
         return {};
     }
     if (url.host().isEmpty()) {
@@ -42,13 +44,6 @@ std::optional<DatabaseUrl> parsePostgres(const QString &text, QString &why)
     result.password = url.password(QUrl::FullyDecoded);
     result.database = name;
     return result;
-}
-
-// The URL as a message may show it: a password in it becomes "***".
-QString withoutPassword(QString text)
-{
-    static const QRegularExpression password(QStringLiteral("^([a-z]+://[^/@:]*:)[^/@]*@"));
-    return text.replace(password, QStringLiteral("\\1***@"));
 }
 
 } // namespace
@@ -80,7 +75,9 @@ std::optional<DatabaseUrl> parseDatabaseUrl(const QString &text, QString *error)
         why = usage;
     }
     if (!result && error)
-        *error = QStringLiteral("results database '%1': %2").arg(withoutPassword(text), why);
+        // QUrl's reason may quote the URL, and with it the password.
+        *error = PasswordMask::ofUrlText(text).apply(
+            QStringLiteral("results database '%1': %2").arg(text, why));
     return result;
 }
 

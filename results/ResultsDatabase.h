@@ -1,36 +1,14 @@
 #pragma once
 
+#include "DatabaseConnection.h"
 #include "DatabaseUrl.h"
+#include "RecordStore.h"
+#include "ResultsSchema.h"
 #include "TestRecord.h"
 
 #include <QString>
 
-#include <cstdint>
 #include <map>
-#include <optional>
-#include <string>
-#include <vector>
-
-// Which records to read back; an empty field does not filter.
-struct RecordFilter
-{
-    std::optional<std::string> lot;
-    // ISO 8601 date ("2026-12-01") or date and time; a time without an offset
-    // is UTC, as the stored times are. Records that started at it or later.
-    std::optional<std::string> since;
-};
-
-struct InsertResult
-{
-    std::int64_t id = 0;
-    QString error; // empty when the record was stored
-};
-
-struct LoadResult
-{
-    std::vector<TestRecord> records; // by start time, then id
-    QString error;
-};
 
 // The test records of a results database, SQLite or PostgreSQL. Several
 // processes may open and write one database at once: each insert is one
@@ -48,34 +26,32 @@ public:
     };
 
     // The schema this program writes; open() upgrades an older one to it.
-    static constexpr int schemaVersion = 2;
+    static constexpr int schemaVersion = ResultsSchema::version;
 
-    ResultsDatabase();
-    ~ResultsDatabase();
+    ResultsDatabase() = default;
     ResultsDatabase(const ResultsDatabase &) = delete;
     ResultsDatabase &operator=(const ResultsDatabase &) = delete;
 
     // Connects, then checks, creates or upgrades the schema. Returns an error
     // in one line, empty on success. Any connection held before is closed.
     QString open(const DatabaseUrl &url, Access access = Access::ReadWrite);
-    void close();
-    bool isOpen() const { return !m_connection.isEmpty(); }
+    void close() { m_connection.close(); }
+    bool isOpen() const { return m_connection.isOpen(); }
 
     // Stores the record with its figures, limits and outputs, all or nothing,
-    // and returns its new id. The times are stored in UTC with milliseconds;
-    // a start time that is not ISO 8601 is refused.
-    InsertResult insert(const TestRecord &record);
+    // and returns its new id; a record whose uid is there already is stored
+    // once, and the id is the one it has. The times are stored in UTC with
+    // milliseconds; a start time that is not ISO 8601 is refused.
+    InsertResult insert(const TestRecord &record) { return m_records.insert(record); }
 
-    LoadResult load(const RecordFilter &filter = {}) const;
+    LoadResult load(const RecordFilter &filter = {}) const { return m_records.load(filter); }
 
     // The schema_info table: "schema_version", "created_by_version" and, after
     // an upgrade, "upgraded_by_version" (the program versions that wrote it).
     std::map<QString, QString> schemaInfo() const;
 
 private:
-    QString prepareSchema(Access access);
-    QString failure(const QString &doing, const QString &why) const;
-
-    QString m_connection; // the QSqlDatabase connection name; empty when closed
-    DatabaseUrl m_url;
+    DatabaseConnection m_connection;
+    ResultsSchema m_schema {m_connection};
+    RecordStore m_records {m_connection};
 };

@@ -47,6 +47,9 @@ struct RecordedOutput
 struct TestRecord
 {
     std::int64_t id = 0; // given by the database
+    // Names the record wherever it is sent: a database that holds it already
+    // does not store it again. Empty: the database gives it one.
+    std::string uid;
     BoardIdentity identity;
     std::string program; // "adcapture"
     std::string programVersion;
@@ -56,7 +59,9 @@ struct TestRecord
     std::string inputFile; // the file read, for --analyze
     std::int64_t frames = 0;
     std::string kind; // "dc", "ramp" or "sine"
-    bool pass = false; // every limit holds and there was data
+    std::string origin; // "capture" from a port, "analysis" of a file; empty: unknown
+    // Every limit holds and there was data; empty when the verdict is unknown.
+    std::optional<bool> pass;
     int exitStatus = 0;
     std::string limitsFile; // absolute path, empty without --limits
     std::string limitsSha256;

@@ -80,9 +80,11 @@ private slots:
         QVERIFY2(loaded.error.isEmpty(), qPrintable(loaded.error));
         QCOMPARE(int(loaded.records.size()), processes * rounds);
         std::set<QString> stored;
+        std::set<std::string> uids;
         for (const TestRecord &record : loaded.records) {
             stored.insert(QString::fromStdString(record.identity.serial));
-            QVERIFY(record.pass);
+            uids.insert(record.uid);
+            QVERIFY(record.pass == true && record.origin == "analysis");
             QCOMPARE(record.limits.size(), 1u);
             QCOMPARE(record.limits[0].figure, "missing_code_count");
             QCOMPARE(record.outputs.size(), 1u);
@@ -92,6 +94,7 @@ private slots:
                 QByteArray::fromStdString(record.outputs[0].sha256));
         }
         QVERIFY(stored == serials);
+        QCOMPARE(uids.size(), loaded.records.size());
     }
 
 private:

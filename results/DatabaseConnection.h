@@ -1,0 +1,42 @@
+#pragma once
+
+#include "DatabaseUrl.h"
+#include "PasswordMask.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+// One Qt SQL connection to a results database. Every message it gives is
+// one line, and never holds the password, not even where the driver's own
+// text quotes it.
+//
+// A connection belongs to the thread that opened it.
+class DatabaseConnection
+{
+public:
+    DatabaseConnection() = default;
+    ~DatabaseConnection();
+    DatabaseConnection(const DatabaseConnection &) = delete;
+    DatabaseConnection &operator=(const DatabaseConnection &) = delete;
+
+    // Connects; a read-only one neither creates an SQLite file nor writes
+    // to it. Returns an error, empty on success. Closes any connection held.
+    QString open(const DatabaseUrl &url, bool readOnly);
+    void close();
+    bool isOpen() const { return !m_name.isEmpty(); }
+
+    QSqlDatabase database() const;
+    DatabaseUrl::Backend backend() const { return m_url.backend; }
+
+    // "<doing> the results database <where>: <why>", the password masked.
+    QString failure(const QString &doing, const QString &why) const;
+    QString masked(const QString &text) const { return m_mask.apply(text); }
+
+private:
+    QString driverMissing() const;
+    QString connectFailure() const;
+
+    QString m_name; // the QSqlDatabase connection name; empty when closed
+    DatabaseUrl m_url;
+    PasswordMask m_mask;
+};
