@@ -4,23 +4,17 @@
 
 namespace {
 
-constexpr EnumName<TestKind> testKindNames[] = {
-    {TestKind::Dc, "DC noise"},
-    {TestKind::Ramp, "Ramp/triangle"},
-    {TestKind::Sine, "Sine"},
-};
-
 constexpr EnumName<TestKind> testKindKeys[] = {
-    {TestKind::Dc, "dc"},
-    {TestKind::Ramp, "ramp"},
-    {TestKind::Sine, "sine"},
+    {TestKind::Dc, "dc", "DC noise"},
+    {TestKind::Ramp, "ramp", "Ramp/triangle"},
+    {TestKind::Sine, "sine", "Sine"},
 };
 
 } // namespace
 
 const char *testKindName(TestKind kind)
 {
-    return nameOf(testKindNames, kind);
+    return labelOf(testKindKeys, kind);
 }
 
 const char *testKindKey(TestKind kind)

@@ -9,13 +9,18 @@
 namespace {
 
 constexpr EnumName<SpectrumWindow> windowKeys[] = {
-    {SpectrumWindow::Rectangular, "rectangular"},
-    {SpectrumWindow::Hann, "hann"},
-    {SpectrumWindow::BlackmanHarris4, "blackman-harris-4"},
-    {SpectrumWindow::BlackmanHarris7, "blackman-harris-7"},
+    {SpectrumWindow::Rectangular, "rectangular", "Rectangular"},
+    {SpectrumWindow::Hann, "hann", "Hann"},
+    {SpectrumWindow::BlackmanHarris4, "blackman-harris-4", "Blackman-Harris 4-term"},
+    {SpectrumWindow::BlackmanHarris7, "blackman-harris-7", "Blackman-Harris 7-term"},
 };
 
 } // namespace
+
+const char *spectrumWindowName(SpectrumWindow window)
+{
+    return labelOf(windowKeys, window);
+}
 
 const char *spectrumWindowKey(SpectrumWindow window)
 {

@@ -14,6 +14,8 @@ enum class SpectrumWindow {
     BlackmanHarris7, // seven-term, below a 16-bit converter's noise
 };
 
+// A window's name for a person: "Blackman-Harris 7-term".
+const char *spectrumWindowName(SpectrumWindow window);
 // "rectangular", "hann", "blackman-harris-4" or "blackman-harris-7".
 const char *spectrumWindowKey(SpectrumWindow window);
 std::optional<SpectrumWindow> spectrumWindowFromKey(const std::string &key);

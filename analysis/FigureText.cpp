@@ -1,19 +1,10 @@
 #include "FigureText.h"
 
-#include "EnumNames.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 
 namespace {
-
-constexpr EnumName<SpectrumWindow> windowNames[] = {
-    {SpectrumWindow::Rectangular, "Rectangular"},
-    {SpectrumWindow::Hann, "Hann"},
-    {SpectrumWindow::BlackmanHarris4, "Blackman-Harris 4-term"},
-    {SpectrumWindow::BlackmanHarris7, "Blackman-Harris 7-term"},
-};
 
 std::string atCode(const CodeExtreme &extreme)
 {
@@ -139,11 +130,6 @@ std::vector<FigureRow> figureRows(const CodeDensityResult &r)
         }
     }
     return rows;
-}
-
-const char *spectrumWindowName(SpectrumWindow window)
-{
-    return nameOf(windowNames, window);
 }
 
 namespace {

@@ -25,9 +25,6 @@ std::vector<FigureRow> figureRows(const CodeDensityResult &result);
 // coherent input to use instead; or one row saying why there are none.
 std::vector<FigureRow> dynamicFigureRows(const DynamicResult &result);
 
-// A window's name for a person: "Blackman-Harris 7-term".
-const char *spectrumWindowName(SpectrumWindow window);
-
 // A number with a fixed count of decimals, "0.125". A value that rounds to
 // zero has no sign, so that -0.0001 does not read as a negative figure.
 std::string fixedNumber(double value, int decimals = 3);

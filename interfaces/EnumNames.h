@@ -11,18 +11,33 @@
 template<typename Enum> struct EnumName
 {
     Enum value;
-    const char *name;
+    const char *name; // as files and command lines spell it
+    const char *label = ""; // for a person, where it differs
 };
 
-// The name of `value`; empty for a value the list lacks.
+// The entry of `value`; nullptr for a value the list lacks.
 template<typename Enum, std::size_t Count>
-constexpr const char *nameOf(const EnumName<Enum> (&names)[Count], Enum value)
+constexpr const EnumName<Enum> *entryOf(const EnumName<Enum> (&names)[Count], Enum value)
 {
     for (const EnumName<Enum> &entry : names) {
         if (entry.value == value)
-            return entry.name;
+            return &entry;
     }
-    return "";
+    return nullptr;
+}
+
+// The name, or the label, of `value`; empty for a value the list lacks.
+template<typename Enum, std::size_t Count>
+constexpr const char *nameOf(const EnumName<Enum> (&names)[Count], Enum value)
+{
+    const EnumName<Enum> *entry = entryOf(names, value);
+    return entry ? entry->name : "";
+}
+template<typename Enum, std::size_t Count>
+constexpr const char *labelOf(const EnumName<Enum> (&names)[Count], Enum value)
+{
+    const EnumName<Enum> *entry = entryOf(names, value);
+    return entry ? entry->label : "";
 }
 
 // The value named exactly `name`, if one is.

@@ -135,6 +135,16 @@ double tickStep(double span, int count)
 // dashed red line. A limit far from the values (more than twice their spread
 // beyond them) would squeeze the bars to a sliver: it is written at the edge
 // with an arrow instead.
+// A section's heading, then its table, or a line saying it has nothing.
+std::string tableSection(std::string_view heading, std::string_view none,
+    std::string_view headerCells, const std::string &rows)
+{
+    std::string html = "<h3>" + std::string(heading) + "</h3>\n";
+    if (rows.empty())
+        return html + "<p class=\"none\">" + std::string(none) + "</p>\n";
+    return html + "<table>\n<tr>" + std::string(headerCells) + "</tr>\n" + rows + "</table>\n";
+}
+
 std::string histogram(const FigureStatistics &figure)
 {
     constexpr double width = 340, height = 224, left = 40, right = 14, top = 48, bottom = 36;
@@ -295,38 +305,30 @@ void lotSection(std::string &html, const LotSummary &lot)
             html += "<div class=\"histograms\">\n" + charts + "</div>\n";
     }
 
-    html += "<h3>Failed boards</h3>\n";
-    if (lot.failedBoards.empty()) {
-        html += "<p class=\"none\">No board failed its last test.</p>\n";
-    } else {
-        html += "<table>\n<tr><th>Serial</th><th>Lot</th><th>Station</th><th>Time</th>"
-                "<th>Failed limits</th></tr>\n";
-        for (const FailedBoard &board : lot.failedBoards) {
-            std::string reasons;
-            for (const std::string &reason : failureReasons(board))
-                reasons += (reasons.empty() ? "" : "<br>") + htmlEscaped(reason);
-            html += "<tr>" + cell(htmlEscaped(board.board.text())) + cell(lotName(lot.lot))
-                + cell(htmlEscaped(board.last.station)) + cell(htmlEscaped(board.last.time))
-                + cell(reasons) + "</tr>\n";
-        }
-        html += "</table>\n";
+    std::string failedRows;
+    for (const FailedBoard &board : lot.failedBoards) {
+        std::string reasons;
+        for (const std::string &reason : failureReasons(board))
+            reasons += (reasons.empty() ? "" : "<br>") + htmlEscaped(reason);
+        failedRows += "<tr>" + cell(htmlEscaped(board.board.text())) + cell(lotName(lot.lot))
+            + cell(htmlEscaped(board.last.station)) + cell(htmlEscaped(board.last.time))
+            + cell(reasons) + "</tr>\n";
     }
+    html += tableSection("Failed boards", "No board failed its last test.",
+        "<th>Serial</th><th>Lot</th><th>Station</th><th>Time</th><th>Failed limits</th>",
+        failedRows);
 
-    html += "<h3>Retested boards</h3>\n";
-    if (lot.retested.empty()) {
-        html += "<p class=\"none\">No board was tested more than once.</p>\n";
-    } else {
-        html += "<table>\n<tr><th>Serial</th><th>Attempts (the last one counts)</th></tr>\n";
-        for (const RetestedBoard &board : lot.retested) {
-            std::string attempts;
-            for (const BoardAttempt &attempt : board.attempts) {
-                attempts += (attempts.empty() ? "" : "<br>") + htmlEscaped(attempt.time) + " "
-                    + htmlEscaped(attempt.station) + " " + passText(attempt.pass);
-            }
-            html += "<tr>" + cell(htmlEscaped(board.board.text())) + cell(attempts) + "</tr>\n";
+    std::string retestedRows;
+    for (const RetestedBoard &board : lot.retested) {
+        std::string attempts;
+        for (const BoardAttempt &attempt : board.attempts) {
+            attempts += (attempts.empty() ? "" : "<br>") + htmlEscaped(attempt.time) + " "
+                + htmlEscaped(attempt.station) + " " + passText(attempt.pass);
         }
-        html += "</table>\n";
+        retestedRows += "<tr>" + cell(htmlEscaped(board.board.text())) + cell(attempts) + "</tr>\n";
     }
+    html += tableSection("Retested boards", "No board was tested more than once.",
+        "<th>Serial</th><th>Attempts (the last one counts)</th>", retestedRows);
     html += "</section>\n";
 }
 
