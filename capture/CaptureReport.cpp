@@ -1,6 +1,7 @@
 #include "CaptureReport.h"
 
 #include "DynamicReport.h"
+#include "FigureKeys.h"
 #include "FigureText.h"
 #include "IsoTime.h"
 #include "JsonText.h"
@@ -36,12 +37,12 @@ json extreme(const CodeExtreme &at)
 json dcFigures(const DcNoiseFigures &dc)
 {
     return {
-        {"peak_to_peak_codes", dc.peakToPeakCodes},
+        {FigureKey::peakToPeakCodes, dc.peakToPeakCodes},
         {"share_within_1_sigma", dc.shareWithin1Sigma},
         {"share_within_2_sigma", dc.shareWithin2Sigma},
         {"share_within_3_sigma", dc.shareWithin3Sigma},
-        {"effective_resolution_bits", jsonOrNull(dc.effectiveBits)},
-        {"noise_free_resolution_bits", jsonOrNull(dc.noiseFreeBits)},
+        {FigureKey::effectiveResolutionBits, jsonOrNull(dc.effectiveBits)},
+        {FigureKey::noiseFreeResolutionBits, jsonOrNull(dc.noiseFreeBits)},
     };
 }
 
@@ -51,20 +52,20 @@ json linearityFigures(const CodeDensityResult &result)
     json figures {
         {"first_code", l.firstCode},
         {"last_code", l.lastCode},
-        {"dnl_min_lsb", extreme(l.dnlMin)},
-        {"dnl_max_lsb", extreme(l.dnlMax)},
+        {FigureKey::dnlMinLsb, extreme(l.dnlMin)},
+        {FigureKey::dnlMaxLsb, extreme(l.dnlMax)},
         {"inl_end_point_min_lsb", extreme(l.inlEndPointMin)},
         {"inl_end_point_max_lsb", extreme(l.inlEndPointMax)},
         {"inl_best_fit_min_lsb", extreme(l.inlBestFitMin)},
         {"inl_best_fit_max_lsb", extreme(l.inlBestFitMax)},
-        {"missing_code_count", l.missingCodes.size()},
+        {FigureKey::missingCodeCount, l.missingCodes.size()},
         {"missing_codes", l.missingCodes},
         {"fewest_hits", l.fewestHits},
         {"fewest_hits_code", l.fewestHitsCode},
-        {"dnl_uncertainty_99_lsb", jsonOrNull(l.dnlUncertainty99)},
+        {FigureKey::dnlUncertainty99Lsb, jsonOrNull(l.dnlUncertainty99)},
         {"samples_needed_for_tenth_lsb", jsonOrNull(l.samplesNeededForTenthLsb)},
         {"seconds_needed_for_tenth_lsb", jsonOrNull(l.secondsNeededForTenthLsb)},
-        {"inl_end_point_uncertainty_99_lsb", jsonOrNull(l.inlEndPointUncertainty99)},
+        {FigureKey::inlEndPointUncertainty99Lsb, jsonOrNull(l.inlEndPointUncertainty99)},
         {"inl_best_fit_uncertainty_99_lsb", jsonOrNull(l.inlBestFitUncertainty99)},
         {"inl_resolution_lsb", l.inlResolution},
         {"samples_needed_for_inl_resolution", jsonOrNull(l.samplesNeededForInlResolution)},
@@ -87,11 +88,11 @@ json analysisFigures(const CodeDensityResult &result)
         {"kind_fits", result.kindFits},
         {"misfit_reason", result.kindFits ? json() : json(result.misfitReason)},
         {"bits", result.bits},
-        {"samples", result.samples},
+        {FigureKey::samples, result.samples},
         {"lowest_code", result.lowestCode},
         {"highest_code", result.highestCode},
-        {"mean_code", result.meanCode},
-        {"sigma_lsb", result.sigma},
+        {FigureKey::meanCode, result.meanCode},
+        {FigureKey::sigmaLsb, result.sigma},
     };
     if (result.kindFits && result.kind == TestKind::Dc)
         figures["dc"] = dcFigures(result.dc);

@@ -1,5 +1,7 @@
 #include "DynamicReport.h"
 
+#include "FigureCatalog.h"
+
 #include "CaptureOptions.h"
 #include "DynamicAnalysis.h"
 #include "DynamicCaptureOptions.h"
@@ -73,13 +75,14 @@ DynamicResult analyseCapturedRecord(
 
 void insertDynamicFigures(json &report, const DynamicResult &r)
 {
-    report["snr_db"] = jsonOrNull(r.snrDb);
-    report["sinad_db"] = jsonOrNull(r.sinadDb);
-    report["thd_db"] = jsonOrNull(r.thdDb);
-    report["sfdr_db"] = jsonOrNull(r.sfdrDb);
-    report["enob_bits"] = jsonOrNull(r.enobBits);
-    report["enob_fit_bits"] = jsonOrNull(r.enobFitBits);
-    report["signal_frequency"] = r.ok ? json(r.frequencyOf(r.fundamental)) : json();
+    // Each dynamic figure of the catalog at the top level, null where the
+    // record gives none.
+    const CodeDensityResult noHistogram;
+    const FigureInputs inputs {noHistogram, r};
+    for (const FigureDefinition &figure : figureCatalog()) {
+        if (figure.source == FigureSource::Dynamic)
+            report[std::string(figure.key)] = r.ok ? jsonOrNull(figure.value(inputs)) : json();
+    }
     report["frequency_unit"] = r.frequencyUnit();
     json suggestion;
     if (r.ok && r.suggestion) {

@@ -1,5 +1,6 @@
 #include "FigureCatalog.h"
 
+#include "FigureKeys.h"
 #include "FigureText.h"
 
 #include <algorithm>
@@ -43,59 +44,61 @@ constexpr FigureDefinition dynamicRow(
 // results. Keys are what stations, scripts and the database already read;
 // never rename one.
 constexpr FigureDefinition catalog[] = {
-    {"samples", "Samples", "", FigureNature::Count, FigureSource::Histogram,
+    {FigureKey::samples, "Samples", "", FigureNature::Count, FigureSource::Histogram,
         [](const FigureInputs &in) -> Value { return double(in.codeDensity.samples); }},
-    {"mean_code", "Mean code", "codes", FigureNature::Measure, FigureSource::Histogram,
+    {FigureKey::meanCode, "Mean code", "codes", FigureNature::Measure, FigureSource::Histogram,
         [](const FigureInputs &in) -> Value { return in.codeDensity.meanCode; }},
-    {"sigma_lsb", "Sigma", "LSB", FigureNature::Measure, FigureSource::Histogram,
+    {FigureKey::sigmaLsb, "Sigma", "LSB", FigureNature::Measure, FigureSource::Histogram,
         [](const FigureInputs &in) -> Value { return in.codeDensity.sigma; }},
-    {"noise_lsb", "DC noise", "LSB rms", FigureNature::Measure, FigureSource::DcNoise,
+    {FigureKey::noiseLsb, "DC noise", "LSB rms", FigureNature::Measure, FigureSource::DcNoise,
         [](const FigureInputs &in) -> Value { return in.codeDensity.sigma; }, noiseUncertainty},
-    {"peak_to_peak_codes", "Peak-to-peak", "codes", FigureNature::Count, FigureSource::DcNoise,
+    {FigureKey::peakToPeakCodes, "Peak-to-peak", "codes", FigureNature::Count,
+        FigureSource::DcNoise,
         [](const FigureInputs &in) -> Value { return in.codeDensity.dc.peakToPeakCodes; }},
-    {"effective_resolution_bits", "Effective resolution", "bits", FigureNature::Measure,
+    {FigureKey::effectiveResolutionBits, "Effective resolution", "bits", FigureNature::Measure,
         FigureSource::DcNoise,
         [](const FigureInputs &in) -> Value { return in.codeDensity.dc.effectiveBits; }},
-    {"noise_free_resolution_bits", "Noise-free resolution", "bits", FigureNature::Measure,
+    {FigureKey::noiseFreeResolutionBits, "Noise-free resolution", "bits", FigureNature::Measure,
         FigureSource::DcNoise,
         [](const FigureInputs &in) -> Value { return in.codeDensity.dc.noiseFreeBits; }},
-    {"dnl_min_lsb", "DNL minimum", "LSB", FigureNature::Measure, FigureSource::Linearity,
+    {FigureKey::dnlMinLsb, "DNL minimum", "LSB", FigureNature::Measure, FigureSource::Linearity,
         [](const FigureInputs &in) -> Value { return linearity(in).dnlMin.value; }},
-    {"dnl_max_lsb", "DNL maximum", "LSB", FigureNature::Measure, FigureSource::Linearity,
+    {FigureKey::dnlMaxLsb, "DNL maximum", "LSB", FigureNature::Measure, FigureSource::Linearity,
         [](const FigureInputs &in) -> Value { return linearity(in).dnlMax.value; }},
-    {"dnl_worst_lsb", "Worst |DNL|", "LSB", FigureNature::Measure, FigureSource::Linearity,
+    {FigureKey::dnlWorstLsb, "Worst |DNL|", "LSB", FigureNature::Measure, FigureSource::Linearity,
         [](const FigureInputs &in) -> Value {
             return worstOf(linearity(in).dnlMin, linearity(in).dnlMax);
         },
         [](const FigureInputs &in) -> Value { return linearity(in).dnlUncertainty99; }},
-    {"inl_end_point_worst_lsb", "Worst |INL| (end-point)", "LSB", FigureNature::Measure,
+    {FigureKey::inlEndPointWorstLsb, "Worst |INL| (end-point)", "LSB", FigureNature::Measure,
         FigureSource::Linearity,
         [](const FigureInputs &in) -> Value {
             return worstOf(linearity(in).inlEndPointMin, linearity(in).inlEndPointMax);
         },
         [](const FigureInputs &in) -> Value { return linearity(in).inlEndPointUncertainty99; }},
-    {"inl_best_fit_worst_lsb", "Worst |INL| (best fit)", "LSB", FigureNature::Measure,
+    {FigureKey::inlBestFitWorstLsb, "Worst |INL| (best fit)", "LSB", FigureNature::Measure,
         FigureSource::Linearity,
         [](const FigureInputs &in) -> Value {
             return worstOf(linearity(in).inlBestFitMin, linearity(in).inlBestFitMax);
         },
         [](const FigureInputs &in) -> Value { return linearity(in).inlBestFitUncertainty99; }},
-    {"missing_code_count", "Missing codes", "", FigureNature::Count, FigureSource::Linearity,
+    {FigureKey::missingCodeCount, "Missing codes", "", FigureNature::Count, FigureSource::Linearity,
         [](const FigureInputs &in) -> Value { return double(linearity(in).missingCodes.size()); }},
-    {"dnl_uncertainty_99_lsb", "DNL uncertainty (99 %)", "LSB", FigureNature::Measure,
+    {FigureKey::dnlUncertainty99Lsb, "DNL uncertainty (99 %)", "LSB", FigureNature::Measure,
         FigureSource::Linearity,
         [](const FigureInputs &in) -> Value { return linearity(in).dnlUncertainty99; }},
-    {"inl_end_point_uncertainty_99_lsb", "INL uncertainty (99 %, end-point)", "LSB",
+    {FigureKey::inlEndPointUncertainty99Lsb, "INL uncertainty (99 %, end-point)", "LSB",
         FigureNature::Measure, FigureSource::Linearity,
         [](const FigureInputs &in) -> Value { return linearity(in).inlEndPointUncertainty99; }},
-    dynamicRow<&DynamicResult::snrDb>("snr_db", "SNR", "dB"),
-    dynamicRow<&DynamicResult::sinadDb>("sinad_db", "SINAD", "dB"),
-    dynamicRow<&DynamicResult::thdDb>("thd_db", "THD", "dB"),
-    dynamicRow<&DynamicResult::sfdrDb>("sfdr_db", "SFDR", "dB"),
-    dynamicRow<&DynamicResult::enobBits>("enob_bits", "ENOB (SINAD)", "bits"),
-    dynamicRow<&DynamicResult::enobFitBits>("enob_fit_bits", "ENOB (sine fit)", "bits"),
+    dynamicRow<&DynamicResult::snrDb>(FigureKey::snrDb, "SNR", "dB"),
+    dynamicRow<&DynamicResult::sinadDb>(FigureKey::sinadDb, "SINAD", "dB"),
+    dynamicRow<&DynamicResult::thdDb>(FigureKey::thdDb, "THD", "dB"),
+    dynamicRow<&DynamicResult::sfdrDb>(FigureKey::sfdrDb, "SFDR", "dB"),
+    dynamicRow<&DynamicResult::enobBits>(FigureKey::enobBits, "ENOB (SINAD)", "bits"),
+    dynamicRow<&DynamicResult::enobFitBits>(FigureKey::enobFitBits, "ENOB (sine fit)", "bits"),
     // In Hz with a sample rate, else in cycles per sample (frequency_unit).
-    {"signal_frequency", "Signal frequency", "", FigureNature::Measure, FigureSource::Dynamic,
+    {FigureKey::signalFrequency, "Signal frequency", "", FigureNature::Measure,
+        FigureSource::Dynamic,
         [](const FigureInputs &in) -> Value {
             return in.dynamic.frequencyOf(in.dynamic.fundamental);
         }},
