@@ -46,6 +46,21 @@ std::optional<DatabaseUrl> parsePostgres(const QString &text, QString &why)
     return result;
 }
 
+// SQLite would take these names for something else than a file to keep
+// the results in: an empty name or ":memory:" for a database that is gone
+// when the program ends, and options after '?' end up in the file's name.
+QString sqliteFileProblem(const QString &path)
+{
+    if (path.isEmpty())
+        return QStringLiteral("no file after 'sqlite:'");
+    if (path == QLatin1String(":memory:"))
+        return QStringLiteral("an in-memory database keeps nothing: name a file");
+    if (path.contains(u'?'))
+        return QStringLiteral(
+            "options after '?' are not supported: sqlite:PATH names the file alone");
+    return {};
+}
+
 } // namespace
 
 QString DatabaseUrl::where() const
@@ -64,10 +79,9 @@ std::optional<DatabaseUrl> parseDatabaseUrl(const QString &text, QString *error)
     if (text.startsWith(QLatin1String("sqlite:"))) {
         result.emplace();
         result->path = text.mid(7);
-        if (result->path.isEmpty()) {
-            why = QStringLiteral("no file after 'sqlite:'");
+        why = sqliteFileProblem(result->path);
+        if (!why.isEmpty())
             result.reset();
-        }
     } else if (text.startsWith(QLatin1String("postgresql://"))
         || text.startsWith(QLatin1String("postgres://"))) {
         result = parsePostgres(text, why);
