@@ -144,6 +144,15 @@ bool CaptureReport::limitsHold() const
     return std::ranges::all_of(limits, &LimitOutcome::pass);
 }
 
+std::optional<bool> CaptureReport::boardPass() const
+{
+    if (noData() || interrupted() || stop == CaptureStop::PortLost)
+        return false;
+    if (!hasLimits())
+        return std::nullopt;
+    return limitsHold();
+}
+
 int CaptureReport::exitStatus() const
 {
     if (!outputFailures.isEmpty())
@@ -152,7 +161,28 @@ int CaptureReport::exitStatus() const
         return 130;
     if (stop == CaptureStop::PortLost)
         return 2;
-    return limitsHold() && !noData() ? 0 : 1;
+    if (noData())
+        return 1;
+    // A status of its own, so that a script that reads only the status
+    // cannot take a board measured against nothing for a pass.
+    if (!hasLimits())
+        return 3;
+    return limitsHold() ? 0 : 1;
+}
+
+const char *CaptureReport::verdict() const
+{
+    switch (exitStatus()) {
+    case 0:
+        return "pass";
+    case 1:
+        return "fail";
+    case 3:
+        return "measured";
+    case 130:
+        return "interrupted";
+    }
+    return "incomplete";
 }
 
 QByteArray CaptureReport::toJson() const
@@ -172,7 +202,8 @@ QByteArray CaptureReport::toJson() const
         {"test_kind", testKindKey(result.kind)},
         {"analysis", analysisFigures(result)},
         {"limits", limitArray},
-        {"pass", exitStatus() == 0},
+        {"pass", boardPass() ? json(exitStatus() == 0) : json()},
+        {"verdict", verdict()},
         {"exit_status", exitStatus()},
         {"board",
             {{"serial", jsonTextOrNull(identity.serial)}, {"lot", jsonTextOrNull(identity.lot)},
@@ -288,6 +319,7 @@ QString CaptureReport::summary() const
     lines << QStringLiteral("  result   %1")
                  .arg(status == 0      ? QStringLiteral("PASS")
                          : status == 1 ? QStringLiteral("FAIL")
+                         : status == 3 ? QStringLiteral("MEASURED (no limits)")
                                        : QStringLiteral("INCOMPLETE"));
     return lines.join('\n') + '\n';
 }

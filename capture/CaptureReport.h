@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // How a capture ended.
@@ -53,9 +54,20 @@ struct CaptureReport
     // is empty. That is a failed test, never a pass.
     bool noData() const { return result.samples == 0; }
     bool limitsHold() const;
+    // Without a limit the board is measured, never judged.
+    bool hasLimits() const { return !limits.empty(); }
+    // The board's own verdict: false without data or for a capture cut
+    // short, empty when there was no limit to judge it by, else whether
+    // every limit held. An output that could not be written is the
+    // station's fault, not the board's.
+    std::optional<bool> boardPass() const;
     // 0 every limit holds, 1 one fails or there is no data, 2 the port went
-    // away or an output could not be written, 130 interrupted.
+    // away or an output could not be written, 3 measured without a limit (no
+    // verdict), 130 interrupted.
     int exitStatus() const;
+    // The exit status as a word: "pass", "fail", "incomplete", "measured"
+    // or "interrupted".
+    const char *verdict() const;
 
     QByteArray toJson() const;
     // Lines for a person or a log: frames, the figures as the analysis window

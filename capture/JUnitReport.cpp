@@ -41,8 +41,11 @@ QByteArray junitReport(const CaptureReport &report, std::vector<JUnitError> erro
     if (const std::optional<JUnitError> error = captureError(report))
         errors.insert(errors.begin(), *error);
     const auto failed = std::ranges::count_if(report.limits, [](const auto &o) { return !o.pass; });
-    const qsizetype cases
-        = qsizetype(report.limits.size() + errors.size()) + (report.noData() ? 1 : 0);
+    // Without a limit there is no verdict: one skipped case says so, rather
+    // than a suite of no cases that reads as all green.
+    const bool unjudged = !report.hasLimits() && !report.noData();
+    const qsizetype cases = qsizetype(report.limits.size() + errors.size())
+        + (report.noData() ? 1 : 0) + (unjudged ? 1 : 0);
     const QString errorCount = QString::number(errors.size());
     const qsizetype failures = failed + (report.noData() ? 1 : 0);
     const QString seconds
@@ -67,7 +70,7 @@ QByteArray junitReport(const CaptureReport &report, std::vector<JUnitError> erro
     out.writeAttribute("tests", QString::number(cases));
     out.writeAttribute("failures", QString::number(failures));
     out.writeAttribute("errors", errorCount);
-    out.writeAttribute("skipped", "0");
+    out.writeAttribute("skipped", unjudged ? "1" : "0");
     out.writeAttribute("time", seconds);
     if (report.startTime.isValid())
         out.writeAttribute("timestamp",
@@ -123,6 +126,14 @@ QByteArray junitReport(const CaptureReport &report, std::vector<JUnitError> erro
             report.stop ? QStringLiteral("nothing arrived: no complete frame")
                         : QStringLiteral("the histogram is empty"));
         out.writeEndElement();
+        out.writeEndElement();
+    }
+    if (unjudged) {
+        out.writeStartElement("testcase");
+        out.writeAttribute("name", "verdict");
+        out.writeAttribute("classname", "adcapture");
+        out.writeEmptyElement("skipped");
+        out.writeAttribute("message", "measured, no limits: no verdict");
         out.writeEndElement();
     }
     for (const LimitOutcome &outcome : report.limits) {

@@ -23,11 +23,9 @@ TestRecord resultRecord(const CaptureReport &report)
     record.kind = testKindKey(report.result.kind);
     record.origin = report.stop ? "capture" : "analysis";
     record.exitStatus = report.exitStatus();
-    // The board's verdict: data, every limit held, and a capture that ran
-    // to its end. An output that could not be written is the station's
-    // fault, not the board's.
-    record.pass = !report.noData() && report.limitsHold() && !report.interrupted()
-        && report.stop != CaptureStop::PortLost;
+    // Unknown for a board measured without a limit: the lot's yield leaves
+    // it out.
+    record.pass = report.boardPass();
     if (report.limitsFile) {
         record.limitsFile = report.limitsFile->path;
         record.limitsSha256 = report.limitsFile->sha256;

@@ -60,9 +60,9 @@ Boards boardsOf(const std::vector<const TestRecord *> &records)
 
 BoardYield count(std::string station, const std::vector<const TestRecord *> &lastResults)
 {
-    BoardYield yield {std::move(station), lastResults.size(), 0, 0};
+    BoardYield yield {std::move(station), lastResults.size(), 0, 0, 0};
     for (const TestRecord *record : lastResults)
-        ++(record->pass == true ? yield.passed : yield.failed);
+        ++(!record->pass ? yield.unjudged : *record->pass ? yield.passed : yield.failed);
     return yield;
 }
 
@@ -124,7 +124,7 @@ LotSummary summarizeLot(std::string lot, std::vector<const TestRecord *> records
                 retest.attempts.push_back(attempt(*record));
             summary.retested.push_back(std::move(retest));
         }
-        if (last.pass != true) {
+        if (last.pass == false) {
             FailedBoard failed {boardName(last), attempt(last), {}, last.exitStatus, last.frames};
             for (const RecordedLimit &limit : last.limits) {
                 if (!limit.pass)

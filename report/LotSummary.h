@@ -14,11 +14,18 @@
 struct BoardYield
 {
     std::string station; // empty for the lot's total
-    std::size_t boards = 0;
+    std::size_t boards = 0; // passed + failed + unjudged
     std::size_t passed = 0;
     std::size_t failed = 0;
-    // passed / boards; 0 for no boards.
-    double yield() const { return boards == 0 ? 0 : double(passed) / double(boards); }
+    // Measured, no verdict: the last result held no limit (its pass unknown).
+    std::size_t unjudged = 0;
+    // passed / (passed + failed): a board without a verdict is neither; 0
+    // when no board was judged.
+    double yield() const
+    {
+        const std::size_t judged = passed + failed;
+        return judged == 0 ? 0 : double(passed) / double(judged);
+    }
 };
 
 // One test of a board.
@@ -65,7 +72,8 @@ struct LotSummary
     std::vector<RetestedBoard> retested; // by board name
     // In the station catalog's order, then the keys it does not know by name.
     std::vector<FigureStatistics> figures;
-    std::vector<FailedBoard> failedBoards; // by time of the failing test
+    // By time of the failing test; a board without a verdict is not among them.
+    std::vector<FailedBoard> failedBoards;
 };
 
 // The report of each lot the records hold, ordered by lot name.

@@ -2,9 +2,12 @@
 #include "CaptureReport.h"
 #include "JUnitReport.h"
 #include "LimitsFile.h"
+#include "ResultRecord.h"
 
 #include "CodeDensityAnalysis.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -164,6 +167,86 @@ private slots:
         QCOMPARE(suite, "adcapture <B&17>");
         QCOMPARE(cases, tests);
         QCOMPARE(failed, failures);
+    }
+
+    // Every way a result ends, and what each output says of it: without a
+    // limit there is no verdict, never a pass; what went wrong with the
+    // capture or the station comes first.
+    void verdicts_data()
+    {
+        QTest::addColumn<bool>("withData");
+        QTest::addColumn<QString>("limit"); // "holds", "fails" or "none"
+        QTest::addColumn<QString>("ending"); // "", "interrupted", "port lost" or "output"
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("verdict");
+        QTest::addColumn<QString>("result"); // the summary's last line
+        QTest::addColumn<std::optional<bool>>("pass"); // the report's and the database's
+
+        const auto unknown = std::optional<bool>();
+        QTest::newRow("pass") << true << "holds"
+                              << "" << 0 << "pass"
+                              << "PASS" << std::optional(true);
+        QTest::newRow("fail") << true << "fails"
+                              << "" << 1 << "fail"
+                              << "FAIL" << std::optional(false);
+        QTest::newRow("no limits") << true << "none"
+                                   << "" << 3 << "measured"
+                                   << "MEASURED (no limits)" << unknown;
+        QTest::newRow("no limits, no data") << false << "none"
+                                            << "" << 1 << "fail"
+                                            << "FAIL" << std::optional(false);
+        QTest::newRow("no limits, interrupted") << true << "none"
+                                                << "interrupted" << 130 << "interrupted"
+                                                << "INCOMPLETE" << std::optional(false);
+        QTest::newRow("no limits, port lost") << true << "none"
+                                              << "port lost" << 2 << "incomplete"
+                                              << "INCOMPLETE" << std::optional(false);
+        QTest::newRow("no limits, output not written") << true << "none"
+                                                       << "output" << 2 << "incomplete"
+                                                       << "INCOMPLETE" << unknown;
+    }
+    void verdicts()
+    {
+        QFETCH(bool, withData);
+        QFETCH(QString, limit);
+        QFETCH(QString, ending);
+        QFETCH(int, status);
+        QFETCH(QString, verdict);
+        QFETCH(QString, result);
+        QFETCH(std::optional<bool>, pass);
+        std::vector<std::uint64_t> counts(4096);
+        if (withData)
+            counts[2047] = 250, counts[2048] = 500, counts[2049] = 250; // sigma sqrt(0.5)
+        CaptureReport report;
+        report.result = analyseCodeDensity(counts);
+        if (limit != "none") {
+            LimitSet limits;
+            limits.set(*findLimit("max_noise"), limit == "holds" ? 0.9 : 0.5);
+            report.limits = checkLimits(limits, {report.result, report.dynamic});
+        }
+        if (ending == "interrupted")
+            report.stop = CaptureStop::Interrupted;
+        else if (ending == "port lost")
+            report.stop = CaptureStop::PortLost;
+        else if (ending == "output")
+            report.outputFailures << "r.csv: No space left on device";
+
+        QCOMPARE(report.exitStatus(), status);
+        const QJsonObject json = QJsonDocument::fromJson(report.toJson()).object();
+        QCOMPARE(json["verdict"].toString(), verdict);
+        QCOMPARE(json["exit_status"].toInt(), status);
+        QCOMPARE(json["pass"].isNull(), !pass);
+        QCOMPARE(json["pass"].toBool(), pass.value_or(false) && status == 0);
+        QCOMPARE(resultRecord(report).pass, pass);
+        QVERIFY(report.summary().endsWith("  result   " + result + "\n"));
+
+        // Only a result with data and no limit has the skipped verdict case.
+        const QByteArray junit = junitReport(report);
+        const bool skipped = withData && limit == "none";
+        QCOMPARE(junit.contains("<testcase name=\"verdict\""), skipped);
+        QCOMPARE(junit.contains("<skipped message=\"measured, no limits: no verdict\"/>"), skipped);
+        QCOMPARE(junit.contains("skipped=\"1\""), skipped);
+        QCOMPARE(junit.contains("tests=\"0\""), false);
     }
 };
 

@@ -9,7 +9,7 @@
 namespace {
 
 TestRecord record(std::int64_t id, const char *serial, const char *station, const char *time,
-    bool pass, double dnl = 0.5)
+    std::optional<bool> pass, double dnl = 0.5)
 {
     TestRecord r;
     r.id = id;
@@ -37,6 +37,7 @@ private slots:
 
 // A board failed at A, then passed at B, recorded out of order and with a
 // zone offset: the lot counts its pass once, A keeps the failure, B the pass.
+// A board measured without limits is neither, and stays out of the yield.
 void LotSummaryTest::lastResultCounts()
 {
     const std::vector<TestRecord> records {
@@ -45,19 +46,24 @@ void LotSummaryTest::lastResultCounts()
         record(2, "SN1", "A", "2026-03-01T08:30:00.000Z", true),
         record(4, "", "A", "2026-03-01T10:00:00.000Z", false), // no serial: boards of
         record(5, "", "A", "2026-03-01T10:01:00.000Z", true), // their own
+        record(6, "SN3", "B", "2026-03-01T10:02:00.000Z", std::nullopt),
     };
     const std::vector<LotSummary> lots = summarizeLots(records);
     QCOMPARE(lots.size(), std::size_t(1));
     const LotSummary &lot = lots.front();
-    QCOMPARE(lot.records, std::size_t(5));
-    QCOMPARE(lot.total.boards, std::size_t(4));
+    QCOMPARE(lot.records, std::size_t(6));
+    QCOMPARE(lot.total.boards, std::size_t(5));
     QCOMPARE(lot.total.passed, std::size_t(3));
     QCOMPARE(lot.total.failed, std::size_t(1));
+    QCOMPARE(lot.total.unjudged, std::size_t(1));
+    QCOMPARE(lot.total.yield(), 0.75);
     QCOMPARE(lot.stations.size(), std::size_t(2));
     QCOMPARE(lot.stations[0].station, std::string("A"));
     QCOMPARE(lot.stations[0].boards, std::size_t(4));
     QCOMPARE(lot.stations[0].failed, std::size_t(2));
     QCOMPARE(lot.stations[1].passed, std::size_t(1));
+    QCOMPARE(lot.stations[1].unjudged, std::size_t(1));
+    QCOMPARE(lot.stations[1].yield(), 1.0);
 
     QCOMPARE(lot.retested.size(), std::size_t(1));
     QCOMPARE(lot.retested[0].board.serial, std::string("SN2"));
@@ -69,7 +75,7 @@ void LotSummaryTest::lastResultCounts()
     QCOMPARE(lot.failedBoards[0].board.text(), std::string("record 4 (no serial)"));
     // The figures are the last results': SN2's failing 1.2 is not among them.
     QCOMPARE(lot.figures.size(), std::size_t(1));
-    QCOMPARE(lot.figures[0].count, std::size_t(4));
+    QCOMPARE(lot.figures[0].count, std::size_t(5));
     QCOMPARE(lot.figures[0].maximum, 0.5);
     QCOMPARE(lot.figures[0].upperLimit, std::optional<double>(0.9));
 }

@@ -21,6 +21,7 @@ std::vector<LotSummary> hostileLot()
         "st\"1\n<img src=x onerror=alert(1)>"};
     r.startTime = "2026-03-01T08:00:00.000Z";
     r.frames = 10;
+    r.pass = false;
     r.figures = {{"inl<i>", 2.0}};
     r.limits = {{"max_inl", "inl<i>", 1.5, true, 2.0, false, "file"}};
     TestRecord again = r;
