@@ -46,21 +46,58 @@ constexpr const char *pathOptions[]
     = {"--csv", "--json", "--port", "--analyze", "--samples", "--raw", "--junit", "--limits"};
 
 // The board's identity goes into file names' neighbours, CSV and HTML
-// reports and the database: printable text of a sensible length only.
+// reports and the database: printable text of a sensible length only, and
+// text that shows as what it is, so that two boards never share one name and
+// one board never looks like another.
 constexpr const char *identityOptions[]
     = {"--serial", "--lot", "--part", "--operator", "--station"};
-constexpr std::size_t longestIdentity = 200;
+constexpr qsizetype longestIdentity = 200; // characters, not bytes
+
+bool isBidiControl(char32_t c)
+{
+    return (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069) || c == 0x200e
+        || c == 0x200f || c == 0x061c;
+}
+
+// Why one character has no place in an identity; empty when it has.
+QString characterProblem(char32_t c)
+{
+    const QString code = QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper();
+    switch (QChar::category(c)) {
+    case QChar::Other_Control:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return QStringLiteral("has a control character (%1)").arg(code);
+    case QChar::Other_Format: // zero-width characters, the byte-order mark, ...
+        return isBidiControl(c)
+            ? QStringLiteral("has a bidirectional control character (%1)").arg(code)
+            : QStringLiteral("has an invisible format character (%1)").arg(code);
+    default:
+        return {};
+    }
+}
 
 QString checkIdentity(const char *option, const std::string &value)
 {
+    const auto problem = [option](const QString &why) {
+        return QStringLiteral("%1: %2").arg(QLatin1String(option), why);
+    };
     if (value.empty())
-        return QStringLiteral("%1: needs a value").arg(QLatin1String(option));
-    if (value.size() > longestIdentity)
-        return QStringLiteral("%1: longer than %2 characters")
-            .arg(QLatin1String(option))
-            .arg(longestIdentity);
-    if (std::ranges::any_of(value, [](unsigned char c) { return c < 0x20 || c == 0x7f; }))
-        return QStringLiteral("%1: has a control character").arg(QLatin1String(option));
+        return problem(QStringLiteral("needs a value"));
+    // A byte that is no UTF-8 reaches here as U+FFFD, as does any other
+    // undecodable one: two different serials would become one.
+    const QString text = QString::fromUtf8(value);
+    if (text.contains(QChar::ReplacementCharacter))
+        return problem(QStringLiteral("not valid UTF-8 (a byte that is no character, or U+FFFD)"));
+    const QList<uint> characters = text.toUcs4();
+    if (characters.size() > longestIdentity)
+        return problem(QStringLiteral("longer than %1 characters").arg(longestIdentity));
+    for (const uint c : characters) {
+        if (const QString why = characterProblem(c); !why.isEmpty())
+            return problem(why);
+    }
+    if (std::ranges::all_of(characters, [](uint c) { return QChar::isSpace(c); }))
+        return problem(QStringLiteral("is blank"));
     return {};
 }
 
@@ -313,8 +350,9 @@ Output:
 
 Exit status: 0 every limit holds, 1 a limit fails or no data came (no
 complete frame, an empty histogram), 2 bad usage, the port cannot be used or
-went away, or an output or the database cannot be written, 130 interrupted
-(SIGINT, SIGTERM or SIGHUP; what was captured is written and the report
-marked as interrupted).
+went away, or an output or the database cannot be written, 3 measured, no
+limits: no verdict (no limit was given, so the board neither passed nor
+failed), 130 interrupted (SIGINT, SIGTERM or SIGHUP; what was captured is
+written and the report marked as interrupted).
 )");
 }
