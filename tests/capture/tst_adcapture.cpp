@@ -132,44 +132,19 @@ private slots:
         QTest::newRow("thd above the fundamental") << QStringList {"--max-thd", "3"} << "--max-thd";
         QTest::newRow("no harmonic") << QStringList {"--harmonics", "1"} << "--harmonics";
 
-        // The board's identity: one name for one board, shown as it is.
-        // main() reads the arguments as adcapture's own do: bytes that are
-        // not UTF-8 become U+FFFD there.
-        const auto identity = [](const char *option, const QString &value) {
-            return QStringList {option, value};
-        };
-        QTest::newRow("serial not UTF-8") << identity("--serial", QString::fromLocal8Bit("SN\xff"))
-                                          << "--serial: not valid UTF-8";
-        QTest::newRow("lot not UTF-8")
-            << identity("--lot", QString::fromLocal8Bit("L\xfe")) << "--lot: not valid UTF-8";
-        QTest::newRow("right-to-left override") << identity(
-            "--serial", "SN\u202e21") << "--serial: has a bidirectional control character (U+202E)";
-        QTest::newRow("right-to-left isolate")
-            << identity("--operator", "Ann\u2067") << "--operator: has a bidirectional";
-        QTest::newRow("left-to-right mark")
-            << identity("--part", "AD\u200e12") << "--part: has a bidirectional";
-        QTest::newRow("Arabic letter mark")
-            << identity("--lot", "L\u061c1") << "--lot: has a bidirectional";
-        QTest::newRow("zero-width space") << identity("--serial", "SN\u200b1")
-                                          << "--serial: has an invisible format character (U+200B)";
-        QTest::newRow("byte-order mark")
-            << identity("--station", "bench\ufeff2") << "--station: has an invisible";
-        QTest::newRow("C1 control")
-            << identity("--serial", "SN\u0085") << "--serial: has a control character";
-        QTest::newRow("line separator")
-            << identity("--lot", "L\u20281") << "--lot: has a control character";
-        QTest::newRow("blank") << identity("--serial", "   ") << "--serial: is blank";
-        QTest::newRow("ideographic spaces")
-            << identity("--station", "\u3000\u3000") << "--station: is blank";
-        QTest::newRow("200 CJK characters")
-            << identity("--part", QString(200, QChar(0x6d4b))) << QString();
+        // One name for one board, shown as it is. main() reads arguments
+        // as these: a byte that is no UTF-8 becomes U+FFFD.
+        const auto serial = [](const QString &value) { return QStringList {"--serial", value}; };
+        QTest::newRow("not UTF-8") << serial(QString::fromLocal8Bit("SN\xfe")) << "not valid UTF-8";
+        QTest::newRow("right-to-left override") << serial("SN\u202e21") << "bidirectional control";
+        QTest::newRow("left-to-right mark") << serial("SN\u200e1") << "bidirectional control";
+        QTest::newRow("zero-width space") << serial("SN\u200b1") << "invisible format character";
+        QTest::newRow("blank") << QStringList {"--station", " \u3000"} << "--station: is blank";
+        QTest::newRow("200 CJK characters") << serial(QString(200, QChar(0x6d4b))) << QString();
         QTest::newRow("201 characters")
-            << identity("--part", QString(201, u'x')) << "--part: longer than 200 characters";
+            << serial(QString(201, u'x')) << "longer than 200 characters";
         QTest::newRow("200 characters past 16 bits")
-            << identity("--lot", QString::fromUcs4(std::u32string(200, U'\U0001D7D8').c_str()))
-            << QString();
-        QTest::newRow("spaces and accents")
-            << identity("--operator", "J\u00fcrgen M\u00fcller") << QString();
+            << serial(QString::fromUcs4(std::u32string(200, U'\U0001D7D8').c_str())) << QString();
     }
     void options()
     {
@@ -550,8 +525,6 @@ private slots:
             QStringList {"--analyze", path, "--json", dir.filePath("r.json")} + options);
         QCOMPARE(run.status, status);
         const QJsonObject report = readJsonFile(dir.filePath("r.json"));
-        QCOMPARE(report["exit_status"].toInt(), status);
-        QCOMPARE(report["pass"].isNull(), status == 3);
         QCOMPARE(run.out.endsWith("  result   MEASURED (no limits)\n"), status == 3);
         if (std::isnan(sinad)) {
             QVERIFY(report["sinad_db"].isNull() && report["enob_fit_bits"].isNull());

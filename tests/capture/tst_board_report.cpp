@@ -121,20 +121,32 @@ private slots:
     }
 
     // One case per limit, the failed ones marked, and a capture without data
-    // a failed case of its own rather than an empty, clean run.
+    // a failed case of its own rather than an empty, clean run. Without a
+    // limit there is no verdict, never a pass: a skipped case, a status of
+    // its own, and a pass neither the report nor the database can tell.
     void junitCases_data()
     {
         QTest::addColumn<bool>("withData");
+        QTest::addColumn<bool>("limited");
         QTest::addColumn<int>("tests");
         QTest::addColumn<int>("failures");
-        QTest::newRow("one limit fails") << true << 2 << 1;
-        QTest::newRow("no data") << false << 3 << 3;
+        QTest::addColumn<int>("skipped");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("verdict");
+        QTest::newRow("one limit fails") << true << true << 2 << 1 << 0 << 1 << "fail";
+        QTest::newRow("no data") << false << true << 3 << 3 << 0 << 1 << "fail";
+        QTest::newRow("no limits") << true << false << 1 << 0 << 1 << 3 << "measured";
+        QTest::newRow("no limits, no data") << false << false << 1 << 1 << 0 << 1 << "fail";
     }
     void junitCases()
     {
         QFETCH(bool, withData);
+        QFETCH(bool, limited);
         QFETCH(int, tests);
         QFETCH(int, failures);
+        QFETCH(int, skipped);
+        QFETCH(int, status);
+        QFETCH(QString, verdict);
         std::vector<std::uint64_t> counts(4096);
         if (withData)
             counts[2047] = 250, counts[2048] = 500, counts[2049] = 250; // sigma sqrt(0.5)
@@ -143,10 +155,18 @@ private slots:
         LimitSet limits;
         const LimitDefinition &noise = *findLimit("max_noise");
         limits.set(noise, 0.5);
-        report.limits = checkLimits(limits, {report.result, report.dynamic});
+        if (limited)
+            report.limits = checkLimits(limits, {report.result, report.dynamic});
         limits.set(noise, 0.9);
-        report.limits.push_back(checkLimits(limits, {report.result, report.dynamic}).front());
+        if (limited)
+            report.limits.push_back(checkLimits(limits, {report.result, report.dynamic}).front());
         report.identity.serial = "<B&17>";
+        QCOMPARE(report.exitStatus(), status);
+        const QJsonObject json = QJsonDocument::fromJson(report.toJson()).object();
+        QCOMPARE(json["verdict"].toString(), verdict);
+        QCOMPARE(json["pass"].isNull(), status == 3);
+        QCOMPARE(resultRecord(report).pass,
+            status == 3 ? std::optional<bool>() : std::optional(status == 0));
 
         QXmlStreamReader xml(junitReport(report));
         int cases = 0;
@@ -159,94 +179,18 @@ private slots:
                 suite = xml.attributes().value("name").toString();
                 QCOMPARE(xml.attributes().value("tests").toInt(), tests);
                 QCOMPARE(xml.attributes().value("failures").toInt(), failures);
+                QCOMPARE(xml.attributes().value("skipped").toInt(), skipped);
             }
             cases += xml.name() == QLatin1String("testcase");
             failed += xml.name() == QLatin1String("failure");
+            if (xml.name() == QLatin1String("skipped"))
+                QCOMPARE(xml.attributes().value("message").toString(),
+                    "measured, no limits: no verdict");
         }
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QCOMPARE(suite, "adcapture <B&17>");
         QCOMPARE(cases, tests);
         QCOMPARE(failed, failures);
-    }
-
-    // Every way a result ends, and what each output says of it: without a
-    // limit there is no verdict, never a pass; what went wrong with the
-    // capture or the station comes first.
-    void verdicts_data()
-    {
-        QTest::addColumn<bool>("withData");
-        QTest::addColumn<QString>("limit"); // "holds", "fails" or "none"
-        QTest::addColumn<QString>("ending"); // "", "interrupted", "port lost" or "output"
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("verdict");
-        QTest::addColumn<QString>("result"); // the summary's last line
-        QTest::addColumn<std::optional<bool>>("pass"); // the report's and the database's
-
-        const auto unknown = std::optional<bool>();
-        QTest::newRow("pass") << true << "holds"
-                              << "" << 0 << "pass"
-                              << "PASS" << std::optional(true);
-        QTest::newRow("fail") << true << "fails"
-                              << "" << 1 << "fail"
-                              << "FAIL" << std::optional(false);
-        QTest::newRow("no limits") << true << "none"
-                                   << "" << 3 << "measured"
-                                   << "MEASURED (no limits)" << unknown;
-        QTest::newRow("no limits, no data") << false << "none"
-                                            << "" << 1 << "fail"
-                                            << "FAIL" << std::optional(false);
-        QTest::newRow("no limits, interrupted") << true << "none"
-                                                << "interrupted" << 130 << "interrupted"
-                                                << "INCOMPLETE" << std::optional(false);
-        QTest::newRow("no limits, port lost") << true << "none"
-                                              << "port lost" << 2 << "incomplete"
-                                              << "INCOMPLETE" << std::optional(false);
-        QTest::newRow("no limits, output not written") << true << "none"
-                                                       << "output" << 2 << "incomplete"
-                                                       << "INCOMPLETE" << unknown;
-    }
-    void verdicts()
-    {
-        QFETCH(bool, withData);
-        QFETCH(QString, limit);
-        QFETCH(QString, ending);
-        QFETCH(int, status);
-        QFETCH(QString, verdict);
-        QFETCH(QString, result);
-        QFETCH(std::optional<bool>, pass);
-        std::vector<std::uint64_t> counts(4096);
-        if (withData)
-            counts[2047] = 250, counts[2048] = 500, counts[2049] = 250; // sigma sqrt(0.5)
-        CaptureReport report;
-        report.result = analyseCodeDensity(counts);
-        if (limit != "none") {
-            LimitSet limits;
-            limits.set(*findLimit("max_noise"), limit == "holds" ? 0.9 : 0.5);
-            report.limits = checkLimits(limits, {report.result, report.dynamic});
-        }
-        if (ending == "interrupted")
-            report.stop = CaptureStop::Interrupted;
-        else if (ending == "port lost")
-            report.stop = CaptureStop::PortLost;
-        else if (ending == "output")
-            report.outputFailures << "r.csv: No space left on device";
-
-        QCOMPARE(report.exitStatus(), status);
-        const QJsonObject json = QJsonDocument::fromJson(report.toJson()).object();
-        QCOMPARE(json["verdict"].toString(), verdict);
-        QCOMPARE(json["exit_status"].toInt(), status);
-        QCOMPARE(json["pass"].isNull(), !pass);
-        QCOMPARE(json["pass"].toBool(), pass.value_or(false) && status == 0);
-        QCOMPARE(resultRecord(report).pass, pass);
-        QVERIFY(report.summary().endsWith("  result   " + result + "\n"));
-
-        // Only a result with data and no limit has the skipped verdict case.
-        const QByteArray junit = junitReport(report);
-        const bool skipped = withData && limit == "none";
-        QCOMPARE(junit.contains("<testcase name=\"verdict\""), skipped);
-        QCOMPARE(junit.contains("<skipped message=\"measured, no limits: no verdict\"/>"), skipped);
-        QCOMPARE(junit.contains("skipped=\"1\""), skipped);
-        QCOMPARE(junit.contains("tests=\"0\""), false);
     }
 };
 
