@@ -18,7 +18,8 @@ TestRecord record(std::int64_t id, const char *serial, const char *station, cons
     r.pass = pass;
     r.frames = 1000;
     r.figures = {{"dnl_max_abs_lsb", dnl}};
-    r.limits = {{"max_dnl", "dnl_max_abs_lsb", 0.9, true, dnl, dnl <= 0.9, "command line"}};
+    r.limits
+        = {{"max_dnl", "dnl_max_abs_lsb", 0.9, true, dnl, dnl <= 0.9, "command line", {}, false}};
     return r;
 }
 

@@ -22,7 +22,7 @@ std::vector<LotSummary> hostileLot()
     r.startTime = "2026-03-01T08:00:00.000Z";
     r.frames = 10;
     r.figures = {{"inl<i>", 2.0}};
-    r.limits = {{"max_inl", "inl<i>", 1.5, true, 2.0, false, "file"}};
+    r.limits = {{"max_inl", "inl<i>", 1.5, true, 2.0, false, "file", {}, false}};
     TestRecord again = r;
     again.id = 8;
     again.identity.serial = "plain";
@@ -44,8 +44,8 @@ std::vector<LotSummary> catalogLot()
         r.frames = 1000;
         r.figures = {{"dnl_worst_lsb", dnl}, {"missing_code_count", dnl * 4}, {"samples", 1000},
             {"old_figure", dnl}};
-        r.limits = {{"max_dnl", "dnl_worst_lsb", 0.9, true, dnl, true, "file"},
-            {"max_missing", "missing_code_count", 3, true, dnl * 4, true, "file"}};
+        r.limits = {{"max_dnl", "dnl_worst_lsb", 0.9, true, dnl, true, "file", {}, false},
+            {"max_missing", "missing_code_count", 3, true, dnl * 4, true, "file", {}, false}};
         r.pass = true;
         records.push_back(r);
     }
