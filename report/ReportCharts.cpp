@@ -14,6 +14,7 @@ struct Bins
 {
     double origin = 0; // the first bin's lower edge
     double width = 1;
+    bool count = false; // bins of whole numbers, centred on them
     std::vector<std::size_t> failed, passed, unheld;
 };
 
@@ -25,6 +26,7 @@ Bins binsOf(const FigureStatistics &figure, double span)
         = findFigure(figure.name) && findFigure(figure.name)->nature == FigureNature::Count;
     const int target = std::clamp(int(std::ceil(std::sqrt(double(figure.count)))), 5, 30);
     Bins bins;
+    bins.count = count;
     bins.width = roundStep(std::max(figure.maximum - figure.minimum, span / 10), target);
     if (count)
         bins.width = std::max(1.0, bins.width);
@@ -136,7 +138,9 @@ std::string histogramChart(const FigureStatistics &figure)
     for (std::size_t i = 0; i < bins.failed.size(); ++i) {
         const double from = bins.origin + double(i) * bins.width;
         const double x = xOf(from), barWidth = std::max(xOf(from + bins.width) - x - 1, 1.0);
-        const std::string range = display.value(from) + " to " + display.value(from + bins.width);
+        const std::string range = bins.count && bins.width == 1
+            ? "at " + display.value(from + 0.5)
+            : display.value(from) + " to " + display.value(from + bins.width);
         double y = baseline;
         // Failed boards at the bottom, where a reader looks first.
         struct Layer

@@ -52,6 +52,8 @@ std::vector<std::string> failureReasons(const FailedBoard &board)
 
 std::string uncertaintyText(const UncertainVerdicts &limit)
 {
+    if (limit.verdicts == 0)
+        return std::to_string(limit.unknown) + " verdicts without an uncertainty";
     std::string text = std::to_string(limit.within) + " of " + std::to_string(limit.verdicts)
         + " verdicts within the uncertainty";
     if (limit.unknown > 0)
