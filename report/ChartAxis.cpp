@@ -51,8 +51,11 @@ ChartAxis chartAxis(double low, double high, double minimumSpan, int ticks)
         axis.ticks.push_back(std::fabs(tick) < axis.step * 1e-9 ? 0 : tick);
     }
     const double top = std::max(std::fabs(axis.low), std::fabs(axis.high));
+    // The digits down to the step's, and at least a whole number's own:
+    // 40 is "40", never "4e+01".
     axis.digits = std::clamp(
-        int(std::floor(std::log10(top)) - std::floor(std::log10(axis.step))) + 1, 1, 15);
+        int(std::floor(std::log10(top)) - std::min(std::floor(std::log10(axis.step)), 0.0)) + 1, 1,
+        15);
     return axis;
 }
 

@@ -77,7 +77,7 @@ std::string limitMark(const std::optional<double> &limit, const std::string &nam
 
 std::string yieldChart(const LotSummary &lot)
 {
-    constexpr int labelWidth = 170, barWidth = 420, rowHeight = 30, width = 760;
+    constexpr int labelWidth = 140, barWidth = 280, rowHeight = 30, width = 590;
     std::vector<const BoardYield *> rows {&lot.total};
     for (const BoardYield &station : lot.stations)
         rows.push_back(&station);
@@ -88,7 +88,7 @@ std::string yieldChart(const LotSummary &lot)
         const int y = int(i) * rowHeight + 4;
         const std::string name = i == 0 ? "Lot (all stations)" : yield.station;
         svg += "<g><title>" + htmlEscaped(name) + "</title>";
-        svg += text(labelWidth - 8, y + 16, htmlEscaped(shortened(name, 22)),
+        svg += text(labelWidth - 8, y + 16, htmlEscaped(shortened(name, 18)),
             std::string("text-anchor=\"end\" font-size=\"13\"")
                 + (i == 0 ? " font-weight=\"bold\"" : ""));
         const double passedWidth = yield.yield() * barWidth;

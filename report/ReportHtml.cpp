@@ -26,7 +26,7 @@ h3 { font-size: 15px; margin: 20px 0 8px; }
 table { border-collapse: collapse; font-size: 13px; }
 th, td { border: 1px solid #ccc; padding: 3px 8px; text-align: left; vertical-align: top; }
 th { background: #f0f0f0; }
-td.n { text-align: right; font-variant-numeric: tabular-nums; }
+td.n { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
 .cpk-low { background: #fde0e0; }
 .cpk-marginal { background: #fff3cd; }
 tr.total td { font-weight: bold; }

@@ -11,20 +11,37 @@
 namespace {
 
 // A horizontal line across the plot, named at its right end.
-std::string level(double y, double left, double plotWidth, const std::string &label,
-    const char *colour, bool dashed)
+struct Level
 {
-    return line(left, y, left + plotWidth, y,
-               std::string("stroke=\"") + colour + "\""
-                   + (dashed ? " stroke-dasharray=\"5,3\"" : ""))
-        + text(left + plotWidth + 4, y + 4, label,
-            std::string("font-size=\"11\" fill=\"") + colour + "\"");
+    double y;
+    std::string label;
+    const char *colour;
+    bool dashed;
+};
+
+// The lines, their names at least 12 px apart so that a limit beside the
+// centre line stays readable.
+std::string levels(std::vector<Level> lines, double left, double plotWidth)
+{
+    std::ranges::sort(lines, {}, &Level::y);
+    std::string svg;
+    double below = -1e9;
+    for (const Level &level : lines) {
+        const double labelY = std::max(level.y + 4, below + 12);
+        below = labelY;
+        svg += line(left, level.y, left + plotWidth, level.y,
+                   std::string("stroke=\"") + level.colour + "\""
+                       + (level.dashed ? " stroke-dasharray=\"5,3\"" : ""))
+            + text(left + plotWidth + 4, labelY, level.label,
+                std::string("font-size=\"11\" fill=\"") + level.colour + "\"");
+    }
+    return svg;
 }
 
-// The date and minute of an ISO time, "2026-03-01 08:00", for an axis.
+// The date and time of an ISO time to the second, "2026-03-01 08:00:05".
 std::string shortTime(const std::string &time)
 {
-    std::string shown = time.substr(0, 16);
+    std::string shown = time.substr(0, 19);
     std::ranges::replace(shown, 'T', ' ');
     return htmlEscaped(shown);
 }
@@ -33,7 +50,7 @@ std::string shortTime(const std::string &time)
 
 std::string runChart(const FigureRun &run)
 {
-    constexpr double width = 640, height = 250, left = 54, right = 92, top = 30, bottom = 40;
+    constexpr double width = 530, height = 250, left = 54, right = 92, top = 30, bottom = 40;
     constexpr double plotWidth = width - left - right, plotHeight = height - top - bottom;
     const FigureDisplay display(run.figure);
     const std::string title = display.title() + " at " + run.station;
@@ -59,20 +76,22 @@ std::string runChart(const FigureRun &run)
     };
 
     svg += axes(left, top, plotWidth, plotHeight) + verticalTicks(axis, left, top, plotHeight);
+    std::vector<Level> lines;
     for (const auto &[limit, name] :
         {std::pair(run.lowerLimit, "LSL"), std::pair(run.upperLimit, "USL")}) {
         if (limit && *limit >= axis.low && *limit <= axis.high)
-            svg += level(yOf(*limit), left, plotWidth,
-                std::string(name) + " " + display.value(*limit), failColour, true);
+            lines.push_back(
+                {yOf(*limit), std::string(name) + " " + display.value(*limit), failColour, true});
     }
     if (control) {
-        svg += level(yOf(control->centre), left, plotWidth,
-            "CL " + display.statistic(control->centre), controlColour, false);
-        svg += level(yOf(control->upper), left, plotWidth,
-            "UCL " + display.statistic(control->upper), controlColour, true);
-        svg += level(yOf(control->lower), left, plotWidth,
-            "LCL " + display.statistic(control->lower), controlColour, true);
+        lines.push_back({yOf(control->centre), "CL " + display.statistic(control->centre),
+            controlColour, false});
+        lines.push_back(
+            {yOf(control->upper), "UCL " + display.statistic(control->upper), controlColour, true});
+        lines.push_back(
+            {yOf(control->lower), "LCL " + display.statistic(control->lower), controlColour, true});
     }
+    svg += levels(std::move(lines), left, plotWidth);
     std::string path;
     for (std::size_t i = 0; i < values.size(); ++i)
         path += svgNumber(xOf(i)) + "," + svgNumber(yOf(values[i])) + " ";

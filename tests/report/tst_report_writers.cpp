@@ -226,6 +226,7 @@ void ReportWritersTest::axisTicks()
     for (const double tick : axis.ticks)
         labels.insert(axis.label(tick));
     QCOMPARE(labels.size(), axis.ticks.size());
+    QCOMPARE(chartAxis(-10, 33, 1).label(40), std::string("40")); // never "4e+01"
     if (std::isfinite(high)) {
         QVERIFY(axis.low <= low && axis.high >= high);
         QVERIFY(axis.high - axis.low >= minimumSpan * (1 - 1e-9));
