@@ -44,6 +44,8 @@ TestRecord resultRecord(const CaptureReport &report)
         limit.value = outcome.value;
         limit.pass = outcome.pass;
         limit.source = outcome.source;
+        limit.uncertainty = outcome.uncertainty;
+        limit.withinUncertainty = outcome.withinUncertainty;
         record.limits.push_back(std::move(limit));
     }
     record.outputs = report.outputs;

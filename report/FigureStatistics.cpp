@@ -51,3 +51,18 @@ FigureStatistics describeFigure(std::string name, std::vector<double> values,
     statistics.cpk = cpk;
     return statistics;
 }
+
+std::optional<ControlLimits> individualsLimits(const std::vector<double> &values)
+{
+    if (values.size() < 2)
+        return std::nullopt;
+    double sum = 0, ranges = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        sum += values[i];
+        if (i > 0)
+            ranges += std::fabs(values[i] - values[i - 1]);
+    }
+    const double centre = sum / double(values.size());
+    const double spread = 2.66 * ranges / double(values.size() - 1);
+    return ControlLimits {centre, centre - spread, centre + spread};
+}

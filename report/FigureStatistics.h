@@ -11,6 +11,9 @@ struct FigureStatistics
 {
     std::string name;
     std::vector<double> values; // one per board, in board order
+    // Per value: its board's verdict on the limits of this figure; empty
+    // when the board was not held to one.
+    std::vector<std::optional<bool>> verdicts;
     std::size_t count = 0;
     double mean = 0;
     std::optional<double> sigma; // the sample standard deviation (n - 1); empty below two values
@@ -33,3 +36,15 @@ struct FigureStatistics
 // a count of 0 and nothing else.
 FigureStatistics describeFigure(std::string name, std::vector<double> values,
     std::optional<double> lowerLimit, std::optional<double> upperLimit);
+
+// An individuals chart's lines: the centre at the mean, the control limits
+// at the mean ± 2.66 times the average moving range (|x[i] - x[i-1]|).
+struct ControlLimits
+{
+    double centre = 0;
+    double lower = 0;
+    double upper = 0;
+};
+
+// Empty below two values, which have no moving range.
+std::optional<ControlLimits> individualsLimits(const std::vector<double> &values);

@@ -35,6 +35,7 @@ struct BoardAttempt
     std::string time; // the record's start time, as the database holds it
     std::string station;
     bool pass = false;
+    std::string origin; // "capture", "analysis", or empty: unknown
 };
 
 // A board as the report names it. A record without a serial is a board of its
@@ -63,6 +64,55 @@ struct FailedBoard
     std::int64_t frames = 0;
 };
 
+// A record analysed from a file. It counts in the yield only when its board
+// has no capture: a file analysed again never turns a failed board into a pass.
+struct Reanalysis
+{
+    BoardName board;
+    BoardAttempt attempt;
+    std::string inputFile;
+    bool counts = false;
+};
+
+// The verdicts on one limit that lay within the figure's uncertainty: a
+// retest may give the other verdict.
+struct UncertainVerdicts
+{
+    std::string limit;
+    std::string figure;
+    std::size_t verdicts = 0; // recorded with an uncertainty
+    std::size_t within = 0;
+    std::size_t unknown = 0; // recorded without one (older stations, dynamic figures)
+    double share() const { return verdicts == 0 ? 0 : double(within) / double(verdicts); }
+};
+
+// One test's value of a figure, for a chart over time.
+struct RunPoint
+{
+    BoardName board;
+    std::string time;
+    double value = 0;
+    bool pass = true; // every limit on the figure held
+};
+
+// A figure with a limit at one station, its values in time order.
+struct FigureRun
+{
+    std::string figure;
+    std::string station;
+    std::vector<RunPoint> points;
+    std::optional<double> lowerLimit;
+    std::optional<double> upperLimit;
+};
+
+// How often one limit failed over the tests that count.
+struct LimitFailures
+{
+    std::string limit;
+    std::string figure;
+    std::size_t failures = 0;
+};
+
 struct LotSummary
 {
     std::string lot; // as the records hold it; empty for records without one
@@ -74,6 +124,18 @@ struct LotSummary
     std::vector<FigureStatistics> figures;
     // By time of the failing test; a board without a verdict is not among them.
     std::vector<FailedBoard> failedBoards;
+
+    std::size_t captures = 0; // the records that count: all but re-analyses
+    BoardYield firstPass; // each board by its first result that counts
+    std::vector<Reanalysis> reanalyses; // by time
+    std::vector<RetestedBoard> histories; // every board, by name
+    std::vector<UncertainVerdicts> uncertainVerdicts; // by limit name
+    std::vector<FigureRun> runs; // as figures, then by station
+    std::vector<LimitFailures> failuresByLimit; // the most first
+
+    // The stations' boards added up: more than the lot's when a board was
+    // tested at two stations, since it counts at each.
+    std::size_t stationBoards() const;
 };
 
 // The report of each lot the records hold, ordered by lot name.
@@ -84,6 +146,10 @@ struct LotSummary
 // each board's last result at that station, so a board that failed at one
 // station and passed at another counts as a failure of the first and a pass of
 // the second, and the stations' counts need not add up to the lot's.
+//
+// A record analysed from a file ("analysis") does not count when its board
+// has a capture: the lot's and the stations' counts, the first-pass yield,
+// the figures and the charts over time take the counting records alone.
 //
 // The figures are those of the boards' last results; a value that is not
 // finite is left out. Their limits are the ones the most recent of those

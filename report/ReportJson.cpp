@@ -25,7 +25,7 @@ void yield(Json &json, const BoardYield &yield)
 Json attempt(const BoardAttempt &attempt)
 {
     return {{"record_id", attempt.recordId}, {"time", attempt.time}, {"station", attempt.station},
-        {"pass", attempt.pass}};
+        {"pass", attempt.pass}, {"origin", jsonTextOrNull(attempt.origin)}};
 }
 
 Json figureObject(const FigureStatistics &figure)
@@ -72,6 +72,42 @@ Json retestedObject(const RetestedBoard &retested)
     return object;
 }
 
+// What the lot's counts rest on: the tests that count, the first tests, the
+// analyses of files, the verdicts within the uncertainty and the failures
+// per limit.
+void addTrends(Json &object, const LotSummary &lot)
+{
+    object["captures"] = lot.captures;
+    object["station_boards"] = lot.stationBoards();
+    Json firstPass = Json::object();
+    yield(firstPass, lot.firstPass);
+    object["first_pass"] = firstPass;
+    Json verdicts = Json::array();
+    for (const UncertainVerdicts &limit : lot.uncertainVerdicts)
+        verdicts.push_back(
+            {{"limit", limit.limit}, {"figure", limit.figure}, {"verdicts", limit.verdicts},
+                {"within_uncertainty", limit.within}, {"without_uncertainty", limit.unknown}});
+    object["verdicts_within_uncertainty"] = verdicts;
+    Json failures = Json::array();
+    for (const LimitFailures &limit : lot.failuresByLimit)
+        failures.push_back(
+            {{"limit", limit.limit}, {"figure", limit.figure}, {"failures", limit.failures}});
+    object["failures_by_limit"] = failures;
+    Json analyses = Json::array();
+    for (const Reanalysis &analysis : lot.reanalyses) {
+        Json each = Json::object();
+        board(each, analysis.board);
+        each.update(attempt(analysis.attempt));
+        each["input_file"] = analysis.inputFile;
+        each["counts"] = analysis.counts;
+        analyses.push_back(each);
+    }
+    object["reanalyses"] = analyses;
+    object["board_histories"] = Json::array();
+    for (const RetestedBoard &history : lot.histories)
+        object["board_histories"].push_back(retestedObject(history));
+}
+
 Json lotObject(const LotSummary &lot)
 {
     Json object {{"lot", lot.lot}, {"records", lot.records}};
@@ -92,6 +128,7 @@ Json lotObject(const LotSummary &lot)
     object["retested_boards"] = Json::array();
     for (const RetestedBoard &retested : lot.retested)
         object["retested_boards"].push_back(retestedObject(retested));
+    addTrends(object, lot);
     return object;
 }
 

@@ -50,6 +50,39 @@ std::vector<std::string> failureReasons(const FailedBoard &board)
     return reasons;
 }
 
+std::string uncertaintyText(const UncertainVerdicts &limit)
+{
+    if (limit.verdicts == 0)
+        return std::to_string(limit.unknown) + " verdicts without an uncertainty";
+    std::string text = std::to_string(limit.within) + " of " + std::to_string(limit.verdicts)
+        + " verdicts within the uncertainty";
+    if (limit.unknown > 0)
+        text += " (" + std::to_string(limit.unknown) + " more without an uncertainty)";
+    return text;
+}
+
+std::string uncertaintyWarning(const LotSummary &lot)
+{
+    std::string limits;
+    for (const UncertainVerdicts &limit : lot.uncertainVerdicts) {
+        if (limit.within > 0 && limit.share() >= largeUncertainShare)
+            limits += (limits.empty() ? "" : "; ") + limit.limit + ": " + uncertaintyText(limit);
+    }
+    return limits.empty()
+        ? std::string()
+        : "Verdicts decided within the uncertainty, a retest may turn them: " + limits;
+}
+
+std::string stationSumNote(const LotSummary &lot)
+{
+    const std::size_t sum = lot.stationBoards();
+    if (sum == lot.total.boards)
+        return {};
+    return "The stations' boards add up to " + std::to_string(sum) + " against the lot's "
+        + std::to_string(lot.total.boards)
+        + ": a board tested at two stations counts at each, by its last test there.";
+}
+
 std::string reportText(const std::vector<LotSummary> &lots)
 {
     std::string out;
@@ -66,6 +99,14 @@ std::string reportText(const std::vector<LotSummary> &lots)
                 percentText(station.yield())});
         }
         table(out, stations);
+        if (const std::string note = stationSumNote(lot); !note.empty())
+            out += "  " + note + '\n';
+        out += "  First-pass yield " + percentText(lot.firstPass.yield()) + " ("
+            + std::to_string(lot.firstPass.passed) + " of " + std::to_string(lot.firstPass.boards)
+            + " passed their first test); " + std::to_string(lot.captures) + " tests count, "
+            + std::to_string(lot.reanalyses.size()) + " analyses of files\n";
+        if (const std::string warning = uncertaintyWarning(lot); !warning.empty())
+            out += "  Warning: " + printableText(warning) + '\n';
         if (!lot.figures.empty()) {
             out += '\n';
             std::vector<std::vector<std::string>> figures {
@@ -83,6 +124,20 @@ std::string reportText(const std::vector<LotSummary> &lots)
             }
             table(out, figures);
         }
+        if (!lot.uncertainVerdicts.empty()) {
+            out += "\n  Verdicts within the uncertainty:\n";
+            std::vector<std::vector<std::string>> limits;
+            for (const UncertainVerdicts &limit : lot.uncertainVerdicts)
+                limits.push_back({printableText(limit.limit), uncertaintyText(limit)});
+            table(out, limits, TableAlignment::Text, "    ");
+        }
+        if (!lot.failuresByLimit.empty()) {
+            out += "\n  Failures by limit (every test that counts):\n";
+            std::vector<std::vector<std::string>> failures;
+            for (const LimitFailures &limit : lot.failuresByLimit)
+                failures.push_back({printableText(limit.limit), std::to_string(limit.failures)});
+            table(out, failures, TableAlignment::Numbers, "    ");
+        }
         if (!lot.failedBoards.empty()) {
             out += "\n  Failed boards:\n";
             std::vector<std::vector<std::string>> failed;
@@ -94,6 +149,16 @@ std::string reportText(const std::vector<LotSummary> &lots)
                     printableText(board.last.station), printableText(board.last.time), reasons});
             }
             table(out, failed, TableAlignment::Text, "    ");
+        }
+        if (!lot.reanalyses.empty()) {
+            out += "\n  Analyses of files (a board's captures count before them):\n";
+            std::vector<std::vector<std::string>> rows;
+            for (const Reanalysis &analysis : lot.reanalyses)
+                rows.push_back({printableText(analysis.board.text()),
+                    printableText(analysis.attempt.station), printableText(analysis.attempt.time),
+                    analysis.attempt.pass ? "pass" : "FAIL",
+                    analysis.counts ? "counts" : "does not count"});
+            table(out, rows, TableAlignment::Text, "    ");
         }
         if (!lot.retested.empty()) {
             out += "\n  Retested boards (the last result counts):\n";

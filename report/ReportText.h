@@ -15,3 +15,17 @@ std::string reportText(const std::vector<LotSummary> &lots);
 // "no data" or the exit status when no limit was broken. Raw text, to be
 // escaped for each output.
 std::vector<std::string> failureReasons(const FailedBoard &board);
+
+// The share of a limit's verdicts within the uncertainty from which the
+// report warns that the yield may turn on a retest.
+inline constexpr double largeUncertainShare = 0.1;
+
+// "20 of 21 verdicts within the uncertainty", and how many carried none.
+std::string uncertaintyText(const UncertainVerdicts &limit);
+
+// A warning naming each limit whose verdicts lay within the uncertainty in
+// a large share; empty when none did.
+std::string uncertaintyWarning(const LotSummary &lot);
+
+// Why the stations' boards do not add up to the lot's; empty when they do.
+std::string stationSumNote(const LotSummary &lot);

@@ -108,6 +108,16 @@ const ColumnTable<RecordedLimit> &limitColumns()
                 "pass", flag, [](auto &l) -> auto & { return l.pass; }),
             fieldColumn<L>(
                 "source", text, [](auto &l) -> auto & { return l.source; }),
+            fieldColumn<L>(
+                "uncertainty", number, [](auto &l) -> auto & { return l.uncertainty; }, 3),
+            // NULL without an uncertainty, and in the rows of older versions:
+            // nothing is known either way.
+            {QStringLiteral("within_uncertainty"), QStringLiteral("BOOLEAN"),
+                [](const L &l) {
+                    return sqlValue(
+                        l.uncertainty ? std::optional(l.withinUncertainty) : std::nullopt);
+                },
+                [](L &l, const QVariant &value) { l.withinUncertainty = value.toBool(); }, 3},
         });
     return table;
 }

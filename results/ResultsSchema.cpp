@@ -217,17 +217,18 @@ QStringList ResultsSchema::createStatements() const
 QStringList ResultsSchema::upgradeStatements(int from) const
 {
     const ColumnTable<TestRecord> &record = recordColumns();
-    const auto addColumns = [&](int since) {
+    const auto addColumns = [](const auto &table, int since) {
         QStringList sql;
-        for (const Column<TestRecord> &column : record.columns())
+        for (const auto &column : table.columns())
             if (column.since == since)
-                sql << QStringLiteral("ALTER TABLE test_record ADD COLUMN %1 %2")
-                           .arg(column.name, column.type);
+                sql << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3")
+                           .arg(table.table(), column.name, column.type);
         return sql;
     };
     QStringList sql;
     if (from < 2)
-        sql << addColumns(2) << childTable(outputColumns());
+        sql << addColumns(record, 2) << childTable(outputColumns());
+    sql << addColumns(limitColumns(), 3);
 
     for (const auto &[old, key] : legacyFigureNames)
         sql << QStringLiteral("UPDATE record_figure SET name = '%2' WHERE name = '%1'")
@@ -235,7 +236,7 @@ QStringList ResultsSchema::upgradeStatements(int from) const
             << QStringLiteral("UPDATE record_limit SET figure = '%2' WHERE figure = '%1'")
                    .arg(QLatin1String(old), QLatin1String(key));
     if (m_connection.backend() == Backend::Postgres) {
-        sql << addColumns(3)
+        sql << addColumns(record, 3)
             << QStringLiteral("UPDATE test_record SET record_uid = md5(random()::text || id), "
                               "origin = %1")
                    .arg(originOfOldRecord)

@@ -33,6 +33,11 @@ struct RecordedLimit
     std::optional<double> value; // empty when the figure could not be measured
     bool pass = false;
     std::string source; // "file" or "command line"
+    // The figure's 99 % uncertainty, where it has one.
+    std::optional<double> uncertainty;
+    // The limit lay within the uncertainty of the value: a retest may give
+    // the other verdict.
+    bool withinUncertainty = false;
 };
 
 // A file the test wrote, and what it held.

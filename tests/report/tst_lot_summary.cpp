@@ -18,7 +18,8 @@ TestRecord record(std::int64_t id, const char *serial, const char *station, cons
     r.pass = pass;
     r.frames = 1000;
     r.figures = {{"dnl_max_abs_lsb", dnl}};
-    r.limits = {{"max_dnl", "dnl_max_abs_lsb", 0.9, true, dnl, dnl <= 0.9, "command line"}};
+    r.limits
+        = {{"max_dnl", "dnl_max_abs_lsb", 0.9, true, dnl, dnl <= 0.9, "command line", {}, false}};
     return r;
 }
 
@@ -33,6 +34,9 @@ private slots:
     void cpk_data();
     void cpk();
     void isoTimes();
+    void capturesCountReanalysesApart();
+    void verdictsWithinTheUncertainty();
+    void individualsLimits();
 };
 
 // A board failed at A, then passed at B, recorded out of order and with a
@@ -129,6 +133,79 @@ void LotSummaryTest::isoTimes()
     for (const char *bad : {"", "2026-02-29", "2026-13-01", "2026-03-01T24:00", "01.03.2026",
              "2026-03-01T08:00:00Zjunk"})
         QVERIFY2(!parseIsoTime(bad), bad);
+}
+
+// A board that failed its capture stays failed when its file is analysed
+// again and passes; a board analysed from a file only counts by it. The
+// first-pass yield takes each board's first capture.
+void LotSummaryTest::capturesCountReanalysesApart()
+{
+    std::vector<TestRecord> records {
+        record(1, "SN1", "A", "2026-03-01T08:00:00Z", false, 1.2),
+        record(2, "SN1", "A", "2026-03-01T09:00:00Z", true, 0.5), // its file again
+        record(3, "SN2", "A", "2026-03-01T08:10:00Z", false, 1.1),
+        record(4, "SN2", "B", "2026-03-01T08:20:00Z", true, 0.4), // retested: passes
+        record(5, "SN3", "A", "2026-03-01T08:30:00Z", true, 0.3), // a file only
+    };
+    for (TestRecord &r : records)
+        r.origin = r.id == 2 || r.id == 5 ? "analysis" : "capture";
+    const LotSummary lot = summarizeLots(records).front();
+    QCOMPARE(lot.records, std::size_t(5));
+    QCOMPARE(lot.captures, std::size_t(4));
+    QCOMPARE(lot.total.boards, std::size_t(3));
+    QCOMPARE(lot.total.passed, std::size_t(2)); // SN2 and SN3; SN1 stays failed
+    QCOMPARE(lot.firstPass.passed, std::size_t(1)); // SN3 alone
+    QCOMPARE(lot.failedBoards.size(), std::size_t(1));
+    QCOMPARE(lot.failedBoards[0].last.recordId, std::int64_t(1));
+    QCOMPARE(lot.reanalyses.size(), std::size_t(2));
+    QCOMPARE(lot.reanalyses[0].attempt.recordId, std::int64_t(5));
+    QVERIFY(lot.reanalyses[0].counts);
+    QVERIFY(!lot.reanalyses[1].counts && lot.reanalyses[1].attempt.pass);
+    // SN2 counts at each station: 4 station boards against 3.
+    QCOMPARE(lot.stationBoards(), std::size_t(4));
+    QCOMPARE(lot.histories.size(), std::size_t(3));
+    QCOMPARE(lot.histories[1].attempts.size(), std::size_t(2));
+    // The figures and the run charts take the counting tests alone.
+    QCOMPARE(lot.figures[0].maximum, 1.2);
+    QCOMPARE(lot.figures[0].verdicts, (std::vector<std::optional<bool>> {false, true, true}));
+    QCOMPARE(lot.runs.size(), std::size_t(2));
+    QCOMPARE(lot.runs[0].station, std::string("A"));
+    QCOMPARE(lot.runs[0].points.size(), std::size_t(3));
+    QVERIFY(!lot.runs[0].points[0].pass);
+    QCOMPARE(lot.failuresByLimit.size(), std::size_t(1));
+    QCOMPARE(lot.failuresByLimit[0].failures, std::size_t(2));
+}
+
+void LotSummaryTest::verdictsWithinTheUncertainty()
+{
+    std::vector<TestRecord> records;
+    for (int i = 1; i <= 4; ++i) {
+        TestRecord r
+            = record(i, ("SN" + std::to_string(i)).c_str(), "A", "2026-03-01T08:00:00Z", true);
+        r.limits.push_back({"max_inl", "inl_worst_lsb", 3, true, 2.9, true, "file", 0.2, i != 2});
+        if (i == 4)
+            r.limits.back().uncertainty.reset(); // an older station's row
+        records.push_back(r);
+    }
+    const LotSummary lot = summarizeLots(records).front();
+    QCOMPARE(lot.uncertainVerdicts.size(), std::size_t(2));
+    const UncertainVerdicts &inl = lot.uncertainVerdicts[1];
+    QCOMPARE(inl.limit, std::string("max_inl"));
+    QCOMPARE(inl.verdicts, std::size_t(3));
+    QCOMPARE(inl.within, std::size_t(2));
+    QCOMPARE(inl.unknown, std::size_t(1));
+    QCOMPARE(lot.uncertainVerdicts[0].unknown, std::size_t(4)); // max_dnl: none known
+}
+
+void LotSummaryTest::individualsLimits()
+{
+    QVERIFY(!::individualsLimits({1.0}));
+    const std::optional<ControlLimits> limits = ::individualsLimits({1, 2, 4});
+    QVERIFY(limits);
+    // Moving ranges 1 and 2: 1.5 on average, times 2.66.
+    QCOMPARE(limits->centre, 7.0 / 3);
+    QCOMPARE(limits->upper, 7.0 / 3 + 3.99);
+    QCOMPARE(limits->lower, 7.0 / 3 - 3.99);
 }
 
 QTEST_APPLESS_MAIN(LotSummaryTest)

@@ -1,14 +1,20 @@
+#include "ChartAxis.h"
+#include "FigureKeys.h"
 #include "LotSummary.h"
 #include "ReportCsv.h"
 #include "ReportFormat.h"
 #include "ReportHtml.h"
 #include "ReportJson.h"
 #include "ReportText.h"
+#include "TrendCharts.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
+
+#include <cmath>
+#include <set>
 
 namespace {
 
@@ -23,7 +29,7 @@ std::vector<LotSummary> hostileLot()
     r.frames = 10;
     r.pass = false;
     r.figures = {{"inl<i>", 2.0}};
-    r.limits = {{"max_inl", "inl<i>", 1.5, true, 2.0, false, "file"}};
+    r.limits = {{"max_inl", "inl<i>", 1.5, true, 2.0, false, "file", {}, false}};
     TestRecord again = r;
     again.id = 8;
     again.identity.serial = "plain";
@@ -45,9 +51,34 @@ std::vector<LotSummary> catalogLot()
         r.frames = 1000;
         r.figures = {{"dnl_worst_lsb", dnl}, {"missing_code_count", dnl * 4}, {"samples", 1000},
             {"old_figure", dnl}};
-        r.limits = {{"max_dnl", "dnl_worst_lsb", 0.9, true, dnl, true, "file"},
-            {"max_missing", "missing_code_count", 3, true, dnl * 4, true, "file"}};
+        r.limits = {{"max_dnl", "dnl_worst_lsb", 0.9, true, dnl, true, "file", {}, false},
+            {"max_missing", "missing_code_count", 3, true, dnl * 4, true, "file", {}, false}};
         r.pass = true;
+        records.push_back(r);
+    }
+    return summarizeLots(records);
+}
+
+// 20 boards: 17 without missing codes, 3 with two; each board's INL and its
+// verdict, with the INL limit of 3 within the uncertainty of most. SN1 is
+// tested again at a second station.
+std::vector<LotSummary> floorLot()
+{
+    std::vector<TestRecord> records;
+    for (int i = 1; i <= 21; ++i) {
+        TestRecord r;
+        r.id = i;
+        r.origin = "capture";
+        r.identity = {"SN" + std::to_string(i == 21 ? 1 : i), "LOT", "p", "o", i == 21 ? "B" : "A"};
+        r.startTime = "2026-03-01T08:" + std::to_string(10 + i) + ":00Z";
+        r.frames = 1000;
+        const double missing = i % 7 == 0 ? 2 : 0, inl = 2 + 0.2 * (i % 6);
+        r.figures = {{"missing_code_count", missing}, {FigureKey::inlEndPointWorstLsb, inl}};
+        r.limits = {{"max_missing", "missing_code_count", 0, true, missing, missing == 0, "file",
+                        {}, false},
+            {"max_inl", FigureKey::inlEndPointWorstLsb, 3, true, inl, inl <= 3, "file", 1.5,
+                i != 5}};
+        r.pass = missing == 0 && inl <= 3;
         records.push_back(r);
     }
     return summarizeLots(records);
@@ -64,6 +95,10 @@ private slots:
     void csvQuotesAndDefusesFormulas();
     void jsonIsValid();
     void figuresNamedByTheCatalog();
+    void axisTicks_data();
+    void axisTicks();
+    void chartsBoundedForAnyValues();
+    void lotReportForTheEngineer();
 };
 
 void ReportWritersTest::htmlEscapesDatabaseText()
@@ -160,6 +195,109 @@ void ReportWritersTest::figuresNamedByTheCatalog()
             QCOMPARE(figure["label"].toString(), name);
         }
     }
+}
+
+void ReportWritersTest::axisTicks_data()
+{
+    QTest::addColumn<double>("low");
+    QTest::addColumn<double>("high");
+    QTest::addColumn<double>("minimumSpan");
+    const double big = 1e16;
+    QTest::newRow("round range") << 0.0 << 1.0 << 0.1;
+    QTest::newRow("equal values") << 15.05 << 15.05 << 0.1;
+    QTest::newRow("nearly equal") << 15.05 << std::nextafter(15.05, 16.0) << 0.0;
+    QTest::newRow("1e16, two ULPs apart")
+        << big << std::nextafter(std::nextafter(big, 2 * big), 2 * big) << 4.0;
+    QTest::newRow("no span at all") << 0.0 << 0.0 << 0.0;
+    QTest::newRow("huge range") << -1e300 << 1e300 << 0.0;
+    QTest::newRow("not finite") << 0.0 << std::nan("") << 1.0;
+}
+
+// However near or far apart the values lie, the axis has a few round ticks
+// that cover them and print apart.
+void ReportWritersTest::axisTicks()
+{
+    QFETCH(double, low);
+    QFETCH(double, high);
+    QFETCH(double, minimumSpan);
+    const ChartAxis axis = chartAxis(low, high, minimumSpan);
+    QVERIFY2(axis.ticks.size() >= 2 && axis.ticks.size() <= 12,
+        qPrintable(QString::number(axis.ticks.size())));
+    std::set<std::string> labels;
+    for (const double tick : axis.ticks)
+        labels.insert(axis.label(tick));
+    QCOMPARE(labels.size(), axis.ticks.size());
+    QCOMPARE(chartAxis(-10, 33, 1).label(40), std::string("40")); // never "4e+01"
+    if (std::isfinite(high)) {
+        QVERIFY(axis.low <= low && axis.high >= high);
+        QVERIFY(axis.high - axis.low >= minimumSpan * (1 - 1e-9));
+    }
+}
+
+// A large count differing between boards by the double's last digits, as a
+// long run's sample count does: every chart comes out, small.
+void ReportWritersTest::chartsBoundedForAnyValues()
+{
+    const double big = 1e16, next = std::nextafter(big, 2 * big);
+    const std::vector<double> values {big, next, std::nextafter(next, 2 * big)};
+    for (const char *figure :
+        {FigureKey::missingCodeCount, FigureKey::inlEndPointWorstLsb, "old_count"}) {
+        std::vector<TestRecord> records;
+        for (const double value : values) {
+            TestRecord r;
+            r.id = std::int64_t(records.size()) + 1;
+            r.identity.serial = "SN" + std::to_string(r.id);
+            r.startTime = "2026-03-01T08:0" + std::to_string(r.id) + ":00Z";
+            r.figures = {{figure, value}};
+            r.limits = {{"max_x", figure, 2e16, true, value, true, "file", {}, false}};
+            r.pass = true;
+            records.push_back(r);
+        }
+        const std::vector<LotSummary> lots = summarizeLots(records);
+        const std::string html = reportHtml(lots, {});
+        QVERIFY2(html.size() < 200000, figure);
+        QVERIFY(html.find("Histogram of") != std::string::npos);
+        QVERIFY(html.find("Run chart of") != std::string::npos);
+    }
+}
+
+// The HTML and text a quality engineer reads: bins coloured by each board's
+// own verdict, station counts that say why they add up to more than the lot,
+// the verdicts within the uncertainty, first-pass beside final yield, and the
+// charts over time.
+void ReportWritersTest::lotReportForTheEngineer()
+{
+    const std::vector<LotSummary> lots = floorLot();
+    const std::string html = reportHtml(lots, {});
+    const std::string text = reportText(lots);
+    // The zero-missing-codes bin holds 17 passing boards, none drawn failed;
+    // the 2-codes bin the 3 failed ones.
+    QVERIFY(html.find("<title>17 board(s) at 0, passed</title>") != std::string::npos);
+    QVERIFY(html.find("board(s) at 0, failed") == std::string::npos);
+    QVERIFY(html.find("<title>3 board(s) at 2, failed</title>") != std::string::npos);
+    for (const std::string &report : {html, text}) {
+        QVERIFY(report.find("a board tested at two stations counts at each") != std::string::npos);
+        QVERIFY(report.find("20 of 21 verdicts within the uncertainty") != std::string::npos);
+        QVERIFY(report.find("a retest may turn them") != std::string::npos);
+        QVERIFY(report.find("First-pass yield") != std::string::npos
+            || report.find("first-pass yield") != std::string::npos);
+    }
+    QVERIFY(html.find("Run chart of Worst |INL| (end-point) (LSB) at A") != std::string::npos);
+    QVERIFY(html.find("Failures by limit") != std::string::npos);
+    QVERIFY(html.find("Board history") != std::string::npos);
+    // Every chart scales down to a phone's width, every table scrolls.
+    QVERIFY(html.find("svg.chart { max-width: 100%") != std::string::npos);
+    QVERIFY(html.find("<table") != std::string::npos
+        && html.find("<div class=\"scroll\"><table") != std::string::npos);
+    const QJsonObject lot = QJsonDocument::fromJson(QByteArray::fromStdString(reportJson(lots, {})))
+                                .object()["lots"]
+                                .toArray()[0]
+                                .toObject();
+    QCOMPARE(lot["station_boards"].toInt(), 21);
+    QCOMPARE(lot["first_pass"].toObject()["passed"].toInt(), 18);
+    QCOMPARE(
+        lot["verdicts_within_uncertainty"].toArray()[0].toObject()["within_uncertainty"].toInt(),
+        20);
 }
 
 QTEST_APPLESS_MAIN(ReportWritersTest)

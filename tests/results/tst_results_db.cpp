@@ -41,8 +41,9 @@ TestRecord sampleRecord(const std::string &serial, const std::string &lot, const
     record.origin = "capture";
     record.figures = {{"dnl_worst_lsb", 0.1 + 0.2}, {"enob_bits", 1.0 / 3},
         {"thd_db", std::nan("")}, {"snr_db", -std::numeric_limits<double>::infinity()}};
-    record.limits = {{"max_dnl", "dnl_worst_lsb", 0.9, true, 0.30000000000000004, true, "file"},
-        {"min_enob", "enob_bits", 10.5, false, std::nullopt, false, "command line"}};
+    record.limits
+        = {{"max_dnl", "dnl_worst_lsb", 0.9, true, 0.30000000000000004, true, "file", 0.7, true},
+            {"min_enob", "enob_bits", 10.5, false, std::nullopt, false, "command line", {}, false}};
     record.outputs = {{"csv", "/out/b.csv", std::string(64, 'c')}, {"json", "/out/b.json", "ff"}};
     return record;
 }
@@ -338,6 +339,8 @@ private slots:
                 got.name == sent.name && got.figure == sent.figure && got.source == sent.source);
             QVERIFY(got.limit == sent.limit && got.upper == sent.upper && got.pass == sent.pass);
             QVERIFY(got.value == sent.value);
+            QVERIFY(got.uncertainty == sent.uncertainty
+                && got.withinUncertainty == sent.withinUncertainty);
         }
         QCOMPARE(r.outputs.size(), 2u);
         QVERIFY(r.outputs[1].role == "json" && r.outputs[1].path == "/out/b.json"
@@ -461,6 +464,11 @@ private slots:
             for (const RecordedLimit &limit : record.limits)
                 QVERIFY2(findFigure(limit.figure), limit.figure.c_str());
         }
+        // The old limits carry no uncertainty; the new one keeps its own.
+        for (const RecordedLimit &limit : capture.limits)
+            QVERIFY(!limit.uncertainty && !limit.withinUncertainty);
+        QVERIFY(loaded.records[2].limits[0].uncertainty == 0.7
+            && loaded.records[2].limits[0].withinUncertainty);
         QCOMPARE(loaded.records[2].outputs.size(), 2u);
         // The old records' uids hold as any other.
         const InsertResult stored = db.insert(analysis);
