@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""Reads a CSV file as a data-frame library or a spreadsheet does, and checks
-that it is one tidy table: no column name twice, and every row as many fields
-as the header. Prints how many rows each value of the first column has
-("figure=3 yield=5") and exits 0; or prints what is wrong and exits 1.
-Where pandas is installed, pandas.read_csv must read it too."""
+"""Checks that a CSV file is one tidy table, as csv (and pandas, where
+installed) read it: no column named twice, every row as wide as the header.
+Prints the rows of each first-column value ("figure=3 yield=5")."""
 
 import collections
 import csv
