@@ -2,18 +2,17 @@
 
 #include "RetryPolicy.h"
 #include "SqlOutcome.h"
+#include "SqliteReadOnlyFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
+#include <QSqlQuery>
 
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -22,18 +21,13 @@ std::atomic<unsigned> connectionCount {0};
 
 // Opens the file once as the library will, so that a failure has the
 // system's reason ("Permission denied", "Not a directory") rather than
-// SQLite's "unable to open database file". O_NONBLOCK: a FIFO must not hang it.
-QString probeFile(const QString &path, bool create)
+// SQLite's "unable to open database file".
+QString probeWritable(const QString &path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-        (create ? O_RDWR | O_CREAT : O_RDONLY) | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    struct stat status
-    { };
-    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-    ::close(fd);
-    return regular ? QString() : QStringLiteral("not a regular file");
+    QString why;
+    if (const int fd = SqliteReadOnlyFile::openRegular(path, O_RDWR | O_CREAT, why); fd >= 0)
+        ::close(fd);
+    return why;
 }
 
 // The reason libpq gave for a failed connection, without its "connection to
@@ -63,6 +57,7 @@ void DatabaseConnection::close()
     QSqlDatabase::database(m_name, false).close();
     QSqlDatabase::removeDatabase(m_name);
     m_name.clear();
+    m_readOnlyFile.close();
 }
 
 QSqlDatabase DatabaseConnection::database() const
@@ -89,7 +84,8 @@ QString DatabaseConnection::open(const DatabaseUrl &url, bool readOnly)
             return failure(QStringLiteral("cannot read"), QStringLiteral("there is no such file"));
         if (!readOnly)
             QDir().mkpath(QFileInfo(url.path).absolutePath()); // the probe says what failed
-        if (const QString why = probeFile(url.path, !readOnly); !why.isEmpty())
+        if (const QString why = readOnly ? m_readOnlyFile.open(url.path) : probeWritable(url.path);
+            !why.isEmpty())
             return failure(QStringLiteral("cannot open"), why);
     }
 
@@ -102,10 +98,10 @@ QString DatabaseConnection::open(const DatabaseUrl &url, bool readOnly)
         return driverMissing();
     }
     if (sqlite) {
-        db.setDatabaseName(url.path);
+        db.setDatabaseName(readOnly ? m_readOnlyFile.uri() : url.path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
                                  .arg(RetryPolicy::sqliteBusyTimeoutMs)
-                                 .arg(readOnly ? ";QSQLITE_OPEN_READONLY" : ""));
+                                 .arg(readOnly ? ";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI" : ""));
     } else {
         db.setHostName(url.host);
         db.setPort(url.port);
@@ -120,6 +116,12 @@ QString DatabaseConnection::open(const DatabaseUrl &url, bool readOnly)
         db = {};
         close();
         return why;
+    }
+    if (readOnly && sqlite) {
+        // The library reads lazily: this read makes it open the -wal file
+        // and take its own lock. A failure shows in the schema's check.
+        QSqlQuery(QStringLiteral("SELECT count(*) FROM sqlite_master"), db);
+        m_readOnlyFile.libraryHasRead();
     }
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "DatabaseUrl.h"
 #include "PasswordMask.h"
+#include "SqliteReadOnlyFile.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -39,4 +40,5 @@ private:
     QString m_name; // the QSqlDatabase connection name; empty when closed
     DatabaseUrl m_url;
     PasswordMask m_mask;
+    SqliteReadOnlyFile m_readOnlyFile; // held while a read-only SQLite connection is open
 };

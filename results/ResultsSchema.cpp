@@ -2,7 +2,6 @@
 
 #include "DatabaseConnection.h"
 #include "RecordColumns.h"
-#include "RetryPolicy.h"
 #include "Transaction.h"
 #include "Version.h"
 
@@ -114,17 +113,13 @@ SqlOutcome ResultsSchema::configure(bool writable) const
         return run(query, "SET client_min_messages TO warning", backend);
     if (!writable)
         return {};
-    // Readers then do not wait for a writer, nor it for them. The mode is
-    // kept in the file; setting it needs a moment without other writers.
-    SqlOutcome outcome;
-    for (int attempt = 1; attempt <= RetryPolicy::attempts; ++attempt) {
-        if (attempt > 1)
-            RetryPolicy::pauseBefore(attempt);
-        outcome = run(query, "PRAGMA journal_mode = WAL", backend);
-        if (!outcome || !outcome->retry)
-            break;
-    }
-    return outcome ? outcome : run(query, "PRAGMA foreign_keys = OFF", backend);
+    // A rollback journal, not WAL: its journal lasts one transaction, so no
+    // file of one user stays beside the database to refuse another user's
+    // writes, and it works on a network file system; readers need no file
+    // of their own. A database an older version put in WAL mode goes back
+    // when a writer finds itself alone with it; until then it stays in WAL.
+    const SqlOutcome outcome = run(query, "PRAGMA journal_mode = DELETE", backend);
+    return outcome && !outcome->retry ? outcome : run(query, "PRAGMA foreign_keys = OFF", backend);
 }
 
 QString ResultsSchema::check() const

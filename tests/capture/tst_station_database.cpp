@@ -32,7 +32,7 @@ private slots:
         QTest::addColumn<QString>("backend");
         QTest::addColumn<int>("processes");
         QTest::newRow("postgresql, eight stations") << "postgresql" << 8;
-        QTest::newRow("sqlite, four stations") << "sqlite" << 4;
+        QTest::newRow("sqlite, sixteen stations") << "sqlite" << 16;
     }
     void concurrentStations()
     {

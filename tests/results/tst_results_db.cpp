@@ -2,8 +2,10 @@
 #include "FigureCatalog.h"
 #include "PostgresServer.h"
 #include "ResultsDatabase.h"
+#include "TestHelpers.h"
 #include "Version.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -16,6 +18,9 @@
 #include <limits>
 #include <set>
 #include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -113,6 +118,16 @@ void rawly(const DatabaseUrl &url, const std::function<void(QSqlDatabase &)> &wo
         work(raw);
     }
     QSqlDatabase::removeDatabase("raw");
+}
+
+// The files in `folder`, each with its owner and size.
+QStringList filesAsFound(const QString &folder)
+{
+    QStringList files;
+    for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files | QDir::System))
+        files
+            << QStringLiteral("%1 %2 %3").arg(file.fileName()).arg(file.ownerId()).arg(file.size());
+    return files;
 }
 
 } // namespace
@@ -548,6 +563,90 @@ private slots:
                 && record.outputs.size() == 2);
         }
         QCOMPARE(serials.size(), std::size_t(writers * each));
+    }
+
+    void readerLeavesNoTrace_data()
+    {
+        QTest::addColumn<bool>("wal"); // the journal mode an older version set
+        QTest::addColumn<bool>("writerConnected"); // in WAL mode, during the report
+        QTest::addColumn<int>("folderMode"); // 0755: the reader may not write it
+        QTest::newRow("rollback journal, station's own folder") << false << false << 0755;
+        QTest::newRow("rollback journal, shared folder") << false << false << 0777;
+        QTest::newRow("WAL, station's own folder") << true << false << 0755;
+        QTest::newRow("WAL, shared folder") << true << false << 0777;
+        QTest::newRow("WAL and a writer, station's own folder") << true << true << 0755;
+        QTest::newRow("WAL and a writer, shared folder") << true << true << 0777;
+    }
+    void readerLeavesNoTrace()
+    {
+        QFETCH(bool, wal);
+        QFETCH(bool, writerConnected);
+        QFETCH(int, folderMode);
+        if (geteuid() != 0)
+            QSKIP("acting as a station's user and as a reader needs root");
+        // The station's user is daemon (1); the reader is nobody.
+        constexpr unsigned station = 1;
+        const QTemporaryDir base;
+        const QString folder = base.filePath("results");
+        QVERIFY(QDir().mkdir(folder));
+        QCOMPARE(::chmod(QFile::encodeName(base.path()).constData(), 0755), 0);
+        QCOMPARE(::chown(QFile::encodeName(folder).constData(), station, station), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), mode_t(folderMode)), 0);
+        const DatabaseUrl url = *parseDatabaseUrl("sqlite:" + folder + "/r.sqlite");
+        const auto store = [&](const std::string &serial) {
+            return asUser(station, [&] {
+                ResultsDatabase db;
+                QString error = db.open(url);
+                if (error.isEmpty())
+                    error = db.insert(sampleRecord(serial, "L1", "2026-12-08T10:00:00Z")).error;
+                return error.toStdString();
+            });
+        };
+        QCOMPARE(store("SN-1"), std::string());
+        if (wal)
+            rawly(url, [](QSqlDatabase &raw) {
+                QVERIFY(QSqlQuery(raw).exec("PRAGMA journal_mode = WAL"));
+            });
+        {
+            // A writer holding the database open, its last change still in
+            // the -wal file.
+            QSqlDatabase writer = QSqlDatabase::addDatabase("QSQLITE", "writer");
+            writer.setDatabaseName(url.path);
+            if (writerConnected) {
+                QVERIFY(writer.open());
+                QVERIFY(QSqlQuery(writer).exec("UPDATE test_record SET lot = 'L2'"));
+            }
+            const QStringList before = filesAsFound(folder);
+            const std::string read = asNobody([&] {
+                ResultsDatabase db;
+                const QString error = db.open(url, ResultsDatabase::Access::ReadOnly);
+                const LoadResult loaded = error.isEmpty() ? db.load() : LoadResult {};
+                return loaded.records.size() == 1 ? loaded.records[0].identity.lot
+                                                  : (error + loaded.error).toStdString();
+            });
+            QCOMPARE(read, writerConnected ? "L2" : "L1");
+            QCOMPARE(filesAsFound(folder), before);
+            writer.close();
+        }
+        QSqlDatabase::removeDatabase("writer");
+        QCOMPARE(store("SN-2"), std::string());
+    }
+
+    void readerRefusesWhatIsNoFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("folder") << "folder";
+    }
+    void readerRefusesWhatIsNoFile()
+    {
+        QFETCH(QString, kind);
+        const QString path = m_folder.filePath(kind);
+        QVERIFY(kind == "fifo" ? ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0
+                               : QDir().mkdir(path));
+        ResultsDatabase db;
+        QCOMPARE(db.open(*parseDatabaseUrl("sqlite:" + path), ResultsDatabase::Access::ReadOnly),
+            "cannot open the results database " + path + ": not a regular file");
     }
 
     void openErrors_data()

@@ -29,6 +29,11 @@ long long histogramSum(const MeasurementState &state, int first, int last)
 
 std::string asNobody(const std::function<std::string()> &attempt)
 {
+    return asUser(65534, attempt);
+}
+
+std::string asUser(unsigned uid, const std::function<std::string()> &attempt)
+{
     int pipeEnds[2];
     if (::pipe(pipeEnds) != 0)
         return "no pipe";
@@ -36,8 +41,8 @@ std::string asNobody(const std::function<std::string()> &attempt)
     if (child < 0)
         return "no child process";
     if (child == 0) {
-        std::string message = "could not become nobody";
-        if (setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0)
+        std::string message = "could not become user " + std::to_string(uid);
+        if (setgroups(0, nullptr) == 0 && setgid(uid) == 0 && setuid(uid) == 0)
             message = attempt();
         const ssize_t written = ::write(pipeEnds[1], message.data(), message.size());
         std::_Exit(written < 0);

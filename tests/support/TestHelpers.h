@@ -21,6 +21,8 @@ long long histogramSum(
     const MeasurementState &state, int first = lowestCode, int last = highestCode);
 
 // What `attempt` returns when run by a child process that has become the
-// unprivileged user nobody (without supplementary groups). Root may open any
-// device, so tests of refused access run the opening there.
+// user `uid` (group `uid`, without supplementary groups). Root may open any
+// device or file, so tests of refused access run the opening there.
+std::string asUser(unsigned uid, const std::function<std::string()> &attempt);
+// As the unprivileged user nobody.
 std::string asNobody(const std::function<std::string()> &attempt);
