@@ -1,6 +1,5 @@
 #include "DatabaseConnection.h"
 
-#include "RetryPolicy.h"
 #include "SqlOutcome.h"
 
 #include <QDir>
@@ -83,7 +82,14 @@ QString DatabaseConnection::open(const DatabaseUrl &url, bool readOnly)
     close();
     m_url = url;
     m_mask = PasswordMask(url.password);
+    m_unreachable = false;
     const bool sqlite = url.backend == DatabaseUrl::Backend::Sqlite;
+    // SQLite retries only while another program holds its lock.
+    m_retry = RetryPolicy(m_policy.waitMs(), [this, sqlite](const QString &why) {
+        if (m_policy.waiting())
+            m_policy.waiting()(failure(QStringLiteral("waiting for"),
+                sqlite ? QStringLiteral("locked by another program") : why));
+    });
     if (sqlite) {
         if (readOnly && !QFileInfo::exists(url.path))
             return failure(QStringLiteral("cannot read"), QStringLiteral("there is no such file"));
@@ -104,7 +110,7 @@ QString DatabaseConnection::open(const DatabaseUrl &url, bool readOnly)
     if (sqlite) {
         db.setDatabaseName(url.path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
-                                 .arg(RetryPolicy::sqliteBusyTimeoutMs)
+                                 .arg(m_retry.sqliteBusyTimeoutMs())
                                  .arg(readOnly ? ";QSQLITE_OPEN_READONLY" : ""));
     } else {
         db.setHostName(url.host);
@@ -113,10 +119,21 @@ QString DatabaseConnection::open(const DatabaseUrl &url, bool readOnly)
         db.setUserName(url.user);
         db.setPassword(url.password);
         // A server that does not answer is an error after seconds, not minutes.
-        db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=adtest"));
+        db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=adtest")
+                                 .arg(m_retry.connectTimeoutSeconds()));
     }
-    if (!db.open()) {
+    // A server busy now (too many clients) is asked again within the bound.
+    RetryPolicy::Attempts attempts(m_retry);
+    while (!db.open()) {
+        bool answered = false;
+        const QString reason = connectionReason(db.lastError(), answered);
+        const bool busy = !sqlite && RetryPolicy::serverBusy(reason);
+        if (busy && attempts.again(reason))
+            continue;
         const QString why = connectFailure();
+        // A refusal of the password comes from libpq, not the server.
+        m_unreachable
+            = !sqlite && (busy || (!answered && !reason.contains(QLatin1String("password"))));
         db = {};
         close();
         return why;

@@ -3,9 +3,11 @@
 QString ResultsDatabase::open(const DatabaseUrl &url, Access access)
 {
     const bool readOnly = access == Access::ReadOnly;
-    if (QString why = m_connection.open(url, readOnly); !why.isEmpty())
+    if (QString why = m_connection.open(url, readOnly); !why.isEmpty()) {
+        m_unavailable = m_connection.unreachable();
         return why;
-    if (QString why = m_schema.prepare(!readOnly); !why.isEmpty()) {
+    }
+    if (QString why = m_schema.prepare(!readOnly, &m_unavailable); !why.isEmpty()) {
         close();
         return why;
     }
