@@ -3,6 +3,7 @@
 #include "ResultsDatabase.h"
 #include "WholeFile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,12 +16,17 @@ namespace {
 
 const QString suffix = QStringLiteral(".json");
 
-// A uid names a file only when it cannot lead out of the folder.
-bool fileNameSafe(const std::string &uid)
+// The file a record goes to: its uid (a UUID), or the uid's SHA-256 where
+// the uid could lead out of the folder or is too long for a name.
+QString fileName(const std::string &uid)
 {
-    return !uid.empty() && uid.size() <= 100 && std::ranges::all_of(uid, [](unsigned char c) {
+    const bool safe = uid.size() <= 100 && std::ranges::all_of(uid, [](unsigned char c) {
         return std::isalnum(c) || c == '-' || c == '_';
     });
+    const QByteArray bytes = QByteArray::fromStdString(uid);
+    return QString::fromLatin1(
+               safe ? bytes : QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())
+        + suffix;
 }
 
 } // namespace
@@ -49,11 +55,9 @@ QString RecordSpool::put(const SpooledRecord &spooled, QString *error) const
     SpooledRecord kept = spooled;
     if (kept.record.uid.empty())
         kept.record.uid = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
-    const QString path = QDir(m_folder).filePath(QString::fromStdString(kept.record.uid) + suffix);
+    const QString path = QDir(m_folder).filePath(fileName(kept.record.uid));
     QString why;
-    if (!fileNameSafe(kept.record.uid))
-        why = QStringLiteral("cannot spool a record whose uid is not a file name");
-    else if (!QDir().mkpath(m_folder))
+    if (!QDir().mkpath(m_folder))
         why = QStringLiteral("cannot make the spool folder %1").arg(m_folder);
     // Written beside, flushed to the disk, then renamed: a file in the spool
     // is always a whole record.

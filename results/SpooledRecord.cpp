@@ -3,6 +3,8 @@
 #include "JsonText.h"
 #include "RecordColumns.h"
 
+#include <cmath>
+
 using nlohmann::json;
 
 namespace {
@@ -18,8 +20,9 @@ json jsonValue(const QVariant &value)
     case QMetaType::Int:
     case QMetaType::LongLong:
         return value.toLongLong();
-    case QMetaType::Double:
-        return value.toDouble();
+    case QMetaType::Double: // JSON has no infinity: "inf" and "-inf" read back as Qt reads them
+        return std::isinf(value.toDouble()) ? json(value.toDouble() > 0 ? "inf" : "-inf")
+                                            : json(value.toDouble());
     default:
         return value.toString().toStdString();
     }
