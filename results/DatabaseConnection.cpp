@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
+#include <QSqlQuery>
 
 #include <atomic>
 #include <cerrno>
@@ -139,6 +140,14 @@ QString DatabaseConnection::open(const DatabaseUrl &url, bool readOnly)
         return why;
     }
     return {};
+}
+
+bool DatabaseConnection::lost() const
+{
+    if (!isOpen() || m_url.backend != DatabaseUrl::Backend::Postgres)
+        return false;
+    QSqlQuery query(database());
+    return !query.exec(QStringLiteral("SELECT 1"));
 }
 
 QString DatabaseConnection::driverMissing() const

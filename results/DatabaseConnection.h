@@ -34,6 +34,9 @@ public:
     // The last open() failed because the server cannot be reached or is
     // busy now, rather than for a fault of its URL.
     bool unreachable() const { return m_unreachable; }
+    // A PostgreSQL server that dropped the connection (it was stopped, or
+    // restarted) answers no statement at all, and libpq may give no reason.
+    bool lost() const;
 
     QSqlDatabase database() const;
     DatabaseUrl::Backend backend() const { return m_url.backend; }

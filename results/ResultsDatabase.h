@@ -48,7 +48,7 @@ public:
     bool unavailable() const { return m_unavailable; }
 
     // Whether a record could be stored now.
-    WriteCheck checkWritable() const { return m_records.checkWritable(); }
+    WriteCheck checkWritable() const;
 
     // Stores the record with its figures, limits and outputs, all or nothing,
     // and returns its new id; a record whose uid is there already is stored
