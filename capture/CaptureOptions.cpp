@@ -117,6 +117,9 @@ QString CaptureOptions::parse(const QStringList &arguments)
         parser.addValue({name});
     parser.addValue({"--db"}, "a database URL");
     parser.addFlag({"--no-db"});
+    parser.addValue({"--spool"}, "a folder");
+    parser.addValue({"--db-wait"}, "a time in seconds");
+    parser.addFlag({"--send-spool"});
     declareDynamicOptions(parser);
     parser.addFlag({"--guard-band"});
     parser.addFlag({"--list-ports"});
@@ -154,6 +157,10 @@ QString CaptureOptions::parse(const QStringList &arguments)
         return error();
     if (!readDynamicOptions(parser, *this))
         return error();
+    std::optional<double> databaseWait;
+    if (!parser.realValue("--db-wait", 0, 3600, "a time from 0 to 3600 seconds", databaseWait))
+        return error();
+    databaseWaitMs = databaseWait ? int(*databaseWait * 1000) : databaseWaitMs;
     recordLength = std::size_t(givenLength.value_or(recordLength));
     bits = givenBits.value_or(bits);
     inlResolution = givenResolution.value_or(inlResolution);
@@ -196,6 +203,22 @@ QString CaptureOptions::parse(const QStringList &arguments)
         if (noDatabase)
             return QStringLiteral("--db and --no-db: choose one");
         databaseUrl = text("--db");
+    }
+    if (parser.isSet("--spool") && parser.value("--spool").empty())
+        return QStringLiteral("--spool: needs a folder");
+    spoolFolder = text("--spool");
+    if (parser.isSet("--send-spool")) {
+        const bool alone = std::ranges::all_of(parser.given(), [](const std::string &name) {
+            return name == "--send-spool" || name == "--db" || name == "--spool"
+                || name == "--db-wait";
+        });
+        if (!alone)
+            return QStringLiteral("--send-spool: takes no other option than --db, --spool and "
+                                  "--db-wait");
+        if (noDatabase)
+            return QStringLiteral("--send-spool and --no-db: choose one");
+        mode = Mode::SendSpool;
+        return {};
     }
 
     // The command line's limits over the file's; the report names each one
@@ -287,6 +310,7 @@ QString CaptureOptions::helpText()
     return QStringLiteral(R"(Usage: adcapture [OPTION]...
        adcapture --analyze FILE [--kind KIND] [LIMIT]... [--csv FILE] [--json FILE]
        adcapture --list-ports [--all]
+       adcapture --send-spool [--db URL] [--spool DIR]
 Reads frames from the 12-bit A/D converter on serial port 1 with the same
 rules as adtest (frames counted at STX, the first three characters decoded,
 anything before STX discarded), analyses the code-density histogram and
@@ -333,6 +357,13 @@ Board and station (into the report, the JUnit file and the results database):
                      postgresql://[USER@]HOST[:PORT]/DBNAME (default with
                      --serial or --lot: $XDG_DATA_HOME/adtest/results.sqlite)
   --no-db            keep no result in a database
+  --db-wait S        wait up to S seconds for a busy database (a lock held by
+                     another program, too many clients; default 30)
+  --spool DIR        where a result the database cannot take now is kept
+                     until a later run sends it (default:
+                     $XDG_STATE_HOME/adtest/spool)
+  --send-spool       send the results kept in the spool to the database and
+                     exit: 0 when all were sent, 2 when one stays
 
 Output:
   --junit FILE       JUnit XML: one test case per limit
@@ -350,9 +381,10 @@ Output:
 
 Exit status: 0 every limit holds, 1 a limit fails or no data came (no
 complete frame, an empty histogram), 2 bad usage, the port cannot be used or
-went away, or an output or the database cannot be written, 3 measured, no
-limits: no verdict (no limit was given, so the board neither passed nor
-failed), 130 interrupted (SIGINT, SIGTERM or SIGHUP; what was captured is
-written and the report marked as interrupted).
+went away, an output cannot be written, the database is misconfigured or the
+result could neither be stored nor spooled, 3 measured, no limits: no verdict
+(no limit was given, so the board neither passed nor failed), 130 interrupted
+(SIGINT, SIGTERM or SIGHUP; what was captured is written and the report
+marked as interrupted).
 )");
 }

@@ -16,7 +16,7 @@
 // adcapture's command line.
 struct CaptureOptions
 {
-    enum class Mode { Capture, Analyze, ListPorts, Help, Version };
+    enum class Mode { Capture, Analyze, ListPorts, SendSpool, Help, Version };
 
     Mode mode = Mode::Capture;
     std::optional<int> frames; // stop after this many complete frames
@@ -39,6 +39,12 @@ struct CaptureOptions
     BoardIdentity identity; // station: the host name unless given
     QString databaseUrl; // --db; empty: the default file when a board is named
     bool noDatabase = false;
+    // Where a result the database cannot take now is kept until it can;
+    // empty: RecordSpool::defaultFolder().
+    QString spoolFolder;
+    // How long to wait for a busy database (a lock held, too many clients)
+    // before the result goes to the spool.
+    int databaseWaitMs = 30000;
 
     // --limits: the file read, which of its limits the command line
     // replaced (key, the file's value, the value used), and which limits the

@@ -5,16 +5,14 @@
 #include "DynamicReport.h"
 #include "OutputTarget.h"
 #include "ProblemMessage.h"
+#include "ResultDelivery.h"
 #include "ResultRecord.h"
 #include "SerialPortLine.h"
 
 #include "CodeDensityAnalysis.h"
 #include "RecordFileReader.h"
-#include "ResultsDatabase.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdio>
@@ -23,17 +21,6 @@
 namespace {
 
 constexpr int usageError = 2;
-
-// Keeps one result in the results database; an error in one line.
-QString storeResult(const DatabaseUrl &url, const TestRecord &record)
-{
-    if (url.backend == DatabaseUrl::Backend::Sqlite)
-        QDir().mkpath(QFileInfo(url.path).absolutePath());
-    ResultsDatabase database;
-    if (QString error = database.open(url); !error.isEmpty())
-        return error;
-    return database.insert(record).error;
-}
 
 } // namespace
 
@@ -75,23 +62,19 @@ bool CapturePipeline::chooseInputs()
         return fail(QString::fromLocal8Bit(clash.c_str()));
     // Where the result is kept: --db, else the user's own file when a board
     // is named. A URL that cannot be read stops before the capture.
-    if (!o.noDatabase && (!o.databaseUrl.isEmpty() || o.namesBoard())) {
-        QString error;
-        const std::optional<DatabaseUrl> url = parseDatabaseUrl(o.databaseUrl.isEmpty()
-                ? QStringLiteral("sqlite:") + defaultResultsDatabasePath()
-                : o.databaseUrl,
-            &error);
-        if (!url)
-            return fail(QStringLiteral("--db: %1").arg(error));
-        m_database = std::make_unique<DatabaseUrl>(*url);
-    }
-    return true;
+    QString error;
+    m_database = ResultDelivery::fromOptions(o, false, &error);
+    return error.isEmpty() || fail(error);
 }
 
+// The database with the outputs: one that could never take the result stops
+// the run before the board is tested; one unreachable now does not.
 bool CapturePipeline::openOutputs()
 {
     m_outputs = std::make_unique<CaptureOutputs>(m_options);
-    const QString error = m_outputs->open();
+    QString error = m_outputs->open();
+    if (error.isEmpty() && m_database)
+        error = m_database->check();
     return error.isEmpty() || fail(error);
 }
 
@@ -172,17 +155,26 @@ void CapturePipeline::writeFiles()
 }
 
 // The database comes after the files, so that its record lists each with its
-// SHA-256. When it cannot be written the files stand; the report is written
-// again to say so, and the exit status is 2.
+// SHA-256. A result the database cannot take goes to the spool: it is kept,
+// so the board's verdict stands as the exit status. Only a result that can
+// be neither stored nor spooled is lost: the exit status is then 2. Either
+// way the files stand and the report is written again to say where it went.
 void CapturePipeline::storeRecord()
 {
     if (!m_database)
         return;
-    m_databaseError = storeResult(*m_database, resultRecord(m_report));
-    if (m_databaseError.isEmpty())
+    const ResultDelivery::Outcome outcome = m_database->deliver(resultRecord(m_report));
+    m_databaseError = outcome.error;
+    if (!outcome.spooledTo.isEmpty()) {
+        m_report.spooledTo = outcome.spooledTo;
+        m_report.spoolReason = outcome.reason;
+        reportProblem(QStringLiteral("spooled to %1: %2").arg(outcome.spooledTo, outcome.reason));
+    } else if (!m_databaseError.isEmpty()) {
+        reportProblem(m_databaseError);
+        m_report.outputFailures << m_databaseError;
+    } else {
         return;
-    reportProblem(m_databaseError);
-    m_report.outputFailures << m_databaseError;
+    }
     m_outputs->rewriteJson(m_report);
 }
 

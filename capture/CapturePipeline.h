@@ -13,7 +13,7 @@
 #include <vector>
 
 class CaptureOutputs;
-struct DatabaseUrl;
+class ResultDelivery;
 
 // adcapture from the parsed command line to the exit status: choose the
 // inputs, open the outputs, capture from the serial line or read a saved
@@ -21,7 +21,8 @@ struct DatabaseUrl;
 // result in the results database, and write the JUnit file last, so that it
 // tells every failure the exit status tells. The report goes out before the
 // database, which lists it with its SHA-256, and again when the database
-// fails, to say so.
+// cannot take the result, to say where it went instead. The database is
+// checked with the outputs, before the capture.
 class CapturePipeline
 {
 public:
@@ -56,7 +57,7 @@ private:
     bool fail(const QString &message);
 
     CaptureOptions m_options;
-    std::unique_ptr<DatabaseUrl> m_database; // empty: no result is kept
+    std::unique_ptr<ResultDelivery> m_database; // empty: no result is kept
     std::unique_ptr<CaptureOutputs> m_outputs;
     CaptureReport m_report;
     std::vector<std::uint64_t> m_counts;

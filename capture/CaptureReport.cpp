@@ -235,6 +235,8 @@ QByteArray CaptureReport::toJson() const
             failures.push_back(failure.toStdString());
         report["output_failures"] = failures;
     }
+    if (!spooledTo.isEmpty())
+        report["spooled"] = spooledTo.toStdString();
     if (stop) {
         report["port"] = port.toStdString();
         report["stop_reason"] = stopName(*stop);
@@ -315,6 +317,8 @@ QString CaptureReport::summary() const
     }
     for (const QString &failure : outputFailures)
         lines << QStringLiteral("  not written  %1").arg(failure);
+    if (!spooledTo.isEmpty())
+        lines << QStringLiteral("  spooled to %1: %2").arg(spooledTo, spoolReason);
     const int status = exitStatus();
     lines << QStringLiteral("  result   %1")
                  .arg(status == 0      ? QStringLiteral("PASS")

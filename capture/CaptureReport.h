@@ -48,6 +48,9 @@ struct CaptureReport
 
     // Outputs that could not be written at the end, each "FILE: reason".
     QStringList outputFailures;
+    // The spool file that keeps the result the database could not take, and why.
+    QString spooledTo;
+    QString spoolReason;
 
     bool interrupted() const { return stop == CaptureStop::Interrupted; }
     // No sample to judge the board by: nothing arrived, or the histogram read

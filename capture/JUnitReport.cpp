@@ -98,6 +98,7 @@ QByteArray junitReport(const CaptureReport &report, std::vector<JUnitError> erro
     property("input_file", report.inputFile);
     property("test_kind", QLatin1String(testKindKey(report.result.kind)));
     property("frames", QString::number(report.frames));
+    property("spooled", report.spooledTo); // kept for the database: not an error
     if (report.limitsFile) {
         property("limits_file", text(report.limitsFile->path));
         property("limits_sha256", text(report.limitsFile->sha256));

@@ -5,6 +5,7 @@
 #include "CaptureOptions.h"
 #include "CapturePipeline.h"
 #include "ProblemMessage.h"
+#include "ResultDelivery.h"
 
 #include "CommandLineError.h"
 #include "EventDispatch.h"
@@ -42,6 +43,7 @@ try {
         return printPortListing(options.allPorts)
             ? 0
             : refuse(QStringLiteral("cannot write the port list"));
+    case CaptureOptions::Mode::SendSpool:
     case CaptureOptions::Mode::Capture:
     case CaptureOptions::Mode::Analyze:
         break;
@@ -50,6 +52,11 @@ try {
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("adcapture"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(adtestVersion));
+    if (options.mode == CaptureOptions::Mode::SendSpool) {
+        QString error;
+        const auto delivery = ResultDelivery::fromOptions(options, true, &error);
+        return delivery ? delivery->sendSpool() : refuse(error);
+    }
     return CapturePipeline(std::move(options)).run();
 } catch (const std::exception &error) {
     reportError(error.what());

@@ -1,6 +1,5 @@
 #include "DatabaseConnection.h"
 
-#include "RetryPolicy.h"
 #include "SqlOutcome.h"
 #include "SqliteReadOnlyFile.h"
 
@@ -78,13 +77,21 @@ QString DatabaseConnection::open(const DatabaseUrl &url, bool readOnly)
     close();
     m_url = url;
     m_mask = PasswordMask(url.password);
+    m_unreachable = false;
     const bool sqlite = url.backend == DatabaseUrl::Backend::Sqlite;
+    // SQLite retries only while another program holds its lock.
+    m_retry = RetryPolicy(m_policy.waitMs(), [this, sqlite](const QString &why) {
+        if (m_policy.waiting())
+            m_policy.waiting()(failure(QStringLiteral("waiting for"),
+                sqlite ? QStringLiteral("locked by another program") : why));
+    });
     if (sqlite) {
         if (readOnly && !QFileInfo::exists(url.path))
             return failure(QStringLiteral("cannot read"), QStringLiteral("there is no such file"));
         if (!readOnly)
             QDir().mkpath(QFileInfo(url.path).absolutePath()); // the probe says what failed
-        if (const QString why = readOnly ? m_readOnlyFile.open(url.path) : probeWritable(url.path);
+        if (const QString why
+            = readOnly ? m_readOnlyFile.open(url.path, m_retry.waitMs()) : probeWritable(url.path);
             !why.isEmpty())
             return failure(QStringLiteral("cannot open"), why);
     }
@@ -100,7 +107,7 @@ QString DatabaseConnection::open(const DatabaseUrl &url, bool readOnly)
     if (sqlite) {
         db.setDatabaseName(readOnly ? m_readOnlyFile.uri() : url.path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1%2")
-                                 .arg(RetryPolicy::sqliteBusyTimeoutMs)
+                                 .arg(m_retry.sqliteBusyTimeoutMs())
                                  .arg(readOnly ? ";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI" : ""));
     } else {
         db.setHostName(url.host);
@@ -109,10 +116,21 @@ QString DatabaseConnection::open(const DatabaseUrl &url, bool readOnly)
         db.setUserName(url.user);
         db.setPassword(url.password);
         // A server that does not answer is an error after seconds, not minutes.
-        db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=adtest"));
+        db.setConnectOptions(QStringLiteral("connect_timeout=%1;application_name=adtest")
+                                 .arg(m_retry.connectTimeoutSeconds()));
     }
-    if (!db.open()) {
+    // A server busy now (too many clients) is asked again within the bound.
+    RetryPolicy::Attempts attempts(m_retry);
+    while (!db.open()) {
+        bool answered = false;
+        const QString reason = connectionReason(db.lastError(), answered);
+        const bool busy = !sqlite && RetryPolicy::serverBusy(reason);
+        if (busy && attempts.again(reason))
+            continue;
         const QString why = connectFailure();
+        // A refusal of the password comes from libpq, not the server.
+        m_unreachable
+            = !sqlite && (busy || (!answered && !reason.contains(QLatin1String("password"))));
         db = {};
         close();
         return why;
@@ -124,6 +142,14 @@ QString DatabaseConnection::open(const DatabaseUrl &url, bool readOnly)
         m_readOnlyFile.libraryHasRead();
     }
     return {};
+}
+
+bool DatabaseConnection::lost() const
+{
+    if (!isOpen() || m_url.backend != DatabaseUrl::Backend::Postgres)
+        return false;
+    QSqlQuery query(database());
+    return !query.exec(QStringLiteral("SELECT 1"));
 }
 
 QString DatabaseConnection::driverMissing() const

@@ -100,8 +100,8 @@ InsertResult RecordStore::insert(const TestRecord &record) const
     const Backend backend = m_connection.backend();
     const ColumnTable<TestRecord> &columns = recordColumns();
     InsertResult result;
-    const SqlOutcome outcome = transact(
-        m_connection.database(), backend, [&](Statements &statements) -> SqlOutcome {
+    const SqlOutcome outcome = transact(m_connection.database(), backend,
+        m_connection.retryPolicy(), [&](Statements &statements) -> SqlOutcome {
             QSqlQuery &query = statements.add();
             query.prepare(QStringLiteral("INSERT INTO test_record (%1) VALUES (%2) "
                                          "ON CONFLICT (record_uid) DO NOTHING%3")
@@ -132,8 +132,48 @@ InsertResult RecordStore::insert(const TestRecord &record) const
             });
         });
     if (outcome)
-        return {0, m_connection.failure(QStringLiteral("cannot store a record in"), outcome->text)};
+        return {0, m_connection.failure(QStringLiteral("cannot store a record in"), outcome->text),
+            false, outcome->unavailable};
     return result;
+}
+
+WriteCheck RecordStore::checkWritable() const
+{
+    if (!m_connection.isOpen())
+        return {QStringLiteral("the results database is not open")};
+    const Backend backend = m_connection.backend();
+    const QSqlDatabase db = m_connection.database();
+    SqlOutcome failed;
+    if (backend == Backend::Sqlite) {
+        // BEGIN IMMEDIATE takes the write lock; nothing is written.
+        failed = transact(
+            db, backend, m_connection.retryPolicy(), [](Statements &) -> SqlOutcome { return {}; });
+    } else {
+        QStringList tables {recordColumns().table()};
+        forEachChildTable([&tables](const auto &child) {
+            tables << child.columns.table();
+            return false;
+        });
+        QSqlQuery query(db);
+        failed = run(query,
+            QStringLiteral("SELECT t FROM unnest(ARRAY['%1']) t WHERE NOT has_table_privilege(t, "
+                           "'INSERT') UNION ALL SELECT 'the sequence of test_record.id' WHERE NOT "
+                           "has_sequence_privilege(pg_get_serial_sequence('test_record', 'id'), "
+                           "'USAGE')")
+                .arg(tables.join(QLatin1String("', '"))),
+            backend);
+        QStringList refused;
+        while (!failed && query.next())
+            refused << query.value(0).toString();
+        if (!refused.isEmpty())
+            return {m_connection.failure(QStringLiteral("cannot write to"),
+                QStringLiteral("user %1 may not insert into %2")
+                    .arg(db.userName(), refused.join(QLatin1String(", "))))};
+    }
+    if (failed)
+        return {m_connection.failure(QStringLiteral("cannot write to"), failed->text),
+            failed->unavailable};
+    return {};
 }
 
 LoadResult RecordStore::load(const RecordFilter &filter) const

@@ -25,6 +25,14 @@ struct InsertResult
     std::int64_t id = 0;
     QString error; // empty when the record was stored
     bool alreadyStored = false; // its uid was there: id is the record stored before
+    bool unavailable = false; // the database is busy or went away: a later try may succeed
+};
+
+// Whether a record could be stored now: empty, or why not.
+struct WriteCheck
+{
+    QString error;
+    bool unavailable = false;
 };
 
 struct LoadResult
@@ -49,6 +57,11 @@ public:
     InsertResult insert(const TestRecord &record) const;
 
     LoadResult load(const RecordFilter &filter) const;
+
+    // Takes the write lock and lets it go (SQLite), or asks the server for
+    // the user's right to insert into every table (PostgreSQL): a database
+    // that could never take a record shows before a test rather than after.
+    WriteCheck checkWritable() const;
 
 private:
     const DatabaseConnection &m_connection;

@@ -32,11 +32,23 @@ public:
     ResultsDatabase(const ResultsDatabase &) = delete;
     ResultsDatabase &operator=(const ResultsDatabase &) = delete;
 
+    // How long a writer waits for a busy database (another writer's lock,
+    // a server with too many clients), and who hears that it waits: from the
+    // next open() on.
+    void setRetryPolicy(RetryPolicy policy) { m_connection.setRetryPolicy(std::move(policy)); }
+
     // Connects, then checks, creates or upgrades the schema. Returns an error
     // in one line, empty on success. Any connection held before is closed.
     QString open(const DatabaseUrl &url, Access access = Access::ReadWrite);
     void close() { m_connection.close(); }
     bool isOpen() const { return m_connection.isOpen(); }
+    // The last open() failed because the database cannot be reached or is
+    // busy now (a later try may succeed), not for a fault of its URL, its
+    // credentials or its schema.
+    bool unavailable() const { return m_unavailable; }
+
+    // Whether a record could be stored now.
+    WriteCheck checkWritable() const;
 
     // Stores the record with its figures, limits and outputs, all or nothing,
     // and returns its new id; a record whose uid is there already is stored
@@ -54,4 +66,5 @@ private:
     DatabaseConnection m_connection;
     ResultsSchema m_schema {m_connection};
     RecordStore m_records {m_connection};
+    bool m_unavailable = false;
 };

@@ -89,11 +89,14 @@ int storedVersion(const QSqlDatabase &db, Backend backend, SqlOutcome &failure)
 
 } // namespace
 
-QString ResultsSchema::prepare(bool writable) const
+QString ResultsSchema::prepare(bool writable, bool *unavailable) const
 {
-    if (const SqlOutcome failed = configure(writable))
-        return m_connection.failure(QStringLiteral("cannot open"), failed->text);
-    const QString why = writable ? createOrUpgrade() : check();
+    SqlOutcome failed = configure(writable);
+    QString why = failed ? m_connection.failure(QStringLiteral("cannot open"), failed->text)
+        : writable       ? createOrUpgrade(failed)
+                         : check();
+    if (unavailable)
+        *unavailable = failed && failed->unavailable;
     if (!why.isEmpty())
         return why;
     // Only now: with foreign keys on, SQLite's upgrade could not replace
@@ -151,28 +154,32 @@ QString ResultsSchema::newerSchema(int stored) const
             .arg(version));
 }
 
-QString ResultsSchema::createOrUpgrade() const
+QString ResultsSchema::createOrUpgrade(SqlOutcome &outcome) const
 {
     const QSqlDatabase db = m_connection.database();
     const Backend backend = m_connection.backend();
     int newer = 0;
-    const SqlOutcome outcome = transact(db, backend, [&](Statements &statements) -> SqlOutcome {
-        if (backend == Backend::Postgres)
-            if (SqlOutcome failed = run(statements.add(),
-                    QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(schemaLockKey), backend))
+    outcome = transact(
+        db, backend, m_connection.retryPolicy(), [&](Statements &statements) -> SqlOutcome {
+            if (backend == Backend::Postgres)
+                if (SqlOutcome failed = run(statements.add(),
+                        QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(schemaLockKey),
+                        backend))
+                    return failed;
+            SqlOutcome failed;
+            const int stored = storedVersion(db, backend, failed);
+            if (failed || stored == version)
                 return failed;
-        SqlOutcome failed;
-        const int stored = storedVersion(db, backend, failed);
-        if (failed || stored == version)
-            return failed;
-        if (stored > version) {
-            newer = stored;
-            return SqlFailure {QStringLiteral("newer schema")};
-        }
-        return apply(statements, stored);
-    });
-    if (newer > 0)
+            if (stored > version) {
+                newer = stored;
+                return SqlFailure {QStringLiteral("newer schema")};
+            }
+            return apply(statements, stored);
+        });
+    if (newer > 0) {
+        outcome.reset();
         return newerSchema(newer);
+    }
     if (outcome)
         return m_connection.failure(QStringLiteral("cannot prepare"), outcome->text);
     return {};

@@ -27,8 +27,10 @@ public:
     { }
 
     // Sets the open connection up, then checks the stored schema, and when
-    // `writable` creates or upgrades it. Returns an error, empty on success.
-    QString prepare(bool writable) const;
+    // `writable` creates or upgrades it. Returns an error, empty on success;
+    // `unavailable` tells whether it failed because the database is busy or
+    // went away rather than for what it holds.
+    QString prepare(bool writable, bool *unavailable = nullptr) const;
 
     // The schema_info table: "schema_version", "created_by_version" and, after
     // an upgrade, "upgraded_by_version" (the program versions that wrote it).
@@ -37,7 +39,7 @@ public:
 private:
     SqlOutcome configure(bool writable) const;
     QString check() const;
-    QString createOrUpgrade() const;
+    QString createOrUpgrade(SqlOutcome &outcome) const;
     SqlOutcome apply(Statements &statements, int from) const;
     QStringList createStatements() const;
     QStringList upgradeStatements(int from) const;

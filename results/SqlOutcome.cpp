@@ -18,7 +18,9 @@ QString firstLine(const QString &text)
 SqlFailure sqlFailure(const QSqlError &error, DatabaseUrl::Backend backend)
 {
     const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return {firstLine(text), RetryPolicy::transient(error, backend)};
+    const QString line = firstLine(text);
+    return {line.isEmpty() ? QStringLiteral("the server gave no answer") : line,
+        RetryPolicy::transient(error, backend), RetryPolicy::unavailable(error, backend)};
 }
 
 SqlOutcome run(QSqlQuery &query, const QString &sql, DatabaseUrl::Backend backend)

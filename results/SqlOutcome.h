@@ -9,12 +9,14 @@
 class QSqlError;
 class QSqlQuery;
 
-// A statement that failed, in one line, and whether running its transaction
-// again may succeed.
+// A statement that failed, in one line, whether running its transaction
+// again may succeed, and whether the database is unreachable or busy now
+// rather than wrong (a later try may succeed).
 struct SqlFailure
 {
     QString text;
     bool retry = false;
+    bool unavailable = false;
 };
 using SqlOutcome = std::optional<SqlFailure>; // empty: it worked
 

@@ -1,7 +1,5 @@
 #include "SqliteReadOnlyFile.h"
 
-#include "RetryPolicy.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
@@ -79,7 +77,7 @@ int SqliteReadOnlyFile::openRegular(const QString &path, int flags, QString &why
     return -1;
 }
 
-QString SqliteReadOnlyFile::open(const QString &path)
+QString SqliteReadOnlyFile::open(const QString &path, int waitMs)
 {
     close();
     QString why;
@@ -87,8 +85,7 @@ QString SqliteReadOnlyFile::open(const QString &path)
     if (m_fd < 0)
         return why;
 #ifdef F_OFD_SETLK
-    const auto deadline = std::chrono::steady_clock::now()
-        + std::chrono::milliseconds(RetryPolicy::sqliteBusyTimeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     while (!takeSharedLock(m_fd)) {
         if (std::chrono::steady_clock::now() > deadline) {
             close();

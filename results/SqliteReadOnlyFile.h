@@ -29,8 +29,9 @@ public:
     SqliteReadOnlyFile &operator=(const SqliteReadOnlyFile &) = delete;
 
     // Opens the file, takes the lock (waiting while a writer commits) and
-    // chooses the URI. Returns an error, empty on success.
-    QString open(const QString &path);
+    // chooses the URI, waiting at most waitMs for the lock. Returns an
+    // error, empty on success.
+    QString open(const QString &path, int waitMs);
     // The file's URI for the library's QSQLITE_OPEN_URI option.
     const QString &uri() const { return m_uri; }
     // Once the library has read the file, its own lock takes over, except

@@ -1,11 +1,10 @@
 #include "Transaction.h"
 
-#include "RetryPolicy.h"
-
-SqlOutcome transact(const QSqlDatabase &db, DatabaseUrl::Backend backend,
+SqlOutcome transact(const QSqlDatabase &db, DatabaseUrl::Backend backend, const RetryPolicy &policy,
     const std::function<SqlOutcome(Statements &)> &work)
 {
-    for (int attempt = 1;; ++attempt) {
+    RetryPolicy::Attempts attempts(policy);
+    for (;;) {
         Statements statements(db);
         QSqlQuery &query = statements.add();
         SqlOutcome failure = run(
@@ -17,8 +16,7 @@ SqlOutcome transact(const QSqlDatabase &db, DatabaseUrl::Backend backend,
         if (!failure)
             return {};
         query.exec(QStringLiteral("ROLLBACK"));
-        if (!failure->retry || attempt == RetryPolicy::attempts)
+        if (!failure->retry || !attempts.again(failure->text))
             return failure;
-        RetryPolicy::pauseBefore(attempt + 1);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RetryPolicy.h"
 #include "SqlOutcome.h"
 
 #include <QSqlDatabase>
@@ -24,9 +25,9 @@ private:
     std::list<QSqlQuery> m_queries;
 };
 
-// Runs `work` in one transaction, and again from the start while the
-// RetryPolicy says another writer was in the way. SQLite's BEGIN IMMEDIATE
+// Runs `work` in one transaction, and again from the start while another
+// writer was in the way, within the policy's bound. SQLite's BEGIN IMMEDIATE
 // takes the write lock at once, so that two writers cannot both read and
 // then both wait for each other's lock.
-SqlOutcome transact(const QSqlDatabase &db, DatabaseUrl::Backend backend,
+SqlOutcome transact(const QSqlDatabase &db, DatabaseUrl::Backend backend, const RetryPolicy &policy,
     const std::function<SqlOutcome(Statements &)> &work);

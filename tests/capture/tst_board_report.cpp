@@ -118,6 +118,15 @@ private slots:
             options.parse({"adcapture", "--limits", path, "--kind", "dc"}).contains("--kind dc"));
         QVERIFY(options.parse({"adcapture", "--serial", "a\nb"}).contains("control character"));
         QVERIFY(options.parse({"adcapture", "--db", "sqlite:x", "--no-db"}).contains("choose one"));
+
+        QCOMPARE(options.parse({"adcapture", "--send-spool", "--db", "sqlite:x", "--spool", "s",
+                     "--db-wait", "2.5"}),
+            QString());
+        QVERIFY(options.mode == CaptureOptions::Mode::SendSpool && options.spoolFolder == "s"
+            && options.databaseWaitMs == 2500);
+        QVERIFY(options.parse({"adcapture", "--send-spool", "--csv", "h.csv"})
+                    .contains("takes no other option"));
+        QVERIFY(options.parse({"adcapture", "--db-wait", "-1"}).contains("0 to 3600 seconds"));
     }
 
     // One case per limit, the failed ones marked, and a capture without data

@@ -83,8 +83,11 @@ private slots:
         QTest::addColumn<QString>("message"); // a part of the last error's
 
         QTest::newRow("none") << "none" << 0 << QStringList() << QString();
-        QTest::newRow("database under a regular file")
-            << "database" << 2 << QStringList {"database"} << "results.sqlite";
+        // The database's folder becomes a regular file during the capture.
+        QTest::newRow("database lost, the result spooled")
+            << "spooled" << 0 << QStringList() << QString();
+        QTest::newRow("database lost, the spool under a regular file")
+            << "database" << 2 << QStringList {"database"} << "nor can it be spooled";
         QTest::newRow("histogram file replaced by a folder")
             << "output" << 2 << QStringList {"output"} << "h.csv";
         QTest::newRow("interrupted")
@@ -108,9 +111,8 @@ private slots:
                     .parse({"adcapture", "--kind", "ramp", "--max-missing", "0", "--frames",
                         fault == "interrupt" || fault.startsWith("port") ? "100000" : "4096",
                         "--csv", path("h.csv"), "--json", path("r.json"), "--junit", path("r.xml"),
-                        "--serial", "B17", "--db",
-                        fault.contains("database") ? "sqlite:" + notAFolder(dir) + "/results.sqlite"
-                                                   : "sqlite:" + path("results.sqlite")})
+                        "--serial", "B17", "--db", "sqlite:" + path("db/results.sqlite"), "--spool",
+                        fault.contains("database") ? notAFolder(dir) + "/spool" : path("spool")})
                     .isEmpty());
         const auto ending = fault == "interrupt" ? FakeConverterLink::Ending::Interrupt
             : fault.startsWith("port")           ? FakeConverterLink::Ending::PortLost
@@ -121,6 +123,9 @@ private slots:
         QVERIFY(pipeline.openOutputs());
         if (fault == "output") // written over only at the end: it fails then
             QVERIFY(QDir().mkdir(path("h.csv")));
+        if (fault.contains("database") || fault == "spooled")
+            QVERIFY(QDir(path("db")).removeRecursively()
+                && QFile(path("db")).open(QIODevice::WriteOnly));
         QVERIFY(pipeline.capture([&link] { return std::make_unique<FakeCaptureLine>(link); }));
         pipeline.analyse();
         pipeline.decide();
@@ -146,6 +151,9 @@ private slots:
         QCOMPARE(roles, fault == "output" ? QStringList() : QStringList {"csv"});
         if (fault.contains("database"))
             QVERIFY(report["output_failures"][0].toString().contains("results.sqlite"));
+        // A spooled result is kept: no failure, its file named.
+        QVERIFY(fault != "spooled" || !report.contains("output_failures"));
+        QCOMPARE(report["spooled"].toString().startsWith(path("spool/")), fault == "spooled");
     }
 
     // Anything but a readable regular file is one line saying why, never an

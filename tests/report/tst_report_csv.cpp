@@ -59,8 +59,8 @@ void ReportCsvTest::readsAsOneTable()
         r.pass = test.pass;
         r.figures = {{"dnl_worst_lsb", 0.5}, {"enob_bits", 9.0}};
         r.figures.resize(test.broken > 1 ? 2 : 1);
-        r.limits = {{"max_dnl", "dnl_worst_lsb", 0.2, true, 0.5, false, "file"},
-            {"min_enob", "enob_bits", 10, false, 9.0, false, "file"}};
+        r.limits = {{"max_dnl", "dnl_worst_lsb", 0.2, true, 0.5, false, "file", {}, false},
+            {"min_enob", "enob_bits", 10, false, 9.0, false, "file", {}, false}};
         r.limits.resize(std::size_t(test.broken));
     }
     const QTemporaryDir folder;

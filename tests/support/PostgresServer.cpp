@@ -90,8 +90,9 @@ QString PostgresServer::run(
     return {};
 }
 
-QString PostgresServer::start()
+QString PostgresServer::start(const QStringList &settings)
 {
+    m_settings = settings;
     m_binaries = binaries();
     if (m_binaries.isEmpty())
         return QStringLiteral("no PostgreSQL server under /usr/lib/postgresql "
@@ -128,30 +129,52 @@ QString PostgresServer::start()
     QString why;
     for (int attempt = 0; attempt < 3; ++attempt) {
         m_port = freePort();
-        why = run("pg_ctl",
-            {"-D", data, "-l", m_folder->filePath(QStringLiteral("log")), "-w", "-t", "30", "-o",
-                QStringLiteral("-c listen_addresses=127.0.0.1 -p %1 -c unix_socket_directories=%2 "
-                               "-c fsync=off -c synchronous_commit=off -c full_page_writes=off")
-                    .arg(m_port)
-                    .arg(m_folder->path()),
-                "start"},
-            true);
-        if (why.isEmpty()) {
-            m_running = true;
+        why = launch();
+        if (why.isEmpty())
             return {};
-        }
     }
+    return why;
+}
+
+QString PostgresServer::launch()
+{
+    QString options
+        = QStringLiteral("-c listen_addresses=127.0.0.1 -p %1 -c unix_socket_directories=%2 "
+                         "-c fsync=off -c synchronous_commit=off -c full_page_writes=off")
+              .arg(m_port)
+              .arg(m_folder->path());
+    for (const QString &setting : m_settings)
+        options += QStringLiteral(" -c ") + setting;
+    QString why = run("pg_ctl",
+        {"-D", m_folder->filePath(QStringLiteral("data")), "-l",
+            m_folder->filePath(QStringLiteral("log")), "-w", "-t", "30", "-o", options, "start"},
+        true);
+    m_running = why.isEmpty();
+    if (m_running)
+        return {};
     QFile log(m_folder->filePath(QStringLiteral("log")));
     if (log.open(QIODevice::ReadOnly))
         why += QStringLiteral("; the server's log: ") + QString::fromLocal8Bit(log.readAll());
     return why;
 }
 
+QString PostgresServer::halt()
+{
+    const QString why = run("pg_ctl",
+        {"-D", m_folder->filePath(QStringLiteral("data")), "-m", "fast", "-w", "stop"}, true);
+    m_running = !why.isEmpty();
+    return why;
+}
+
+QString PostgresServer::resume()
+{
+    return launch();
+}
+
 void PostgresServer::stop()
 {
     if (m_running)
-        run("pg_ctl",
-            {"-D", m_folder->filePath(QStringLiteral("data")), "-m", "fast", "-w", "stop"}, true);
+        halt();
     m_running = false;
     m_folder.reset();
 }

@@ -21,10 +21,13 @@ public:
     // /usr/lib/postgresql; empty when there is none.
     static QString binaries();
 
-    // Creates the cluster and starts the server; returns what went wrong,
-    // empty on success.
-    QString start();
+    // Creates the cluster and starts the server with the `settings` given
+    // ("max_connections=5"); returns what went wrong, empty on success.
+    QString start(const QStringList &settings = {});
     void stop();
+    // Stops the server and starts it again on its port, the cluster kept.
+    QString halt();
+    QString resume();
 
     // Creates the database `name`; returns its URL, with the password when
     // `withPassword`, or empty and `error` set.
@@ -36,9 +39,11 @@ public:
 
 private:
     QString run(const QString &program, const QStringList &arguments, bool asServer) const;
+    QString launch();
 
     std::unique_ptr<QTemporaryDir> m_folder;
     QString m_binaries;
+    QStringList m_settings;
     int m_port = 0;
     bool m_running = false;
 };
