@@ -8,6 +8,11 @@
 
 namespace {
 
+// A linearity test needs this many codes between the two end codes (which
+// take all the input beyond the range); a converter with fewer has no DNL or
+// INL to measure, whatever the input.
+constexpr std::size_t fewestInnerCodes = 3;
+
 DcNoiseFigures dcFiguresOf(
     std::span<const std::uint64_t> counts, const HistogramShape &shape, int bits)
 {
@@ -57,6 +62,12 @@ CodeDensityResult analyseCodeDensity(
         result.misfitReason = "Too few samples to tell the test kind ("
             + std::to_string(shape.samples) + " over " + std::to_string(shape.span())
             + " codes); choose the kind.";
+    } else if (result.kind != TestKind::Dc && counts.size() >= 2
+        && counts.size() < fewestInnerCodes + 2) {
+        const std::size_t inner = counts.size() - 2;
+        result.misfitReason = "A " + std::to_string(result.bits) + "-bit converter has "
+            + std::to_string(inner) + " codes between its two end codes; DNL and INL need at least "
+            + std::to_string(fewestInnerCodes) + " (3 bits or more).";
     } else {
         result.misfitReason = misfitOf(result.kind, counts, shape);
     }

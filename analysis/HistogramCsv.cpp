@@ -145,6 +145,7 @@ HistogramCsvReading readHistogramCsv(std::istream &in)
             if (header.size() < 2 || !sameWord(header[0], "code") || !sameWord(header[1], "count"))
                 return fail(
                     lineNumber, "expected the header \"code,count\", found " + quotedText(text));
+            reading.headerFound = true;
             continue;
         }
         const auto cells = cellsOf(text, separator);

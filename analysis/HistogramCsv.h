@@ -21,6 +21,7 @@ struct HistogramCsvReading
 {
     std::vector<std::uint64_t> counts; // one per code, from code 0
     std::string error; // "line N: ..." when the text is not such a table
+    bool headerFound = false; // the header "code,count" was read: the text is such a table
 
     bool ok() const { return error.empty(); }
 };

@@ -17,6 +17,27 @@ RecordFileReading failed(std::string message)
     return reading;
 }
 
+bool hasNpyName(std::string_view path)
+{
+    return path.size() >= 4
+        && std::ranges::equal(path.substr(path.size() - 4), std::string_view(".npy"),
+            [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+// Whether the file's first bytes hold a NUL, as binary files do and text
+// never does; the stream is left at its start.
+bool startsAsBinary(std::istream &in)
+{
+    in.clear();
+    in.seekg(0);
+    char head[64] = {};
+    in.read(head, sizeof head);
+    const std::string_view text(head, std::size_t(in.gcount()));
+    in.clear();
+    in.seekg(0);
+    return text.find('\0') != std::string_view::npos;
+}
+
 void readRecord(std::istream &in, const std::string &path, int bits, RecordFileReading &reading)
 {
     SampleRecordReading record = readSampleRecord(in, bits);
@@ -34,7 +55,15 @@ void readHistogram(std::istream &in, const std::string &path, int bits, RecordFi
 {
     HistogramCsvReading table = readHistogramCsv(in);
     if (!table.ok()) {
-        reading.error = path + ": " + table.error;
+        // No header: the file is none of the forms read. One meant as .npy
+        // is told that it is not one, rather than only what a table needs.
+        if (!table.headerFound && (hasNpyName(path) || startsAsBinary(in)))
+            reading.error = path
+                + ": not a NumPy file (its first bytes are not \\x93NUMPY) "
+                  "and not a histogram CSV ("
+                + table.error + ")";
+        else
+            reading.error = path + ": " + table.error;
         return;
     }
     const std::size_t codes = std::size_t(1) << bits;
@@ -57,6 +86,8 @@ RecordFileReading readRecordFile(const std::string &path, int bits)
         return failed("cannot read " + path + ": " + file.error());
     std::istream in(&file);
     RecordFileReading reading;
+    if (in.peek() == std::char_traits<char>::eof() && file.error().empty())
+        return failed(path + ": an empty file");
     if (looksLikeSampleRecord(in))
         readRecord(in, path, bits, reading);
     else
@@ -70,8 +101,5 @@ RecordFileReading readRecordFile(const std::string &path, int bits)
 
 std::string recordFileContents(std::string_view path, std::span<const std::uint16_t> codes)
 {
-    const bool npy = path.size() >= 4
-        && std::ranges::equal(path.substr(path.size() - 4), std::string_view(".npy"),
-            [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
-    return npy ? sampleRecordNpy(codes) : sampleRecordCsv(codes);
+    return hasNpyName(path) ? sampleRecordNpy(codes) : sampleRecordCsv(codes);
 }

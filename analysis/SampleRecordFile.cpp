@@ -1,16 +1,15 @@
 #include "SampleRecordFile.h"
 
+#include "NpyRecord.h"
 #include "QuotedText.h"
 #include "TrimmedText.h"
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <string_view>
 
 namespace {
 
-constexpr std::string_view npyMagic = "\x93NUMPY";
 constexpr std::size_t longestCsvLine = 256;
 // Spacing around a cell, and the CR of a line that ends in CRLF.
 constexpr std::string_view blanks = " \t\r";
@@ -27,61 +26,6 @@ bool readWhole(std::string_view text, std::uint64_t &value)
     text = trimmed(text, blanks);
     const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
     return !text.empty() && status == std::errc() && end == text.data() + text.size();
-}
-
-// The header's dictionary must describe a 1-D little-endian uint16 array.
-SampleRecordReading readNpy(std::istream &in, int bits)
-{
-    char head[10];
-    if (!in.read(head, sizeof head) || std::string_view(head, 6) != npyMagic)
-        return failed("not a .npy file");
-    const int major = static_cast<unsigned char>(head[6]);
-    std::size_t headerLength = static_cast<unsigned char>(head[8])
-        | std::size_t(static_cast<unsigned char>(head[9])) << 8;
-    if (major >= 2) {
-        char more[2];
-        if (!in.read(more, 2))
-            return failed(".npy: the header is cut short");
-        headerLength |= std::size_t(static_cast<unsigned char>(more[0])) << 16
-            | std::size_t(static_cast<unsigned char>(more[1])) << 24;
-    }
-    if (headerLength > 65536)
-        return failed(".npy: a header of " + std::to_string(headerLength) + " bytes");
-    std::string header(headerLength, '\0');
-    if (!in.read(header.data(), std::streamsize(headerLength)))
-        return failed(".npy: the header is cut short");
-    const auto has
-        = [&header](std::string_view part) { return header.find(part) != std::string::npos; };
-    if (!(has("'descr': '<u2'") || has("'descr': '|u2'")) || !has("'fortran_order': False"))
-        return failed(".npy: not a little-endian uint16 array: " + quotedText(header));
-    const std::size_t shapeAt = header.find("'shape': (");
-    if (shapeAt == std::string::npos)
-        return failed(".npy: the header gives no shape");
-    const std::size_t from = shapeAt + std::strlen("'shape': (");
-    const std::size_t to = header.find(')', from);
-    std::string_view shape = std::string_view(header).substr(from, to - from);
-    if (shape.ends_with(','))
-        shape.remove_suffix(1);
-    std::uint64_t length = 0;
-    if (to == std::string::npos || !readWhole(shape, length))
-        return failed(".npy: not a one-dimensional array: " + quotedText(header));
-    if (length > maxSampleRecordLength)
-        return failed(".npy: " + std::to_string(length) + " samples, more than "
-            + std::to_string(maxSampleRecordLength));
-    SampleRecordReading reading;
-    reading.codes.resize(length);
-    std::vector<unsigned char> bytes(length * 2);
-    if (!in.read(reinterpret_cast<char *>(bytes.data()), std::streamsize(bytes.size())))
-        return failed(".npy: the data is cut short (the header promises " + std::to_string(length)
-            + " samples)");
-    for (std::size_t i = 0; i < length; ++i) {
-        reading.codes[i] = static_cast<std::uint16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-        if (reading.codes[i] >> bits)
-            return failed(".npy: sample " + std::to_string(i) + " is "
-                + std::to_string(reading.codes[i]) + ", not a " + std::to_string(bits)
-                + "-bit code");
-    }
-    return reading;
 }
 
 SampleRecordReading readCsv(std::istream &in, int bits)
@@ -196,6 +140,6 @@ SampleRecordReading readSampleRecord(std::istream &in, int bits)
 {
     const int peeked = in.peek();
     if (peeked == static_cast<unsigned char>(npyMagic.front()))
-        return readNpy(in, bits);
+        return readNpyRecord(in, bits);
     return readCsv(in, bits);
 }

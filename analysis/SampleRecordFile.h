@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-// A sample record as a file: NumPy's .npy (a one-dimensional little-endian
-// uint16 array, so that numpy.load opens it) or a CSV table with the header
+// A sample record as a file: NumPy's .npy (written as a one-dimensional
+// little-endian uint16 array, so that numpy.load opens it; read as any
+// integer array, see readNpyRecord) or a CSV table with the header
 // "sample,code", one row per sample in arrival order.
 std::string sampleRecordNpy(std::span<const std::uint16_t> codes);
 std::string sampleRecordCsv(std::span<const std::uint16_t> codes);

@@ -147,7 +147,7 @@ QString CaptureOptions::parse(const QStringList &arguments)
         return error();
     std::optional<int> givenBits;
     std::optional<double> givenResolution;
-    if (!parser.intValue("--bits", 4, 16, "a resolution from 4 to 16 bits", givenBits)
+    if (!parser.intValue("--bits", 1, 16, "a resolution from 1 to 16 bits", givenBits)
         || !parser.realValue("--inl-resolution", 0.001, largestLsbLimit,
             "a resolution from 0.001 to 4096 LSB", givenResolution))
         return error();
@@ -327,8 +327,9 @@ Capture:
                      capturing
   --kind KIND        dc, ramp or sine: the input applied (default: read from
                      the histogram's shape)
-  --bits N           with --analyze: the converter's resolution (default 12);
-                     a histogram of any other number of rows is refused
+  --bits N           with --analyze: the converter's resolution, 1 to 16
+                     bits (default 12); a histogram of any other number of
+                     rows is refused
   --inl-resolution X the INL uncertainty (99 %, LSB) to say how many more
                      samples would reach (default 0.5)
 
