@@ -55,6 +55,29 @@ Counts rounded(const std::vector<double> &hits)
     return counts;
 }
 
+// A .npy file as numpy.save writes it: the values in the dtype `descr`.
+QByteArray npyOf(const QString &descr, const QList<qint64> &values, const QString &shape = {},
+    bool fortran = false)
+{
+    const int size = descr.right(1).toInt();
+    QByteArray header = QStringLiteral("{'descr': '%1', 'fortran_order': %2, 'shape': %3, }")
+                            .arg(descr, fortran ? "True" : "False",
+                                shape.isEmpty() ? QString("(%1,)").arg(values.size()) : shape)
+                            .toLatin1();
+    header += QByteArray(63 - (10 + header.size()) % 64, ' ') + '\n';
+    QByteArray bytes = QByteArray("\x93NUMPY\x01\x00", 8);
+    bytes += char(header.size() & 0xFF);
+    bytes += char(header.size() >> 8);
+    bytes += header;
+    for (const qint64 value : values) {
+        for (int k = 0; k < size; ++k) {
+            const int shift = 8 * (descr.startsWith('>') ? size - 1 - k : k);
+            bytes += char(quint64(value) >> shift & 0xFF);
+        }
+    }
+    return bytes;
+}
+
 bool allFinite(const CodeDensityResult &r)
 {
     const auto &l = r.linearity;
@@ -419,13 +442,16 @@ private slots:
         const QByteArray npy = QByteArray::fromStdString(sampleRecordNpy(codes));
         QByteArray bigEndian = npy;
         bigEndian.replace("'<u2'", "'>u2'");
+        for (qsizetype at = bigEndian.size() - 10; at < bigEndian.size(); at += 2)
+            std::swap(bigEndian[at], bigEndian[at + 1]);
         QByteArray outOfRange = npy;
         outOfRange[outOfRange.size() - 1] = 0x10; // 300 becomes 0x102C
         QTest::newRow("npy") << npy << "";
         QTest::newRow("csv") << QByteArray::fromStdString(sampleRecordCsv(codes)) << "";
         QTest::newRow("npy cut short") << npy.left(npy.size() - 1) << ".npy: the data is cut short";
-        QTest::newRow("npy big-endian") << bigEndian << ".npy: not a little-endian uint16";
-        QTest::newRow("npy beyond 12 bits") << outOfRange << ".npy: sample 4 is 4140";
+        QTest::newRow("npy big-endian") << bigEndian << "";
+        QTest::newRow("npy beyond 12 bits")
+            << outOfRange << ".npy: sample 4: code 4140 is outside a 12-bit converter's 0..4095";
         QTest::newRow("csv gap") << QByteArray("sample,code\n0,1\n2,1\n")
                                  << "line 3: expected sample 1";
         QTest::newRow("csv control bytes")
@@ -444,6 +470,89 @@ private slots:
         // The npy header and length fill a multiple of 64 bytes.
         if (QByteArray(QTest::currentDataTag()) == "npy")
             QCOMPARE((bytes.indexOf('\n') + 1) % 64, 0);
+    }
+
+    // Every integer dtype reads, in either byte order: unsigned values as the
+    // codes, signed ones as two's complement around mid-scale. Values beyond
+    // the converter, other dtypes and layouts are refused with the reason.
+    void npyDtypes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<QList<int>>("codes");
+        QTest::addColumn<QString>("error");
+        using L = QList<qint64>;
+        const QList<int> none;
+        for (const char *order : {"<", ">"}) {
+            const QString o = order;
+            QTest::addRow("%su2", order)
+                << npyOf(o + "u2", L {0, 4095, 300}) << 12 << QList<int> {0, 4095, 300} << "";
+            QTest::addRow("%si2", order)
+                << npyOf(o + "i2", L {-2048, 0, 2047}) << 12 << QList<int> {0, 2048, 4095} << "";
+            QTest::addRow("%su4", order)
+                << npyOf(o + "u4", L {65535, 1}) << 16 << QList<int> {65535, 1} << "";
+            QTest::addRow("%si4", order)
+                << npyOf(o + "i4", L {-32768, 32767}) << 16 << QList<int> {0, 65535} << "";
+            QTest::addRow("%su8", order)
+                << npyOf(o + "u8", L {4095, -1}) << 12 << none
+                << "sample 1: code 18446744073709551615 is outside a 12-bit converter's 0..4095";
+            QTest::addRow("%si8", order)
+                << npyOf(o + "i8", L {-1, -40000}) << 12 << none
+                << "sample 1: code -40000 is outside a 12-bit converter's -2048..2047 (a signed";
+        }
+        QTest::newRow("|u1") << npyOf("|u1", L {0, 255}) << 8 << QList<int> {0, 255} << "";
+        QTest::newRow("|i1") << npyOf("|i1", L {-128, 127}) << 8 << QList<int> {0, 255} << "";
+        QTest::newRow("1-bit signed") << npyOf("<i2", L {-1, 0}) << 1 << QList<int> {0, 1} << "";
+        QTest::newRow("one column")
+            << npyOf("<i2", L {-1, 5}, "(2, 1)") << 12 << QList<int> {2047, 2053} << "";
+        QTest::newRow("unsigned beyond") << npyOf("<u2", L {7, 4096}) << 12 << none
+                                         << "sample 1: code 4096 is outside a 12-bit converter's";
+        QTest::newRow("float") << npyOf("<f8", L {0}) << 12 << none << "the dtype \"<f8\"";
+        QTest::newRow("bool") << npyOf("|b1", L {0}) << 12 << none << "the dtype \"|b1\"";
+        QTest::newRow("fortran") << npyOf("<u2", L {0}, {}, true) << 12 << none
+                                 << "the array is in Fortran order";
+        QTest::newRow("two columns") << npyOf("<u2", L {0, 1, 2, 3}, "(2, 2)") << 12 << none
+                                     << "an array of shape \"(2, 2)\"";
+    }
+    void npyDtypes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, bits);
+        QFETCH(QList<int>, codes);
+        QFETCH(QString, error);
+        std::istringstream in(bytes.toStdString());
+        const SampleRecordReading reading = readSampleRecord(in, bits);
+        QVERIFY2(QString::fromStdString(reading.error)
+                     .startsWith(error.isEmpty() ? "" : ".npy: " + error),
+            reading.error.c_str());
+        QCOMPARE(reading.ok(), error.isEmpty());
+        QCOMPARE(QList<int>(reading.codes.begin(), reading.codes.end()), codes);
+    }
+
+    // A converter of few bits: an ideal 3-bit ramp has no DNL; with fewer
+    // than three codes between the end codes linearity is refused, saying why.
+    void fewBits_data()
+    {
+        QTest::addColumn<Counts>("counts");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("3 bits") << Counts {40, 100, 100, 100, 100, 100, 100, 40} << "";
+        QTest::newRow("2 bits") << Counts {40, 100, 100, 40}
+                                << "A 2-bit converter has 2 codes between its two end codes";
+        QTest::newRow("1 bit") << Counts {500, 500}
+                               << "A 1-bit converter has 0 codes between its two end codes";
+    }
+    void fewBits()
+    {
+        QFETCH(Counts, counts);
+        QFETCH(QString, reason);
+        const auto r = analyseCodeDensity(counts, {TestKind::Ramp, {}});
+        QVERIFY2(QString::fromStdString(r.misfitReason).startsWith(reason), r.misfitReason.c_str());
+        QCOMPARE(r.kindFits, reason.isEmpty());
+        if (r.kindFits) {
+            QCOMPARE(r.linearity.dnlMin.value, 0.0);
+            QCOMPARE(r.linearity.dnlMax.value, 0.0);
+        }
+        QVERIFY(allFinite(r));
     }
 };
 

@@ -331,6 +331,8 @@ private slots:
             "1"} << "/dev/adcapture-none";
         QTest::newRow("unreadable histogram")
             << QStringList {"--analyze", "/nonexistent/h.csv"} << "/nonexistent/h.csv";
+        QTest::newRow("no bits") << QStringList {"--analyze", "h.csv", "--bits", "0"}
+                                 << "a resolution from 1 to 16 bits";
         QTest::newRow("folder to analyse")
             << QStringList {"--analyze", "/"} << "cannot read /: Is a directory";
         QTest::newRow("unwritable report") << QStringList {"--analyze", "/dev/null", "--json",

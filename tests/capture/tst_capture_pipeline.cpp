@@ -197,6 +197,39 @@ private slots:
         QCOMPARE(pipeline.run(), 2);
     }
 
+    // A file that is none of the forms read says what it was taken for.
+    void wrongKindOfFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        const QString notNpy = "not a NumPy file (its first bytes are not \\x93NUMPY) and not a "
+                               "histogram CSV (line 1: expected the header \"code,count\", found ";
+        QTest::newRow("empty .npy") << "r.npy" << QByteArray() << "an empty file";
+        QTest::newRow("empty .csv") << "h.csv" << QByteArray() << "an empty file";
+        QTest::newRow("wrong magic") << "r.npy" << QByteArray("\x93NUMPZ\x01\x00", 8)
+                                     << notNpy + "\"\\x93NUMPZ\\x01\\x00\")";
+        QTest::newRow("binary .csv")
+            << "h.csv" << QByteArray("PK\x03\x04\x00", 5) << notNpy + "\"PK\\x03\\x04\\x00\")";
+        QTest::newRow("text, another header")
+            << "h.csv" << QByteArray("a,b\n")
+            << "line 1: expected the header \"code,count\", found \"a,b\"";
+    }
+    void wrongKindOfFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        QCOMPARE(QString::fromStdString(readRecordFile(path.toStdString(), 12).error),
+            path + ": " + message);
+    }
+
     // A sample record and a histogram read back to the same counts.
     void savedFiles()
     {
