@@ -154,7 +154,7 @@ private slots:
         QTest::newRow("2nd folded back") << 20001.0 << 2 << 65536 - 2 * 20001;
         QTest::newRow("5th beyond fs") << 13111.0 << 5 << 5 * 13111 - 65536;
         QTest::newRow("3rd, not coherent") << 4093.37 << 3 << -1;
-        QTest::newRow("3rd folded, not coherent") << 24577.4 << 3 << -1;
+        QTest::newRow("3rd folded, not coherent") << 24571.4 << 3 << -1;
     }
     void harmonicDistortion()
     {
