@@ -64,13 +64,6 @@ std::size_t largestBin(const std::vector<double> &power, std::size_t from, std::
     return best;
 }
 
-// A frequency in cycles per sample, aliased into 0..0.5.
-double folded(double frequency)
-{
-    const double f = frequency - std::floor(frequency);
-    return f > 0.5 ? 1 - f : f;
-}
-
 double ratioDb(double power, double reference)
 {
     return power > 0 && reference > 0 ? std::max(-300.0, 10 * std::log10(power / reference))
@@ -233,6 +226,8 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     r.fit = fitSine(x, firstEstimate);
     const bool fitted
         = r.fit.converged && std::abs(r.fit.frequency - firstEstimate) * double(length) < 1;
+    if (fitted)
+        r.fit = fitSineBesideHarmonics(x, r.fit, options.harmonics, 1 / double(length));
     double frequency = fitted ? r.fit.frequency : firstEstimate;
     const double cycles = frequency * double(length);
     // The leak's allowance against the noise: from the fit's residual, a
@@ -307,7 +302,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     std::vector<std::pair<int, std::size_t>> placed;
     std::vector<std::string> hidden;
     for (int order = 2; order <= options.harmonics; ++order) {
-        const double f = folded(order * frequency);
+        const double f = foldedFrequency(order * frequency);
         const auto centre = std::min(half, std::size_t(std::llround(f * double(length))));
         std::string why = hiddenHarmonic(order, centre, peak, half, halfWidth, placed);
         placed.emplace_back(order, centre);

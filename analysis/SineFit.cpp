@@ -1,9 +1,11 @@
 #include "SineFit.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
 #include <numeric>
+#include <vector>
 
 namespace {
 
@@ -194,4 +196,47 @@ SineFitFigures fitSine(std::span<const double> samples, double frequency)
         }
     }
     return figuresOf(samples, frequency, start, 0);
+}
+
+double foldedFrequency(double frequency)
+{
+    const double f = frequency - std::floor(frequency);
+    return f > 0.5 ? 1 - f : f;
+}
+
+namespace {
+
+void subtractSine(std::vector<double> &samples, const SineFitFigures &fit)
+{
+    const double omega = 2 * std::numbers::pi * fit.frequency;
+    for (std::size_t n = 0; n < samples.size(); ++n)
+        samples[n] -= fit.amplitude * std::cos(omega * double(n) + fit.phase);
+}
+
+} // namespace
+
+SineFitFigures fitSineBesideHarmonics(
+    std::span<const double> samples, const SineFitFigures &first, int harmonics, double binWidth)
+{
+    constexpr int rounds = 2;
+    SineFitFigures fit = first;
+    for (int round = 0; round < rounds && fit.converged; ++round) {
+        std::vector<double> clean(samples.begin(), samples.end());
+        for (int order = 2; order <= harmonics; ++order) {
+            // One folded onto the tone cannot be told from it, nor pulls it.
+            const double harmonic = order * fit.frequency;
+            if (std::abs(foldedFrequency(harmonic) - fit.frequency) < binWidth / 2)
+                continue;
+            subtractSine(clean, fitSineAtFrequency(clean, harmonic));
+        }
+        const SineFitFigures again = fitSine(clean, fit.frequency);
+        if (!again.converged)
+            break;
+        const double moved = std::abs(again.frequency - fit.frequency) / binWidth;
+        fit = fitSineAtFrequency(samples, again.frequency);
+        fit.iterations = again.iterations;
+        if (moved < settledStepBins)
+            break;
+    }
+    return fit;
 }
