@@ -1,5 +1,6 @@
 #include "DynamicAnalysis.h"
 
+#include "CloseTone.h"
 #include "FigureText.h"
 #include "Periodogram.h"
 #include "SineFit.h"
@@ -28,6 +29,9 @@ constexpr double coherentNeighbourLimit = 10;
 constexpr double coherentFloorBins = 1e-6;
 // Nor farther than this, whatever the noise: a leak of -60 dBc.
 constexpr double coherentCeilingBins = 1e-3;
+// A second tone this near the fundamental meets its main lobe in the
+// seven-term window's spectrum: twice the half-width, and a bin.
+constexpr double closeToneReachBins = 13;
 // The tone needs its main lobe clear of DC's, and a bin to spare.
 constexpr int cyclesMargin = 2;
 
@@ -42,17 +46,6 @@ DynamicResult failed(const DynamicResult &partial, std::string reason)
     result.recordLength = partial.recordLength;
     result.reason = std::move(reason);
     return result;
-}
-
-// The mean power of a noise bin, read from the median of bins 1..: a bin of
-// noise is exponentially distributed, its median the mean times ln 2, and
-// the few bins of tones do not move the median.
-double medianNoise(const std::vector<double> &power)
-{
-    std::vector<double> bins(power.begin() + 1, power.end());
-    auto middle = bins.begin() + std::ptrdiff_t(bins.size() / 2);
-    std::nth_element(bins.begin(), middle, bins.end());
-    return *middle / std::numbers::ln2;
 }
 
 std::size_t largestBin(const std::vector<double> &power, std::size_t from, std::size_t to)
@@ -221,13 +214,21 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     // folded beside the tone raises it.
     const auto [rectFrom, rectTo] = searchRange(1, 0);
     const std::size_t rectPeak = largestBin(rectangular, rectFrom, rectTo);
-    const double rectNoise = medianNoise(rectangular);
+    const double rectNoise = medianNoiseBin(rectangular);
     const double firstEstimate = interpolatedBin(rectangular, rectPeak, 0, false) / double(length);
     r.fit = fitSine(x, firstEstimate);
     const bool fitted
         = r.fit.converged && std::abs(r.fit.frequency - firstEstimate) * double(length) < 1;
-    if (fitted)
+    CloseTone close;
+    if (fitted) {
         r.fit = fitSineBesideHarmonics(x, r.fit, options.harmonics, 1 / double(length));
+        close
+            = findCloseTone(x, r.fit, length, options.harmonics, closeToneReachBins, toneOverNoise);
+        // The fit of one sine is pulled toward the second tone; the figures
+        // of the fit hold it as distortion, as they would a harmonic.
+        if (close.separated)
+            r.fit = fitSineAtFrequency(x, close.fundamental.frequency);
+    }
     double frequency = fitted ? r.fit.frequency : firstEstimate;
     const double cycles = frequency * double(length);
     // The leak's allowance against the noise: from the fit's residual, a
@@ -263,7 +264,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
             "too few cycles in the record for a spectrum: " + oneDecimal(cycles)
                 + " cycles, at least " + std::to_string(fewestCycles) + " needed");
     const std::size_t peak = largestBin(power, from, to);
-    const double noiseEstimate = medianNoise(power);
+    const double noiseEstimate = medianNoiseBin(power);
     if (!(power[peak] > toneOverNoise * noiseEstimate))
         return failed(r,
             "no tone stands out of the noise"
@@ -321,6 +322,26 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
             r.spur = r.harmonics.back();
         }
     }
+    double closePower = 0;
+    std::size_t closeBins = 0;
+    // A second tone beside the fundamental: its power and the fundamental's
+    // from their fits, its bins distortion like a harmonic's.
+    if (close.separated) {
+        fundamentalPower = close.fundamental.amplitude * close.fundamental.amplitude / 2;
+        const double p = close.tone.amplitude * close.tone.amplitude / 2;
+        const auto bin = std::min(half, std::size_t(std::llround(close.bin)));
+        closePower = p;
+        closeBins = takeTone(power, taken, bin, halfWidth).second;
+        r.fundamental.dbfs = powerDbfs(fundamentalPower, r.bits);
+        if (p > spurPower) {
+            spurPower = p;
+            r.spur = {
+                0, close.tone.frequency, bin, powerDbfs(p, r.bits), ratioDb(p, fundamentalPower)};
+        }
+    } else if (close.found) {
+        r.sinadUndetermined = "a second tone at bin " + std::to_string(std::lround(close.bin))
+            + " shares the fundamental's bins and could not be told apart from it";
+    }
     for (const std::string &why : hidden)
         r.thdUndetermined += (r.thdUndetermined.empty() ? "" : "; ") + why;
     // What is left is noise and any other spur; the largest of them, its
@@ -353,16 +374,18 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const double noiseMean = noisePower / double(noiseBins);
     const double bandBins = double(power.size() - 1);
     const double noise = noiseMean * bandBins;
-    const double noiseAndDistortion = noiseMean * (bandBins - double(harmonicBins)) + harmonicPower;
+    const double noiseAndDistortion
+        = noiseMean * (bandBins - double(harmonicBins + closeBins)) + harmonicPower + closePower;
     r.noiseFloorDbfs = powerDbfs(noiseMean, r.bits);
     if (noise > 0)
         r.snrDb = 10 * std::log10(fundamentalPower / noise);
-    if (noiseAndDistortion > 0) {
+    if (noiseAndDistortion > 0 && r.sinadUndetermined.empty()) {
         r.sinadDb = 10 * std::log10(fundamentalPower / noiseAndDistortion);
         r.enobBits = (*r.sinadDb - 1.76) / 6.02;
     }
-    // A harmonic that could not be measured may be the largest spur.
-    r.sfdrUndetermined = r.thdUndetermined;
+    // A harmonic or a second tone that could not be measured may be the
+    // largest spur.
+    r.sfdrUndetermined = r.thdUndetermined.empty() ? r.sinadUndetermined : r.thdUndetermined;
     if (r.thdUndetermined.empty())
         r.thdDb = ratioDb(harmonicPower, fundamentalPower);
     if (spurPower > 0 && r.sfdrUndetermined.empty())

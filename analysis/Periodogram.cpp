@@ -159,3 +159,11 @@ double powerDbfs(double power, int bits)
 {
     return power > 0 ? std::max(-300.0, 10 * std::log10(power / fullScalePower(bits))) : -300.0;
 }
+
+double medianNoiseBin(const std::vector<double> &power)
+{
+    std::vector<double> bins(power.begin() + 1, power.end());
+    auto middle = bins.begin() + std::ptrdiff_t(bins.size() / 2);
+    std::nth_element(bins.begin(), middle, bins.end());
+    return *middle / std::numbers::ln2;
+}

@@ -204,16 +204,14 @@ double foldedFrequency(double frequency)
     return f > 0.5 ? 1 - f : f;
 }
 
-namespace {
-
-void subtractSine(std::vector<double> &samples, const SineFitFigures &fit)
+std::vector<double> withoutSine(std::span<const double> samples, const SineFitFigures &fit)
 {
+    std::vector<double> rest(samples.begin(), samples.end());
     const double omega = 2 * std::numbers::pi * fit.frequency;
-    for (std::size_t n = 0; n < samples.size(); ++n)
-        samples[n] -= fit.amplitude * std::cos(omega * double(n) + fit.phase);
+    for (std::size_t n = 0; n < rest.size(); ++n)
+        rest[n] -= fit.amplitude * std::cos(omega * double(n) + fit.phase);
+    return rest;
 }
-
-} // namespace
 
 SineFitFigures fitSineBesideHarmonics(
     std::span<const double> samples, const SineFitFigures &first, int harmonics, double binWidth)
@@ -225,9 +223,8 @@ SineFitFigures fitSineBesideHarmonics(
         for (int order = 2; order <= harmonics; ++order) {
             // One folded onto the tone cannot be told from it, nor pulls it.
             const double harmonic = order * fit.frequency;
-            if (std::abs(foldedFrequency(harmonic) - fit.frequency) < binWidth / 2)
-                continue;
-            subtractSine(clean, fitSineAtFrequency(clean, harmonic));
+            if (std::abs(foldedFrequency(harmonic) - fit.frequency) >= binWidth / 2)
+                clean = withoutSine(clean, fitSineAtFrequency(clean, harmonic));
         }
         const SineFitFigures again = fitSine(clean, fit.frequency);
         if (!again.converged)

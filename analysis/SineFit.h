@@ -3,6 +3,7 @@
 #include "DynamicResult.h"
 
 #include <span>
+#include <vector>
 
 // The IEEE 1057 sine fits: code = offset + amplitude cos(2 pi f n + phase),
 // n counted from the record's first sample.
@@ -31,3 +32,6 @@ SineFitFigures fitSineBesideHarmonics(
 
 // A frequency in cycles per sample, aliased into 0..0.5.
 double foldedFrequency(double frequency);
+
+// The samples with the fitted sine, not its offset, taken off.
+std::vector<double> withoutSine(std::span<const double> samples, const SineFitFigures &fit);

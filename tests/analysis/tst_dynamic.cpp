@@ -334,6 +334,57 @@ private slots:
         QVERIFY(std::abs(r.fundamental.dbfs - dbfs) < 0.02);
     }
 
+    // A -10 dBc tone beside the fundamental is a spur 10 dB down, not part
+    // of the fundamental nor lost in its bins; one that cannot be told apart
+    // leaves SFDR and SINAD undetermined, never a passing value.
+    void closeTone_data()
+    {
+        QTest::addColumn<double>("cycles");
+        QTest::addColumn<double>("apart"); // bins
+        QTest::addColumn<double>("dbc");
+        QTest::addColumn<bool>("separated");
+        QTest::newRow("3 bins, coherent") << 1531.0 << 3.0 << -10.0 << true;
+        QTest::newRow("3 bins") << 1531.3 << 3.0 << -10.0 << true;
+        QTest::newRow("1.5 bins") << 1531.3 << 1.5 << -10.0 << true;
+        QTest::newRow("8 bins") << 1531.3 << 8.0 << -10.0 << true;
+        QTest::newRow("-60 dBc, 3 bins") << 1531.3 << 3.0 << -60.0 << true;
+        QTest::newRow("1 bin, coherent") << 1531.0 << 1.0 << -10.0 << true;
+        QTest::newRow("0.3 bins") << 1531.3 << 0.3 << -10.0 << false;
+        QTest::newRow("equal, 1 bin") << 1531.4 << 1.0 << 0.0 << true;
+        QTest::newRow("equal, 1 bin, coherent") << 1531.0 << 1.0 << 0.0 << true;
+    }
+    void closeTone()
+    {
+        QFETCH(double, cycles);
+        QFETCH(double, apart);
+        QFETCH(double, dbc);
+        QFETCH(bool, separated);
+        const double amplitude = dbc < -3 ? 1500 : 1000; // the two within full scale
+        const DynamicResult r = analyseDynamic(
+            roundedTones(4096,
+                {{cycles, amplitude}, {cycles + apart, amplitude * std::pow(10, dbc / 20), 1}}),
+            {});
+        QVERIFY2(r.ok, r.reason.c_str());
+        qInfo("SFDR %s, SINAD %s: %s", r.sfdrDb ? std::to_string(*r.sfdrDb).c_str() : "none",
+            r.sinadDb ? std::to_string(*r.sinadDb).c_str() : "none", r.sinadUndetermined.c_str());
+        if (!separated) {
+            QVERIFY(!r.sfdrDb && !r.sinadDb && !r.enobBits);
+            QVERIFY2(r.sinadUndetermined.starts_with("a second tone at bin "),
+                r.sinadUndetermined.c_str());
+            QCOMPARE(r.sfdrUndetermined, r.sinadUndetermined);
+            QVERIFY(hasRow(dynamicFigureRows(r), "SINAD", "undetermined: a second tone"));
+            return;
+        }
+        QVERIFY(std::abs(*r.sfdrDb + dbc) < 0.1);
+        QVERIFY(std::abs(r.fundamental.dbfs - db(amplitude * amplitude / (2048.0 * 2048))) < 0.02);
+        QCOMPARE(r.spur.order, 0);
+        QVERIFY(std::abs(r.spur.frequency * 4096 - (cycles + apart)) < 0.01);
+        // SINAD: the spur and the quantiser's 1/12 LSB^2.
+        const double spur = std::pow(10, dbc / 10);
+        QVERIFY(
+            std::abs(*r.sinadDb - db(1 / (spur + 1.0 / 12 / (amplitude * amplitude / 2)))) < 0.3);
+    }
+
     // Coherent, but 1024 cycles share a factor with 4096 samples: the record
     // says so and names the nearest good input.
     void sharedFactor()
