@@ -27,6 +27,10 @@ constexpr double coherentNeighbourLimit = 10;
 // How near a whole number the fitted cycles must lie when the record holds
 // no noise to measure: the fit's own rounding is far below it.
 constexpr double coherentFloorBins = 1e-6;
+// A harmonic a bin from the tone, at -60 dBc, pulls the fit of one sine some
+// 0.0003 bins: a fit nearer a whole number than this may be a coherent
+// record's, pulled.
+constexpr double nearlyCoherentBins = 0.01;
 // Nor farther than this, whatever the noise: a leak of -60 dBc.
 constexpr double coherentCeilingBins = 1e-3;
 // A second tone this near the fundamental meets its main lobe in the
@@ -219,18 +223,6 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     r.fit = fitSine(x, firstEstimate);
     const bool fitted
         = r.fit.converged && std::abs(r.fit.frequency - firstEstimate) * double(length) < 1;
-    CloseTone close;
-    if (fitted) {
-        r.fit = fitSineBesideHarmonics(x, r.fit, options.harmonics, 1 / double(length));
-        close
-            = findCloseTone(x, r.fit, length, options.harmonics, closeToneReachBins, toneOverNoise);
-        // The fit of one sine is pulled toward the second tone; the figures
-        // of the fit hold it as distortion, as they would a harmonic.
-        if (close.separated)
-            r.fit = fitSineAtFrequency(x, close.fundamental.frequency);
-    }
-    double frequency = fitted ? r.fit.frequency : firstEstimate;
-    const double cycles = frequency * double(length);
     // The leak's allowance against the noise: from the fit's residual, a
     // rectangular bin's mean noise being 2 rms^2 / N and the tone's power
     // amplitude^2 / 2; else from the spectrum's median bin.
@@ -240,6 +232,25 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
         : rectNoise / std::max(rectangular[rectPeak], 1e-300);
     const double tolerance = std::clamp(
         std::sqrt(coherentNeighbourLimit * noiseOverTone), coherentFloorBins, coherentCeilingBins);
+    const auto offWhole = [&] {
+        const double cycles = r.fit.frequency * double(length);
+        return std::abs(cycles - std::round(cycles));
+    };
+    CloseTone close;
+    if (fitted) {
+        // Near a whole number, but not on it: a harmonic folded near the
+        // tone may have pulled the fit off.
+        if (offWhole() > tolerance && offWhole() < nearlyCoherentBins)
+            r.fit = fitSineBesideHarmonics(x, r.fit, options.harmonics, 1 / double(length));
+        close
+            = findCloseTone(x, r.fit, length, options.harmonics, closeToneReachBins, toneOverNoise);
+        // The fit of one sine is pulled toward the second tone; the figures
+        // of the fit hold it as distortion, as they would a harmonic.
+        if (close.separated)
+            r.fit = fitSineAtFrequency(x, close.fundamental.frequency);
+    }
+    double frequency = fitted ? r.fit.frequency : firstEstimate;
+    const double cycles = frequency * double(length);
     r.coherent = std::abs(cycles - std::round(cycles)) <= tolerance;
     r.window = options.window.value_or(
         r.coherent ? SpectrumWindow::Rectangular : SpectrumWindow::BlackmanHarris7);

@@ -40,5 +40,6 @@ double powerDbfs(double power, int bits);
 
 // The mean power of a noise bin, read from the median of bins 1..: a bin of
 // noise is exponentially distributed, its median the mean times ln 2, and
-// the few bins of tones do not move the median.
+// the few bins of tones do not move the median. Read from some thousands of
+// bins spread over the band, which tell it well enough.
 double medianNoiseBin(const std::vector<double> &power);

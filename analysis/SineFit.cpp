@@ -206,10 +206,16 @@ double foldedFrequency(double frequency)
 
 std::vector<double> withoutSine(std::span<const double> samples, const SineFitFigures &fit)
 {
-    std::vector<double> rest(samples.begin(), samples.end());
-    const double omega = 2 * std::numbers::pi * fit.frequency;
-    for (std::size_t n = 0; n < rest.size(); ++n)
-        rest[n] -= fit.amplitude * std::cos(omega * double(n) + fit.phase);
+    // amplitude cos(w n + phase) = amplitude cos(w t + shift), t = n - middle.
+    const double middle = (double(samples.size()) - 1) / 2;
+    const double shift = fit.phase + 2 * std::numbers::pi * fit.frequency * middle;
+    const double a = fit.amplitude * std::cos(shift);
+    const double b = -fit.amplitude * std::sin(shift);
+    std::vector<double> rest;
+    rest.reserve(samples.size());
+    sweep(
+        samples, fit.frequency,
+        [&](double, double c, double s, double y) { rest.push_back(y - (a * c + b * s)); }, [] {});
     return rest;
 }
 
