@@ -391,10 +391,11 @@ private slots:
     {
         const DynamicResult r = analyseDynamic(roundedTones(4096, {{1024, 1800}}), {});
         QVERIFY(r.ok && r.coherent && r.suggestion);
-        QCOMPARE(r.suggestion->cycles, 1023u);
+        QCOMPARE(std::abs(std::int64_t(r.suggestion->cycles) - 1024), 1); // 1023 or 1025
         QVERIFY2(r.coherenceNote.starts_with("1024 cycles in 4096 samples share the factor 1024"),
             r.coherenceNote.c_str());
-        QVERIFY(hasRow(dynamicFigureRows(r), "Coherent input", "1023 cycles in 4096 samples"));
+        QVERIFY(hasRow(dynamicFigureRows(r), "Coherent input",
+            std::to_string(r.suggestion->cycles) + " cycles in 4096 samples"));
         QVERIFY(analyseDynamic(roundedTones(4096, {{1023, 1800}}), {}).coherenceNote.empty());
     }
 
