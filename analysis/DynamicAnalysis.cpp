@@ -1,5 +1,7 @@
 #include "DynamicAnalysis.h"
 
+#include "CloseTone.h"
+#include "FigureText.h"
 #include "Periodogram.h"
 #include "SineFit.h"
 
@@ -17,10 +19,25 @@ constexpr std::size_t shortestRecord = 64;
 // record holds no tone worth measuring: noise alone reaches some 10 dB
 // above its mean in a spectrum of 2^20 bins.
 constexpr double toneOverNoise = 1000;
-// A coherent tone leaves its neighbours at the noise: within ten times the
-// mean noise bin, which noise alone passes but for one time in 20000. A
-// leak that small spreads less than 0.1 % of the noise's power.
+// A record is coherent when the tone's cycles lie so near a whole number
+// that the rectangular window's leak into the neighbour bins stays within
+// ten times the mean noise bin: the leak is (offset in bins)^2 of the tone.
+// A leak that small spreads less than 0.1 % of the noise's power.
 constexpr double coherentNeighbourLimit = 10;
+// How near a whole number the fitted cycles must lie when the record holds
+// no noise to measure: the fit's own rounding is far below it.
+constexpr double coherentFloorBins = 1e-6;
+// A harmonic a bin from the tone, at -60 dBc, pulls the fit of one sine some
+// 0.0003 bins: a fit nearer a whole number than this may be a coherent
+// record's, pulled.
+constexpr double nearlyCoherentBins = 0.01;
+// Nor farther than this, whatever the noise: a leak of -60 dBc.
+constexpr double coherentCeilingBins = 1e-3;
+// A second tone this near the fundamental meets its main lobe in the
+// seven-term window's spectrum: twice the half-width, and a bin.
+constexpr double closeToneReachBins = 13;
+// The tone needs its main lobe clear of DC's, and a bin to spare.
+constexpr int cyclesMargin = 2;
 
 // No figures at all: a limit or a report must not find some of them.
 DynamicResult failed(const DynamicResult &partial, std::string reason)
@@ -35,17 +52,6 @@ DynamicResult failed(const DynamicResult &partial, std::string reason)
     return result;
 }
 
-// The mean power of a noise bin, read from the median of bins 1..: a bin of
-// noise is exponentially distributed, its median the mean times ln 2, and
-// the few bins of tones do not move the median.
-double medianNoise(const std::vector<double> &power)
-{
-    std::vector<double> bins(power.begin() + 1, power.end());
-    auto middle = bins.begin() + std::ptrdiff_t(bins.size() / 2);
-    std::nth_element(bins.begin(), middle, bins.end());
-    return *middle / std::numbers::ln2;
-}
-
 std::size_t largestBin(const std::vector<double> &power, std::size_t from, std::size_t to)
 {
     std::size_t best = from;
@@ -53,13 +59,6 @@ std::size_t largestBin(const std::vector<double> &power, std::size_t from, std::
         if (power[k] > power[best])
             best = k;
     return best;
-}
-
-// A frequency in cycles per sample, aliased into 0..0.5.
-double folded(double frequency)
-{
-    const double f = frequency - std::floor(frequency);
-    return f > 0.5 ? 1 - f : f;
 }
 
 double ratioDb(double power, double reference)
@@ -119,6 +118,41 @@ std::string decibels(double value)
     return std::to_string(int(std::lround(value))) + " dB";
 }
 
+std::string oneDecimal(double value)
+{
+    const long tenths = std::lround(value * 10);
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
+// Where a harmonic's bins meet those of another component, whose power it
+// cannot be told apart from: two main lobes overlap within twice the
+// half-width, and a lobe meets its own mirror image within the half-width
+// of fs/2. Empty when the harmonic stands clear.
+std::string hiddenHarmonic(int order, std::size_t centre, std::size_t fundamental, std::size_t half,
+    int halfWidth, const std::vector<std::pair<int, std::size_t>> &lower)
+{
+    const std::size_t overlap = 2 * std::size_t(halfWidth);
+    const auto near = [&](std::size_t bin, std::size_t reach) {
+        return (centre > bin ? centre - bin : bin - centre) <= reach;
+    };
+    const auto where = [&](const std::string &what, std::size_t bin) {
+        const std::string at = " (bin " + std::to_string(centre)
+            + (centre == bin ? ")" : ", " + what + " at bin " + std::to_string(bin) + ")");
+        return "the " + ordinal(order) + " harmonic folds " + (centre == bin ? "onto " : "beside ")
+            + what + at;
+    };
+    if (near(0, overlap))
+        return where("DC", 0);
+    if (near(fundamental, overlap))
+        return where("the fundamental", fundamental);
+    for (const auto &[lowerOrder, bin] : lower)
+        if (near(bin, overlap))
+            return where("the " + ordinal(lowerOrder) + " harmonic", bin);
+    if (near(half, std::size_t(halfWidth)))
+        return where("fs/2", half) + ", where its level depends on its phase";
+    return {};
+}
+
 } // namespace
 
 std::optional<CoherentSuggestion> coherentSuggestion(double frequency, std::uint64_t samples)
@@ -169,8 +203,6 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const std::vector<double> x(analysed.begin(), analysed.end());
     const std::size_t half = length / 2;
 
-    // The record is coherent when the rectangular window leaves the tone on
-    // one bin, its neighbours at the noise.
     const std::vector<double> rectangular = powerSpectrum(x, length, SpectrumWindow::Rectangular);
     const auto searchRange = [&](std::size_t lowest, int halfWidth) {
         if (!options.fundamental)
@@ -180,14 +212,46 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
         return std::pair {
             std::max(lowest, centre > reach ? centre - reach : 0), std::min(half, centre + reach)};
     };
-    {
-        const auto [from, to] = searchRange(1, 0);
-        const std::size_t peak = largestBin(rectangular, from, to);
-        const double limit
-            = coherentNeighbourLimit * medianNoise(rectangular) + 1e-20 * rectangular[peak];
-        r.coherent
-            = rectangular[peak - 1] <= limit && (peak == half || rectangular[peak + 1] <= limit);
+    // The tone's place from the rectangular spectrum's peak and neighbours,
+    // then from the sine fit. The record is coherent when the fitted cycles
+    // lie on a whole number: a neighbour bin cannot tell, since a harmonic
+    // folded beside the tone raises it.
+    const auto [rectFrom, rectTo] = searchRange(1, 0);
+    const std::size_t rectPeak = largestBin(rectangular, rectFrom, rectTo);
+    const double rectNoise = medianNoiseBin(rectangular);
+    const double firstEstimate = interpolatedBin(rectangular, rectPeak, 0, false) / double(length);
+    r.fit = fitSine(x, firstEstimate);
+    const bool fitted
+        = r.fit.converged && std::abs(r.fit.frequency - firstEstimate) * double(length) < 1;
+    // The leak's allowance against the noise: from the fit's residual, a
+    // rectangular bin's mean noise being 2 rms^2 / N and the tone's power
+    // amplitude^2 / 2; else from the spectrum's median bin.
+    const double noiseOverTone = fitted && r.fit.amplitude > 0
+        ? 4 * r.fit.residualRms * r.fit.residualRms
+            / (double(length) * r.fit.amplitude * r.fit.amplitude)
+        : rectNoise / std::max(rectangular[rectPeak], 1e-300);
+    const double tolerance = std::clamp(
+        std::sqrt(coherentNeighbourLimit * noiseOverTone), coherentFloorBins, coherentCeilingBins);
+    const auto offWhole = [&] {
+        const double cycles = r.fit.frequency * double(length);
+        return std::abs(cycles - std::round(cycles));
+    };
+    CloseTone close;
+    if (fitted) {
+        // Near a whole number, but not on it: a harmonic folded near the
+        // tone may have pulled the fit off.
+        if (offWhole() > tolerance && offWhole() < nearlyCoherentBins)
+            r.fit = fitSineBesideHarmonics(x, r.fit, options.harmonics, 1 / double(length));
+        close
+            = findCloseTone(x, r.fit, length, options.harmonics, closeToneReachBins, toneOverNoise);
+        // The fit of one sine is pulled toward the second tone; the figures
+        // of the fit hold it as distortion, as they would a harmonic.
+        if (close.separated)
+            r.fit = fitSineAtFrequency(x, close.fundamental.frequency);
     }
+    double frequency = fitted ? r.fit.frequency : firstEstimate;
+    const double cycles = frequency * double(length);
+    r.coherent = std::abs(cycles - std::round(cycles)) <= tolerance;
     r.window = options.window.value_or(
         r.coherent ? SpectrumWindow::Rectangular : SpectrumWindow::BlackmanHarris7);
     const std::vector<double> power = r.window == SpectrumWindow::Rectangular
@@ -203,8 +267,15 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
         return failed(r,
             options.fundamental ? "the fundamental named lies within the DC bins of the window"
                                 : "the record is too short for the window");
+    // A tone within the window's DC bins is no tone to the spectrum; its
+    // leak would be read as a tone, or as none.
+    const int fewestCycles = halfWidth + cyclesMargin;
+    if (cycles < fewestCycles && rectangular[rectPeak] > toneOverNoise * rectNoise)
+        return failed(r,
+            "too few cycles in the record for a spectrum: " + oneDecimal(cycles)
+                + " cycles, at least " + std::to_string(fewestCycles) + " needed");
     const std::size_t peak = largestBin(power, from, to);
-    const double noiseEstimate = medianNoise(power);
+    const double noiseEstimate = medianNoiseBin(power);
     if (!(power[peak] > toneOverNoise * noiseEstimate))
         return failed(r,
             "no tone stands out of the noise"
@@ -212,35 +283,49 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
                             + decibels(ratioDb(power[peak], noiseEstimate)) + " above it, "
                             + decibels(10 * std::log10(toneOverNoise)) + " are needed"
                                                : std::string()));
-
-    // The spectrum places the tone to a fraction of a bin; the fit then
-    // pins it down, and the harmonics are placed from the fit.
-    const double estimate = interpolatedBin(power, peak, halfWidth,
-                                r.coherent && r.window == SpectrumWindow::Rectangular)
-        / double(length);
-    r.fit = fitSine(x, estimate);
-    const double frequency
-        = r.fit.converged && std::abs(r.fit.frequency - estimate) * double(length) < 1
-        ? r.fit.frequency
-        : estimate;
+    if (!fitted)
+        frequency = interpolatedBin(power, peak, halfWidth,
+                        r.coherent && r.window == SpectrumWindow::Rectangular)
+            / double(length);
     if (r.fit.converged && r.fit.residualRms > 0)
         r.enobFitBits = std::log2(std::ldexp(1.0, r.bits) / (r.fit.residualRms * std::sqrt(12.0)));
+    if (r.coherent) {
+        const auto whole = std::uint64_t(std::llround(cycles));
+        if (const std::uint64_t common = std::gcd(whole, std::uint64_t(length)); common > 1) {
+            r.coherenceNote = std::to_string(whole) + " cycles in " + std::to_string(length)
+                + " samples share the factor " + std::to_string(common) + ": the sine visits only "
+                + std::to_string(length / common) + " phases";
+            r.suggestion = coherentSuggestion(frequency, length);
+        }
+    }
 
     std::vector<bool> taken(power.size(), false);
     takeTone(power, taken, 0, halfWidth);
-    const auto [fundamentalPower, fundamentalBins] = takeTone(power, taken, peak, halfWidth);
+    auto [fundamentalPower, fundamentalBins] = takeTone(power, taken, peak, halfWidth);
+    // A tone on fs/2 shows only its cosine part, A cos(phase) (-1)^n, whose
+    // mean square is twice a sine's of that amplitude: its level is read as
+    // the sine's the samples show.
+    if (length % 2 == 0 && std::abs(cycles - double(half)) <= tolerance)
+        fundamentalPower /= 2;
     r.fundamental = {1, frequency, peak, powerDbfs(fundamentalPower, r.bits), 0};
     double harmonicPower = 0;
     std::size_t harmonicBins = 0;
     double spurPower = 0;
+    std::vector<std::pair<int, std::size_t>> placed;
+    std::vector<std::string> hidden;
     for (int order = 2; order <= options.harmonics; ++order) {
-        const double f = folded(order * frequency);
+        const double f = foldedFrequency(order * frequency);
         const auto centre = std::min(half, std::size_t(std::llround(f * double(length))));
-        if (taken[centre])
-            continue;
+        std::string why = hiddenHarmonic(order, centre, peak, half, halfWidth, placed);
+        placed.emplace_back(order, centre);
+        // A hidden harmonic's own bins still hold distortion, not noise.
         const auto [p, bins] = takeTone(power, taken, centre, halfWidth);
         harmonicPower += p;
         harmonicBins += bins;
+        if (!why.empty()) {
+            hidden.push_back(std::move(why));
+            continue;
+        }
         r.harmonics.push_back(
             {order, f, centre, powerDbfs(p, r.bits), ratioDb(p, fundamentalPower)});
         if (p > spurPower) {
@@ -248,6 +333,28 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
             r.spur = r.harmonics.back();
         }
     }
+    double closePower = 0;
+    std::size_t closeBins = 0;
+    // A second tone beside the fundamental: its power and the fundamental's
+    // from their fits, its bins distortion like a harmonic's.
+    if (close.separated) {
+        fundamentalPower = close.fundamental.amplitude * close.fundamental.amplitude / 2;
+        const double p = close.tone.amplitude * close.tone.amplitude / 2;
+        const auto bin = std::min(half, std::size_t(std::llround(close.bin)));
+        closePower = p;
+        closeBins = takeTone(power, taken, bin, halfWidth).second;
+        r.fundamental.dbfs = powerDbfs(fundamentalPower, r.bits);
+        if (p > spurPower) {
+            spurPower = p;
+            r.spur = {
+                0, close.tone.frequency, bin, powerDbfs(p, r.bits), ratioDb(p, fundamentalPower)};
+        }
+    } else if (close.found) {
+        r.sinadUndetermined = "a second tone at bin " + std::to_string(std::lround(close.bin))
+            + " shares the fundamental's bins and could not be told apart from it";
+    }
+    for (const std::string &why : hidden)
+        r.thdUndetermined += (r.thdUndetermined.empty() ? "" : "; ") + why;
     // What is left is noise and any other spur; the largest of them, its
     // main lobe summed like the tones', may be the SFDR's spur.
     double noisePower = 0;
@@ -278,16 +385,21 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const double noiseMean = noisePower / double(noiseBins);
     const double bandBins = double(power.size() - 1);
     const double noise = noiseMean * bandBins;
-    const double noiseAndDistortion = noiseMean * (bandBins - double(harmonicBins)) + harmonicPower;
+    const double noiseAndDistortion
+        = noiseMean * (bandBins - double(harmonicBins + closeBins)) + harmonicPower + closePower;
     r.noiseFloorDbfs = powerDbfs(noiseMean, r.bits);
     if (noise > 0)
         r.snrDb = 10 * std::log10(fundamentalPower / noise);
-    if (noiseAndDistortion > 0) {
+    if (noiseAndDistortion > 0 && r.sinadUndetermined.empty()) {
         r.sinadDb = 10 * std::log10(fundamentalPower / noiseAndDistortion);
         r.enobBits = (*r.sinadDb - 1.76) / 6.02;
     }
-    r.thdDb = ratioDb(harmonicPower, fundamentalPower);
-    if (spurPower > 0)
+    // A harmonic or a second tone that could not be measured may be the
+    // largest spur.
+    r.sfdrUndetermined = r.thdUndetermined.empty() ? r.sinadUndetermined : r.thdUndetermined;
+    if (r.thdUndetermined.empty())
+        r.thdDb = ratioDb(harmonicPower, fundamentalPower);
+    if (spurPower > 0 && r.sfdrUndetermined.empty())
         r.sfdrDb = 10 * std::log10(fundamentalPower / spurPower);
     if (!r.coherent)
         r.suggestion = coherentSuggestion(frequency, length);

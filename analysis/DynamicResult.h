@@ -98,6 +98,18 @@ struct DynamicResult
     std::optional<double> enobBits; // (SINAD - 1.76) / 6.02
     std::optional<double> noiseFloorDbfs; // the noise's mean power per bin
 
+    // Why a figure has no value though the record gives figures: a harmonic
+    // folds onto DC, fs/2, the fundamental or another harmonic, where its
+    // power cannot be told apart; or a second tone shares the fundamental's
+    // bins. Empty when the figure was measured.
+    std::string thdUndetermined;
+    std::string sfdrUndetermined;
+    std::string sinadUndetermined; // ENOB (SINAD) too
+    // A coherent record whose whole number of cycles shares a factor with
+    // its samples: the sine visits few phases, and the quantiser's error
+    // piles up on the harmonics. suggestion then names a better input.
+    std::string coherenceNote;
+
     SineFitFigures fit;
     std::optional<double> enobFitBits; // log2(full scale / (e_rms sqrt 12))
 

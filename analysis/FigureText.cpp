@@ -132,8 +132,6 @@ std::vector<FigureRow> figureRows(const CodeDensityResult &r)
     return rows;
 }
 
-namespace {
-
 std::string ordinal(int order)
 {
     const int lastTwo = order % 100;
@@ -144,6 +142,8 @@ std::string ordinal(int order)
                                                         : "th";
     return std::to_string(order) + suffix;
 }
+
+namespace {
 
 std::string decibels(const std::optional<double> &value, const char *unit = " dB")
 {
@@ -176,20 +176,27 @@ std::vector<FigureRow> dynamicFigureRows(const DynamicResult &r)
         std::string(spectrumWindowName(r.window)) + (r.coherent ? " (coherent record)" : ""));
     row("Fundamental",
         frequency(r.fundamental.frequency) + ", " + fixedNumber(r.fundamental.dbfs, 2) + " dBFS");
+    // A figure the record cannot give reads as undetermined, with why.
+    const auto figure = [&rows](std::string name, std::string value, const std::string &why) {
+        if (why.empty())
+            rows.push_back({std::move(name), std::move(value)});
+        else
+            rows.push_back({std::move(name), "undetermined: " + why, true});
+    };
     row("SNR", decibels(r.snrDb));
-    row("SINAD", decibels(r.sinadDb));
+    figure("SINAD", decibels(r.sinadDb), r.sinadUndetermined);
     std::string thd = decibels(r.thdDb);
     if (!r.harmonics.empty())
         thd += " (" + ordinal(r.harmonics.front().order) + " to "
             + ordinal(r.harmonics.back().order) + " harmonic)";
-    row("THD", thd);
+    figure("THD", thd, r.thdUndetermined);
     std::string sfdr = decibels(r.sfdrDb);
     if (r.sfdrDb)
         sfdr += r.spur.order > 1 ? " (" + ordinal(r.spur.order) + " harmonic)"
                                  : " (spur at " + frequency(r.spur.frequency) + ")";
-    row("SFDR", sfdr);
+    figure("SFDR", sfdr, r.sfdrUndetermined);
     row("Noise floor", decibels(r.noiseFloorDbfs, " dBFS per bin"));
-    row("ENOB (SINAD)", decibels(r.enobBits, " bits"));
+    figure("ENOB (SINAD)", decibels(r.enobBits, " bits"), r.sinadUndetermined);
     if (r.fit.converged)
         row("ENOB (sine fit)", decibels(r.enobFitBits, " bits"));
     else
@@ -199,6 +206,8 @@ std::vector<FigureRow> dynamicFigureRows(const DynamicResult &r)
             "amplitude " + fixedNumber(r.fit.amplitude) + ", offset " + fixedNumber(r.fit.offset)
                 + " codes, " + frequency(r.fit.frequency) + ", residual "
                 + fixedNumber(r.fit.residualRms) + " LSB rms");
+    if (!r.coherenceNote.empty())
+        rows.push_back({"Coherent record", r.coherenceNote, true});
     if (r.suggestion)
         rows.push_back({"Coherent input",
             std::to_string(r.suggestion->cycles) + " cycles in "

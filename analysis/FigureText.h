@@ -29,6 +29,9 @@ std::vector<FigureRow> dynamicFigureRows(const DynamicResult &result);
 // zero has no sign, so that -0.0001 does not read as a negative figure.
 std::string fixedNumber(double value, int decimals = 3);
 
+// "1st", "2nd", "3rd", "11th": a harmonic's order as a person reads it.
+std::string ordinal(int order);
+
 // How many missing codes the figures list; the CSV and the JSON report hold
 // them all.
 inline constexpr std::size_t listedMissingCodes = 40;

@@ -82,10 +82,20 @@ std::vector<double> windowCoefficients(SpectrumWindow window, std::size_t n)
     std::vector<double> w(n, terms[0]);
     if (terms.size() == 1)
         return w;
+    // cos(a) by rotation, taken afresh every block so that rounding cannot
+    // build up; cos(k a) from it by the Chebyshev recurrence: no cosine a
+    // sample, which would cost as much as the FFT.
+    constexpr std::size_t block = 1024;
+    const double step = 2 * std::numbers::pi / double(n);
+    const double stepCos = std::cos(step);
+    const double stepSin = std::sin(step);
+    double c = 1;
+    double s = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        // cos(k a) from cos(a) by the Chebyshev recurrence: one cosine a
-        // sample rather than one a term, which would cost more than the FFT.
-        const double c = std::cos(2 * std::numbers::pi * double(i) / double(n));
+        if (i % block == 0) {
+            c = std::cos(step * double(i));
+            s = std::sin(step * double(i));
+        }
         double previous = 1;
         double current = c;
         double value = terms[0];
@@ -96,6 +106,9 @@ std::vector<double> windowCoefficients(SpectrumWindow window, std::size_t n)
             current = next;
         }
         w[i] = value;
+        const double next = c * stepCos - s * stepSin;
+        s = s * stepCos + c * stepSin;
+        c = next;
     }
     return w;
 }
@@ -158,4 +171,18 @@ double fullScalePower(int bits)
 double powerDbfs(double power, int bits)
 {
     return power > 0 ? std::max(-300.0, 10 * std::log10(power / fullScalePower(bits))) : -300.0;
+}
+
+double medianNoiseBin(const std::vector<double> &power)
+{
+    // Some 8192 bins spread over the band tell the median to 2 %.
+    constexpr std::size_t enough = 8192;
+    const std::size_t stride = std::max<std::size_t>(1, power.size() / enough);
+    std::vector<double> bins;
+    bins.reserve(power.size() / stride + 1);
+    for (std::size_t k = 1; k < power.size(); k += stride)
+        bins.push_back(power[k]);
+    auto middle = bins.begin() + std::ptrdiff_t(bins.size() / 2);
+    std::nth_element(bins.begin(), middle, bins.end());
+    return *middle / std::numbers::ln2;
 }

@@ -37,3 +37,9 @@ double fullScalePower(int bits);
 // Power in dB relative to a full-scale sine; 0 power gives -300 dB rather
 // than -inf, so that a plot of it has a bottom.
 double powerDbfs(double power, int bits);
+
+// The mean power of a noise bin, read from the median of bins 1..: a bin of
+// noise is exponentially distributed, its median the mean times ln 2, and
+// the few bins of tones do not move the median. Read from some thousands of
+// bins spread over the band, which tell it well enough.
+double medianNoiseBin(const std::vector<double> &power);

@@ -1,9 +1,11 @@
 #include "SineFit.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
 #include <numeric>
+#include <vector>
 
 namespace {
 
@@ -194,4 +196,50 @@ SineFitFigures fitSine(std::span<const double> samples, double frequency)
         }
     }
     return figuresOf(samples, frequency, start, 0);
+}
+
+double foldedFrequency(double frequency)
+{
+    const double f = frequency - std::floor(frequency);
+    return f > 0.5 ? 1 - f : f;
+}
+
+std::vector<double> withoutSine(std::span<const double> samples, const SineFitFigures &fit)
+{
+    // amplitude cos(w n + phase) = amplitude cos(w t + shift), t = n - middle.
+    const double middle = (double(samples.size()) - 1) / 2;
+    const double shift = fit.phase + 2 * std::numbers::pi * fit.frequency * middle;
+    const double a = fit.amplitude * std::cos(shift);
+    const double b = -fit.amplitude * std::sin(shift);
+    std::vector<double> rest;
+    rest.reserve(samples.size());
+    sweep(
+        samples, fit.frequency,
+        [&](double, double c, double s, double y) { rest.push_back(y - (a * c + b * s)); }, [] {});
+    return rest;
+}
+
+SineFitFigures fitSineBesideHarmonics(
+    std::span<const double> samples, const SineFitFigures &first, int harmonics, double binWidth)
+{
+    constexpr int rounds = 2;
+    SineFitFigures fit = first;
+    for (int round = 0; round < rounds && fit.converged; ++round) {
+        std::vector<double> clean(samples.begin(), samples.end());
+        for (int order = 2; order <= harmonics; ++order) {
+            // One folded onto the tone cannot be told from it, nor pulls it.
+            const double harmonic = order * fit.frequency;
+            if (std::abs(foldedFrequency(harmonic) - fit.frequency) >= binWidth / 2)
+                clean = withoutSine(clean, fitSineAtFrequency(clean, harmonic));
+        }
+        const SineFitFigures again = fitSine(clean, fit.frequency);
+        if (!again.converged)
+            break;
+        const double moved = std::abs(again.frequency - fit.frequency) / binWidth;
+        fit = fitSineAtFrequency(samples, again.frequency);
+        fit.iterations = again.iterations;
+        if (moved < settledStepBins)
+            break;
+    }
+    return fit;
 }

@@ -3,6 +3,7 @@
 #include "DynamicResult.h"
 
 #include <span>
+#include <vector>
 
 // The IEEE 1057 sine fits: code = offset + amplitude cos(2 pi f n + phase),
 // n counted from the record's first sample.
@@ -18,3 +19,19 @@ SineFitFigures fitSineAtFrequency(std::span<const double> samples, double freque
 // wanders more than a bin and a half from where it started, converged is
 // false and the figures are the three-parameter fit's.
 SineFitFigures fitSine(std::span<const double> samples, double frequency);
+
+// The four-parameter fit of a tone with harmonics: a fit of one sine is
+// pulled toward a harmonic folded near the tone, by some 0.3 a / d bins for
+// one of relative amplitude a, d bins away, enough to hide a record's
+// coherence. Each harmonic of orders 2..harmonics is fitted at its
+// frequency and taken off, the tone fitted again, and once more from there.
+// The figures, the residual too, are the tone's fit to the record itself.
+// `first` is the plain fit; binWidth one bin in cycles per sample.
+SineFitFigures fitSineBesideHarmonics(
+    std::span<const double> samples, const SineFitFigures &first, int harmonics, double binWidth);
+
+// A frequency in cycles per sample, aliased into 0..0.5.
+double foldedFrequency(double frequency);
+
+// The samples with the fitted sine, not its offset, taken off.
+std::vector<double> withoutSine(std::span<const double> samples, const SineFitFigures &fit);

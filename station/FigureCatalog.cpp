@@ -154,8 +154,16 @@ std::string figureUnavailable(const FigureDefinition &figure, const FigureInputs
         if (result.kind != TestKind::Sine)
             return std::string("dynamic figures are measured on a sine, this is ")
                 + testKindName(result.kind);
-        if (!figure.value(inputs))
-            return "the record gives no such figure: no noise or distortion left";
+        if (!figure.value(inputs)) {
+            const DynamicResult &d = inputs.dynamic;
+            const std::string_view key = figure.key;
+            const std::string &why = key == FigureKey::thdDb              ? d.thdUndetermined
+                : key == FigureKey::sfdrDb                                ? d.sfdrUndetermined
+                : key == FigureKey::sinadDb || key == FigureKey::enobBits ? d.sinadUndetermined
+                                                                          : d.reason;
+            return why.empty() ? "the record gives no such figure: no noise or distortion left"
+                               : "undetermined: " + why;
+        }
         return {};
     }
     const std::optional<double> value = figure.value(inputs);

@@ -39,6 +39,50 @@ std::vector<std::uint16_t> quantisedSine(std::size_t samples, double cycles, dou
     return codes;
 }
 
+// One component of a record: `cycles` cycles in the record, amplitude in
+// codes, phase in radians, of a cosine.
+struct Component
+{
+    double cycles = 0;
+    double amplitude = 0;
+    double phase = 0;
+};
+
+// The components about mid-scale, rounded to the nearest code: no noise, so
+// that every figure has an analytic value.
+std::vector<std::uint16_t> roundedTones(std::size_t samples, const std::vector<Component> &tones)
+{
+    std::vector<std::uint16_t> codes(samples);
+    for (std::size_t n = 0; n < samples; ++n) {
+        double x = 2048;
+        for (const Component &tone : tones)
+            x += tone.amplitude
+                * std::cos(
+                    2 * std::numbers::pi * tone.cycles * double(n) / double(samples) + tone.phase);
+        codes[n] = std::uint16_t(std::clamp(std::round(x), 0.0, 4095.0));
+    }
+    return codes;
+}
+
+// A tone of `cycles` with its 2nd to 5th harmonics at -60, -64, -68 and -72 dBc.
+std::vector<Component> withHarmonics(double cycles, double amplitude)
+{
+    std::vector<Component> tones {{cycles, amplitude, 0}};
+    for (int order = 2; order <= 5; ++order)
+        tones.push_back({order * cycles, amplitude * std::pow(10, (-60 - 4 * (order - 2)) / 20.0),
+            0.3 * order});
+    return tones;
+}
+
+// Their THD: -58.0 dB.
+double harmonicsThd()
+{
+    double sum = 0;
+    for (int order = 2; order <= 5; ++order)
+        sum += std::pow(10, (-60 - 4 * (order - 2)) / 10.0);
+    return 10 * std::log10(sum);
+}
+
 double db(double ratio)
 {
     return 10 * std::log10(ratio);
@@ -154,7 +198,7 @@ private slots:
         QTest::newRow("2nd folded back") << 20001.0 << 2 << 65536 - 2 * 20001;
         QTest::newRow("5th beyond fs") << 13111.0 << 5 << 5 * 13111 - 65536;
         QTest::newRow("3rd, not coherent") << 4093.37 << 3 << -1;
-        QTest::newRow("3rd folded, not coherent") << 24577.4 << 3 << -1;
+        QTest::newRow("3rd folded, not coherent") << 24571.4 << 3 << -1;
     }
     void harmonicDistortion()
     {
@@ -206,6 +250,153 @@ private slots:
         QVERIFY2(named.ok, named.reason.c_str());
         QCOMPARE(named.fundamental.bin, std::size_t(3001));
         QVERIFY(std::abs(named.fit.amplitude - 20) < 0.5);
+    }
+
+    // A harmonic folded onto DC, fs/2, the fundamental or another harmonic
+    // cannot be measured: THD and SFDR are undetermined, and say why. One
+    // folded beside the tone in a coherent record has a bin of its own.
+    void foldedHarmonics_data()
+    {
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<std::vector<Component>>("tones");
+        QTest::addColumn<QString>("reason"); // empty: THD measured
+        QTest::addColumn<bool>("coherent");
+        QTest::newRow("fs/4") << 4096 << withHarmonics(1024, 1800)
+                              << "the 3rd harmonic folds onto the fundamental (bin 1024)" << true;
+        QTest::newRow("fs/3, coherent") << 4095 << withHarmonics(1365, 1800)
+                                        << "the 3rd harmonic folds onto DC (bin 0)" << true;
+        QTest::newRow("fs/3, not coherent")
+            << 4096 << withHarmonics(4096 / 3.0, 1800)
+            << "the 2nd harmonic folds onto the fundamental (bin 1365)" << false;
+        QTest::newRow("fs/2") << 4096 << withHarmonics(2048, 1800)
+                              << "the 2nd harmonic folds onto DC (bin 0)" << true;
+        QTest::newRow("alternating 2048/2049")
+            << 4096 << std::vector<Component> {{2048, 0.5, 0}, {0, 0.5, 0}}
+            << "the 2nd harmonic folds onto DC (bin 0)" << true;
+        QTest::newRow("2nd beside the tone, coherent")
+            << 4096 << withHarmonics(1365, 1800) << QString() << true;
+    }
+    void foldedHarmonics()
+    {
+        QFETCH(int, samples);
+        QFETCH(std::vector<Component>, tones);
+        QFETCH(QString, reason);
+        QFETCH(bool, coherent);
+        const DynamicResult r = analyseDynamic(roundedTones(samples, tones), {});
+        QVERIFY2(r.ok, r.reason.c_str());
+        qInfo("THD %s, SFDR %s: %s", r.thdDb ? std::to_string(*r.thdDb).c_str() : "none",
+            r.sfdrDb ? std::to_string(*r.sfdrDb).c_str() : "none", r.thdUndetermined.c_str());
+        QCOMPARE(r.coherent, coherent);
+        const auto rows = dynamicFigureRows(r);
+        if (reason.isEmpty()) {
+            QVERIFY(r.thdUndetermined.empty() && r.sfdrUndetermined.empty());
+            QVERIFY(std::abs(*r.thdDb - harmonicsThd()) < 0.2);
+            QVERIFY(std::abs(*r.sfdrDb - 60) < 0.2);
+            return;
+        }
+        QVERIFY(!r.thdDb && !r.sfdrDb);
+        QVERIFY2(
+            QString::fromStdString(r.thdUndetermined).contains(reason), r.thdUndetermined.c_str());
+        QCOMPARE(r.sfdrUndetermined, r.thdUndetermined);
+        QVERIFY(hasRow(rows, "THD", "undetermined: " + r.thdUndetermined));
+        QVERIFY(hasRow(rows, "SFDR", "undetermined: "));
+    }
+
+    // The level of a tone on fs/2 is the sine's its samples show; a record
+    // of too few cycles for the window gives no figures, and says why.
+    void toneLevel_data()
+    {
+        QTest::addColumn<double>("cycles");
+        QTest::addColumn<double>("dbfs"); // 0: no figures
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("fs/2") << 2048.0 << -0.6 << QString();
+        QTest::newRow("just below fs/2") << 2047.0 << -0.6 << QString();
+        QTest::newRow("3 cycles, coherent") << 3.0 << -0.6 << QString();
+        QTest::newRow("1.4 cycles")
+            << 1.4 << 0.0
+            << "too few cycles in the record for a spectrum: 1.4 cycles, at least 8 needed";
+        QTest::newRow("3.3 cycles") << 3.3 << 0.0 << "3.3 cycles, at least 8 needed";
+    }
+    void toneLevel()
+    {
+        QFETCH(double, cycles);
+        QFETCH(double, dbfs);
+        QFETCH(QString, reason);
+        const double amplitude = 2048 * std::pow(10, dbfs / 20);
+        const DynamicResult r = analyseDynamic(roundedTones(4096, {{cycles, amplitude}}), {});
+        qInfo("%s: %.3f dBFS", r.reason.c_str(), r.fundamental.dbfs);
+        if (!reason.isEmpty()) {
+            QVERIFY(!r.ok);
+            QVERIFY2(QString::fromStdString(r.reason).contains(reason), r.reason.c_str());
+            return;
+        }
+        QVERIFY2(r.ok, r.reason.c_str());
+        QVERIFY(std::abs(r.fundamental.dbfs - dbfs) < 0.02);
+    }
+
+    // A -10 dBc tone beside the fundamental is a spur 10 dB down, not part
+    // of the fundamental nor lost in its bins; one that cannot be told apart
+    // leaves SFDR and SINAD undetermined, never a passing value.
+    void closeTone_data()
+    {
+        QTest::addColumn<double>("cycles");
+        QTest::addColumn<double>("apart"); // bins
+        QTest::addColumn<double>("dbc");
+        QTest::addColumn<bool>("separated");
+        QTest::newRow("3 bins, coherent") << 1531.0 << 3.0 << -10.0 << true;
+        QTest::newRow("3 bins") << 1531.3 << 3.0 << -10.0 << true;
+        QTest::newRow("1.5 bins") << 1531.3 << 1.5 << -10.0 << true;
+        QTest::newRow("8 bins") << 1531.3 << 8.0 << -10.0 << true;
+        QTest::newRow("-60 dBc, 3 bins") << 1531.3 << 3.0 << -60.0 << true;
+        QTest::newRow("1 bin, coherent") << 1531.0 << 1.0 << -10.0 << true;
+        QTest::newRow("0.3 bins") << 1531.3 << 0.3 << -10.0 << false;
+        QTest::newRow("equal, 1 bin") << 1531.4 << 1.0 << 0.0 << true;
+        QTest::newRow("equal, 1 bin, coherent") << 1531.0 << 1.0 << 0.0 << true;
+    }
+    void closeTone()
+    {
+        QFETCH(double, cycles);
+        QFETCH(double, apart);
+        QFETCH(double, dbc);
+        QFETCH(bool, separated);
+        const double amplitude = dbc < -3 ? 1500 : 1000; // the two within full scale
+        const DynamicResult r = analyseDynamic(
+            roundedTones(4096,
+                {{cycles, amplitude}, {cycles + apart, amplitude * std::pow(10, dbc / 20), 1}}),
+            {});
+        QVERIFY2(r.ok, r.reason.c_str());
+        qInfo("SFDR %s, SINAD %s: %s", r.sfdrDb ? std::to_string(*r.sfdrDb).c_str() : "none",
+            r.sinadDb ? std::to_string(*r.sinadDb).c_str() : "none", r.sinadUndetermined.c_str());
+        if (!separated) {
+            QVERIFY(!r.sfdrDb && !r.sinadDb && !r.enobBits);
+            QVERIFY2(r.sinadUndetermined.starts_with("a second tone at bin "),
+                r.sinadUndetermined.c_str());
+            QCOMPARE(r.sfdrUndetermined, r.sinadUndetermined);
+            QVERIFY(hasRow(dynamicFigureRows(r), "SINAD", "undetermined: a second tone"));
+            return;
+        }
+        QVERIFY(std::abs(*r.sfdrDb + dbc) < 0.1);
+        QVERIFY(std::abs(r.fundamental.dbfs - db(amplitude * amplitude / (2048.0 * 2048))) < 0.02);
+        QCOMPARE(r.spur.order, 0);
+        QVERIFY(std::abs(r.spur.frequency * 4096 - (cycles + apart)) < 0.01);
+        // SINAD: the spur and the quantiser's 1/12 LSB^2.
+        const double spur = std::pow(10, dbc / 10);
+        QVERIFY(
+            std::abs(*r.sinadDb - db(1 / (spur + 1.0 / 12 / (amplitude * amplitude / 2)))) < 0.3);
+    }
+
+    // Coherent, but 1024 cycles share a factor with 4096 samples: the record
+    // says so and names the nearest good input.
+    void sharedFactor()
+    {
+        const DynamicResult r = analyseDynamic(roundedTones(4096, {{1024, 1800}}), {});
+        QVERIFY(r.ok && r.coherent && r.suggestion);
+        QCOMPARE(std::abs(std::int64_t(r.suggestion->cycles) - 1024), 1); // 1023 or 1025
+        QVERIFY2(r.coherenceNote.starts_with("1024 cycles in 4096 samples share the factor 1024"),
+            r.coherenceNote.c_str());
+        QVERIFY(hasRow(dynamicFigureRows(r), "Coherent input",
+            std::to_string(r.suggestion->cycles) + " cycles in 4096 samples"));
+        QVERIFY(analyseDynamic(roundedTones(4096, {{1023, 1800}}), {}).coherenceNote.empty());
     }
 
     void notCoherentSuggestion()
