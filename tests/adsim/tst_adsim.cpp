@@ -1,3 +1,4 @@
+#include "CodeDensityAnalysis.h"
 #include "CommandLine.h"
 #include "Expectation.h"
 #include "PaceSchedule.h"
@@ -163,6 +164,8 @@ private slots:
     void patternsStayInRangeAndRepeat();
     void noiseSpreadsAroundCentre();
     void rampAndSineShapes();
+    void defaultSineSweepsEveryCode_data();
+    void defaultSineSweepsEveryCode();
     void toneSpectrum_data();
     void toneSpectrum();
     void wellFormedStream();
@@ -342,6 +345,37 @@ void AdsimTest::rampAndSineShapes()
     QVERIFY(std::equal(cycle.begin(), cycle.begin() + 1000, cycle.begin() + 1000));
     for (int i = 1; i < 250; ++i)
         QVERIFY(cycle[i] >= cycle[i - 1]);
+}
+
+void AdsimTest::defaultSineSweepsEveryCode_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("ideal") << QStringList {"--pattern", "sine"};
+    QTest::newRow("through the converter")
+        << QStringList {"--pattern", "sine", "--input-noise", "0.3"};
+}
+
+// A sine whose frequency divides the frame rate comes back to the same few
+// levels every cycle; the default one sweeps every code, so that its
+// histogram can be analysed.
+void AdsimTest::defaultSineSweepsEveryCode()
+{
+    QFETCH(QStringList, arguments);
+    std::vector<std::string> list;
+    for (const QString &argument : arguments)
+        list.push_back(argument.toStdString());
+    CommandLine line;
+    QVERIFY(line.parse(list));
+    SignalPattern sine(line.options().signal, 5);
+    std::vector<std::uint64_t> counts(4096, 0);
+    for (int i = 0; i < 100000; ++i)
+        ++counts[sine.nextCode()];
+    const auto hit
+        = std::count_if(counts.begin() + 1, counts.end() - 1, [](auto n) { return n > 0; });
+    QVERIFY2(hit >= 0.99 * 4094, qPrintable(QString::number(hit)));
+    const CodeDensityResult r = analyseCodeDensity(counts);
+    QCOMPARE(r.kind, TestKind::Sine);
+    QVERIFY2(r.kindFits, r.misfitReason.c_str());
 }
 
 void AdsimTest::toneSpectrum_data()
