@@ -480,6 +480,20 @@ private slots:
         QVERIFY2(warning.isEmpty() ? said.isEmpty() : said.startsWith(warning), qPrintable(said));
     }
 
+    // A sine of a whole number of samples a cycle returns to the same few
+    // levels: the reason it does not fit says what input would.
+    void sineOnFewLevelsSaysWhatFits()
+    {
+        Counts counts(codes, 0);
+        for (int i = 0; i < 100000; ++i)
+            ++counts[std::lround(
+                2047.5 + 2047.5 * std::sin(2 * std::numbers::pi * (i % 1000) / 1000))];
+        const auto r = analyseCodeDensity(counts, {TestKind::Sine, {}});
+        QVERIFY(!r.kindFits);
+        QVERIFY2(r.misfitReason.ends_with("when its frequency does not divide the sample rate."),
+            r.misfitReason.c_str());
+    }
+
     void sineAndRampAreNotMistaken()
     {
         const Counts ramp = rounded(expectedHits(TestKind::Ramp, std::vector<double>(codes), 1e7));
