@@ -117,35 +117,6 @@ private slots:
         QFETCH(QString, text);
         QCOMPARE(valueOf(figureRows(result), QStringLiteral("For ±0.1 LSB")), text);
     }
-
-    // A partial sweep withholds the INL with a warning; a sine short of the
-    // ends says what its figures cover. Both stand out as warnings.
-    void linearityWarnings_data()
-    {
-        QTest::addColumn<CodeDensityResult>("result");
-        QTest::addColumn<QString>("warningRow");
-        QTest::addColumn<QString>("inl");
-        CodeDensityResult partial = rampNeeding(1.0);
-        partial.linearity.partialSweep = "a partial sweep: codes 1 to 1638 were swept more often";
-        CodeDensityResult sine = rampNeeding(1.0);
-        sine.kind = TestKind::Sine;
-        sine.linearity.rangeWarning = "not overdriven: the sine stops 47 codes short of the ends";
-        sine.linearity.inlEndPointMax = {0.25, 100};
-        QTest::newRow("partial sweep") << partial << "Partial sweep"
-                                       << "not measured (a partial sweep)";
-        QTest::newRow("sine short of the ends") << sine << "Sine amplitude"
-                                                << "0.000 LSB at code -1 / 0.250 LSB at code 100";
-    }
-    void linearityWarnings()
-    {
-        QFETCH(CodeDensityResult, result);
-        QFETCH(QString, warningRow);
-        QFETCH(QString, inl);
-        const std::vector<FigureRow> rows = figureRows(result);
-        const auto warning = std::ranges::find(rows, warningRow.toStdString(), &FigureRow::name);
-        QVERIFY(warning != rows.end() && warning->warning);
-        QCOMPARE(valueOf(rows, QStringLiteral("INL end-point min / max")), inl);
-    }
 };
 
 QTEST_APPLESS_MAIN(FigureTextTest)
