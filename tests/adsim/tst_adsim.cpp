@@ -352,8 +352,6 @@ void AdsimTest::defaultSineSweepsEveryCode_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<bool>("sweeps");
     QTest::newRow("default") << QStringList {"--pattern", "sine"} << true;
-    QTest::newRow("through the converter")
-        << QStringList {"--pattern", "sine", "--input-noise", "0.3"} << true;
     QTest::newRow("a period of 1000")
         << QStringList {"--pattern", "sine", "--period", "1000"} << false;
 }

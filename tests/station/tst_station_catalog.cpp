@@ -7,7 +7,6 @@
 #include "CaptureReport.h"
 #include "CodeDensityAnalysis.h"
 #include "DynamicAnalysis.h"
-#include "FigureKeys.h"
 #include "JUnitReport.h"
 #include "LimitCheck.h"
 #include "LimitsFile.h"
@@ -121,23 +120,16 @@ private slots:
     }
 
     // A ramp captured part-way through a sweep gives no INL: its INL limit
-    // fails with the reason, and the DNL is still checked.
+    // fails with the reason.
     void partialSweepFailsTheInlLimit()
     {
         std::vector<std::uint64_t> counts(4096, 300);
         std::fill(counts.begin(), counts.begin() + 1639, 400);
         const CodeDensityResult result = analyseCodeDensity(counts, {TestKind::Ramp, {}, 0.5});
-        const DynamicResult dynamic;
         LimitSet limits;
         limits.set(*findLimit("--max-inl"), 4096);
-        limits.set(*findLimit("--max-dnl"), 1);
-        const std::vector<LimitOutcome> outcomes = checkLimits(limits, {result, dynamic});
-        QCOMPARE(outcomes.size(), std::size_t(2));
-        for (const LimitOutcome &outcome : outcomes) {
-            const bool inl = outcome.definition->figureKey == FigureKey::inlEndPointWorstLsb;
-            QCOMPARE(outcome.pass, !inl);
-            QCOMPARE(QString::fromStdString(outcome.note).startsWith("a partial sweep"), inl);
-        }
+        const LimitOutcome outcome = checkLimits(limits, {result, DynamicResult()}).front();
+        QVERIFY(!outcome.pass && outcome.note.starts_with("a partial sweep"));
     }
 
     void limitEndToEnd_data()
