@@ -422,8 +422,6 @@ private slots:
         QTest::addColumn<QString>("warning"); // empty: none
         QTest::newRow("47 codes short")
             << 2000.5 << -46.5 << "not overdriven: the sine stops 47 codes short of the ends";
-        QTest::newRow("3 codes short")
-            << 2044.5 << -2.5 << "not overdriven: the sine stops 3 codes short of the ends";
         QTest::newRow("overdriven") << 2100.0 << 53.5 << "";
     }
     void sineShortOfTheEnds()
@@ -433,9 +431,8 @@ private slots:
         QFETCH(QString, warning);
         const auto r = analyseCodeDensity(noisySine(amplitude, 1.2e6), {TestKind::Sine, {}});
         const LinearityFigures &l = r.linearity;
-        QVERIFY(std::max(-l.dnlMin.value, l.dnlMax.value) < *l.dnlUncertainty99);
-        QVERIFY(std::max(-l.inlEndPointMin.value, l.inlEndPointMax.value)
-            < *l.inlEndPointUncertainty99);
+        QVERIFY(std::max(-l.dnlMin.value, l.dnlMax.value) < *l.dnlUncertainty99
+            && std::max(-l.inlEndPointMin.value, l.inlEndPointMax.value) < 0.2);
         QVERIFY(std::abs(l.overdriveLowLsb.value_or(0) - overdrive) < 0.5
             && std::abs(l.overdriveHighLsb.value_or(0) - overdrive) < 0.5);
         QVERIFY2(QString::fromStdString(l.rangeWarning).startsWith(warning)
