@@ -388,6 +388,9 @@ private slots:
                                        "4094 (4.00 against 3.00 hits a code)";
         QTest::newRow("3.4 sweeps of 50, noisy") << partialRamp(3.4, 50, 7) << "codes 1 to 16";
         QTest::newRow("10.9 sweeps of 10, noisy") << partialRamp(10.9, 10, 8) << "codes 1 to 36";
+        Counts late = partialRamp(3.4, 1); // the capture starts at code 1000
+        std::rotate(late.rbegin(), late.rbegin() + 1000, late.rend());
+        QTest::newRow("3.4 sweeps from code 1000") << late << "codes 1000 to 2638 were swept";
         QTest::newRow("3 sweeps, noisy") << partialRamp(3, 1, 9) << "";
         std::mt19937_64 random(5);
         std::normal_distribution<double> profile(0, 0.3);
