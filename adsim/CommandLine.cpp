@@ -171,6 +171,8 @@ bool CommandLine::readTone(OptionParser &parser)
                 return parser.fail(
                     std::string(name) + ": needs --frequency, or --cycles and --record");
         }
+        if (signal.shape == SignalPattern::Shape::Sine && !parser.isSet("--period"))
+            signal.frequency = SignalPattern::defaultSineFrequency;
         return true;
     }
     const std::string_view named = frequency ? "--frequency" : "--cycles";
@@ -268,7 +270,8 @@ Signal:
                      sine (full scale) or dc (a level through the converter)
   --code N           fixed code, or centre of the noise (0..4095, default 2048)
   --sigma S          noise deviation in codes (default 3)
-  --period N         sine period in frames (default 1000)
+  --period N         sine period in frames (default: about 1000, but not a
+                     whole number of frames, so that the sine sweeps every code)
   --amplitude A      sine amplitude in LSB around mid-scale (default 2047.5)
   --level X          the input of the dc pattern, in LSB (default 2048)
   --seed N           makes the signal and the stream repeatable (default: a

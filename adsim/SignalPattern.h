@@ -48,6 +48,14 @@ public:
         bool tone() const { return shape == Shape::Sine && (frequency > 0 || record > 0); }
     };
 
+    // The sine's frequency, in cycles per frame, when neither a period nor a
+    // tone is asked for: about 1000 frames a cycle, but not a whole number
+    // of them (the golden section of a frame more), so that no two cycles
+    // sample the same levels and the sine sweeps every code in turn. A
+    // period that divides the frame rate comes back to the same few hundred
+    // levels every cycle and leaves most codes unhit.
+    static constexpr double defaultSineFrequency = 1 / 1000.6180339887498949;
+
     // The most frames a coherent record may have, so that the phase
     // arithmetic stays exact in 64 bits.
     static constexpr std::uint64_t maxRecord = std::uint64_t(1) << 32;

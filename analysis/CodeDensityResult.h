@@ -72,9 +72,21 @@ struct LinearityFigures
     std::optional<std::uint64_t> samplesNeededForInlResolution; // beyond those taken
     std::optional<double> secondsNeededForInlResolution;
 
-    // Sine only: the fitted input, in codes.
+    // Sine only: the fitted input, in codes, and how far it reaches beyond
+    // the first and the last transition, in LSB: negative where it stops
+    // short of them and the end codes are not overdriven.
     double sineCentre = 0;
     double sineAmplitude = 0;
+    std::optional<double> overdriveLowLsb;
+    std::optional<double> overdriveHighLsb;
+    // What the figures cover when the sine does not reach the end codes;
+    // empty when it does.
+    std::string rangeWarning;
+
+    // Ramp only: why the INL is withheld when the histogram shows two flat
+    // plateaus with a step between them that no counting noise explains, as
+    // a capture that stops part-way through a sweep leaves; empty otherwise.
+    std::string partialSweep;
 
     int analysedCodes() const { return lastCode - firstCode + 1; }
     bool analyses(int code) const { return code >= firstCode && code <= lastCode; }

@@ -107,9 +107,21 @@ std::vector<FigureRow> figureRows(const CodeDensityResult &r)
     } else {
         const LinearityFigures &l = r.linearity;
         row("Analysed codes", std::to_string(l.firstCode) + " to " + std::to_string(l.lastCode));
+        if (l.overdriveLowLsb && l.overdriveHighLsb)
+            row("Overdrive low / high",
+                fixedNumber(*l.overdriveLowLsb, 1) + " / " + fixedNumber(*l.overdriveHighLsb, 1)
+                    + " LSB");
+        if (!l.rangeWarning.empty())
+            rows.push_back({"Sine amplitude", l.rangeWarning, true});
+        if (!l.partialSweep.empty())
+            rows.push_back({"Partial sweep", l.partialSweep, true});
         row("DNL min / max", minMax(l.dnlMin, l.dnlMax));
-        row("INL end-point min / max", minMax(l.inlEndPointMin, l.inlEndPointMax));
-        row("INL best-fit min / max", minMax(l.inlBestFitMin, l.inlBestFitMax));
+        // A partial sweep's INL is a step of the capture, not of the converter.
+        const std::string withheld = "not measured (a partial sweep)";
+        row("INL end-point min / max",
+            l.partialSweep.empty() ? minMax(l.inlEndPointMin, l.inlEndPointMax) : withheld);
+        row("INL best-fit min / max",
+            l.partialSweep.empty() ? minMax(l.inlBestFitMin, l.inlBestFitMax) : withheld);
         row("Missing codes", missingCodesText(l.missingCodes));
         if (l.dnlUncertainty99) {
             row("Fewest hits",

@@ -144,7 +144,8 @@ std::string misfitOf(
     if (const int hit = innerCodesHit(counts, shape); hit < leastShareOfCodesHit * inside)
         return "Only " + std::to_string(hit) + " of the " + std::to_string(inside)
             + " codes between the lowest and highest hit were hit: too few samples, or an input "
-              "that does not sweep the codes.";
+              "that does not sweep the codes. A sine sweeps every code when its frequency does not "
+              "divide the sample rate.";
     if (shape.innerKurtosis > bellKurtosisLimit)
         return "The histogram is a bell " + spread + ", as noise around one level gives.";
     const double ratio = edgeToCentreRatio(counts, shape);

@@ -1,6 +1,8 @@
 #include "LinearityAnalysis.h"
 
 #include "InlUncertainty.h"
+#include "PartialSweep.h"
+#include "SineReach.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,6 +82,10 @@ bool sineDnl(std::span<const std::uint64_t> counts, const HistogramShape &shape,
         return false;
     figures.sineCentre = fit.offset;
     figures.sineAmplitude = fit.slope;
+    // The fit runs over transition numbers: transition k lies at level
+    // k - 0.5, the input's extremes at offset -+ slope - 0.5.
+    figures.overdriveLowLsb = 1 - fit.offset + fit.slope;
+    figures.overdriveHighLsb = fit.offset + fit.slope - (static_cast<double>(counts.size()) - 1);
     auto level = [&](int k) { return fit.offset + fit.slope * cosine[k - first]; };
     const double meanWidth = (level(last + 1) - level(first)) / figures.analysedCodes();
     if (!(meanWidth > 0))
@@ -228,6 +234,11 @@ std::optional<LinearityFigures> analyseLinearity(std::span<const std::uint64_t> 
     LinearityFigures figures;
     figures.firstCode = shape.lowest + 1;
     figures.lastCode = shape.highest - 1;
+    if (kind == TestKind::Sine) {
+        const SineCodes codes = sineAnalysedCodes(counts, shape);
+        figures.firstCode = codes.first;
+        figures.lastCode = codes.last;
+    }
     figures.dnl.assign(counts.size(), 0);
     figures.inlEndPoint.assign(counts.size(), 0);
     figures.inlBestFit.assign(counts.size(), 0);
@@ -240,5 +251,9 @@ std::optional<LinearityFigures> analyseLinearity(std::span<const std::uint64_t> 
     extremesOf(figures);
     assessQuality(counts, shape, options.sampleRate, figures);
     assessInlUncertainty(counts, shape, options, std::move(inlGain), figures);
+    if (kind == TestKind::Ramp)
+        figures.partialSweep = partialSweepOf(counts, figures);
+    else
+        figures.rangeWarning = sineReachWarning(figures, static_cast<int>(counts.size()));
     return figures;
 }

@@ -74,6 +74,11 @@ json linearityFigures(const CodeDensityResult &result)
     if (result.kind == TestKind::Sine) {
         figures["sine_centre_code"] = l.sineCentre;
         figures["sine_amplitude_codes"] = l.sineAmplitude;
+        figures["overdrive_low_lsb"] = jsonOrNull(l.overdriveLowLsb);
+        figures["overdrive_high_lsb"] = jsonOrNull(l.overdriveHighLsb);
+        figures["range_warning"] = l.rangeWarning.empty() ? json() : json(l.rangeWarning);
+    } else {
+        figures["partial_sweep"] = l.partialSweep.empty() ? json() : json(l.partialSweep);
     }
     return figures;
 }

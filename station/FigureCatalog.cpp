@@ -143,6 +143,10 @@ std::string figureUnavailable(const FigureDefinition &figure, const FigureInputs
             return result.misfitReason;
         if (figure.source == FigureSource::Linearity && !result.hasLinearity())
             return "a DC histogram has no DNL, INL or missing codes";
+        if ((figure.key == FigureKey::inlEndPointWorstLsb
+                || figure.key == FigureKey::inlBestFitWorstLsb)
+            && !result.linearity.partialSweep.empty())
+            return result.linearity.partialSweep;
         if (figure.source == FigureSource::DcNoise && result.kind != TestKind::Dc)
             return std::string("noise is measured on a DC histogram, this is ")
                 + testKindName(result.kind);

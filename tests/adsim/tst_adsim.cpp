@@ -1,3 +1,4 @@
+#include "CodeDensityAnalysis.h"
 #include "CommandLine.h"
 #include "Expectation.h"
 #include "PaceSchedule.h"
@@ -163,6 +164,8 @@ private slots:
     void patternsStayInRangeAndRepeat();
     void noiseSpreadsAroundCentre();
     void rampAndSineShapes();
+    void defaultSineSweepsEveryCode_data();
+    void defaultSineSweepsEveryCode();
     void toneSpectrum_data();
     void toneSpectrum();
     void wellFormedStream();
@@ -342,6 +345,36 @@ void AdsimTest::rampAndSineShapes()
     QVERIFY(std::equal(cycle.begin(), cycle.begin() + 1000, cycle.begin() + 1000));
     for (int i = 1; i < 250; ++i)
         QVERIFY(cycle[i] >= cycle[i - 1]);
+}
+
+void AdsimTest::defaultSineSweepsEveryCode_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("sweeps");
+    QTest::newRow("default") << QStringList {"--pattern", "sine"} << true;
+    QTest::newRow("a period of 1000")
+        << QStringList {"--pattern", "sine", "--period", "1000"} << false;
+}
+
+// A sine whose frequency divides the frame rate returns to the same few
+// levels every cycle, and the analysis says what input fits instead; the
+// default sine sweeps every code.
+void AdsimTest::defaultSineSweepsEveryCode()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, sweeps);
+    CommandLine line;
+    QVERIFY(line.parse(strings(arguments)));
+    SignalPattern sine(line.options().signal, 5);
+    std::vector<std::uint64_t> counts(4096, 0);
+    for (int i = 0; i < 100000; ++i)
+        ++counts[sine.nextCode()];
+    const long hit = std::count_if(counts.begin(), counts.end(), [](auto n) { return n > 0; });
+    QCOMPARE(hit >= 0.99 * 4096, sweeps);
+    const CodeDensityResult r = analyseCodeDensity(counts, {TestKind::Sine, {}});
+    QVERIFY2(r.kindFits == sweeps
+            && (sweeps || r.misfitReason.ends_with("frequency does not divide the sample rate.")),
+        r.misfitReason.c_str());
 }
 
 void AdsimTest::toneSpectrum_data()

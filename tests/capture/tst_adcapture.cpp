@@ -471,6 +471,7 @@ private slots:
         QCOMPARE(linearity["inl_end_point_min_lsb"]["value"].toDouble(), l.inlEndPointMin.value);
         QCOMPARE(linearity["inl_best_fit_max_lsb"]["value"].toDouble(), l.inlBestFitMax.value);
         QCOMPARE(linearity["sine_amplitude_codes"].toDouble(), l.sineAmplitude);
+        QCOMPARE(linearity["overdrive_low_lsb"].toDouble(), *l.overdriveLowLsb);
         QCOMPARE(report["limits"].toArray().size(), 2);
         QVERIFY(report["pass"].toBool());
     }

@@ -119,6 +119,19 @@ private slots:
         }
     }
 
+    // A ramp captured part-way through a sweep gives no INL: its INL limit
+    // fails with the reason.
+    void partialSweepFailsTheInlLimit()
+    {
+        std::vector<std::uint64_t> counts(4096, 300);
+        std::fill(counts.begin(), counts.begin() + 1639, 400);
+        const CodeDensityResult result = analyseCodeDensity(counts, {TestKind::Ramp, {}, 0.5});
+        LimitSet limits;
+        limits.set(*findLimit("--max-inl"), 4096);
+        const LimitOutcome outcome = checkLimits(limits, {result, DynamicResult()}).front();
+        QVERIFY(!outcome.pass && outcome.note.starts_with("a partial sweep"));
+    }
+
     void limitEndToEnd_data()
     {
         QTest::addColumn<QString>("key");
