@@ -3,6 +3,7 @@
 #include "DynamicResult.h"
 
 #include <cstddef>
+#include <string>
 #include <utility>
 #include <vector>
 
