@@ -3,7 +3,9 @@
 #include "CloseTone.h"
 #include "FigureText.h"
 #include "Periodogram.h"
+#include "RampRecord.h"
 #include "SineFit.h"
+#include "SpectrumComponents.h"
 
 #include <algorithm>
 #include <cmath>
@@ -93,24 +95,6 @@ double interpolatedBin(
         total += power[k];
     }
     return total > 0 ? weighted / total : double(peak);
-}
-
-// The bins a tone centred on `centre` holds that no other has taken; they
-// are taken for it. Returns their power and how many there were.
-std::pair<double, std::size_t> takeTone(
-    const std::vector<double> &power, std::vector<bool> &taken, std::size_t centre, int halfWidth)
-{
-    double sum = 0;
-    std::size_t count = 0;
-    const std::size_t from = centre > std::size_t(halfWidth) ? centre - halfWidth : 0;
-    for (std::size_t k = from; k <= std::min(power.size() - 1, centre + halfWidth); ++k) {
-        if (taken[k])
-            continue;
-        taken[k] = true;
-        sum += power[k];
-        ++count;
-    }
-    return {sum, count};
 }
 
 std::string decibels(double value)
@@ -223,6 +207,11 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     r.fit = fitSine(x, firstEstimate);
     const bool fitted
         = r.fit.converged && std::abs(r.fit.frequency - firstEstimate) * double(length) < 1;
+    if (std::string ramp = rampInsteadOfSine(x, r.fit); !ramp.empty()) {
+        DynamicResult notSine = failed(r, ramp);
+        notSine.toneUndetermined = std::move(ramp);
+        return notSine;
+    }
     // The leak's allowance against the noise: from the fit's residual, a
     // rectangular bin's mean noise being 2 rms^2 / N and the tone's power
     // amplitude^2 / 2; else from the spectrum's median bin.
@@ -276,13 +265,16 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
                 + " cycles, at least " + std::to_string(fewestCycles) + " needed");
     const std::size_t peak = largestBin(power, from, to);
     const double noiseEstimate = medianNoiseBin(power);
-    if (!(power[peak] > toneOverNoise * noiseEstimate))
-        return failed(r,
+    if (!(power[peak] > toneOverNoise * noiseEstimate)) {
+        DynamicResult noTone = failed(r,
             "no tone stands out of the noise"
                 + (power[peak] > noiseEstimate ? ": the largest is "
                             + decibels(ratioDb(power[peak], noiseEstimate)) + " above it, "
                             + decibels(10 * std::log10(toneOverNoise)) + " are needed"
                                                : std::string()));
+        measureWithoutTone(noTone, std::move(r), power, halfWidth);
+        return noTone;
+    }
     if (!fitted)
         frequency = interpolatedBin(power, peak, halfWidth,
                         r.coherent && r.window == SpectrumWindow::Rectangular)
@@ -344,10 +336,11 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
         closePower = p;
         closeBins = takeTone(power, taken, bin, halfWidth).second;
         r.fundamental.dbfs = powerDbfs(fundamentalPower, r.bits);
+        r.spurs.push_back(
+            {0, close.tone.frequency, bin, powerDbfs(p, r.bits), ratioDb(p, fundamentalPower)});
         if (p > spurPower) {
             spurPower = p;
-            r.spur = {
-                0, close.tone.frequency, bin, powerDbfs(p, r.bits), ratioDb(p, fundamentalPower)};
+            r.spur = r.spurs.back();
         }
     } else if (close.found) {
         r.sinadUndetermined = "a second tone at bin " + std::to_string(std::lround(close.bin))
@@ -387,7 +380,10 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const double noise = noiseMean * bandBins;
     const double noiseAndDistortion
         = noiseMean * (bandBins - double(harmonicBins + closeBins)) + harmonicPower + closePower;
-    r.noiseFloorDbfs = powerDbfs(noiseMean, r.bits);
+    setNoiseFigures(r, noiseMean, bandBins);
+    listLargestSpurs(r, power, taken, halfWidth, fundamentalPower);
+    r.fundamentalChoice
+        = fundamentalChoice(r, options.fundamental.has_value(), 10 * std::log10(toneOverNoise));
     if (noise > 0)
         r.snrDb = 10 * std::log10(fundamentalPower / noise);
     if (noiseAndDistortion > 0 && r.sinadUndetermined.empty()) {
@@ -404,6 +400,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     if (!r.coherent)
         r.suggestion = coherentSuggestion(frequency, length);
     r.ok = true;
+    r.hasSpectrum = true;
     return r;
 }
 

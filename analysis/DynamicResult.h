@@ -67,10 +67,16 @@ struct CoherentSuggestion
 
 struct DynamicResult
 {
-    // False when the record gives no dynamic figures (too short, constant,
-    // no tone); reason then says why.
+    // False when the record gives no tone figures (too short, constant, no
+    // tone, not a sine); reason then says why.
     bool ok = false;
     std::string reason;
+    // The record has a spectrum, a noise floor and spurs, tone or no tone:
+    // true whenever ok, and for a record of noise alone.
+    bool hasSpectrum = false;
+    // Set when the record holds a signal that is no sine, a ramp or a
+    // triangle: its tone figures are undetermined rather than missing.
+    std::string toneUndetermined;
 
     int bits = 12;
     std::size_t samples = 0; // samples analysed
@@ -90,6 +96,12 @@ struct DynamicResult
     // The largest tone but the fundamental, which SFDR is taken against: a
     // harmonic, or order 0 for any other spur.
     SpectrumTone spur;
+    // The largest components but the fundamental, loudest first: the
+    // harmonics and any other spur, each its main lobe summed. dbc is 0
+    // when the record holds no tone.
+    std::vector<SpectrumTone> spurs;
+    // Which tone was taken for the fundamental, and why.
+    std::string fundamentalChoice;
 
     std::optional<double> snrDb;
     std::optional<double> sinadDb;
@@ -97,6 +109,11 @@ struct DynamicResult
     std::optional<double> sfdrDb; // positive: fundamental over the largest spur
     std::optional<double> enobBits; // (SINAD - 1.76) / 6.02
     std::optional<double> noiseFloorDbfs; // the noise's mean power per bin
+    // A full-scale sine over the noise of the whole band: SNR less the
+    // fundamental's dBFS, and measured without a tone too.
+    std::optional<double> snrFsDb;
+    // The noise per hertz relative to a full-scale sine; only with a sample rate.
+    std::optional<double> noiseDensityDbfsPerHz;
 
     // Why a figure has no value though the record gives figures: a harmonic
     // folds onto DC, fs/2, the fundamental or another harmonic, where its

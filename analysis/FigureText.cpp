@@ -162,6 +162,31 @@ std::string decibels(const std::optional<double> &value, const char *unit = " dB
     return value ? fixedNumber(*value, 2) + unit : "not measured";
 }
 
+// The noise floor, SNRFS without a tone, the density and the largest spurs:
+// what any record's spectrum gives.
+template<typename FrequencyText>
+void appendNoiseRows(
+    std::vector<FigureRow> &rows, const DynamicResult &r, const FrequencyText &frequency)
+{
+    std::string floor = decibels(r.noiseFloorDbfs, " dBFS per bin");
+    if (r.averages > 1)
+        floor += ", " + std::to_string(r.averages) + " spectra averaged";
+    rows.push_back({"Noise floor", floor});
+    if (!r.ok)
+        rows.push_back({"SNRFS", decibels(r.snrFsDb) + " (to full scale)"});
+    rows.push_back({"Noise density",
+        r.noiseDensityDbfsPerHz ? fixedNumber(*r.noiseDensityDbfsPerHz, 2) + " dBFS/Hz"
+                                : "not measured: no sample rate known"});
+    for (std::size_t i = 0; i < r.spurs.size(); ++i) {
+        const SpectrumTone &spur = r.spurs[i];
+        std::string text = spur.order > 1 ? ordinal(spur.order) + " harmonic, " : std::string();
+        text += frequency(spur.frequency) + ", " + fixedNumber(spur.dbfs, 2) + " dBFS";
+        if (r.ok)
+            text += ", " + fixedNumber(spur.dbc, 2) + " dBc";
+        rows.push_back({"Spur " + std::to_string(i + 1), text});
+    }
+}
+
 } // namespace
 
 std::vector<FigureRow> dynamicFigureRows(const DynamicResult &r)
@@ -170,7 +195,7 @@ std::vector<FigureRow> dynamicFigureRows(const DynamicResult &r)
     const auto row = [&rows](std::string name, std::string value) {
         rows.push_back({std::move(name), std::move(value)});
     };
-    if (!r.ok) {
+    if (!r.ok && !r.hasSpectrum) {
         rows.push_back({"Dynamic figures", r.reason, true});
         return rows;
     }
@@ -183,11 +208,19 @@ std::vector<FigureRow> dynamicFigureRows(const DynamicResult &r)
     row("Record",
         r.averages > 1 ? std::to_string(r.averages) + " × " + std::to_string(r.recordLength)
                 + " samples, spectra averaged"
-                       : std::to_string(r.samples) + " samples");
+                       : std::to_string(r.samples) + " samples, 1 record");
     row("Window",
         std::string(spectrumWindowName(r.window)) + (r.coherent ? " (coherent record)" : ""));
+    if (!r.ok) {
+        // A record without a tone: its noise and spurs, and no tone figures.
+        rows.push_back({"Tone figures", r.reason, true});
+        appendNoiseRows(rows, r, frequency);
+        return rows;
+    }
     row("Fundamental",
         frequency(r.fundamental.frequency) + ", " + fixedNumber(r.fundamental.dbfs, 2) + " dBFS");
+    if (!r.fundamentalChoice.empty())
+        row("Fundamental taken", r.fundamentalChoice);
     // A figure the record cannot give reads as undetermined, with why.
     const auto figure = [&rows](std::string name, std::string value, const std::string &why) {
         if (why.empty())
@@ -196,6 +229,7 @@ std::vector<FigureRow> dynamicFigureRows(const DynamicResult &r)
             rows.push_back({std::move(name), "undetermined: " + why, true});
     };
     row("SNR", decibels(r.snrDb));
+    row("SNRFS", decibels(r.snrFsDb) + " (to full scale)");
     figure("SINAD", decibels(r.sinadDb), r.sinadUndetermined);
     std::string thd = decibels(r.thdDb);
     if (!r.harmonics.empty())
@@ -207,7 +241,6 @@ std::vector<FigureRow> dynamicFigureRows(const DynamicResult &r)
         sfdr += r.spur.order > 1 ? " (" + ordinal(r.spur.order) + " harmonic)"
                                  : " (spur at " + frequency(r.spur.frequency) + ")";
     figure("SFDR", sfdr, r.sfdrUndetermined);
-    row("Noise floor", decibels(r.noiseFloorDbfs, " dBFS per bin"));
     figure("ENOB (SINAD)", decibels(r.enobBits, " bits"), r.sinadUndetermined);
     if (r.fit.converged)
         row("ENOB (sine fit)", decibels(r.enobFitBits, " bits"));
@@ -218,6 +251,7 @@ std::vector<FigureRow> dynamicFigureRows(const DynamicResult &r)
             "amplitude " + fixedNumber(r.fit.amplitude) + ", offset " + fixedNumber(r.fit.offset)
                 + " codes, " + frequency(r.fit.frequency) + ", residual "
                 + fixedNumber(r.fit.residualRms) + " LSB rms");
+    appendNoiseRows(rows, r, frequency);
     if (!r.coherenceNote.empty())
         rows.push_back({"Coherent record", r.coherenceNote, true});
     if (r.suggestion)

@@ -301,7 +301,8 @@ void AnalysisWindow::showDynamicResult(const DynamicResult &result)
 {
     m_dynamicResult = result;
     m_spectrumPlot->setResult(result);
-    if (result.ok)
+    // A record without a tone still shows its noise and spurs.
+    if (result.ok || result.hasSpectrum)
         m_spectrumFigures->setText(figureTable(dynamicFigureRows(result)));
     else
         m_spectrumFigures->setText(m_spectrumPlot->message().toHtmlEscaped());

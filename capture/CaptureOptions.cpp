@@ -345,6 +345,8 @@ Dynamic analysis (of the sample record, after the capture):
                      blackman-harris-7 (default: rectangular for a whole
                      number of cycles, else blackman-harris-7)
   --harmonics N      harmonics in THD, the fundamental the first (default 5)
+  --averages N       cut the record into N records and average their spectra,
+                     1 to 1024 (default 1): a steadier noise floor
 
 Board and station (into the report, the JUnit file and the results database):
   --serial TEXT      the board's serial number

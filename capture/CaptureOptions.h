@@ -60,6 +60,7 @@ struct CaptureOptions
     std::optional<double> sampleRate; // Hz: frequencies in Hz, else in cycles per sample
     std::optional<SpectrumWindow> window; // empty: chosen by the record
     int harmonics = 5; // in THD, the fundamental the first
+    int averages = 1; // records the sample record is cut into, their spectra averaged
 
     // Reads the arguments, the program name first. Returns an empty string,
     // or a one-line message naming the offending option or value.

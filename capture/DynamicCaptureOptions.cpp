@@ -4,18 +4,21 @@
 
 void declareDynamicOptions(OptionParser &parser)
 {
-    for (const char *name : {"--sample-rate", "--window", "--harmonics"})
+    for (const char *name : {"--sample-rate", "--window", "--harmonics", "--averages"})
         parser.addValue({name});
 }
 
 bool readDynamicOptions(OptionParser &parser, CaptureOptions &options)
 {
     std::optional<int> harmonics;
+    std::optional<int> averages;
     if (!parser.realValue(
             "--sample-rate", 1e-3, 1e12, "a rate from 0.001 to 1e12 Hz", options.sampleRate)
-        || !parser.intValue("--harmonics", 2, 100, "a count from 2 to 100", harmonics))
+        || !parser.intValue("--harmonics", 2, 100, "a count from 2 to 100", harmonics)
+        || !parser.intValue("--averages", 1, 1024, "a count from 1 to 1024", averages))
         return false;
     options.harmonics = harmonics.value_or(options.harmonics);
+    options.averages = averages.value_or(options.averages);
     if (parser.isSet("--window")) {
         options.window = spectrumWindowFromKey(parser.value("--window"));
         if (!options.window)
@@ -31,6 +34,7 @@ DynamicOptions dynamicOptionsOf(const CaptureOptions &options)
     dynamic.bits = options.bits;
     dynamic.window = options.window;
     dynamic.harmonics = options.harmonics;
+    dynamic.averages = options.averages;
     dynamic.sampleRate = options.sampleRate;
     return dynamic;
 }

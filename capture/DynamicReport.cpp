@@ -19,7 +19,7 @@ json toneObject(const DynamicResult &result, const SpectrumTone &tone)
         {"frequency", result.frequencyOf(tone)},
         {"bin", tone.bin},
         {"dbfs", tone.dbfs},
-        {"dbc", tone.dbc},
+        {"dbc", result.ok ? json(tone.dbc) : json()},
     };
 }
 
@@ -32,18 +32,28 @@ json details(const DynamicResult &r)
         {"record_length", r.recordLength},
         {"averages", r.averages},
         {"sample_rate", jsonOrNull(r.sampleRate)},
+        {"has_spectrum", r.hasSpectrum},
+        {"tone_undetermined", jsonTextOrNull(r.toneUndetermined)},
+        {"window", r.hasSpectrum ? json(spectrumWindowKey(r.window)) : json()},
     };
+    if (!r.hasSpectrum)
+        return object;
+    json spurs = json::array();
+    for (const SpectrumTone &tone : r.spurs)
+        spurs.push_back(toneObject(r, tone));
+    object["spurs"] = spurs;
+    object["noise_floor_dbfs_per_bin"] = jsonOrNull(r.noiseFloorDbfs);
+    object["noise_density_dbfs_per_hz"] = jsonOrNull(r.noiseDensityDbfsPerHz);
     if (!r.ok)
         return object;
     json harmonics = json::array();
     for (const SpectrumTone &tone : r.harmonics)
         harmonics.push_back(toneObject(r, tone));
-    object["window"] = spectrumWindowKey(r.window);
+    object["fundamental_choice"] = r.fundamentalChoice;
     object["coherent"] = r.coherent;
     object["fundamental"] = toneObject(r, r.fundamental);
     object["harmonics"] = harmonics;
     object["largest_spur"] = toneObject(r, r.spur);
-    object["noise_floor_dbfs_per_bin"] = jsonOrNull(r.noiseFloorDbfs);
     const SineFitFigures &fit = r.fit;
     object["sine_fit"] = {
         {"converged", fit.converged},
@@ -82,6 +92,9 @@ void insertDynamicFigures(json &report, const DynamicResult &r)
     for (const FigureDefinition &figure : figureCatalog()) {
         if (figure.source == FigureSource::Dynamic)
             report[std::string(figure.key)] = r.ok ? jsonOrNull(figure.value(inputs)) : json();
+        else if (figure.source == FigureSource::Spectrum)
+            report[std::string(figure.key)]
+                = r.hasSpectrum ? jsonOrNull(figure.value(inputs)) : json();
     }
     report["frequency_unit"] = r.frequencyUnit();
     json suggestion;

@@ -40,6 +40,15 @@ constexpr FigureDefinition dynamicRow(
         [](const FigureInputs &in) -> Value { return in.dynamic.*figure; }};
 }
 
+// A measure of the record's spectrum, which a record without a tone gives too.
+template<std::optional<double> DynamicResult::*figure>
+constexpr FigureDefinition spectrumRow(
+    std::string_view key, std::string_view label, std::string_view unit)
+{
+    return {key, label, unit, FigureNature::Measure, FigureSource::Spectrum,
+        [](const FigureInputs &in) -> Value { return in.dynamic.*figure; }};
+}
+
 // To add a figure: one row here, with the function that reads it from the
 // results. Keys are what stations, scripts and the database already read;
 // never rename one.
@@ -102,6 +111,24 @@ constexpr FigureDefinition catalog[] = {
         [](const FigureInputs &in) -> Value {
             return in.dynamic.frequencyOf(in.dynamic.fundamental);
         }},
+    spectrumRow<&DynamicResult::snrFsDb>(FigureKey::snrFsDb, "SNRFS", "dB"),
+    spectrumRow<&DynamicResult::noiseFloorDbfs>(
+        FigureKey::noiseFloorDbfs, "Noise floor per bin", "dBFS"),
+    spectrumRow<&DynamicResult::noiseDensityDbfsPerHz>(
+        FigureKey::noiseDensityDbfsPerHz, "Noise spectral density", "dBFS/Hz"),
+    // The largest component but the fundamental, a harmonic or any other spur.
+    {FigureKey::largestSpurDbfs, "Largest spur", "dBFS", FigureNature::Measure,
+        FigureSource::Spectrum,
+        [](const FigureInputs &in) -> Value {
+            return in.dynamic.spurs.empty() ? Value() : in.dynamic.spurs.front().dbfs;
+        }},
+    // How many records' spectra the figures of the record were averaged from.
+    {FigureKey::spectrumAverages, "Spectra averaged", "", FigureNature::Count,
+        FigureSource::Spectrum,
+        [](const FigureInputs &in) -> Value { return double(in.dynamic.averages); }},
+    {FigureKey::spectrumRecordLength, "Spectrum record length", "samples", FigureNature::Count,
+        FigureSource::Spectrum,
+        [](const FigureInputs &in) -> Value { return double(in.dynamic.recordLength); }},
 };
 
 } // namespace
@@ -151,7 +178,17 @@ std::string figureUnavailable(const FigureDefinition &figure, const FigureInputs
             return std::string("noise is measured on a DC histogram, this is ")
                 + testKindName(result.kind);
         break;
+    case FigureSource::Spectrum:
+        if (!inputs.dynamic.hasSpectrum)
+            return inputs.dynamic.reason.empty() ? "no sample record" : inputs.dynamic.reason;
+        if (!figure.value(inputs))
+            return figure.key == FigureKey::noiseDensityDbfsPerHz
+                ? "no sample rate known: the density needs one"
+                : "the record gives no such figure";
+        return {};
     case FigureSource::Dynamic:
+        if (!inputs.dynamic.toneUndetermined.empty())
+            return "undetermined: " + inputs.dynamic.toneUndetermined;
         if (!inputs.dynamic.ok)
             return inputs.dynamic.reason;
         // The dynamic figures of a ramp or a DC input mean nothing.

@@ -24,6 +24,7 @@ enum class FigureSource {
     DcNoise, // a DC histogram that fits
     Linearity, // a ramp or sine histogram that fits
     Dynamic, // the sample record of a sine
+    Spectrum, // the sample record's spectrum, tone or no tone: its noise and spurs
 };
 
 enum class FigureNature {

@@ -27,4 +27,10 @@ inline constexpr const char *sfdrDb = "sfdr_db";
 inline constexpr const char *enobBits = "enob_bits";
 inline constexpr const char *enobFitBits = "enob_fit_bits";
 inline constexpr const char *signalFrequency = "signal_frequency";
+inline constexpr const char *snrFsDb = "snr_fs_db";
+inline constexpr const char *noiseFloorDbfs = "noise_floor_dbfs";
+inline constexpr const char *noiseDensityDbfsPerHz = "noise_density_dbfs_per_hz";
+inline constexpr const char *largestSpurDbfs = "largest_spur_dbfs";
+inline constexpr const char *spectrumAverages = "spectrum_averages";
+inline constexpr const char *spectrumRecordLength = "spectrum_record_length";
 } // namespace FigureKey

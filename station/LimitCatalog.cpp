@@ -47,6 +47,8 @@ bool LimitDefinition::measurableOn(TestKind kind) const
         return kind != TestKind::Dc;
     case FigureSource::Dynamic:
         return kind == TestKind::Sine;
+    case FigureSource::Spectrum:
+        return true;
     }
     return false;
 }

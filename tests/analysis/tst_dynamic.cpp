@@ -94,6 +94,33 @@ bool hasRow(const std::vector<FigureRow> &rows, const std::string &name, const s
         [&](const FigureRow &row) { return row.name == name && row.value.starts_with(start); });
 }
 
+// A ramp of `period` samples over the codes: rising (0), falling (1) or a
+// triangle (2), with Gaussian noise of sigma LSB.
+std::vector<std::uint16_t> ramp(std::size_t samples, std::size_t period, int shape, double sigma)
+{
+    std::mt19937_64 random(9);
+    std::normal_distribution<double> noise(0, sigma > 0 ? sigma : 1);
+    std::vector<std::uint16_t> codes(samples);
+    for (std::size_t n = 0; n < samples; ++n) {
+        const double t = double(n % period) / double(period);
+        const double x = shape == 0 ? t : shape == 1 ? 1 - t : 1 - 2 * std::abs(t - 0.5);
+        codes[n] = std::uint16_t(
+            std::clamp(std::round(4095 * x + (sigma > 0 ? noise(random) : 0)), 0.0, 4095.0));
+    }
+    return codes;
+}
+
+// The codes clipped to mid-scale +- reach.
+std::vector<std::uint16_t> clipped(std::vector<std::uint16_t> codes, int reach)
+{
+    for (auto &code : codes)
+        code = std::uint16_t(std::clamp(int(code), 2048 - reach, 2048 + reach));
+    return codes;
+}
+
+// A full-scale sine of a 12-bit converter: 2048^2 / 2.
+constexpr double fullScaleSine = 2048.0 * 2048 / 2;
+
 } // namespace
 
 class TestDynamic : public QObject
@@ -462,8 +489,10 @@ private slots:
         QVERIFY2(QString::fromStdString(r.reason).contains(reason), r.reason.c_str());
         QVERIFY(!r.sinadDb && !r.enobBits && !r.enobFitBits && !r.thdDb);
         const auto rows = dynamicFigureRows(r);
-        QCOMPARE(rows.size(), 1u);
-        QVERIFY(rows[0].warning && rows[0].value == r.reason);
+        // A record of noise alone still shows its spectrum's rows.
+        QCOMPARE(rows.size() == 1u, !r.hasSpectrum);
+        QVERIFY(std::ranges::any_of(
+            rows, [&](const FigureRow &row) { return row.warning && row.value == r.reason; }));
     }
 
     // The window runs the analysis on a worker thread; FFTW's planner must
@@ -491,6 +520,161 @@ private slots:
             QCOMPARE(spectrumWindowFromKey(spectrumWindowKey(window)), window);
         QCOMPARE(spectrumWindowFromKey("Blackman-Harris-7"), SpectrumWindow::BlackmanHarris7);
         QVERIFY(!spectrumWindowFromKey("hamming"));
+    }
+
+    // A ramp or a triangle is not analysed as a sine; a sine stays one
+    // however noisy, distorted or clipped.
+    void rampOrSine_data()
+    {
+        QTest::addColumn<std::vector<std::uint16_t>>("codes");
+        QTest::addColumn<QString>("shape"); // empty: a sine
+        QTest::newRow("rising ramp") << ramp(65536, 4096, 0, 0) << "a rising sawtooth";
+        QTest::newRow("falling ramp") << ramp(65536, 4096, 1, 0) << "a falling sawtooth";
+        QTest::newRow("triangle") << ramp(65536, 4096, 2, 0) << "a triangle";
+        QTest::newRow("noisy ramp, period not a power of two")
+            << ramp(65536, 3000, 0, 200) << "a rising sawtooth";
+        QTest::newRow("sine, 10 dB SNR") << quantisedSine(65536, 1021, 1000, 12, 450) << "";
+        QTest::newRow("sine, 3rd harmonic -20 dBc")
+            << quantisedSine(65536, 1021, 1500, 12, 0, {3, -20}) << "";
+        QTest::newRow("sine clipped at half its amplitude")
+            << clipped(roundedTones(65536, {{1021, 2000}}), 1000) << "";
+    }
+    void rampOrSine()
+    {
+        QFETCH(std::vector<std::uint16_t>, codes);
+        QFETCH(QString, shape);
+        const DynamicResult r = analyseDynamic(codes, {});
+        if (shape.isEmpty()) {
+            QVERIFY2(r.ok, r.reason.c_str());
+            QVERIFY(r.toneUndetermined.empty() && r.snrDb);
+            return;
+        }
+        QVERIFY(!r.ok && !r.snrDb && !r.sinadDb && !r.enobBits && !r.enobFitBits);
+        QVERIFY2(r.toneUndetermined.starts_with("the record is a ramp, not a sine ("
+                     + shape.toStdString() + " of the same period"),
+            r.toneUndetermined.c_str());
+        QCOMPARE(r.reason, r.toneUndetermined);
+    }
+
+    // SNRFS, the noise floor and the density from the noise's variance
+    // (sigma^2 + 1/12 with rounding), with a tone of any level or none,
+    // averaged or not; noise alone gives no tone figures. The mean of N/2
+    // bins is known to 4.34 / sqrt(N/2) dB.
+    void noiseFigures_data()
+    {
+        QTest::addColumn<double>("amplitude"); // of the tone; 0: none
+        QTest::addColumn<double>("sigma");
+        QTest::addColumn<int>("averages");
+        QTest::addColumn<double>("rate");
+        QTest::newRow("no tone, 1 LSB") << 0.0 << 1.0 << 1 << 0.0;
+        QTest::newRow("no tone, 2 LSB, 1 MHz") << 0.0 << 2.0 << 1 << 1e6;
+        QTest::newRow("no tone, 4 LSB, 8 averaged, 48 kHz") << 0.0 << 4.0 << 8 << 48e3;
+        QTest::newRow("full scale, 0.5 LSB") << 2000.0 << 0.5 << 1 << 0.0;
+        QTest::newRow("-20 dBFS, 1 LSB, 1 MHz") << 204.8 << 1.0 << 1 << 1e6;
+        QTest::newRow("-40 dBFS, 3 LSB") << 20.48 << 3.0 << 1 << 0.0;
+    }
+    void noiseFigures()
+    {
+        QFETCH(double, amplitude);
+        QFETCH(double, sigma);
+        QFETCH(int, averages);
+        QFETCH(double, rate);
+        constexpr std::size_t samples = 1 << 16;
+        DynamicOptions options;
+        options.averages = averages;
+        if (rate > 0)
+            options.sampleRate = rate;
+        const DynamicResult r
+            = analyseDynamic(quantisedSine(samples, 64 * 63, amplitude, 12, sigma), options);
+        QVERIFY(r.hasSpectrum);
+        QCOMPARE(r.ok, amplitude > 0);
+        QCOMPARE(r.recordLength, samples / std::size_t(averages));
+        const double noise = sigma * sigma + 1.0 / 12;
+        const double spread = 4.34 / std::sqrt(samples / 2.0) * 4;
+        QVERIFY(std::abs(*r.snrFsDb - db(fullScaleSine / noise)) < spread);
+        const double floor = db(noise / (double(r.recordLength) / 2) / fullScaleSine);
+        QVERIFY(std::abs(*r.noiseFloorDbfs - floor) < spread);
+        if (rate > 0)
+            QVERIFY(std::abs(*r.noiseDensityDbfsPerHz - db(noise / (rate / 2) / fullScaleSine))
+                < spread);
+        else
+            QVERIFY(!r.noiseDensityDbfsPerHz);
+        QCOMPARE(r.spurs.size(), std::size_t(5));
+        QVERIFY(std::ranges::is_sorted(r.spurs, std::ranges::greater {}, &SpectrumTone::dbfs));
+        const auto rows = dynamicFigureRows(r);
+        QVERIFY(hasRow(rows, "SNRFS", "") && hasRow(rows, "Spur 5", ""));
+        QVERIFY(hasRow(rows, "Noise density", rate > 0 ? "-" : "not measured"));
+        if (amplitude > 0) {
+            QVERIFY(std::abs(*r.snrDb - db(amplitude * amplitude / 2 / noise)) < spread);
+            QCOMPARE(r.fundamentalChoice, std::string("the largest tone, the only one"));
+            return;
+        }
+        QVERIFY2(r.reason.starts_with("no tone"), r.reason.c_str());
+        QVERIFY(!r.snrDb && !r.sinadDb && !r.thdDb && !r.sfdrDb && !r.enobBits);
+        QVERIFY(hasRow(rows, "Tone figures", "no tone") && !hasRow(rows, "SNR", ""));
+    }
+
+    // A small tone under the noise, too small to be a fundamental, is the
+    // largest spur: its power a^2/2 in its one bin of the rectangular window,
+    // the noise's share in that bin averaged down over 64 spectra.
+    void smallToneIsTheLargestSpur()
+    {
+        DynamicOptions options;
+        options.window = SpectrumWindow::Rectangular;
+        options.averages = 64;
+        const DynamicResult r = analyseDynamic(quantisedSine(1 << 16, 64 * 78, 1, 12, 1), options);
+        QVERIFY(!r.ok && r.hasSpectrum);
+        QCOMPARE(r.spurs.front().bin, std::size_t(78));
+        QVERIFY(std::abs(r.spurs.front().dbfs - db(0.5 / fullScaleSine)) < 0.3);
+    }
+
+    // Every component but the fundamental, listed loudest first with its
+    // level; of two tones the larger is the fundamental, and the result says so.
+    void spursBesideTheFundamental_data()
+    {
+        QTest::addColumn<std::vector<Component>>("tones");
+        QTest::addColumn<std::vector<int>>("bins"); // the spurs, loudest first
+        QTest::addColumn<std::vector<double>>("dbc");
+        QTest::addColumn<QString>("choice");
+        const double a = 1500;
+        const auto at = [a](double dbc) { return a * std::pow(10, dbc / 20); };
+        QTest::newRow("harmonics and a spur")
+            << std::vector<Component> {{1021, a}, {2042, at(-60), 1}, {3063, at(-64), 2},
+                   {7777, at(-66), 3}, {4084, at(-68), 4}, {5105, at(-72), 5}}
+            << std::vector<int> {2042, 3063, 7777, 4084, 5105}
+            << std::vector<double> {-60, -64, -66, -68, -72}
+            << "the largest of 2 tones; the next at bin 7777, 65.9";
+        QTest::newRow("a second tone 14 dB below")
+            << std::vector<Component> {{1021, a}, {9001, a / 5, 1}} << std::vector<int> {9001}
+            << std::vector<double> {-13.98}
+            << "the largest of 2 tones; the next at bin 9001, 13.98 dB below it";
+        QTest::newRow("spurs louder than the harmonics")
+            << std::vector<Component> {{1021, a}, {9001, at(-50), 1}, {20011, at(-55), 2}}
+            << std::vector<int> {9001, 20011} << std::vector<double> {-50, -55}
+            << "the largest of 3 tones; the next at bin 9001, 50.0";
+    }
+    void spursBesideTheFundamental()
+    {
+        QFETCH(std::vector<Component>, tones);
+        QFETCH(std::vector<int>, bins);
+        QFETCH(std::vector<double>, dbc);
+        QFETCH(QString, choice);
+        const DynamicResult r = analyseDynamic(roundedTones(1 << 16, tones), {});
+        QVERIFY2(r.ok, r.reason.c_str());
+        QCOMPARE(r.fundamental.bin, std::size_t(1021));
+        QCOMPARE(r.spurs.size(), std::size_t(5));
+        for (std::size_t i = 0; i < bins.size(); ++i) {
+            QCOMPARE(int(r.spurs[i].bin), bins[i]);
+            QVERIFY2(
+                std::abs(r.spurs[i].dbc - dbc[i]) < 0.2, std::to_string(r.spurs[i].dbc).c_str());
+        }
+        QCOMPARE(r.spurs.front().dbc, -*r.sfdrDb);
+        QVERIFY2(QString::fromStdString(r.fundamentalChoice).startsWith(choice),
+            r.fundamentalChoice.c_str());
+        const auto rows = dynamicFigureRows(r);
+        QVERIFY(hasRow(rows, "Fundamental taken", choice.toStdString()));
+        QVERIFY(hasRow(rows, "Record", "65536 samples, 1 record"));
+        QVERIFY(hasRow(rows, "Window", "Rectangular"));
     }
 };
 

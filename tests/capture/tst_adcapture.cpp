@@ -126,7 +126,11 @@ private slots:
             << QStringList {"--kind", "sine", "--max-noise", "1"} << "--max-noise";
         QTest::newRow("dynamic") << QStringList {"--sample-rate", "1e5", "--window", "Hann",
             "--harmonics", "7", "--min-enob", "10.5", "--min-sinad", "60", "--max-thd", "-60",
-            "--min-sfdr", "65"} << QString();
+            "--min-sfdr", "65", "--averages", "4"}
+                                 << QString();
+        QTest::newRow("no record averaged") << QStringList {"--averages", "0"} << "--averages: '0'";
+        QTest::newRow("too many averaged")
+            << QStringList {"--averages", "1025"} << "--averages: '1025'";
         QTest::newRow("unknown window")
             << QStringList {"--window", "hamming"} << "--window: 'hamming' is not one of";
         QTest::newRow("thd above the fundamental") << QStringList {"--max-thd", "3"} << "--max-thd";
@@ -169,6 +173,7 @@ private slots:
         if (QByteArray(QTest::currentDataTag()) == "dynamic") {
             QCOMPARE(options.window, SpectrumWindow::Hann);
             QCOMPARE(options.harmonics, 7);
+            QCOMPARE(options.averages, 4);
             QCOMPARE(options.sampleRate, 1e5);
             QCOMPARE(options.limits.value("min_enob"), 10.5);
             QCOMPARE(options.limits.value("max_thd"), -60.0);
@@ -501,6 +506,8 @@ private slots:
             << "dc" << QStringList {"--min-enob", "1"} << 1 << qQNaN() << "no tone";
         QTest::newRow("histogram")
             << "histogram" << QStringList {"--min-sinad", "1"} << 1 << qQNaN() << "histogram";
+        QTest::newRow("ramp record") << "ramp" << QStringList {"--min-enob", "1"} << 1 << qQNaN()
+                                     << "undetermined: the record is a ramp, not a sine";
     }
     void analyzeSampleRecord()
     {
@@ -517,6 +524,11 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         if (input == "histogram") {
             file.write(QByteArray::fromStdString(histogramCsv(sineHistogram(1e6, 0))));
+        } else if (input == "ramp") {
+            std::vector<std::uint16_t> ramp(65536);
+            for (std::size_t n = 0; n < ramp.size(); ++n)
+                ramp[n] = std::uint16_t(n % 4096);
+            file.write(QByteArray::fromStdString(sampleRecordNpy(ramp)));
         } else {
             const auto record = input == "dc"
                 ? sineRecord(0.01, 0)

@@ -1,0 +1,99 @@
+#include "SpectrumComponents.h"
+
+#include "FigureText.h"
+#include "Periodogram.h"
+
+#include <algorithm>
+#include <cmath>
+
+std::pair<double, std::size_t> takeTone(
+    const std::vector<double> &power, std::vector<bool> &taken, std::size_t centre, int halfWidth)
+{
+    double sum = 0;
+    std::size_t count = 0;
+    const std::size_t from = centre > std::size_t(halfWidth) ? centre - halfWidth : 0;
+    for (std::size_t k = from; k <= std::min(power.size() - 1, centre + halfWidth); ++k) {
+        if (taken[k])
+            continue;
+        taken[k] = true;
+        sum += power[k];
+        ++count;
+    }
+    return {sum, count};
+}
+
+void setNoiseFigures(DynamicResult &r, double noiseMean, double bandBins)
+{
+    r.noiseFloorDbfs = powerDbfs(noiseMean, r.bits);
+    if (noiseMean > 0)
+        r.snrFsDb = -powerDbfs(noiseMean * bandBins, r.bits);
+    // Each bin is fs / N wide: the scaling makes a bin hold the noise of
+    // that width, whatever the window.
+    if (r.sampleRate && r.recordLength > 0)
+        r.noiseDensityDbfsPerHz
+            = *r.noiseFloorDbfs - 10 * std::log10(*r.sampleRate / double(r.recordLength));
+}
+
+void listLargestSpurs(DynamicResult &r, const std::vector<double> &power, std::vector<bool> taken,
+    int halfWidth, double fundamentalPower)
+{
+    const auto level = [&](double p) {
+        return p > 0 && fundamentalPower > 0 ? 10 * std::log10(p / fundamentalPower) : 0.0;
+    };
+    std::vector<SpectrumTone> spurs = r.spurs;
+    spurs.insert(spurs.end(), r.harmonics.begin(), r.harmonics.end());
+    // Enough peaks that the list is full even when every harmonic is quieter.
+    for (std::size_t found = 0; found < listedSpurs; ++found) {
+        std::size_t loudest = 0;
+        for (std::size_t k = 1; k < power.size(); ++k)
+            if (!taken[k] && (loudest == 0 || power[k] > power[loudest]))
+                loudest = k;
+        if (loudest == 0)
+            break;
+        const double p = takeTone(power, taken, loudest, halfWidth).first;
+        const double frequency = double(loudest) / double(r.recordLength);
+        spurs.push_back({0, frequency, loudest, powerDbfs(p, r.bits), level(p)});
+    }
+    std::ranges::stable_sort(spurs, std::ranges::greater {}, &SpectrumTone::dbfs);
+    if (spurs.size() > listedSpurs)
+        spurs.resize(listedSpurs);
+    r.spurs = std::move(spurs);
+}
+
+std::string fundamentalChoice(const DynamicResult &r, bool named, double toneFloorDb)
+{
+    if (named)
+        return "the tone nearest the frequency named";
+    // Another tone: a spur that is no harmonic and stands out of the noise.
+    const auto isTone = [&](const SpectrumTone &spur) {
+        return spur.order == 0 && r.noiseFloorDbfs && spur.dbfs > *r.noiseFloorDbfs + toneFloorDb;
+    };
+    const auto next = std::ranges::find_if(r.spurs, isTone);
+    if (next == r.spurs.end())
+        return "the largest tone, the only one";
+    return "the largest of " + std::to_string(std::ranges::count_if(r.spurs, isTone) + 1)
+        + " tones; the next at bin " + std::to_string(next->bin) + ", " + fixedNumber(-next->dbc, 2)
+        + " dB below it";
+}
+
+void measureWithoutTone(DynamicResult &failed, DynamicResult &&analysed,
+    const std::vector<double> &power, int halfWidth)
+{
+    failed.hasSpectrum = true;
+    failed.window = analysed.window;
+    failed.spectrumDbfs = std::move(analysed.spectrumDbfs);
+    std::vector<bool> taken(power.size(), false);
+    takeTone(power, taken, 0, halfWidth);
+    double noisePower = 0;
+    std::size_t noiseBins = 0;
+    for (std::size_t k = 1; k < power.size(); ++k) {
+        if (!taken[k]) {
+            noisePower += power[k];
+            ++noiseBins;
+        }
+    }
+    if (noiseBins == 0)
+        return;
+    setNoiseFigures(failed, noisePower / double(noiseBins), double(power.size() - 1));
+    listLargestSpurs(failed, power, std::move(taken), halfWidth, 0);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "DynamicResult.h"
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The parts of a power spectrum that do not need a tone: the bins a
+// component holds, the noise figures and the largest spurs.
+
+// How many spurs a result lists.
+inline constexpr std::size_t listedSpurs = 5;
+
+// The bins a tone centred on `centre` holds that no other has taken; they
+// are taken for it. Returns their power and how many there were.
+std::pair<double, std::size_t> takeTone(
+    const std::vector<double> &power, std::vector<bool> &taken, std::size_t centre, int halfWidth);
+
+// Sets the noise figures from the mean noise bin: the floor, SNRFS over the
+// band's bandBins bins and, with a sample rate, the density per hertz.
+void setNoiseFigures(DynamicResult &result, double noiseMean, double bandBins);
+
+// Lists the largest components but the fundamental in result.spurs: the
+// harmonics measured, the spurs already listed (a second tone), and the
+// loudest peaks of the bins not taken, each its main lobe summed. dbc is
+// taken against fundamentalPower, 0 when there is none.
+void listLargestSpurs(DynamicResult &result, const std::vector<double> &power,
+    std::vector<bool> taken, int halfWidth, double fundamentalPower);
+
+// Why the tone taken for the fundamental was taken: the one named, or the
+// largest, and the next tone standing toneFloor above the noise floor.
+std::string fundamentalChoice(const DynamicResult &result, bool named, double toneFloorDb);
+
+// A record in which no tone stands out: its spectrum, its noise floor and
+// its largest spurs, and no tone figures. `failed` holds the reason and the
+// record's sizes; `analysed` the window and the spectrum in dBFS.
+void measureWithoutTone(DynamicResult &failed, DynamicResult &&analysed,
+    const std::vector<double> &power, int halfWidth);
