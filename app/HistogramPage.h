@@ -1,0 +1,58 @@
+#pragma once
+
+#include "CodeDensityResult.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+class CodeCurvePlot;
+class QComboBox;
+class QLabel;
+class QSpinBox;
+
+// The analysis window's histogram tab: the code-density figures for the
+// chosen test kind (detected from the histogram unless the operator picks
+// one) and the DNL and INL against code, over a code window the operator can
+// narrow.
+class HistogramPage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit HistogramPage(QWidget *parent = nullptr);
+
+    // New counts (one per code), analysed at once; the rate, when known,
+    // says how long more samples take.
+    void showCounts(std::span<const std::uint64_t> counts, bool histogramSaturated,
+        std::optional<double> sampleRate);
+
+    // The kind the operator chose; empty for automatic detection.
+    std::optional<TestKind> chosenKind() const;
+    const CodeDensityResult &result() const { return m_result; }
+    const CodeCurvePlot &dnlPlot() const { return *m_dnlPlot; }
+
+signals:
+    // The result was analysed afresh.
+    void analysed();
+
+private:
+    void analyse();
+    void applyCodeWindow();
+
+    QComboBox *m_kindChoice = nullptr;
+    QLabel *m_saturation = nullptr;
+    QLabel *m_figures = nullptr;
+    QSpinBox *m_fromCode = nullptr;
+    QSpinBox *m_toCode = nullptr;
+    CodeCurvePlot *m_dnlPlot = nullptr;
+    CodeCurvePlot *m_inlPlot = nullptr;
+    QWidget *m_linearityPart = nullptr; // the code window and the plots
+
+    std::vector<std::uint64_t> m_counts;
+    std::optional<double> m_sampleRate;
+    CodeDensityResult m_result;
+};
