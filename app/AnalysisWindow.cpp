@@ -1,6 +1,8 @@
 #include "AnalysisWindow.h"
 
+#include "FigureKeys.h"
 #include "HistogramPage.h"
+#include "LimitVerdictPanel.h"
 #include "SampleRecord.h"
 #include "SamplesPage.h"
 #include "SpectrumPage.h"
@@ -25,9 +27,14 @@ AnalysisWindow::AnalysisWindow(QWidget *parent, DynamicAnalysisRunner::Analyser 
     m_tabs->addTab(m_histogramPage, QStringLiteral("Histogram"));
     m_tabs->addTab(m_spectrumPage, QStringLiteral("Spectrum"));
     m_tabs->addTab(m_samplesPage, QStringLiteral("Samples"));
+    m_verdict = new LimitVerdictPanel;
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_tabs);
-    resize(760, 720);
+    layout->addWidget(m_verdict);
+    layout->addWidget(m_tabs, 1);
+    resize(780, 760);
+
+    connect(m_histogramPage, &HistogramPage::analysed, this, &AnalysisWindow::showVerdict);
+    connect(m_verdict, &LimitVerdictPanel::limitsChanged, this, &AnalysisWindow::applyLimits);
 
     connect(&m_runner, &DynamicAnalysisRunner::finished, this, [this](const DynamicResult &result) {
         if (m_discardRunning)
@@ -36,6 +43,7 @@ AnalysisWindow::AnalysisWindow(QWidget *parent, DynamicAnalysisRunner::Analyser 
             showDynamicResult(result);
     });
     showNoSpectrum(QStringLiteral("No sine: no samples yet (press START)"));
+    applyLimits();
 }
 
 std::optional<TestKind> AnalysisWindow::chosenKind() const
@@ -115,6 +123,7 @@ void AnalysisWindow::showDynamicResult(const DynamicResult &result)
 {
     m_dynamicResult = result;
     m_spectrumPage->showResult(result);
+    showVerdict();
     emit dynamicResultShown();
 }
 
@@ -122,4 +131,25 @@ void AnalysisWindow::showNoSpectrum(const QString &message)
 {
     m_dynamicResult = DynamicResult();
     m_spectrumPage->showNothing(message);
+    showVerdict();
+}
+
+void AnalysisWindow::applyLimits()
+{
+    // The DNL and INL plots draw the limits that hold their worst values.
+    std::optional<double> dnl, inl;
+    if (const auto &file = m_verdict->limitsFile()) {
+        for (const LimitDefinition &limit : limitCatalog()) {
+            if (limit.figureKey == FigureKey::dnlWorstLsb)
+                dnl = file->limits.value(limit);
+            else if (limit.figureKey == FigureKey::inlEndPointWorstLsb)
+                inl = file->limits.value(limit);
+        }
+    }
+    m_histogramPage->setCurveLimits(dnl, inl); // analyses afresh, and so shows the verdict
+}
+
+void AnalysisWindow::showVerdict()
+{
+    m_verdict->showVerdict(result(), m_dynamicResult);
 }

@@ -16,6 +16,7 @@
 class CodeCurvePlot;
 class FrequencyPlot;
 class HistogramPage;
+class LimitVerdictPanel;
 class QTabWidget;
 class SampleRecord;
 class SamplesPage;
@@ -62,6 +63,7 @@ public:
     bool dynamicAnalysisRunning() const { return m_runner.busy(); }
     const FrequencyPlot &spectrumPlot() const;
     const SampleTimePlot &timePlot() const;
+    LimitVerdictPanel &verdictPanel() { return *m_verdict; }
 
 signals:
     // A dynamic analysis ended and its result is shown.
@@ -70,7 +72,10 @@ signals:
 private:
     void showDynamicResult(const DynamicResult &result);
     void showNoSpectrum(const QString &message);
+    void applyLimits();
+    void showVerdict();
 
+    LimitVerdictPanel *m_verdict = nullptr;
     QTabWidget *m_tabs = nullptr;
     HistogramPage *m_histogramPage = nullptr;
     SpectrumPage *m_spectrumPage = nullptr;

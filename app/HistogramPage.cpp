@@ -36,8 +36,8 @@ HistogramPage::HistogramPage(QWidget *parent)
     m_toCode = new QSpinBox;
     for (QSpinBox *box : {m_fromCode, m_toCode})
         box->setRange(0, 4095);
-    m_dnlPlot = new CodeCurvePlot(QStringLiteral("DNL (LSB)"));
-    m_inlPlot = new CodeCurvePlot(QStringLiteral("INL, end-point (LSB)"));
+    m_dnlPlot = new CodeCurvePlot(QStringLiteral("DNL"), QStringLiteral("DNL (LSB)"));
+    m_inlPlot = new CodeCurvePlot(QStringLiteral("INL, end-point"), QStringLiteral("INL (LSB)"));
 
     auto *kindRow = new QHBoxLayout;
     kindRow->addWidget(new QLabel(QStringLiteral("Test kind:")));
@@ -95,6 +95,10 @@ void HistogramPage::analyse()
         const LinearityFigures &l = m_result.linearity;
         m_dnlPlot->setCurve(l.dnl, l.firstCode, l.lastCode);
         m_inlPlot->setCurve(l.inlEndPoint, l.firstCode, l.lastCode);
+        m_dnlPlot->setLimit(m_dnlLimit, l.dnlUncertainty99);
+        m_inlPlot->setLimit(m_inlLimit, l.inlEndPointUncertainty99);
+        m_dnlPlot->setMissingCodes(l.missingCodes);
+        m_inlPlot->setMissingCodes(l.missingCodes);
     } else {
         m_dnlPlot->clearCurve();
         m_inlPlot->clearCurve();
@@ -102,6 +106,13 @@ void HistogramPage::analyse()
     m_linearityPart->setVisible(m_result.hasLinearity());
     m_figures->setText(figureTable(figureRows(m_result)));
     emit analysed();
+}
+
+void HistogramPage::setCurveLimits(std::optional<double> dnl, std::optional<double> inl)
+{
+    m_dnlLimit = dnl;
+    m_inlLimit = inl;
+    analyse();
 }
 
 void HistogramPage::applyCodeWindow()

@@ -30,6 +30,9 @@ public:
     void showCounts(std::span<const std::uint64_t> counts, bool histogramSaturated,
         std::optional<double> sampleRate);
 
+    // The limits drawn on the DNL and INL plots; empty: none.
+    void setCurveLimits(std::optional<double> dnl, std::optional<double> inl);
+
     // The kind the operator chose; empty for automatic detection.
     std::optional<TestKind> chosenKind() const;
     const CodeDensityResult &result() const { return m_result; }
@@ -54,5 +57,7 @@ private:
 
     std::vector<std::uint64_t> m_counts;
     std::optional<double> m_sampleRate;
+    std::optional<double> m_dnlLimit;
+    std::optional<double> m_inlLimit;
     CodeDensityResult m_result;
 };
