@@ -107,7 +107,7 @@ void CodeCurvePlot::paintEvent(QPaintEvent *)
         }
     }
     frame.drawValueTicks(axis, yOf);
-    frame.drawPositionTicks(ticksWithin(m_from, m_to, 6), 0, xOf);
+    frame.drawPositionTicks(ticksWithin(m_from, m_to, 6).ticks, 0, xOf);
     frame.drawAxisTitles(QStringLiteral("Code"), m_valueTitle);
     frame.drawBorder();
     painter.drawLine(QPointF(area.left(), yOf(0)), QPointF(area.right(), yOf(0)));

@@ -63,14 +63,13 @@ int AxisScale::decimals() const
     return std::clamp(int(-std::floor(std::log10(step) + 1e-9)), 0, 15);
 }
 
-std::vector<double> ticksWithin(double from, double to, int count)
+AxisScale ticksWithin(double from, double to, int count)
 {
-    std::vector<double> inside;
-    for (double tick : axisScale(from, to, 0, count).ticks) {
-        // A tick a hair outside through rounding still counts.
-        const double slack = (to - from) * 1e-9;
-        if (tick >= from - slack && tick <= to + slack)
-            inside.push_back(tick);
-    }
-    return inside;
+    AxisScale axis = axisScale(from, to, 0, count);
+    // A tick a hair outside through rounding still counts.
+    const double slack = (axis.high - axis.low) * 1e-9;
+    std::erase_if(axis.ticks, [&](double tick) {
+        return tick < std::min(from, to) - slack || tick > std::max(from, to) + slack;
+    });
+    return axis;
 }

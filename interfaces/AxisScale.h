@@ -31,7 +31,8 @@ AxisScale axisScale(double low, double high, double minimumSpan, int ticks = 5);
 // About `count` round ticks inside [from, to], both ends included where
 // they fall on a tick: for an axis whose ends are fixed, such as a window of
 // codes the operator chose.
-std::vector<double> ticksWithin(double from, double to, int count = 5);
+// The scale keeps the step the ticks were chosen with.
+AxisScale ticksWithin(double from, double to, int count = 5);
 
 // A round step (1, 2 or 5 times a power of ten) of at least span / count.
 double roundStep(double span, int count);
