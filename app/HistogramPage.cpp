@@ -3,6 +3,8 @@
 #include "CodeCurvePlot.h"
 #include "CodeDensityAnalysis.h"
 #include "FigureTable.h"
+#include "NoiseHistogramPlot.h"
+#include "ResolutionNotes.h"
 #include "SpanRow.h"
 
 #include <QComboBox>
@@ -54,11 +56,24 @@ HistogramPage::HistogramPage(QWidget *parent)
     linearityLayout->setContentsMargins(0, 0, 0, 0);
     linearityLayout->addLayout(codeRow);
     linearityLayout->addWidget(plots, 1);
+    // Shown only for a DC test that fits.
+    m_noisePlot = new NoiseHistogramPlot;
+    m_resolutionNotes = new QLabel;
+    m_resolutionNotes->setObjectName(QStringLiteral("resolutionNotes"));
+    m_resolutionNotes->setWordWrap(true);
+    m_resolutionNotes->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_noisePart = new QWidget;
+    auto *noiseLayout = new QVBoxLayout(m_noisePart);
+    noiseLayout->setContentsMargins(0, 0, 0, 0);
+    noiseLayout->addWidget(m_noisePlot, 1);
+    noiseLayout->addWidget(m_resolutionNotes);
+    m_noisePart->hide();
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(kindRow);
     layout->addWidget(m_saturation);
     layout->addWidget(m_figures);
     layout->addWidget(m_linearityPart, 1);
+    layout->addWidget(m_noisePart, 1);
     // Takes the spare height only while the plots are hidden.
     layout->addStretch(0);
     m_saturation->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
@@ -104,6 +119,12 @@ void HistogramPage::analyse()
         m_inlPlot->clearCurve();
     }
     m_linearityPart->setVisible(m_result.hasLinearity());
+    const QStringList notes = resolutionNotes(m_result);
+    m_noisePart->setVisible(!notes.isEmpty());
+    if (!notes.isEmpty()) {
+        m_noisePlot->setHistogram(m_counts, m_result.meanCode, m_result.sigma);
+        m_resolutionNotes->setText(notes.join(QLatin1Char('\n')));
+    }
     m_figures->setText(figureTable(figureRows(m_result)));
     emit analysed();
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 class CodeCurvePlot;
+class NoiseHistogramPlot;
 class QComboBox;
 class QLabel;
 class QSpinBox;
@@ -54,6 +55,9 @@ private:
     CodeCurvePlot *m_dnlPlot = nullptr;
     CodeCurvePlot *m_inlPlot = nullptr;
     QWidget *m_linearityPart = nullptr; // the code window and the plots
+    QWidget *m_noisePart = nullptr; // a DC test's histogram and how its figures come about
+    NoiseHistogramPlot *m_noisePlot = nullptr;
+    QLabel *m_resolutionNotes = nullptr;
 
     std::vector<std::uint64_t> m_counts;
     std::optional<double> m_sampleRate;
