@@ -3,6 +3,7 @@
 #include "FigureKeys.h"
 #include "HistogramPage.h"
 #include "LimitVerdictPanel.h"
+#include "SampleRateField.h"
 #include "SampleRecord.h"
 #include "SamplesPage.h"
 #include "SpectrumPage.h"
@@ -28,13 +29,19 @@ AnalysisWindow::AnalysisWindow(QWidget *parent, DynamicAnalysisRunner::Analyser 
     m_tabs->addTab(m_spectrumPage, QStringLiteral("Spectrum"));
     m_tabs->addTab(m_samplesPage, QStringLiteral("Samples"));
     m_verdict = new LimitVerdictPanel;
+    m_rate = new SampleRateField;
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_verdict);
+    layout->addWidget(m_rate);
     layout->addWidget(m_tabs, 1);
     resize(780, 760);
 
     connect(m_histogramPage, &HistogramPage::analysed, this, &AnalysisWindow::showVerdict);
     connect(m_verdict, &LimitVerdictPanel::limitsChanged, this, &AnalysisWindow::applyLimits);
+    connect(m_rate, &SampleRateField::rateChanged, this, [this] {
+        m_histogramPage->setSampleRate(m_rate->rate());
+        m_recordAnalysed.reset(); // the next refresh gives the spectrum the new hertz
+    });
 
     connect(&m_runner, &DynamicAnalysisRunner::finished, this, [this](const DynamicResult &result) {
         if (m_discardRunning)
@@ -76,14 +83,8 @@ void AnalysisWindow::refresh(std::span<const std::uint64_t> counts, bool histogr
     std::uint64_t samples = 0;
     for (std::uint64_t count : counts)
         samples += count;
-    // RESET or a new run shrinks the total: the rate is measured afresh.
-    if (m_sinceRefresh.isValid() && samples >= m_samplesAtRefresh && m_sinceRefresh.elapsed() > 0)
-        m_sampleRate = (samples - m_samplesAtRefresh) * 1000.0 / m_sinceRefresh.elapsed();
-    else
-        m_sampleRate.reset();
-    m_sinceRefresh.start();
-    m_samplesAtRefresh = samples;
-    m_histogramPage->showCounts(counts, histogramSaturated, m_sampleRate);
+    m_rate->addTotal(samples);
+    m_histogramPage->showCounts(counts, histogramSaturated, m_rate->rate());
 }
 
 void AnalysisWindow::refreshSamples(const SampleRecord &record)
@@ -109,8 +110,7 @@ void AnalysisWindow::refreshSamples(const SampleRecord &record)
     // for dBFS and ENOB.
     if (result().bits > 0)
         options.bits = result().bits;
-    if (m_sampleRate && *m_sampleRate > 0)
-        options.sampleRate = m_sampleRate;
+    options.sampleRate = m_rate->rate();
     // A refresh while the previous analysis runs is dropped; a later one
     // takes up the record, changed or not.
     if (m_runner.start(codes, std::bit_floor(codes->size()), options)) {

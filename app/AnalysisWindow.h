@@ -4,7 +4,6 @@
 #include "DynamicAnalysisRunner.h"
 #include "DynamicResult.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -18,6 +17,7 @@ class FrequencyPlot;
 class HistogramPage;
 class LimitVerdictPanel;
 class QTabWidget;
+class SampleRateField;
 class SampleRecord;
 class SamplesPage;
 class SampleTimePlot;
@@ -45,8 +45,8 @@ public:
     explicit AnalysisWindow(
         QWidget *parent = nullptr, DynamicAnalysisRunner::Analyser analyser = {});
 
-    // New counts (one per code). The sample rate is taken from how much the
-    // total grew since the previous refresh.
+    // New counts (one per code). Unless the operator entered a sample rate,
+    // it is taken from how much the total grew over the last half minute.
     void refresh(std::span<const std::uint64_t> counts, bool histogramSaturated);
 
     // The kind the operator chose; empty for automatic detection.
@@ -64,6 +64,7 @@ public:
     const FrequencyPlot &spectrumPlot() const;
     const SampleTimePlot &timePlot() const;
     LimitVerdictPanel &verdictPanel() { return *m_verdict; }
+    SampleRateField &sampleRateField() { return *m_rate; }
 
 signals:
     // A dynamic analysis ended and its result is shown.
@@ -81,9 +82,7 @@ private:
     SpectrumPage *m_spectrumPage = nullptr;
     SamplesPage *m_samplesPage = nullptr;
 
-    QElapsedTimer m_sinceRefresh;
-    std::uint64_t m_samplesAtRefresh = 0;
-    std::optional<double> m_sampleRate;
+    SampleRateField *m_rate = nullptr;
 
     DynamicAnalysisRunner m_runner;
     DynamicResult m_dynamicResult;

@@ -129,6 +129,12 @@ void HistogramPage::analyse()
     emit analysed();
 }
 
+void HistogramPage::setSampleRate(std::optional<double> sampleRate)
+{
+    m_sampleRate = sampleRate;
+    analyse();
+}
+
 void HistogramPage::setCurveLimits(std::optional<double> dnl, std::optional<double> inl)
 {
     m_dnlLimit = dnl;

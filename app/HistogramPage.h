@@ -31,6 +31,8 @@ public:
     void showCounts(std::span<const std::uint64_t> counts, bool histogramSaturated,
         std::optional<double> sampleRate);
 
+    // Another rate, for how long more samples take.
+    void setSampleRate(std::optional<double> sampleRate);
     // The limits drawn on the DNL and INL plots; empty: none.
     void setCurveLimits(std::optional<double> dnl, std::optional<double> inl);
 
