@@ -68,7 +68,7 @@ AxisScale CodeCurvePlot::valueAxis(const std::vector<double> &values, int from, 
         extent = std::max(extent, spread);
     // A little room above the highest point, so that it does not sit on the
     // border.
-    return axisScale(-extent * 1.05, extent * 1.05, 1, 4);
+    return axisScale(-extent * 1.05, extent * 1.05, 1, 6);
 }
 
 void CodeCurvePlot::paintEvent(QPaintEvent *)
