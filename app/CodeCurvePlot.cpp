@@ -61,11 +61,10 @@ AxisScale CodeCurvePlot::valueAxis(const std::vector<double> &values, int from, 
         if (std::isfinite(values[code]))
             extent = std::max(extent, std::abs(values[code]));
     }
-    const double spread = uncertainty.value_or(0);
+    // The band is drawn about the limit only: without one, the uncertainty
+    // does not stretch the scale.
     if (limit)
-        extent = std::max(extent, std::abs(*limit) + spread);
-    else
-        extent = std::max(extent, spread);
+        extent = std::max(extent, std::abs(*limit) + uncertainty.value_or(0));
     // A little room above the highest point, so that it does not sit on the
     // border.
     return axisScale(-extent * 1.05, extent * 1.05, 1, 6);

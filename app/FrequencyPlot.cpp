@@ -171,6 +171,7 @@ void FrequencyPlot::paintEvent(QPaintEvent *)
                          : QStringLiteral("dBFS"));
     frame.drawBorder();
     if (!m_message.isEmpty()) {
+        painter.setPen(palette().color(QPalette::Text));
         painter.drawText(
             area.adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, m_message);
         return;
@@ -204,7 +205,11 @@ void FrequencyPlot::paintEvent(QPaintEvent *)
         const int x = std::min(static_cast<int>(xOf(tone.bin / bins)), area.right());
         const int y = static_cast<int>(yOf(m_dbfs[tone.bin])) - 2 - lift;
         painter.drawPolygon(QPolygon({QPoint(x, y), QPoint(x - 3, y - 6), QPoint(x + 3, y - 6)}));
-        painter.drawText(QRect(x - 40, y - 8 - metrics.height(), 80, metrics.height()),
+        // The label over the triangle, kept inside the axes' width.
+        const int width = metrics.horizontalAdvance(label) + 4;
+        const int left
+            = std::clamp(x - width / 2, area.left(), std::max(area.left(), area.right() - width));
+        painter.drawText(QRect(left, y - 8 - metrics.height(), width, metrics.height()),
             Qt::AlignHCenter | Qt::AlignBottom, label);
     };
     for (const Tone &tone : m_tones)
@@ -213,8 +218,7 @@ void FrequencyPlot::paintEvent(QPaintEvent *)
     if (m_spur) {
         // Over a harmonic's own mark when the largest spur is one.
         const bool harmonic = m_spur->order > 1;
-        mark(*m_spur, spurColour,
-            QStringLiteral("worst spur %1 dBFS").arg(decibelText(m_spur->dbfs)),
+        mark(*m_spur, spurColour, QStringLiteral("spur %1").arg(decibelText(m_spur->dbfs)),
             harmonic ? metrics.height() + 8 : 0);
     }
 }

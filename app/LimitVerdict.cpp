@@ -63,9 +63,9 @@ QString overallVerdict(const std::vector<LimitOutcome> &outcomes, bool hasData)
     }
     const int count = static_cast<int>(outcomes.size());
     QString line = failing.isEmpty()
-        ? QStringLiteral("PASS: %1 hold")
-              .arg(count == 1 ? QStringLiteral("the limit")
-                              : QStringLiteral("all %1 limits").arg(count))
+        ? QStringLiteral("PASS: %1")
+              .arg(count == 1 ? QStringLiteral("the limit holds")
+                              : QStringLiteral("all %1 limits hold").arg(count))
         : QStringLiteral("FAIL: %1 of %2 %3 (%4)")
               .arg(failing.size())
               .arg(count)

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <algorithm>
+
 QRect PlotFrame::axesRect(const QWidget &widget, int margin, int top, int rows)
 {
     return {margin, top, widget.width() - margin - 6,
@@ -72,9 +74,11 @@ void PlotFrame::drawPositionTicks(
         m_painter.drawLine(QPointF(x, m_axes.top() + 1), QPointF(x, m_axes.bottom() - 1));
         const QString text = QString::number(tick, 'f', decimals);
         const int width = metrics.horizontalAdvance(text) + 4;
+        // Centred under its tick, but never cut off at the widget's edges.
+        const double left = std::clamp(x - width / 2.0, 0.0, double(m_widget.width() - width));
         m_painter.setPen(m_widget.palette().color(QPalette::Text));
-        m_painter.drawText(QRectF(x - width / 2.0, m_axes.bottom() + 2, width, metrics.height()),
-            Qt::AlignHCenter, text);
+        m_painter.drawText(
+            QRectF(left, m_axes.bottom() + 2, width, metrics.height()), Qt::AlignHCenter, text);
     }
 }
 

@@ -110,7 +110,7 @@ private slots:
         QCOMPARE(overallVerdict(panel.outcomes(), false),
             QStringLiteral("INCOMPLETE: no data, the histogram is empty"));
         QCOMPARE(overallVerdict({panel.outcomes()[0]}, true),
-            QStringLiteral("PASS: the limit hold; 1 verdict within the uncertainty: a repeat "
+            QStringLiteral("PASS: the limit holds; 1 verdict within the uncertainty: a repeat "
                            "may differ"));
 
         // The next window reads the same file again, and draws the DNL limit.
