@@ -9,6 +9,7 @@
 #include "FrequencyPlot.h"
 #include "LimitVerdict.h"
 #include "LimitVerdictPanel.h"
+#include "NoiseHistogramPlot.h"
 #include "ResolutionNotes.h"
 #include "SampleRateField.h"
 
@@ -249,6 +250,32 @@ private slots:
         QVERIFY(field.description().startsWith("entered"));
         SampleRateField next;
         QCOMPARE(*next.rate(), 1000.0);
+    }
+
+    // The noise plot spans +-5 sigma and every code hit, but a stray code far
+    // out does not shrink the bars to hairs.
+    void noiseHistogramSpan_data()
+    {
+        QTest::addColumn<int>("stray");
+        QTest::newRow("Gaussian only") << -1;
+        QTest::newRow("stray code near") << 2090;
+        QTest::newRow("stray code far") << 3000;
+        QTest::newRow("stray code at 0") << 0;
+    }
+    void noiseHistogramSpan()
+    {
+        QFETCH(int, stray);
+        std::vector<std::uint64_t> counts = noiseCounts(3);
+        if (stray >= 0)
+            counts[stray] = 1;
+        const CodeDensityResult r = analyseCodeDensity(counts, {TestKind::Dc, {}});
+        const auto [first, last] = NoiseHistogramPlot::shownCodes(counts, r.meanCode, r.sigma);
+        QVERIFY(first <= r.meanCode - 5 * r.sigma && last >= r.meanCode + 5 * r.sigma);
+        QVERIFY(last - first <= 401);
+        for (int code = 0; code < 4096; ++code) {
+            if (counts[code] > 0 && std::abs(code - r.meanCode) < 199)
+                QVERIFY2(code > first && code < last, qPrintable(QString::number(code)));
+        }
     }
 
     // Each resolution figure of a DC test says how it comes about.
