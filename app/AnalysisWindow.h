@@ -4,7 +4,6 @@
 #include "DynamicAnalysisRunner.h"
 #include "DynamicResult.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 
 #include <cstdint>
@@ -14,22 +13,20 @@
 #include <vector>
 
 class CodeCurvePlot;
-class QComboBox;
-class QDoubleSpinBox;
-class QLabel;
-class QSpinBox;
-class QTabWidget;
-class SampleRecord;
-class SampleTimePlot;
 class FrequencyPlot;
+class HistogramPage;
+class LimitVerdictPanel;
+class QTabWidget;
+class SampleRateField;
+class SampleRecord;
+class SamplesPage;
+class SampleTimePlot;
+class SpectrumPage;
 
 // The analysis of the measurement, in three tabs. Histogram: the code-density
-// figures for the chosen test kind (detected from the histogram unless the
-// operator picks one) and the DNL and INL against code, over a code window
-// the operator can narrow. Spectrum: the dynamic figures of the recent
-// samples and their spectrum, over a band the operator can narrow. Samples:
-// the recent readings against time. It is fed once a second and never
-// changes the measurement.
+// figures and the DNL and INL against code. Spectrum: the dynamic figures of
+// the recent samples and their spectrum. Samples: the recent readings against
+// time. It is fed once a second and never changes the measurement.
 class AnalysisWindow : public QWidget
 {
     Q_OBJECT
@@ -48,14 +45,14 @@ public:
     explicit AnalysisWindow(
         QWidget *parent = nullptr, DynamicAnalysisRunner::Analyser analyser = {});
 
-    // New counts (one per code). The sample rate is taken from how much the
-    // total grew since the previous refresh.
+    // New counts (one per code). Unless the operator entered a sample rate,
+    // it is taken from how much the total grew over the last half minute.
     void refresh(std::span<const std::uint64_t> counts, bool histogramSaturated);
 
     // The kind the operator chose; empty for automatic detection.
     std::optional<TestKind> chosenKind() const;
-    const CodeDensityResult &result() const { return m_result; }
-    const CodeCurvePlot &dnlPlot() const { return *m_dnlPlot; }
+    const CodeDensityResult &result() const;
+    const CodeCurvePlot &dnlPlot() const;
 
     // New samples: the time view shows the newest, and their dynamic analysis
     // starts on a worker thread unless the previous one still runs (the next
@@ -64,44 +61,28 @@ public:
     // The last analysis that ended; ok is false before the first.
     const DynamicResult &dynamicResult() const { return m_dynamicResult; }
     bool dynamicAnalysisRunning() const { return m_runner.busy(); }
-    const FrequencyPlot &spectrumPlot() const { return *m_spectrumPlot; }
-    const SampleTimePlot &timePlot() const { return *m_timePlot; }
+    const FrequencyPlot &spectrumPlot() const;
+    const SampleTimePlot &timePlot() const;
+    LimitVerdictPanel &verdictPanel() { return *m_verdict; }
+    SampleRateField &sampleRateField() { return *m_rate; }
 
 signals:
     // A dynamic analysis ended and its result is shown.
     void dynamicResultShown();
 
 private:
-    void analyse();
-    void showFigures();
-    void applyCodeWindow();
-    QWidget *makeHistogramPage();
-    QWidget *makeSpectrumPage();
-    QWidget *makeSamplesPage();
     void showDynamicResult(const DynamicResult &result);
     void showNoSpectrum(const QString &message);
+    void applyLimits();
+    void showVerdict();
 
-    QComboBox *m_kindChoice = nullptr;
-    QLabel *m_saturation = nullptr;
-    QLabel *m_figures = nullptr;
-    QSpinBox *m_fromCode = nullptr;
-    QSpinBox *m_toCode = nullptr;
-    CodeCurvePlot *m_dnlPlot = nullptr;
-    CodeCurvePlot *m_inlPlot = nullptr;
-    QWidget *m_linearityPart = nullptr; // the code window and the plots
+    LimitVerdictPanel *m_verdict = nullptr;
     QTabWidget *m_tabs = nullptr;
-    QDoubleSpinBox *m_fromFrequency = nullptr;
-    QDoubleSpinBox *m_toFrequency = nullptr;
-    FrequencyPlot *m_spectrumPlot = nullptr;
-    QLabel *m_spectrumFigures = nullptr;
-    QSpinBox *m_shownSamples = nullptr;
-    SampleTimePlot *m_timePlot = nullptr;
+    HistogramPage *m_histogramPage = nullptr;
+    SpectrumPage *m_spectrumPage = nullptr;
+    SamplesPage *m_samplesPage = nullptr;
 
-    std::vector<std::uint64_t> m_counts;
-    CodeDensityResult m_result;
-    QElapsedTimer m_sinceRefresh;
-    std::uint64_t m_samplesAtRefresh = 0;
-    std::optional<double> m_sampleRate;
+    SampleRateField *m_rate = nullptr;
 
     DynamicAnalysisRunner m_runner;
     DynamicResult m_dynamicResult;

@@ -2,6 +2,7 @@
 
 #include "ColumnTrace.h"
 #include "DynamicResult.h"
+#include "Periodogram.h"
 #include "PlotFrame.h"
 
 #include <QPainter>
@@ -9,16 +10,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace {
 
-// The scale never reaches below this: a bin of a synthetic record can hold
-// no power at all, and its logarithm would stretch the plot to nothing.
-constexpr double lowestDbfs = -200;
+// The record length the window's noise bandwidth is taken at: it hardly
+// changes past some hundred samples.
+constexpr std::size_t bandwidthSamples = 4096;
 
-double shown(double dbfs)
+QString decibelText(double db)
 {
-    return std::isfinite(dbfs) ? std::max(dbfs, lowestDbfs) : lowestDbfs;
+    return QString::number(db, 'f', 1).replace(QLatin1Char('-'), QChar(0x2212));
 }
 
 } // namespace
@@ -30,20 +32,76 @@ FrequencyPlot::FrequencyPlot(QWidget *parent)
     setBackgroundRole(QPalette::Base);
 }
 
+double FrequencyPlot::windowGainDb(const DynamicResult &result)
+{
+    if (result.window == SpectrumWindow::Rectangular)
+        return 0;
+    // A tone's power spreads over the window's noise bandwidth, n sum(w^2)
+    // / sum(w)^2 bins; its peak bin holds that much less.
+    const std::vector<double> w = windowCoefficients(result.window, bandwidthSamples);
+    const double sum = std::accumulate(w.begin(), w.end(), 0.0);
+    const double squares = std::inner_product(w.begin(), w.end(), w.begin(), 0.0);
+    return 10 * std::log10(double(w.size()) * squares / (sum * sum));
+}
+
+AxisScale FrequencyPlot::levelAxis(const DynamicResult &result, double toneGainDb)
+{
+    double top = 0;
+    for (double dbfs : result.spectrumDbfs) {
+        if (std::isfinite(dbfs))
+            top = std::max(top, dbfs + toneGainDb);
+    }
+    double floor = -100;
+    if (result.noiseFloorDbfs && std::isfinite(*result.noiseFloorDbfs)) {
+        floor = *result.noiseFloorDbfs + toneGainDb;
+    } else if (!result.spectrumDbfs.empty()) {
+        // Without the figure: the median bin, which the few tones do not move.
+        std::vector<double> bins = result.spectrumDbfs;
+        const auto middle = bins.begin() + std::ptrdiff_t(bins.size() / 2);
+        std::nth_element(bins.begin(), middle, bins.end());
+        if (std::isfinite(*middle))
+            floor = *middle + toneGainDb;
+    }
+    return axisScale(std::min(floor - floorMargin, top - 40), top, 40, 6);
+}
+
 void FrequencyPlot::setResult(const DynamicResult &result)
 {
-    if (!result.ok || result.spectrumDbfs.size() < 2 || result.recordLength == 0) {
+    const bool spectrum = result.ok || result.hasSpectrum;
+    if (!spectrum || result.spectrumDbfs.size() < 2 || result.recordLength == 0) {
         clearSpectrum(QStringLiteral("No sine: %1")
                           .arg(result.reason.empty() ? QStringLiteral("no tone in the record")
                                                      : QString::fromStdString(result.reason)));
         return;
     }
+    m_toneGainDb = windowGainDb(result);
+    m_levels = levelAxis(result, m_toneGainDb);
     m_dbfs = result.spectrumDbfs;
+    for (double &dbfs : m_dbfs)
+        dbfs += m_toneGainDb;
     m_recordLength = result.recordLength;
+    m_sampleRate = result.sampleRate;
     m_tones.clear();
-    m_tones.push_back({1, result.fundamental.bin});
-    for (const SpectrumTone &harmonic : result.harmonics)
-        m_tones.push_back({harmonic.order, harmonic.bin});
+    m_spur.reset();
+    if (result.ok) {
+        m_tones.push_back({1, result.fundamental.bin, result.fundamental.dbfs});
+        for (const SpectrumTone &harmonic : result.harmonics)
+            m_tones.push_back({harmonic.order, harmonic.bin, harmonic.dbfs});
+        if (result.sfdrDb && result.spur.bin < m_dbfs.size())
+            m_spur = Tone {result.spur.order, result.spur.bin, result.spur.dbfs};
+    } else if (!result.spurs.empty() && result.spurs.front().bin < m_dbfs.size()) {
+        // No tone (a grounded input): the largest spur against full scale,
+        // for idle tones and hum.
+        const SpectrumTone &largest = result.spurs.front();
+        m_spur = Tone {largest.order, largest.bin, largest.dbfs};
+    }
+    m_floorDbfs = result.noiseFloorDbfs;
+    m_caption = QStringLiteral("%1 window%2, %3 samples, %4")
+                    .arg(QString::fromLatin1(spectrumWindowName(result.window)),
+                        result.coherent ? QStringLiteral(" (coherent record)") : QString())
+                    .arg(result.recordLength)
+                    .arg(result.averages > 1 ? QStringLiteral("%1 averages").arg(result.averages)
+                                             : QStringLiteral("no averaging"));
     m_message.clear();
     update();
 }
@@ -53,6 +111,11 @@ void FrequencyPlot::clearSpectrum(const QString &message)
     m_dbfs.clear();
     m_recordLength = 0;
     m_tones.clear();
+    m_spur.reset();
+    m_floorDbfs.reset();
+    m_levels = axisScale(-120, 0, 40, 6);
+    m_toneGainDb = 0;
+    m_caption.clear();
     m_message = message;
     update();
 }
@@ -67,10 +130,10 @@ void FrequencyPlot::setFrequencyWindow(double from, double to)
 QRect FrequencyPlot::plotRect() const
 {
     const QFontMetrics metrics = fontMetrics();
-    const int margin = metrics.horizontalAdvance(QStringLiteral("-200")) + 8;
     // Above the axes: the title, then room for a marker and its label over a
-    // tone at full scale.
-    return PlotFrame::axesRect(*this, margin, 2 * metrics.height() + 12);
+    // tone at full scale; under them the ticks' labels and the axis' title.
+    return PlotFrame::axesRect(*this, PlotFrame::leftMargin(*this, QStringLiteral("-200"), true),
+        2 * metrics.height() + 12, 2);
 }
 
 void FrequencyPlot::paintEvent(QPaintEvent *)
@@ -78,7 +141,8 @@ void FrequencyPlot::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const QFontMetrics metrics = fontMetrics();
     PlotFrame frame(painter, *this, plotRect());
-    frame.drawTitle(QStringLiteral("Spectrum (dBFS)"));
+    frame.drawTitle(m_caption.isEmpty() ? QStringLiteral("Spectrum")
+                                        : QStringLiteral("Spectrum: ") + m_caption);
     if (frame.tooSmall())
         return;
     const QRect &area = frame.axes();
@@ -92,31 +156,30 @@ void FrequencyPlot::paintEvent(QPaintEvent *)
         static_cast<std::size_t>(std::floor((m_from + span) * bins)));
     const bool hasBins = !m_dbfs.empty() && first <= last;
 
-    // The vertical scale: 0 dBFS at the top unless a bin is above it, down
-    // to the lowest bin in the band in steps of 20 dB, at least 40 dB deep.
-    double high = 0, low = -40;
-    for (std::size_t bin = first; hasBins && bin <= last; ++bin) {
-        high = std::max(high, shown(m_dbfs[bin]));
-        low = std::min(low, shown(m_dbfs[bin]));
-    }
-    const double top = std::ceil(high / 20) * 20;
-    const double bottom = std::floor(low / 20) * 20;
+    // A bin below the scale sits on its bottom: a synthetic record's empty
+    // bins would otherwise stretch it to nothing.
     const auto yOf = [&](double dbfs) {
-        return area.top() + (top - shown(dbfs)) / (top - bottom) * area.height();
+        const double shown
+            = std::isfinite(dbfs) ? std::clamp(dbfs, m_levels.low, m_levels.high) : m_levels.low;
+        return area.top() + (1 - m_levels.place(shown)) * area.height();
     };
     const auto xOf = [&](double frequency) {
         return area.left() + (frequency - m_from) / span * area.width();
     };
+    // The horizontal axis in hertz when the rate is known.
+    const double unit = m_sampleRate.value_or(1);
+    const AxisScale frequencies = ticksWithin(m_from * unit, (m_from + span) * unit, 6);
 
+    frame.drawValueTicks(m_levels, yOf);
+    frame.drawPositionTicks(
+        frequencies.ticks, frequencies.decimals(), [&](double value) { return xOf(value / unit); });
+    frame.drawAxisTitles(m_sampleRate ? QStringLiteral("Frequency (Hz)")
+                                      : QStringLiteral("Frequency (cycles/sample)"),
+        m_toneGainDb > 0 ? QStringLiteral("dBFS (a tone reads its level)")
+                         : QStringLiteral("dBFS"));
     frame.drawBorder();
-    for (double level = top - 20; level > bottom; level -= 20)
-        painter.drawLine(QPointF(area.left(), yOf(level)), QPointF(area.right(), yOf(level)));
-    for (double level = top; level >= bottom; level -= 20)
-        frame.drawScaleLabel(yOf(level), QString::number(level, 'f', 0));
-    frame.drawAxisLabel(Qt::AlignLeft, QString::number(m_from, 'g', 4));
-    frame.drawAxisLabel(Qt::AlignHCenter, QStringLiteral("cycles/sample"));
-    frame.drawAxisLabel(Qt::AlignRight, QString::number(m_from + span, 'g', 4));
     if (!m_message.isEmpty()) {
+        painter.setPen(palette().color(QPalette::Text));
         painter.drawText(
             area.adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, m_message);
         return;
@@ -130,17 +193,40 @@ void FrequencyPlot::paintEvent(QPaintEvent *)
         trace.add(std::min(static_cast<int>(xOf(bin / bins)), area.right()), yOf(m_dbfs[bin]));
     trace.finish();
 
-    // A small triangle over each tone's peak, its order above it.
-    painter.setPen(markerColour);
-    painter.setBrush(markerColour);
-    for (const Tone &tone : m_tones) {
+    if (m_floorDbfs) {
+        // Where the noise lies on this scale; its label gives the figure's
+        // own per-bin level.
+        const double y = yOf(*m_floorDbfs + m_toneGainDb);
+        painter.setPen(QPen(floorColour, 1, Qt::DashLine));
+        painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        painter.drawText(QRectF(area.left() + 4, y + 1, area.width() - 8, metrics.height()),
+            Qt::AlignRight,
+            QStringLiteral("noise floor %1 dBFS per bin").arg(decibelText(*m_floorDbfs)));
+    }
+
+    // A small triangle over a tone's peak, its name above it.
+    const auto mark = [&](const Tone &tone, const QColor &colour, const QString &label, int lift) {
         if (tone.bin < first || tone.bin > last)
-            continue;
+            return;
+        painter.setPen(colour);
+        painter.setBrush(colour);
         const int x = std::min(static_cast<int>(xOf(tone.bin / bins)), area.right());
-        const int y = static_cast<int>(yOf(m_dbfs[tone.bin])) - 2;
+        const int y = static_cast<int>(yOf(m_dbfs[tone.bin])) - 2 - lift;
         painter.drawPolygon(QPolygon({QPoint(x, y), QPoint(x - 3, y - 6), QPoint(x + 3, y - 6)}));
-        const QString label = tone.order == 1 ? QStringLiteral("F") : QString::number(tone.order);
-        painter.drawText(QRect(x - 20, y - 8 - metrics.height(), 40, metrics.height()),
+        // The label over the triangle, kept inside the axes' width.
+        const int width = metrics.horizontalAdvance(label) + 4;
+        const int left
+            = std::clamp(x - width / 2, area.left(), std::max(area.left(), area.right() - width));
+        painter.drawText(QRect(left, y - 8 - metrics.height(), width, metrics.height()),
             Qt::AlignHCenter | Qt::AlignBottom, label);
+    };
+    for (const Tone &tone : m_tones)
+        mark(tone, markerColour,
+            tone.order == 1 ? QStringLiteral("F") : QString::number(tone.order), 0);
+    if (m_spur) {
+        // Over a harmonic's own mark when the largest spur is one.
+        const bool harmonic = m_spur->order > 1;
+        mark(*m_spur, spurColour, QStringLiteral("spur %1").arg(decibelText(m_spur->dbfs)),
+            harmonic ? metrics.height() + 8 : 0);
     }
 }

@@ -1,19 +1,27 @@
 #pragma once
 
+#include "AxisScale.h"
+
 #include <QColor>
 #include <QRect>
 #include <QString>
 #include <QWidget>
 
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 struct DynamicResult;
 
-// The spectrum of a sine record in dBFS against frequency in cycles per
-// sample, over a band the operator can narrow. The fundamental and the
-// harmonics are marked at their bins ("F", "2", "3", ...). Each pixel column
-// shows the lowest and highest bin on it, so a narrow spur is never lost when
+// The spectrum of a sine record against frequency (in hertz when the sample
+// rate is known, else in cycles per sample), over a band the operator can
+// narrow. It is scaled so that a tone's peak reads its level as the figures
+// give it: each bin is raised by the window's noise bandwidth, whose bins a
+// tone's power spreads over. The scale runs from the top tone down to the
+// noise floor with a margin. The fundamental and the harmonics are marked
+// at their bins ("F", "2", "3", ...), the largest spur too; the window, the
+// record length and the averages are named over it. Each pixel column shows
+// the lowest and highest bin on it, so a narrow spur is never lost when
 // thousands of bins share the width. Without a spectrum it says why instead.
 class FrequencyPlot : public QWidget
 {
@@ -21,6 +29,10 @@ class FrequencyPlot : public QWidget
 
 public:
     static inline const QColor markerColour {200, 0, 0};
+    static inline const QColor spurColour {230, 110, 0};
+    static inline const QColor floorColour {120, 120, 120};
+    // The noise floor lies this far above the scale's bottom, at least.
+    static constexpr double floorMargin = 20;
 
     explicit FrequencyPlot(QWidget *parent = nullptr);
 
@@ -33,10 +45,23 @@ public:
     void setFrequencyWindow(double from, double to);
 
     QString message() const { return m_message; }
+    // What the plot says over the spectrum: "Blackman-Harris 7-term window,
+    // 65536 samples, no averaging".
+    QString caption() const { return m_caption; }
     // Where the axes are, in widget pixels, for the current size.
     QRect plotRect() const;
+    // The dB each bin is raised by, so that a tone reads its level.
+    double toneGainDb() const { return m_toneGainDb; }
 
-    QSize minimumSizeHint() const override { return {240, 160}; }
+    // The level axis for a result's spectrum raised by `toneGainDb`: from
+    // at least 0 dBFS (higher where a tone is) down to the noise floor less
+    // floorMargin, on round ticks.
+    static AxisScale levelAxis(const DynamicResult &result, double toneGainDb);
+    // The noise bandwidth of the result's window in dB of a bin: 0 for the
+    // rectangular one.
+    static double windowGainDb(const DynamicResult &result);
+
+    QSize minimumSizeHint() const override { return {240, 180}; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -44,13 +69,20 @@ protected:
 private:
     struct Tone
     {
-        int order;
+        int order; // 0: a spur other than a harmonic
         std::size_t bin;
+        double dbfs;
     };
 
-    std::vector<double> m_dbfs; // per bin 0..recordLength/2
+    std::vector<double> m_dbfs; // per bin 0..recordLength/2, tone-scaled
     std::size_t m_recordLength = 0;
     std::vector<Tone> m_tones;
+    std::optional<Tone> m_spur; // the largest tone but the fundamental
+    std::optional<double> m_floorDbfs; // per bin, as the figures give it
+    std::optional<double> m_sampleRate;
+    AxisScale m_levels;
+    double m_toneGainDb = 0;
+    QString m_caption;
     QString m_message;
     double m_from = 0;
     double m_to = 0.5;

@@ -1,12 +1,22 @@
 #include "PlotFrame.h"
 
+#include "AxisScale.h"
+
 #include <QPainter>
 #include <QWidget>
 
-QRect PlotFrame::axesRect(const QWidget &widget, int margin, int top)
+#include <algorithm>
+
+QRect PlotFrame::axesRect(const QWidget &widget, int margin, int top, int rows)
 {
     return {margin, top, widget.width() - margin - 6,
-        widget.height() - top - widget.fontMetrics().height() - 6};
+        widget.height() - top - rows * widget.fontMetrics().height() - 6};
+}
+
+int PlotFrame::leftMargin(const QWidget &widget, const QString &widestLabel, bool titled)
+{
+    const QFontMetrics metrics = widget.fontMetrics();
+    return metrics.horizontalAdvance(widestLabel) + 8 + (titled ? metrics.height() + 2 : 0);
 }
 
 PlotFrame::PlotFrame(QPainter &painter, const QWidget &widget, const QRect &axes)
@@ -42,4 +52,49 @@ void PlotFrame::drawAxisLabel(Qt::Alignment alignment, const QString &text)
     m_painter.drawText(
         QRect(m_axes.left(), m_axes.bottom() + 2, m_axes.width(), m_widget.fontMetrics().height()),
         alignment, text);
+}
+
+void PlotFrame::drawValueTicks(const AxisScale &axis, const std::function<double(double)> &yOf)
+{
+    for (double tick : axis.ticks) {
+        const double y = yOf(tick);
+        m_painter.setPen(gridColour);
+        m_painter.drawLine(QPointF(m_axes.left() + 1, y), QPointF(m_axes.right() - 1, y));
+        drawScaleLabel(y, QString::number(tick, 'f', axis.decimals()));
+    }
+}
+
+void PlotFrame::drawPositionTicks(
+    const std::vector<double> &ticks, int decimals, const std::function<double(double)> &xOf)
+{
+    const QFontMetrics metrics = m_widget.fontMetrics();
+    for (double tick : ticks) {
+        const double x = xOf(tick);
+        m_painter.setPen(gridColour);
+        m_painter.drawLine(QPointF(x, m_axes.top() + 1), QPointF(x, m_axes.bottom() - 1));
+        const QString text = QString::number(tick, 'f', decimals);
+        const int width = metrics.horizontalAdvance(text) + 4;
+        // Centred under its tick, but never cut off at the widget's edges.
+        const double left = std::clamp(x - width / 2.0, 0.0, double(m_widget.width() - width));
+        m_painter.setPen(m_widget.palette().color(QPalette::Text));
+        m_painter.drawText(
+            QRectF(left, m_axes.bottom() + 2, width, metrics.height()), Qt::AlignHCenter, text);
+    }
+}
+
+void PlotFrame::drawAxisTitles(const QString &horizontal, const QString &vertical)
+{
+    const int lineHeight = m_widget.fontMetrics().height();
+    m_painter.setPen(m_widget.palette().color(QPalette::Text));
+    m_painter.drawText(
+        QRect(m_axes.left(), m_axes.bottom() + 2 + lineHeight, m_axes.width(), lineHeight),
+        Qt::AlignHCenter, horizontal);
+    if (vertical.isEmpty())
+        return;
+    m_painter.save();
+    m_painter.translate(2, m_axes.center().y());
+    m_painter.rotate(-90);
+    m_painter.drawText(
+        QRect(-m_axes.height() / 2, 0, m_axes.height(), lineHeight), Qt::AlignHCenter, vertical);
+    m_painter.restore();
 }

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "CodeDensityResult.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+class CodeCurvePlot;
+class NoiseHistogramPlot;
+class QComboBox;
+class QLabel;
+class QSpinBox;
+
+// The analysis window's histogram tab: the code-density figures for the
+// chosen test kind (detected from the histogram unless the operator picks
+// one) and the DNL and INL against code, over a code window the operator can
+// narrow.
+class HistogramPage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit HistogramPage(QWidget *parent = nullptr);
+
+    // New counts (one per code), analysed at once; the rate, when known,
+    // says how long more samples take.
+    void showCounts(std::span<const std::uint64_t> counts, bool histogramSaturated,
+        std::optional<double> sampleRate);
+
+    // Another rate, for how long more samples take.
+    void setSampleRate(std::optional<double> sampleRate);
+    // The limits drawn on the DNL and INL plots; empty: none.
+    void setCurveLimits(std::optional<double> dnl, std::optional<double> inl);
+
+    // The kind the operator chose; empty for automatic detection.
+    std::optional<TestKind> chosenKind() const;
+    const CodeDensityResult &result() const { return m_result; }
+    const CodeCurvePlot &dnlPlot() const { return *m_dnlPlot; }
+
+signals:
+    // The result was analysed afresh.
+    void analysed();
+
+private:
+    void analyse();
+    void applyCodeWindow();
+
+    QComboBox *m_kindChoice = nullptr;
+    QLabel *m_saturation = nullptr;
+    QLabel *m_figures = nullptr;
+    QSpinBox *m_fromCode = nullptr;
+    QSpinBox *m_toCode = nullptr;
+    CodeCurvePlot *m_dnlPlot = nullptr;
+    CodeCurvePlot *m_inlPlot = nullptr;
+    QWidget *m_linearityPart = nullptr; // the code window and the plots
+    QWidget *m_noisePart = nullptr; // a DC test's histogram and how its figures come about
+    NoiseHistogramPlot *m_noisePlot = nullptr;
+    QLabel *m_resolutionNotes = nullptr;
+
+    std::vector<std::uint64_t> m_counts;
+    std::optional<double> m_sampleRate;
+    std::optional<double> m_dnlLimit;
+    std::optional<double> m_inlLimit;
+    CodeDensityResult m_result;
+};

@@ -1,0 +1,57 @@
+#include "SpectrumPage.h"
+
+#include "DynamicResult.h"
+#include "FigureTable.h"
+#include "FrequencyPlot.h"
+#include "SpanRow.h"
+
+#include <QDoubleSpinBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+SpectrumPage::SpectrumPage(QWidget *parent)
+    : QWidget(parent)
+{
+    m_fromFrequency = new QDoubleSpinBox;
+    m_toFrequency = new QDoubleSpinBox;
+    for (QDoubleSpinBox *box : {m_fromFrequency, m_toFrequency}) {
+        box->setRange(0, 0.5);
+        box->setDecimals(4);
+        box->setSingleStep(0.01);
+    }
+    m_plot = new FrequencyPlot;
+    m_figures = new QLabel;
+    m_figures->setObjectName(QStringLiteral("spectrumFigures"));
+    m_figures->setWordWrap(true);
+    m_figures->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_figures->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    m_figures->setMinimumWidth(200);
+    m_figures->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+
+    QHBoxLayout *bandRow = spanRow(this, QStringLiteral("Band from"), m_fromFrequency,
+        m_toFrequency, QStringLiteral("cycles/sample"), QStringLiteral("Full band"),
+        [this] { m_plot->setFrequencyWindow(m_fromFrequency->value(), m_toFrequency->value()); });
+    auto *plotPart = new QVBoxLayout;
+    plotPart->addLayout(bandRow);
+    plotPart->addWidget(m_plot, 1);
+    auto *layout = new QHBoxLayout(this);
+    layout->addLayout(plotPart, 1);
+    layout->addWidget(m_figures);
+}
+
+void SpectrumPage::showResult(const DynamicResult &result)
+{
+    m_plot->setResult(result);
+    // A record without a tone still shows its noise and spurs.
+    if (result.ok || result.hasSpectrum)
+        m_figures->setText(figureTable(dynamicFigureRows(result)));
+    else
+        m_figures->setText(m_plot->message().toHtmlEscaped());
+}
+
+void SpectrumPage::showNothing(const QString &message)
+{
+    m_plot->clearSpectrum(message);
+    m_figures->setText(message.toHtmlEscaped());
+}
