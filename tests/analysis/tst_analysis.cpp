@@ -415,6 +415,12 @@ private slots:
         std::rotate(late.rbegin(), late.rbegin() + 1000, late.rend());
         QTest::newRow("3.4 sweeps from code 1000") << late << "codes 1000 to 2638 were swept";
         QTest::newRow("3 sweeps, noisy") << partialRamp(3, 1, 9) << "";
+        // One sweep more among 44: a step within 8 standard errors whose INL
+        // (about 20 LSB) lies beyond the stated uncertainty (about 13).
+        QTest::newRow("44.3 sweeps") << partialRamp(44.3, 1) << "codes 1 to 1228";
+        for (std::uint64_t seed = 11; seed < 15; ++seed)
+            QTest::newRow(qPrintable(QString("44 sweeps, noisy, seed %1").arg(seed)))
+                << partialRamp(44, 1, seed) << "";
         std::mt19937_64 random(5);
         std::normal_distribution<double> profile(0, 0.3);
         std::vector<double> dnl(codes);
