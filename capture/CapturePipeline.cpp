@@ -2,6 +2,7 @@
 
 #include "CaptureOutputs.h"
 #include "CaptureSession.h"
+#include "DynamicCaptureOptions.h"
 #include "DynamicReport.h"
 #include "OutputTarget.h"
 #include "ProblemMessage.h"
