@@ -1,12 +1,12 @@
 #include "CaptureOutputs.h"
 
+#include "AtomicFile.h"
 #include "CaptureOptions.h"
 #include "CaptureReport.h"
 #include "OutputFile.h"
 #include "ProblemMessage.h"
 #include "RawLog.h"
 #include "RecordSidecar.h"
-#include "AtomicFile.h"
 
 #include "HistogramCsv.h"
 #include "RecordFileReader.h"

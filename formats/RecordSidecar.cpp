@@ -47,8 +47,8 @@ QByteArray recordSidecarJson(const RecordSidecar &sidecar)
 
 RecordSidecarReading parseRecordSidecar(const QByteArray &text, const QString &name)
 {
-    const json document = json::parse(text.constData(), text.constData() + text.size(), nullptr,
-        false);
+    const json document
+        = json::parse(text.constData(), text.constData() + text.size(), nullptr, false);
     if (document.is_discarded())
         return refused(name, QStringLiteral("it is not JSON"));
     if (!document.is_object())
