@@ -18,6 +18,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -149,6 +150,19 @@ private slots:
         blocker.close();
         QVERIFY(saveRecoveryFiles(actions, blocker.fileName() + "/sub", when)
                     .contains("could not be saved"));
+    }
+
+    // START on a port that cannot be opened ends the program with the sample
+    // record of the run before still there to be kept.
+    void failedStartKeepsTheRecord()
+    {
+        Form1 missing(nullptr, "/nonexistent/adtest-port");
+        QList<int> exits;
+        missing.toolkit().setExitHandler([&](int status, const QString &) { exits << status; });
+        missing.measurement().record.append(0x123);
+        missing.findChild<QPushButton *>("Command1")->click();
+        QTRY_COMPARE(exits, QList<int> {1});
+        QCOMPARE(missing.measurement().record.inOrder(), std::vector<std::uint16_t> {0x123});
     }
 
 private:
