@@ -8,6 +8,7 @@
 #include "HistogramActions.h"
 #include "HistogramCsv.h"
 #include "SampleRecord.h"
+#include "ShortcutAction.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,15 +23,10 @@ AnalysisActions::AnalysisActions(AnalysisWindow &window, const HistogramActions 
     , m_source(source)
 {
     m_menu = new QMenu(&window);
-    const auto add
-        = [&](const QString &text, const QKeySequence &keys, void (AnalysisActions::*slot)()) {
-              auto *action = new QAction(text, &window);
-              action->setShortcut(keys);
-              action->setShortcutVisibleInContextMenu(true);
-              connect(action, &QAction::triggered, this, slot);
-              window.addAction(action);
-              m_menu->addAction(action);
-          };
+    const auto add = [&](const QString &text, const QKeySequence &keys,
+                         void (AnalysisActions::*slot)()) {
+        connect(addShortcutAction(window, *m_menu, text, keys), &QAction::triggered, this, slot);
+    };
     add(QStringLiteral("Copy figures"), QKeySequence::Copy, &AnalysisActions::copyFigures);
     add(QStringLiteral("Save DNL and INL as CSV…"), QKeySequence::Save,
         &AnalysisActions::chooseLinearityFile);

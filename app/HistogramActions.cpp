@@ -9,6 +9,7 @@
 #include "MeasurementState.h"
 #include "RecordSidecar.h"
 #include "SampleRecordFile.h"
+#include "ShortcutAction.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,15 +25,10 @@ HistogramActions::HistogramActions(QWidget &window, const MeasurementState &stat
     , m_state(state)
 {
     m_menu = new QMenu(&window);
-    const auto add
-        = [&](const QString &text, const QKeySequence &keys, void (HistogramActions::*slot)()) {
-              auto *action = new QAction(text, &window);
-              action->setShortcut(keys);
-              action->setShortcutVisibleInContextMenu(true);
-              connect(action, &QAction::triggered, this, slot);
-              window.addAction(action);
-              m_menu->addAction(action);
-          };
+    const auto add = [&](const QString &text, const QKeySequence &keys,
+                         void (HistogramActions::*slot)()) {
+        connect(addShortcutAction(window, *m_menu, text, keys), &QAction::triggered, this, slot);
+    };
     add(QStringLiteral("Analysis…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
         &HistogramActions::openAnalysis);
     add(QStringLiteral("Copy histogram"), QKeySequence::Copy, &HistogramActions::copyHistogram);
