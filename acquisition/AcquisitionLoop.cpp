@@ -67,7 +67,8 @@ void AcquisitionLoop::startAcquisition()
 }
 
 // Resets the counters and extremes and the display window to its full-range
-// default (the histogram and the setting fields stay), then opens the link.
+// default (the histogram and the setting fields stay), then opens the link
+// and starts a new sample record.
 bool AcquisitionLoop::beginRun()
 {
     m_state.minCode = highestCode;
@@ -76,8 +77,11 @@ bool AcquisitionLoop::beginRun()
     m_state.centerCode = 2048;
     m_state.spanCodes = 4096;
     m_state.fullScaleCount = 100;
-    m_state.record.clear();
     if (openSerialLink(m_link)) {
+        // The record of the run before is dropped only once the port is
+        // open: a START that fails ends the program, and the record is kept
+        // until then.
+        m_state.record.clear();
         m_portLostTold = false;
         return true;
     }

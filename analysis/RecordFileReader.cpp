@@ -55,9 +55,13 @@ void readHistogram(std::istream &in, const std::string &path, int bits, RecordFi
 {
     HistogramCsvReading table = readHistogramCsv(in);
     if (!table.ok()) {
-        // No header: the file is none of the forms read. One meant as .npy
-        // is told that it is not one, rather than only what a table needs.
-        if (!table.headerFound && (hasNpyName(path) || startsAsBinary(in)))
+        // No header: the file is none of the forms read. One named .npy is
+        // told that it is not one, rather than what a table would need.
+        if (!table.headerFound && hasNpyName(path))
+            reading.error = path
+                + ": not a NumPy file (bad magic number: its first bytes are not "
+                  "\\x93NUMPY)";
+        else if (!table.headerFound && startsAsBinary(in))
             reading.error = path
                 + ": not a NumPy file (its first bytes are not \\x93NUMPY) "
                   "and not a histogram CSV ("

@@ -11,6 +11,7 @@
 #include "PortToolTip.h"
 #include "QtSerialLink.h"
 #include "QtWindowToolkit.h"
+#include "RecoveryFile.h"
 #include "RepaintPacer.h"
 #include "TwipsGeometry.h"
 
@@ -84,13 +85,17 @@ Form1::Form1(QWidget *parent, const QString &port1Device)
     controls.lamp = Shape1;
     controls.plot = Picture1;
     m_toolkit = std::make_unique<QtWindowToolkit>(controls);
-    // Ending the program releases the port before the process goes.
+    // Ending the program releases the port before the process goes. Ending
+    // on an error (START cannot open the port) keeps the counts first.
     m_toolkit->setExitHandler([this](int status, const QString &message) {
         Comm1->close();
-        QtWindowToolkit::exitProcess(status, message, this);
+        const QString kept
+            = status != 0 ? saveRecoveryFiles(*m_histogramActions, recoveryFolder()) : QString();
+        QtWindowToolkit::exitProcess(status, message, this, kept);
     });
     m_acquisition = std::make_unique<AcquisitionLoop>(m_state, *m_toolkit, *Comm1);
     m_histogramActions = new HistogramActions(*this, m_state);
+    m_histogramActions->setPortStatus([portToolTip] { return portToolTip->lostPortText(); });
 
     connectEvents();
     load();

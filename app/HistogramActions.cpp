@@ -1,21 +1,20 @@
 #include "HistogramActions.h"
 
+#include "AnalysisActions.h"
 #include "AnalysisWindow.h"
-#include "AtomicFile.h"
 #include "CodeDensityAnalysis.h"
+#include "CopyKeyFilter.h"
+#include "ExportFile.h"
 #include "HistogramCsv.h"
 #include "MeasurementState.h"
+#include "RecordSidecar.h"
 #include "SampleRecordFile.h"
+#include "ShortcutAction.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QBuffer>
 #include <QClipboard>
-#include <QFileDialog>
-#include <QKeyEvent>
-#include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 
 #include <algorithm>
@@ -26,15 +25,10 @@ HistogramActions::HistogramActions(QWidget &window, const MeasurementState &stat
     , m_state(state)
 {
     m_menu = new QMenu(&window);
-    const auto add
-        = [&](const QString &text, const QKeySequence &keys, void (HistogramActions::*slot)()) {
-              auto *action = new QAction(text, &window);
-              action->setShortcut(keys);
-              action->setShortcutVisibleInContextMenu(true);
-              connect(action, &QAction::triggered, this, slot);
-              window.addAction(action);
-              m_menu->addAction(action);
-          };
+    const auto add = [&](const QString &text, const QKeySequence &keys,
+                         void (HistogramActions::*slot)()) {
+        connect(addShortcutAction(window, *m_menu, text, keys), &QAction::triggered, this, slot);
+    };
     add(QStringLiteral("Analysis…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A),
         &HistogramActions::openAnalysis);
     add(QStringLiteral("Copy histogram"), QKeySequence::Copy, &HistogramActions::copyHistogram);
@@ -46,23 +40,7 @@ HistogramActions::HistogramActions(QWidget &window, const MeasurementState &stat
 
     // Every text field of the window would take Ctrl+C for itself, even with
     // nothing to copy.
-    for (QLineEdit *field : window.findChildren<QLineEdit *>())
-        field->installEventFilter(this);
-}
-
-bool HistogramActions::eventFilter(QObject *watched, QEvent *event)
-{
-    // Qt asks the focused widget first whether it takes a key that is also a
-    // shortcut; left unaccepted, the key goes to the shortcut.
-    if (event->type() == QEvent::ShortcutOverride) {
-        const auto *field = qobject_cast<const QLineEdit *>(watched);
-        if (field && !field->hasSelectedText()
-            && static_cast<QKeyEvent *>(event)->matches(QKeySequence::Copy)) {
-            event->ignore();
-            return true;
-        }
-    }
-    return QObject::eventFilter(watched, event);
+    new CopyKeyFilter(window);
 }
 
 void HistogramActions::showMenu(const QPoint &globalPosition)
@@ -83,10 +61,17 @@ bool HistogramActions::histogramSaturated() const
 
 void HistogramActions::timerTicked()
 {
-    if (m_analysisWindow && m_analysisWindow->isVisible()) {
-        m_analysisWindow->refresh(counts(), histogramSaturated());
-        m_analysisWindow->refreshSamples(m_state.record);
-    }
+    m_recordClock.observe(m_state.record.appended(), QDateTime::currentDateTime());
+    if (m_analysisWindow && m_analysisWindow->isVisible())
+        refreshAnalysis();
+}
+
+void HistogramActions::refreshAnalysis()
+{
+    m_analysisWindow->refresh(counts(), histogramSaturated());
+    m_analysisWindow->refreshSamples(m_state.record);
+    if (m_analysisActions && m_portStatus)
+        m_analysisActions->setStatus(m_portStatus());
 }
 
 AnalysisWindow *HistogramActions::analysisWindow() const
@@ -94,13 +79,18 @@ AnalysisWindow *HistogramActions::analysisWindow() const
     return m_analysisWindow;
 }
 
+AnalysisActions *HistogramActions::analysisActions() const
+{
+    return m_analysisActions;
+}
+
 void HistogramActions::openAnalysis()
 {
     if (!m_analysisWindow) {
         m_analysisWindow = new AnalysisWindow(&m_window);
         m_analysisWindow->setAttribute(Qt::WA_DeleteOnClose);
-        m_analysisWindow->refresh(counts(), histogramSaturated());
-        m_analysisWindow->refreshSamples(m_state.record);
+        m_analysisActions = new AnalysisActions(*m_analysisWindow, *this);
+        refreshAnalysis();
     }
     m_analysisWindow->show();
     m_analysisWindow->raise();
@@ -124,43 +114,14 @@ void HistogramActions::copyHistogram()
     QApplication::clipboard()->setMimeData(data);
 }
 
-namespace {
-
-// The one way both exports reach the disk; a failure is said in one line
-// naming the file.
-bool saveFile(const QString &path, const QByteArray &contents, QString *error)
-{
-    QString reason;
-    if (writeFileAtomically(path, contents, &reason))
-        return true;
-    if (error)
-        *error = QStringLiteral("Cannot write %1: %2.").arg(path, reason);
-    return false;
-}
-
-bool savePicture(const QPixmap &picture, const QString &path, QString *error)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "PNG")) {
-        if (error)
-            *error = QStringLiteral("Cannot write %1: the picture could not be encoded as PNG.")
-                         .arg(path);
-        return false;
-    }
-    return saveFile(path, png, error);
-}
-
-} // namespace
-
 bool HistogramActions::saveCsv(const QString &path, QString *error) const
 {
-    return saveFile(path, csvText(), error);
+    return ExportFile::save(path, csvText(), error);
 }
 
 bool HistogramActions::savePng(const QString &path, QString *error) const
 {
-    return savePicture(m_window.grab(), path, error);
+    return ExportFile::savePicture(m_window.grab(), path, error);
 }
 
 bool HistogramActions::saveSamples(const QString &path, QString *error) const
@@ -169,31 +130,31 @@ bool HistogramActions::saveSamples(const QString &path, QString *error) const
     const std::string contents = path.endsWith(QLatin1String(".npy"), Qt::CaseInsensitive)
         ? sampleRecordNpy(codes)
         : sampleRecordCsv(codes);
-    return saveFile(path, QByteArray::fromStdString(contents), error);
+    if (!ExportFile::save(path, QByteArray::fromStdString(contents), error))
+        return false;
+    const QString sidecar = recordSidecarPath(path);
+    return ExportFile::save(sidecar, recordSidecarJson(recordSidecar()), error);
 }
 
-// The file dialogs are window-modal but open without a nested event loop, so
-// the acquisition goes on reading while the operator picks a name.
-void HistogramActions::chooseFile(const QString &title, const QString &filter,
-    const QString &suffix, std::function<bool(const QString &path, QString *error)> save)
+const SampleRecord &HistogramActions::record() const
 {
-    auto *dialog = new QFileDialog(&m_window, title, QString(), filter);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setDefaultSuffix(suffix);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QFileDialog::fileSelected, this,
-        [this, save = std::move(save)](const QString &path) {
-            QString error;
-            if (!save(path, &error))
-                reportFailure(error);
-        });
-    dialog->open();
+    return m_state.record;
+}
+
+RecordSidecar HistogramActions::recordSidecar() const
+{
+    RecordSidecar sidecar;
+    sidecar.program = QApplication::applicationName();
+    sidecar.samples = m_state.record.size();
+    sidecar.sampleRate = m_recordClock.sampleRate();
+    sidecar.firstSample = m_recordClock.firstOf(m_state.record.size());
+    return sidecar;
 }
 
 void HistogramActions::chooseCsvFile()
 {
-    chooseFile(QStringLiteral("Save histogram as CSV"), QStringLiteral("CSV table (*.csv)"),
-        QStringLiteral("csv"),
+    ExportFile::choose(&m_window, QStringLiteral("Save histogram as CSV"),
+        QStringLiteral("CSV table (*.csv)"), QStringLiteral("csv"), QStringLiteral("histogram"),
         [this](const QString &path, QString *error) { return saveCsv(path, error); });
 }
 
@@ -201,23 +162,17 @@ void HistogramActions::choosePngFile()
 {
     // Taken now: the picture is the window as it was when asked for.
     const QPixmap picture = m_window.grab();
-    chooseFile(QStringLiteral("Save window as PNG"), QStringLiteral("PNG image (*.png)"),
-        QStringLiteral("png"), [picture](const QString &path, QString *error) {
-            return savePicture(picture, path, error);
+    ExportFile::choose(&m_window, QStringLiteral("Save window as PNG"),
+        QStringLiteral("PNG image (*.png)"), QStringLiteral("png"), QStringLiteral("window"),
+        [picture](const QString &path, QString *error) {
+            return ExportFile::savePicture(picture, path, error);
         });
 }
 
 void HistogramActions::chooseSamplesFile()
 {
-    chooseFile(QStringLiteral("Save samples"),
+    ExportFile::choose(&m_window, QStringLiteral("Save samples"),
         QStringLiteral("NumPy array (*.npy);;CSV table (*.csv)"), QStringLiteral("npy"),
+        QStringLiteral("samples"),
         [this](const QString &path, QString *error) { return saveSamples(path, error); });
-}
-
-void HistogramActions::reportFailure(const QString &message)
-{
-    auto *box = new QMessageBox(
-        QMessageBox::Warning, QStringLiteral("Save"), message, QMessageBox::Ok, &m_window);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecordClock.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -7,7 +9,10 @@
 #include <functional>
 #include <span>
 
+class AnalysisActions;
 class AnalysisWindow;
+class SampleRecord;
+struct RecordSidecar;
 class QAction;
 class QMenu;
 class QPoint;
@@ -43,15 +48,18 @@ public:
     bool saveCsv(const QString &path, QString *error = nullptr) const;
     bool savePng(const QString &path, QString *error = nullptr) const;
     // The sample record, oldest first: NumPy .npy when the name ends in .npy,
-    // else CSV (sample,code).
+    // else CSV (sample,code), with its rate and first time in "<path>.json".
     bool saveSamples(const QString &path, QString *error = nullptr) const;
+    const SampleRecord &record() const;
+    RecordSidecar recordSidecar() const;
+
+    // Asked once a second for what the analysis window's status line says
+    // about the port; empty when all is well.
+    void setPortStatus(std::function<QString()> status) { m_portStatus = std::move(status); }
 
     AnalysisWindow *analysisWindow() const; // null until opened, and after it is closed
+    AnalysisActions *analysisActions() const; // the analysis window's; null with it
     QMenu *menu() const { return m_menu; }
-
-protected:
-    // Lets Ctrl+C through to the window's shortcut from a field with no selection.
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 public slots:
     void openAnalysis();
@@ -61,13 +69,13 @@ public slots:
     void chooseSamplesFile();
 
 private:
-    // A save dialog; `save` writes the file chosen, its failure reported.
-    void chooseFile(const QString &title, const QString &filter, const QString &suffix,
-        std::function<bool(const QString &path, QString *error)> save);
-    void reportFailure(const QString &message);
+    void refreshAnalysis();
 
     QWidget &m_window;
     const MeasurementState &m_state;
     QMenu *m_menu = nullptr;
     QPointer<AnalysisWindow> m_analysisWindow;
+    QPointer<AnalysisActions> m_analysisActions;
+    RecordClock m_recordClock;
+    std::function<QString()> m_portStatus;
 };

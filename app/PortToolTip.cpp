@@ -1,7 +1,9 @@
 #include "PortToolTip.h"
 
 #include "QtSerialLink.h"
+#include "RecoveryFile.h"
 
+#include <QDir>
 #include <QHelpEvent>
 #include <QToolTip>
 #include <QWidget>
@@ -30,8 +32,8 @@ QString PortToolTip::text() const
         = count == 1 ? QStringLiteral("1 character") : QStringLiteral("%1 characters").arg(count);
     if (m_link.deviceLost()) {
         return QStringLiteral("Port 1 is %1.\nIt closed when the device went away: reconnect it "
-                              "and press START.\n%2 had arrived since START.")
-            .arg(device, characters);
+                              "and press START.\n%2 had arrived since START.\n%3")
+            .arg(device, characters, whileMissing());
     }
     QString text = QStringLiteral("Port 1 is %1.\n%2 since START.").arg(device, characters);
     if (m_link.isOpen() && count == 0) {
@@ -39,6 +41,22 @@ QString PortToolTip::text() const
                                "that it sends at 9600 baud.");
     }
     return text;
+}
+
+QString PortToolTip::lostPortText() const
+{
+    if (!m_link.deviceLost())
+        return {};
+    return QStringLiteral("Port 1 (%1) went away: no more readings arrive. Reconnect the device "
+                          "and press START. %2")
+        .arg(m_link.device(), whileMissing());
+}
+
+QString PortToolTip::whileMissing()
+{
+    return QStringLiteral("While it is missing, START ends the program, saving the histogram and "
+                          "the samples to %1 first.")
+        .arg(QDir::toNativeSeparators(recoveryFolder()));
 }
 
 bool PortToolTip::eventFilter(QObject *watched, QEvent *event)

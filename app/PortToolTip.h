@@ -18,10 +18,15 @@ public:
 
     void watch(QWidget *control);
     QString text() const;
+    // A line for a status bar while the port is lost; empty otherwise.
+    QString lostPortText() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // What START does while the device is missing.
+    static QString whileMissing();
+
     const QtSerialLink &m_link;
 };

@@ -70,7 +70,8 @@ QtWindowToolkit::~QtWindowToolkit()
 
 // Ends the process without unwinding: the acquisition loop that may be running
 // never returns, and the operating system releases the window and the port.
-void QtWindowToolkit::exitProcess(int status, const QString &message, QWidget *window)
+void QtWindowToolkit::exitProcess(
+    int status, const QString &message, QWidget *window, const QString &details)
 {
     if (!message.isEmpty()) {
         const QString title = window ? window->windowTitle() : QCoreApplication::applicationName();
@@ -80,6 +81,10 @@ void QtWindowToolkit::exitProcess(int status, const QString &message, QWidget *w
         // invisible break points too, instead of running off the box's edge.
         box.setTextFormat(Qt::RichText);
         box.setText(Qt::convertFromPlainText(breakableForDisplay(message), Qt::WhiteSpaceNormal));
+        // Below the message, which stays as it is: what was kept of the run.
+        if (!details.isEmpty())
+            box.setInformativeText(
+                Qt::convertFromPlainText(breakableForDisplay(details), Qt::WhiteSpaceNormal));
         box.exec();
     }
     std::fflush(nullptr);

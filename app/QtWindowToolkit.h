@@ -41,8 +41,10 @@ public:
     ~QtWindowToolkit() override;
 
     void setExitHandler(ExitHandler handler) { m_exitHandler = std::move(handler); }
-    // Shows a non-empty message in a box over `window`, then ends the process.
-    static void exitProcess(int status, const QString &message, QWidget *window = nullptr);
+    // Shows a non-empty message in a box over `window`, with `details` under
+    // it, then ends the process.
+    static void exitProcess(
+        int status, const QString &message, QWidget *window = nullptr, const QString &details = {});
 
     std::string fieldText(TextField field) const override;
     void setFieldText(TextField field, std::string_view text) override;

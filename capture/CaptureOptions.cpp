@@ -231,8 +231,12 @@ QString CaptureOptions::parse(const QStringList &arguments)
         commandLineLimits.push_back("guard_band");
     if (parser.isSet("--limits")) {
         StationResult<LimitsFile> reading = readLimitsFile(parser.value("--limits"));
+        // The file's format is told in the manual page, not in --help.
         if (!reading)
-            return QString::fromStdString(reading.reason());
+            return QString::fromStdString(reading.reason())
+                + (reading.reason().starts_with("cannot read ")
+                        ? QString()
+                        : QStringLiteral(" (see adcapture(1), LIMITS FILE)"));
         LimitSet merged = reading->limits;
         for (const LimitDefinition &limit : limitCatalog()) {
             const std::optional<double> given = limits.value(limit);

@@ -1,10 +1,12 @@
 #include "CaptureOutputs.h"
 
+#include "AtomicFile.h"
 #include "CaptureOptions.h"
 #include "CaptureReport.h"
 #include "OutputFile.h"
 #include "ProblemMessage.h"
 #include "RawLog.h"
+#include "RecordSidecar.h"
 
 #include "HistogramCsv.h"
 #include "RecordFileReader.h"
@@ -97,16 +99,22 @@ void CaptureOutputs::written(
 }
 
 void CaptureOutputs::writeData(CaptureReport &report, std::span<const std::uint64_t> counts,
-    std::span<const std::uint16_t> record)
+    std::span<const std::uint16_t> record, const RecordSidecar &sidecar)
 {
     Files &f = *m_files;
     written(report, "csv", f.options.csvPath,
         f.csv.write(QByteArray::fromStdString(histogramCsv(counts, &report.result))),
         f.csv.error());
-    written(report, "samples", f.options.samplesPath,
-        f.samples.write(QByteArray::fromStdString(
-            recordFileContents(QFile::encodeName(f.options.samplesPath).toStdString(), record))),
-        f.samples.error());
+    const bool recordWritten = f.samples.write(QByteArray::fromStdString(
+        recordFileContents(QFile::encodeName(f.options.samplesPath).toStdString(), record)));
+    written(report, "samples", f.options.samplesPath, recordWritten, f.samples.error());
+    // Beside a record file only; a failure here is said, the record stands.
+    QString reason;
+    const QString sidecarPath = recordSidecarPath(f.options.samplesPath);
+    if (isFile(f.options.samplesPath) && recordWritten
+        && !writeFileAtomically(sidecarPath, recordSidecarJson(sidecar), &reason))
+        written(report, "samples_sidecar", sidecarPath, false,
+            QStringLiteral("cannot write %1: %2").arg(sidecarPath, reason));
     written(report, "raw", f.options.rawPath, f.raw.finish(), f.raw.error());
 }
 

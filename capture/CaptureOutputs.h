@@ -12,6 +12,7 @@
 
 struct CaptureOptions;
 struct CaptureReport;
+struct RecordSidecar;
 
 // adcapture's five outputs: the histogram (--csv), the report (--json), the
 // sample record (--samples), the line's bytes (--raw) and the JUnit file
@@ -32,9 +33,10 @@ public:
     // Where the line's bytes go as they arrive; empty without --raw.
     CaptureLine::RawSink rawSink();
 
-    // The histogram, the sample record and the line's bytes.
+    // The histogram, the sample record (with `sidecar` beside a record
+    // file) and the line's bytes.
     void writeData(CaptureReport &report, std::span<const std::uint64_t> counts,
-        std::span<const std::uint16_t> record);
+        std::span<const std::uint16_t> record, const RecordSidecar &sidecar);
     void writeJson(CaptureReport &report);
     // The report written again after something it told changed: it cannot
     // list its own SHA-256, and a failure here is a message only.

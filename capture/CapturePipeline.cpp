@@ -2,6 +2,7 @@
 
 #include "CaptureOutputs.h"
 #include "CaptureSession.h"
+#include "DynamicCaptureOptions.h"
 #include "DynamicReport.h"
 #include "OutputTarget.h"
 #include "ProblemMessage.h"
@@ -11,7 +12,9 @@
 
 #include "CodeDensityAnalysis.h"
 #include "RecordFileReader.h"
+#include "RecordSidecar.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <algorithm>
@@ -106,6 +109,12 @@ bool CapturePipeline::capture(const LineOpener &openLine)
         m_report.framesPerSecond = session.frames() / session.elapsedSeconds();
     if (m_report.framesPerSecond > 0)
         m_sampleRate = m_report.framesPerSecond;
+    // The ring keeps the newest readings: when it overflowed, the first one
+    // held came that many samples before the end.
+    m_firstSample = m_report.startTime;
+    const std::optional<double> rate = m_options.sampleRate ? m_options.sampleRate : m_sampleRate;
+    if (rate && m_record.size() < std::uint64_t(std::max<std::int64_t>(session.frames(), 0)))
+        m_firstSample = m_report.endTime.addMSecs(-qint64(m_record.size() * 1000.0 / *rate));
     return true;
 }
 
@@ -119,7 +128,28 @@ bool CapturePipeline::readInputFile()
     m_record = std::move(reading.record);
     m_fromHistogram = reading.fromHistogram;
     m_report.inputFile = m_options.analyzePath;
+    if (!m_fromHistogram && !readSidecar())
+        return false;
     m_report.startTime = m_report.endTime = QDateTime::currentDateTime();
+    return true;
+}
+
+// A record's rate and first time, written beside it when it was saved: the
+// rate gives the frequencies in Hz unless --sample-rate names one.
+bool CapturePipeline::readSidecar()
+{
+    const RecordSidecarReading reading = readRecordSidecar(m_options.analyzePath);
+    if (!reading.ok())
+        return fail(reading.error);
+    if (!reading.sidecar)
+        return true;
+    m_firstSample = reading.sidecar->firstSample;
+    if (reading.sidecar->sampleRate && !m_options.sampleRate) {
+        m_options.sampleRate = m_sampleRate = reading.sidecar->sampleRate;
+        m_report.sampleRateNote = QStringLiteral("%1 Hz from %2")
+                                      .arg(*m_sampleRate)
+                                      .arg(recordSidecarPath(m_options.analyzePath));
+    }
     return true;
 }
 
@@ -149,7 +179,12 @@ void CapturePipeline::decide()
 
 void CapturePipeline::writeFiles()
 {
-    m_outputs->writeData(m_report, m_counts, m_record);
+    RecordSidecar sidecar;
+    sidecar.program = QCoreApplication::applicationName();
+    sidecar.samples = m_record.size();
+    sidecar.sampleRate = m_options.sampleRate ? m_options.sampleRate : m_sampleRate;
+    sidecar.firstSample = m_firstSample;
+    m_outputs->writeData(m_report, m_counts, m_record, sidecar);
     m_report.recordSamples = m_record.size();
     m_outputs->writeJson(m_report);
 }

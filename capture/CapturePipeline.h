@@ -43,6 +43,7 @@ public:
     bool openOutputs();
     bool capture(const LineOpener &openLine);
     bool readInputFile();
+    bool readSidecar();
     void analyse();
     void decide();
     void writeFiles();
@@ -64,5 +65,6 @@ private:
     std::vector<std::uint16_t> m_record;
     bool m_fromHistogram = false; // no record: no dynamic figures
     std::optional<double> m_sampleRate; // the frames' rate, for the analysis
+    QDateTime m_firstSample; // when the record's first sample came; invalid if unknown
     QString m_databaseError;
 };

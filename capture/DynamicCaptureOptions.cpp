@@ -1,5 +1,6 @@
 #include "DynamicCaptureOptions.h"
 
+#include "DynamicAnalysis.h"
 #include "OptionParser.h"
 
 void declareDynamicOptions(OptionParser &parser)
@@ -37,4 +38,18 @@ DynamicOptions dynamicOptionsOf(const CaptureOptions &options)
     dynamic.averages = options.averages;
     dynamic.sampleRate = options.sampleRate;
     return dynamic;
+}
+
+DynamicResult analyseCapturedRecord(
+    std::span<const std::uint16_t> record, const CaptureOptions &options, bool fromHistogram)
+{
+    if (fromHistogram) {
+        DynamicResult result;
+        result.bits = options.bits;
+        result.sampleRate = options.sampleRate;
+        result.reason = "a histogram holds no order of samples: analyse the sample record "
+                        "(--samples) for the dynamic figures";
+        return result;
+    }
+    return analyseDynamic(record, dynamicOptionsOf(options));
 }

@@ -2,6 +2,9 @@
 
 #include "CaptureOptions.h"
 
+#include <cstdint>
+#include <span>
+
 class OptionParser;
 
 // adcapture's options for the dynamic analysis of the sample record:
@@ -14,3 +17,9 @@ bool readDynamicOptions(OptionParser &parser, CaptureOptions &options);
 
 // The analysis options they give.
 DynamicOptions dynamicOptionsOf(const CaptureOptions &options);
+
+// The dynamic analysis of what adcapture read: the sample record captured
+// or read with --analyze. A histogram read with --analyze holds no order of
+// samples, and says so.
+DynamicResult analyseCapturedRecord(
+    std::span<const std::uint16_t> record, const CaptureOptions &options, bool fromHistogram);

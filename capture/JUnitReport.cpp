@@ -34,6 +34,22 @@ std::optional<JUnitError> captureError(const CaptureReport &report)
     return std::nullopt;
 }
 
+// Why a limit failed, as the check decided it: a value that holds on its
+// own but not with its uncertainty added failed by the guard band.
+QString failureMessage(const LimitOutcome &outcome, const QString &value, const QString &limit)
+{
+    const QString name = text(outcome.name);
+    if (!outcome.value)
+        return QStringLiteral("%1 not measured: %2").arg(name, text(outcome.note));
+    const bool holdsAlone
+        = outcome.definition && outcome.definition->holds(*outcome.value, outcome.limit);
+    if (outcome.guardBanded && outcome.uncertainty && holdsAlone)
+        return QStringLiteral("%1 is %2, within the 99 % uncertainty (\u00b1%3) of the limit %4: "
+                              "failed by the guard band")
+            .arg(name, value, figure(outcome, *outcome.uncertainty), limit);
+    return QStringLiteral("%1 is %2, the limit %3").arg(name, value, limit);
+}
+
 } // namespace
 
 QByteArray junitReport(const CaptureReport &report, std::vector<JUnitError> errors)
@@ -155,11 +171,7 @@ QByteArray junitReport(const CaptureReport &report, std::vector<JUnitError> erro
         if (!outcome.pass) {
             out.writeStartElement("failure");
             out.writeAttribute("type", "limit");
-            out.writeAttribute("message",
-                outcome.value
-                    ? QStringLiteral("%1 is %2, the limit %3").arg(text(outcome.name), value, limit)
-                    : QStringLiteral("%1 not measured: %2")
-                          .arg(text(outcome.name), text(outcome.note)));
+            out.writeAttribute("message", failureMessage(outcome, value, limit));
             out.writeCharacters(detail);
             out.writeEndElement();
         }

@@ -37,7 +37,8 @@ QString progressLine(const CaptureProgress &progress)
     if (const auto left = progress.secondsLeft())
         line += QStringLiteral("  left %1").arg(clockTime(*left));
     if (progress.dnlUncertainty)
-        line += QStringLiteral("  DNL \u00b1%1 LSB").arg(*progress.dnlUncertainty, 0, 'f', 3);
+        line += QStringLiteral("  DNL uncertainty \u00b1%1 LSB")
+                    .arg(*progress.dnlUncertainty, 0, 'f', 3);
     else if (progress.noise)
         line += QStringLiteral("  noise %1 LSB rms").arg(*progress.noise, 0, 'f', 3);
     return line;

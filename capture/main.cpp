@@ -31,7 +31,9 @@ try {
         arguments << QString::fromLocal8Bit(argv[i]);
     CaptureOptions options;
     if (const QString error = options.parse(arguments); !error.isEmpty())
-        return refuse(error + QStringLiteral(" (see adcapture --help)"));
+        return refuse(error.endsWith(QLatin1Char(')')) && error.contains(QLatin1String("(see "))
+                ? error
+                : error + QStringLiteral(" (see adcapture --help)"));
     switch (options.mode) {
     case CaptureOptions::Mode::Help:
         std::cout << CaptureOptions::helpText().toStdString();

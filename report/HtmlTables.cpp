@@ -64,9 +64,10 @@ std::string historySection(const LotSummary &lot)
                "<th>Serial</th><th>Tests in time order</th><th>Tests</th><th>Stations</th>"
                "<th>Last test (counts)</th>",
                rows)
-        + (lot.retested.empty() ? ""
-                                : "<p class=\"note\">" + std::to_string(lot.retested.size())
-                    + " board(s) tested more than once.</p>\n");
+        + (lot.retested.empty()
+                ? ""
+                : "<p class=\"note\">" + countedText(lot.retested.size(), "board", "boards")
+                    + " tested more than once.</p>\n");
 }
 
 std::string reanalysisSection(const LotSummary &lot)

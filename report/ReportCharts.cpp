@@ -158,7 +158,7 @@ std::string histogramChart(const FigureStatistics &figure)
             const double barHeight = plotHeight * double(boards) / double(tallest);
             y -= barHeight;
             svg += rect(x, y, barWidth, barHeight, layer.colour,
-                std::to_string(boards) + " board(s) " + range + ", " + layer.verdict);
+                countedText(boards, "board", "boards") + " " + range + ", " + layer.verdict);
         }
     }
     svg += axes(left, top, plotWidth, plotHeight);

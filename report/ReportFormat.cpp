@@ -143,3 +143,8 @@ std::string percentText(double share)
         = std::to_chars(buffer, buffer + sizeof buffer, share * 100, std::chars_format::fixed, 1);
     return std::string(buffer, result.ptr) + " %";
 }
+
+std::string countedText(std::uint64_t count, std::string_view one, std::string_view many)
+{
+    return std::to_string(count) + ' ' + std::string(count == 1 ? one : many);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -28,3 +29,5 @@ std::string csvText(std::string_view text);
 std::string numberText(double value, int significant = 6);
 // A share as a percentage with one decimal: "93.8 %".
 std::string percentText(double share);
+// The count and its noun in the right number: "1 board", "2 boards".
+std::string countedText(std::uint64_t count, std::string_view one, std::string_view many);

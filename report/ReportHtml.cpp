@@ -53,17 +53,17 @@ std::string cpkCell(const std::optional<double> &cpk)
 
 std::string yieldSentence(const LotSummary &lot)
 {
-    std::string html = "<p class=\"verdict\">" + std::to_string(lot.total.boards) + " boards, "
-        + "<span class=\"pass\">" + std::to_string(lot.total.passed) + " passed</span>, "
+    std::string html = "<p class=\"verdict\">" + countedText(lot.total.boards, "board", "boards")
+        + ", " + "<span class=\"pass\">" + std::to_string(lot.total.passed) + " passed</span>, "
         + (lot.total.failed ? "<span class=\"fail\">" : "<span>") + std::to_string(lot.total.failed)
         + " failed</span>, yield <b>" + percentText(lot.total.yield()) + "</b>";
     html += " &#183; first-pass yield <b>" + percentText(lot.firstPass.yield()) + "</b> ("
         + std::to_string(lot.firstPass.passed) + " of " + std::to_string(lot.firstPass.boards)
         + " passed their first test)";
-    html += "<br><span class=\"scope\">" + std::to_string(lot.records)
-        + " records: " + std::to_string(lot.captures) + " tests that count, "
-        + std::to_string(lot.reanalyses.size())
-        + " analyses of files; each board counted once, by its last test</span></p>\n";
+    html += "<br><span class=\"scope\">" + countedText(lot.records, "record", "records") + ": "
+        + countedText(lot.captures, "test that counts", "tests that count") + ", "
+        + countedText(lot.reanalyses.size(), "analysis of a file", "analyses of files")
+        + "; each board counted once, by its last test</span></p>\n";
     if (const std::string warning = uncertaintyWarning(lot); !warning.empty())
         html += "<p class=\"warning\">&#9888; " + htmlEscaped(warning) + "</p>\n";
     return html;

@@ -22,8 +22,9 @@ void table(std::string &out, const std::vector<std::vector<std::string>> &rows,
 
 std::string yieldLine(const BoardYield &yield)
 {
-    return std::to_string(yield.boards) + " boards, " + std::to_string(yield.passed) + " passed, "
-        + std::to_string(yield.failed) + " failed, yield " + percentText(yield.yield());
+    return countedText(yield.boards, "board", "boards") + ", " + std::to_string(yield.passed)
+        + " passed, " + std::to_string(yield.failed) + " failed, yield "
+        + percentText(yield.yield());
 }
 
 } // namespace
@@ -53,9 +54,9 @@ std::vector<std::string> failureReasons(const FailedBoard &board)
 std::string uncertaintyText(const UncertainVerdicts &limit)
 {
     if (limit.verdicts == 0)
-        return std::to_string(limit.unknown) + " verdicts without an uncertainty";
-    std::string text = std::to_string(limit.within) + " of " + std::to_string(limit.verdicts)
-        + " verdicts within the uncertainty";
+        return countedText(limit.unknown, "verdict", "verdicts") + " without an uncertainty";
+    std::string text = std::to_string(limit.within) + " of "
+        + countedText(limit.verdicts, "verdict", "verdicts") + " within the uncertainty";
     if (limit.unknown > 0)
         text += " (" + std::to_string(limit.unknown) + " more without an uncertainty)";
     return text;
@@ -90,7 +91,7 @@ std::string reportText(const std::vector<LotSummary> &lots)
         if (!out.empty())
             out += '\n';
         out += "Lot " + (lot.lot.empty() ? std::string("(none)") : printableText(lot.lot)) + ": "
-            + yieldLine(lot.total) + " (" + std::to_string(lot.records) + " records)\n";
+            + yieldLine(lot.total) + " (" + countedText(lot.records, "record", "records") + ")\n";
         std::vector<std::vector<std::string>> stations {
             {"Station", "Boards", "Passed", "Failed", "Yield"}};
         for (const BoardYield &station : lot.stations) {
@@ -103,8 +104,9 @@ std::string reportText(const std::vector<LotSummary> &lots)
             out += "  " + note + '\n';
         out += "  First-pass yield " + percentText(lot.firstPass.yield()) + " ("
             + std::to_string(lot.firstPass.passed) + " of " + std::to_string(lot.firstPass.boards)
-            + " passed their first test); " + std::to_string(lot.captures) + " tests count, "
-            + std::to_string(lot.reanalyses.size()) + " analyses of files\n";
+            + " passed their first test); "
+            + countedText(lot.captures, "test counts", "tests count") + ", "
+            + countedText(lot.reanalyses.size(), "analysis of a file", "analyses of files") + "\n";
         if (const std::string warning = uncertaintyWarning(lot); !warning.empty())
             out += "  Warning: " + printableText(warning) + '\n';
         if (!lot.figures.empty()) {

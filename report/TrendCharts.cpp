@@ -113,7 +113,7 @@ std::string runChart(const FigureRun &run)
     svg += text(left + plotWidth, baseline + 16, shortTime(run.points.back().time),
         "text-anchor=\"end\" font-size=\"11\"");
     svg += text(left + plotWidth, height - 4,
-        std::to_string(values.size()) + " tests in time order"
+        countedText(values.size(), "test", "tests") + " in time order"
             + (control ? ", " + std::to_string(beyond) + " beyond the control limits" : ""),
         "text-anchor=\"end\" font-size=\"11\" fill=\"#555\"");
     return svg + "</svg>";
@@ -143,7 +143,7 @@ std::string paretoChart(const std::vector<LimitFailures> &failures)
         const double x = left + double(i) * slot, centre = x + slot / 2;
         const double barHeight = plotHeight * counts.place(double(limit.failures));
         svg += rect(x + slot * 0.15, baseline - barHeight, slot * 0.7, barHeight, failColour,
-            limit.limit + ": " + std::to_string(limit.failures) + " failure(s)");
+            limit.limit + ": " + countedText(limit.failures, "failure", "failures"));
         svg += text(centre, baseline + 14, htmlEscaped(shortened(limit.limit, 16)),
             "text-anchor=\"end\" font-size=\"11\" transform=\"rotate(-35 " + svgNumber(centre) + " "
                 + svgNumber(baseline + 14) + ")\"");

@@ -334,8 +334,8 @@ private slots:
         QTest::newRow("bad value") << QStringList {"--max-dnl", "x"} << "--max-dnl: 'x'";
         QTest::newRow("no such port") << QStringList {"--port", "/dev/adcapture-none", "--frames",
             "1"} << "/dev/adcapture-none";
-        QTest::newRow("unreadable histogram")
-            << QStringList {"--analyze", "/nonexistent/h.csv"} << "/nonexistent/h.csv";
+        QTest::newRow("unreadable histogram") << QStringList {"--analyze", "/nonexistent/h.csv"}
+                                              << "/nonexistent/h.csv: No such file or directory";
         QTest::newRow("no bits") << QStringList {"--analyze", "h.csv", "--bits", "0"}
                                  << "a resolution from 1 to 16 bits";
         QTest::newRow("folder to analyse")
@@ -569,6 +569,54 @@ private slots:
         }
     }
 
+    // A record's sidecar gives the rate unless --sample-rate names one, and
+    // the summary says where it came from; a malformed one is refused.
+    void analyzeWithSidecar_data()
+    {
+        QTest::addColumn<QByteArray>("sidecar");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<bool>("fromSidecar");
+        QTest::newRow("rate") << QByteArray("{\"sample_rate_hz\": 1000}") << QStringList() << 3
+                              << "Hz" << true;
+        QTest::newRow("rate given") << QByteArray("{\"sample_rate_hz\": 1000}")
+                                    << QStringList {"--sample-rate", "500"} << 3 << "Hz" << false;
+        QTest::newRow("no rate") << QByteArray("{\"sample_rate_hz\": null}") << QStringList() << 3
+                                 << "cycles/sample" << false;
+        QTest::newRow("malformed") << QByteArray("{") << QStringList() << 2 << QString() << false;
+    }
+    void analyzeWithSidecar()
+    {
+        QFETCH(QByteArray, sidecar);
+        QFETCH(QStringList, options);
+        QFETCH(int, status);
+        QFETCH(QString, unit);
+        QFETCH(bool, fromSidecar);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("record.npy");
+        QFile record(path);
+        QVERIFY(record.open(QIODevice::WriteOnly));
+        record.write(QByteArray::fromStdString(sampleRecordNpy(sineRecord(0.0623456))));
+        record.close();
+        QFile side(path + ".json");
+        QVERIFY(side.open(QIODevice::WriteOnly));
+        side.write(sidecar);
+        side.close();
+        const Run run = runCapture(
+            QStringList {"--analyze", path, "--json", dir.filePath("r.json")} + options);
+        QCOMPARE(run.status, status);
+        if (status == 2) {
+            QCOMPARE(run.err.count('\n'), 1);
+            QVERIFY2(run.err.contains("record.npy.json: not a sample record's sidecar"),
+                run.err.constData());
+            return;
+        }
+        QCOMPARE(readJsonFile(dir.filePath("r.json"))["frequency_unit"].toString(), unit);
+        QCOMPARE(run.out.contains("sample rate 1000 Hz from " + path.toLocal8Bit() + ".json"),
+            fromSidecar);
+    }
+
     // Frames from the simulated converter with known faults, read through a
     // pseudo-terminal.
     void captureFromConverter_data()
@@ -589,9 +637,9 @@ private slots:
             = startConverter(adsim, {"--pattern", "ramp", "--fast", "--missing", "700,3000"});
         QVERIFY(!port.isEmpty());
         QTemporaryDir dir;
-        const Run run = runCapture(
-            QStringList {"--port", port, "--frames", QString::number(frames), "--kind", "ramp",
-                "--json", dir.filePath("r.json"), "--csv", dir.filePath("h.csv")}
+        const Run run = runCapture(QStringList {"--port", port, "--frames", QString::number(frames),
+                                       "--kind", "ramp", "--json", dir.filePath("r.json"), "--csv",
+                                       dir.filePath("h.csv"), "--samples", dir.filePath("s.npy")}
             + limits);
         adsim.terminate();
         adsim.waitForFinished(10000);
@@ -618,6 +666,12 @@ private slots:
         QVERIFY(table.ok());
         QCOMPARE(std::accumulate(table.counts.begin(), table.counts.end(), std::uint64_t(0)),
             std::uint64_t(frames));
+        // The record's rate and first time beside it.
+        const QJsonObject sidecar = readJsonFile(dir.filePath("s.npy.json"));
+        QVERIFY(sidecar["sample_rate_hz"].toDouble() > 0);
+        QCOMPARE(sidecar["samples"].toInt(), frames);
+        QVERIFY(QDateTime::fromString(sidecar["first_sample_time"].toString(), Qt::ISODateWithMs)
+                    .isValid());
     }
 
     // SIGTERM mid-capture: what was read is written, marked as interrupted,

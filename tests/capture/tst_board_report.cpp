@@ -129,6 +129,44 @@ private slots:
         QVERIFY(options.parse({"adcapture", "--db-wait", "-1"}).contains("0 to 3600 seconds"));
     }
 
+    // A failed limit's message says how the check decided: a value that
+    // holds on its own fails by the guard band only.
+    void junitFailureSaysWhy_data()
+    {
+        QTest::addColumn<double>("limit");
+        QTest::addColumn<bool>("guardBand");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("beyond the limit") << 0.5 << false << "max_noise is 0.707, the limit 0.500";
+        QTest::newRow("beyond the limit, guard band")
+            << 0.5 << true << "max_noise is 0.707, the limit 0.500";
+        QTest::newRow("guard band")
+            << 0.72 << true << "max_noise is 0.707, within the 99 % uncertainty (\u00b1";
+    }
+    void junitFailureSaysWhy()
+    {
+        QFETCH(double, limit);
+        QFETCH(bool, guardBand);
+        QFETCH(QString, message);
+        std::vector<std::uint64_t> counts(4096);
+        counts[2047] = 250, counts[2048] = 500, counts[2049] = 250; // sigma sqrt(0.5)
+        CaptureReport report;
+        report.result = analyseCodeDensity(counts);
+        LimitSet limits;
+        limits.set(*findLimit("max_noise"), limit);
+        limits.guardBand = guardBand;
+        report.limits = checkLimits(limits, {report.result, report.dynamic});
+        QXmlStreamReader xml(junitReport(report));
+        QString failure;
+        while (!xml.atEnd()) {
+            if (xml.readNext() == QXmlStreamReader::StartElement
+                && xml.name() == QLatin1String("failure"))
+                failure = xml.attributes().value("message").toString();
+        }
+        QVERIFY2(failure.startsWith(message), qPrintable(failure));
+        QCOMPARE(failure.endsWith(QStringLiteral("of the limit 0.720: failed by the guard band")),
+            limit == 0.72);
+    }
+
     // One case per limit, the failed ones marked, and a capture without data
     // a failed case of its own rather than an empty, clean run. Without a
     // limit there is no verdict, never a pass: a skipped case, a status of

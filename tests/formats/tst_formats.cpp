@@ -1,5 +1,6 @@
 #include "IsoTime.h"
 #include "JsonText.h"
+#include "RecordSidecar.h"
 #include "TextTable.h"
 
 #include <QTest>
@@ -91,6 +92,54 @@ private slots:
         const std::vector<std::string> text = tableLines(rows, TableAlignment::Text, "");
         QCOMPARE(text,
             (std::vector<std::string> {"Station     Boards", "µ-bench ≥2  1", "日本        12"}));
+    }
+
+    // A sidecar reads back as written; one that is not what it claims is
+    // refused in one line naming the file and what is wrong.
+    void recordSidecarReadsBack()
+    {
+        RecordSidecar written;
+        written.program = "adtest";
+        written.samples = 4096;
+        written.sampleRate = 192.5;
+        written.firstSample
+            = QDateTime(QDate(2026, 12, 8), QTime(15, 30, 12, 250), QTimeZone(3600));
+        const RecordSidecarReading reading
+            = parseRecordSidecar(recordSidecarJson(written), "r.npy.json");
+        QVERIFY2(reading.ok(), qPrintable(reading.error));
+        QVERIFY(reading.sidecar);
+        QCOMPARE(reading.sidecar->sampleRate, written.sampleRate);
+        QCOMPARE(reading.sidecar->firstSample, written.firstSample);
+        QCOMPARE(reading.sidecar->samples, written.samples);
+        QCOMPARE(reading.sidecar->program, written.program);
+        // Unknown rate and time stay unknown.
+        const RecordSidecarReading bare
+            = parseRecordSidecar(recordSidecarJson(RecordSidecar()), "r.npy.json");
+        QVERIFY(bare.ok() && bare.sidecar && !bare.sidecar->sampleRate);
+        QVERIFY(!bare.sidecar->firstSample.isValid());
+    }
+    void malformedSidecar_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("not JSON") << QByteArray("{\"sample_rate_hz\": ") << "it is not JSON";
+        QTest::newRow("array") << QByteArray("[1]") << "it is not a JSON object";
+        QTest::newRow("zero rate")
+            << QByteArray("{\"sample_rate_hz\": 0}") << "sample_rate_hz is not a positive number";
+        QTest::newRow("text rate") << QByteArray("{\"sample_rate_hz\": \"192\"}")
+                                   << "sample_rate_hz is not a positive number";
+        QTest::newRow("bad time") << QByteArray("{\"first_sample_time\": \"yesterday\"}")
+                                  << "first_sample_time is not an ISO 8601 time";
+        QTest::newRow("negative count")
+            << QByteArray("{\"samples\": -1}") << "samples is not a count";
+    }
+    void malformedSidecar()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, why);
+        const RecordSidecarReading reading = parseRecordSidecar(text, "r.npy.json");
+        QCOMPARE(reading.error, "r.npy.json: not a sample record's sidecar: " + why);
+        QVERIFY(!reading.error.contains('\n'));
     }
 };
 

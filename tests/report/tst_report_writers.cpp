@@ -272,9 +272,9 @@ void ReportWritersTest::lotReportForTheEngineer()
     const std::string text = reportText(lots);
     // The zero-missing-codes bin holds 17 passing boards, none drawn failed;
     // the 2-codes bin the 3 failed ones.
-    QVERIFY(html.find("<title>17 board(s) at 0, passed</title>") != std::string::npos);
-    QVERIFY(html.find("board(s) at 0, failed") == std::string::npos);
-    QVERIFY(html.find("<title>3 board(s) at 2, failed</title>") != std::string::npos);
+    QVERIFY(html.find("<title>17 boards at 0, passed</title>") != std::string::npos);
+    QVERIFY(html.find("boards at 0, failed") == std::string::npos);
+    QVERIFY(html.find("<title>3 boards at 2, failed</title>") != std::string::npos);
     for (const std::string &report : {html, text}) {
         QVERIFY(report.find("a board tested at two stations counts at each") != std::string::npos);
         QVERIFY(report.find("20 of 21 verdicts within the uncertainty") != std::string::npos);

@@ -264,6 +264,8 @@ QString CaptureReport::summary() const
         : QStringLiteral("%1 frames (%2 complete)").arg(frames).arg(result.samples);
     QString head = stop ? QStringLiteral("%1 from %2").arg(frameCount, port)
                         : QStringLiteral("%1 samples from %2").arg(result.samples).arg(inputFile);
+    if (!sampleRateNote.isEmpty())
+        head += QStringLiteral(", sample rate %1").arg(sampleRateNote);
     if (stop) {
         const double seconds = startTime.msecsTo(endTime) / 1000.0;
         head += QStringLiteral(" in %1 s (%2 frames/s)")

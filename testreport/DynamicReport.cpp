@@ -2,9 +2,6 @@
 
 #include "FigureCatalog.h"
 
-#include "CaptureOptions.h"
-#include "DynamicAnalysis.h"
-#include "DynamicCaptureOptions.h"
 #include "JsonText.h"
 #include "TextTable.h"
 
@@ -68,20 +65,6 @@ json details(const DynamicResult &r)
 }
 
 } // namespace
-
-DynamicResult analyseCapturedRecord(
-    std::span<const std::uint16_t> record, const CaptureOptions &options, bool fromHistogram)
-{
-    if (fromHistogram) {
-        DynamicResult result;
-        result.bits = options.bits;
-        result.sampleRate = options.sampleRate;
-        result.reason = "a histogram holds no order of samples: analyse the sample record "
-                        "(--samples) for the dynamic figures";
-        return result;
-    }
-    return analyseDynamic(record, dynamicOptionsOf(options));
-}
 
 void insertDynamicFigures(json &report, const DynamicResult &r)
 {

@@ -30,6 +30,8 @@ struct CaptureReport
 {
     QString port; // the device read, for a capture
     QString inputFile; // the histogram read, for --analyze
+    // Where the sample rate came from when a file gave it: "192 Hz from x.npy.json".
+    QString sampleRateNote;
     QDateTime startTime;
     QDateTime endTime;
     std::optional<CaptureStop> stop; // empty for --analyze

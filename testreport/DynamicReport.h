@@ -8,15 +8,6 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include <cstdint>
-#include <span>
-
-struct CaptureOptions;
-
-// The dynamic analysis of what adcapture read: the sample record captured
-// or read with --analyze. A histogram read with --analyze holds no order of
-// samples, and says so.
-DynamicResult analyseCapturedRecord(
-    std::span<const std::uint16_t> record, const CaptureOptions &options, bool fromHistogram);
 
 // Adds the dynamic figures to the report's top level: snr_db, sinad_db,
 // thd_db, sfdr_db, enob_bits, enob_fit_bits, signal_frequency,
