@@ -2,6 +2,7 @@
 
 #include "Periodogram.h"
 #include "SineFit.h"
+#include "SpectrumWorkspace.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,11 +31,13 @@ double lobeCentre(const std::vector<double> &power, std::size_t peak, int halfWi
 } // namespace
 
 CloseTone findCloseTone(std::span<const double> samples, const SineFitFigures &fit,
-    std::size_t length, int harmonics, double reachBins, double overNoise)
+    std::size_t length, int harmonics, double reachBins, double overNoise,
+    SpectrumWorkspace &spectra)
 {
     CloseTone close;
     const std::vector<double> rest = withoutSine(samples, fit);
-    const std::vector<double> power = powerSpectrum(rest, length, SpectrumWindow::BlackmanHarris7);
+    const std::vector<double> power
+        = spectra.powerSpectrum(rest, length, SpectrumWindow::BlackmanHarris7);
     if (power.size() < 2)
         return close;
     const int halfWidth = mainLobeHalfWidth(SpectrumWindow::BlackmanHarris7);

@@ -24,16 +24,20 @@ template<int N> struct Normal
 
     void add(const Normal &other)
     {
+#pragma GCC unroll 4
         for (int i = 0; i < N; ++i) {
             rhs[i] += other.rhs[i];
+#pragma GCC unroll 4
             for (int j = 0; j < N; ++j)
                 lhs[i][j] += other.lhs[i][j];
         }
     }
     void addRow(const std::array<double, N> &row, double y)
     {
+#pragma GCC unroll 4
         for (int i = 0; i < N; ++i) {
             rhs[i] += row[i] * y;
+#pragma GCC unroll 4
             for (int j = i; j < N; ++j)
                 lhs[i][j] += row[i] * row[j];
         }

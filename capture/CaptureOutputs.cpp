@@ -100,13 +100,17 @@ void CaptureOutputs::writeData(CaptureReport &report, std::span<const std::uint6
     std::span<const std::uint16_t> record)
 {
     Files &f = *m_files;
-    written(report, "csv", f.options.csvPath,
-        f.csv.write(QByteArray::fromStdString(histogramCsv(counts, &report.result))),
-        f.csv.error());
-    written(report, "samples", f.options.samplesPath,
-        f.samples.write(QByteArray::fromStdString(
-            recordFileContents(QFile::encodeName(f.options.samplesPath).toStdString(), record))),
-        f.samples.error());
+    // A file's text is built only when it has a path: the sample record's
+    // runs to some 14 bytes a sample, near a gigabyte at 2^26.
+    if (f.csv.isOpen())
+        written(report, "csv", f.options.csvPath,
+            f.csv.write(QByteArray::fromStdString(histogramCsv(counts, &report.result))),
+            f.csv.error());
+    if (f.samples.isOpen())
+        written(report, "samples", f.options.samplesPath,
+            f.samples.write(QByteArray::fromStdString(recordFileContents(
+                QFile::encodeName(f.options.samplesPath).toStdString(), record))),
+            f.samples.error());
     written(report, "raw", f.options.rawPath, f.raw.finish(), f.raw.error());
 }
 
