@@ -215,11 +215,11 @@ std::vector<double> withoutSine(std::span<const double> samples, const SineFitFi
     const double shift = fit.phase + 2 * std::numbers::pi * fit.frequency * middle;
     const double a = fit.amplitude * std::cos(shift);
     const double b = -fit.amplitude * std::sin(shift);
-    std::vector<double> rest;
-    rest.reserve(samples.size());
+    std::vector<double> rest(samples.size());
+    double *out = rest.data();
     sweep(
         samples, fit.frequency,
-        [&](double, double c, double s, double y) { rest.push_back(y - (a * c + b * s)); }, [] {});
+        [&](double, double c, double s, double y) { *out++ = y - (a * c + b * s); }, [] {});
     return rest;
 }
 

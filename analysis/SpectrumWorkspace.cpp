@@ -3,7 +3,48 @@
 #include "Periodogram.h"
 #include "RealFft.h"
 
+#include <mutex>
 #include <numeric>
+
+namespace {
+
+// The window last used is kept for the process: an analysis after another of
+// the same length finds it made. Longer ones hold too much memory to keep.
+constexpr std::size_t longestKeptWindow = std::size_t(1) << 22;
+
+} // namespace
+
+struct SpectrumWorkspace::Window
+{
+    Window(SpectrumWindow kind, std::size_t length)
+        : kind(kind)
+        , coefficients(windowCoefficients(kind, length))
+        , power(std::inner_product(
+              coefficients.begin(), coefficients.end(), coefficients.begin(), 0.0))
+    { }
+
+    SpectrumWindow kind;
+    std::vector<double> coefficients;
+    double power; // the sum of the coefficients' squares
+};
+
+std::shared_ptr<const SpectrumWorkspace::Window> SpectrumWorkspace::windowFor(
+    SpectrumWindow kind, std::size_t length)
+{
+    static std::mutex keptMutex;
+    static std::shared_ptr<const Window> kept;
+    {
+        const std::lock_guard lock(keptMutex);
+        if (kept && kept->kind == kind && kept->coefficients.size() == length)
+            return kept;
+    }
+    auto made = std::make_shared<const Window>(kind, length);
+    if (length <= longestKeptWindow) {
+        const std::lock_guard lock(keptMutex);
+        kept = made;
+    }
+    return made;
+}
 
 SpectrumWorkspace::SpectrumWorkspace() = default;
 
@@ -18,16 +59,11 @@ RealFft &SpectrumWorkspace::transform(std::size_t length)
     return *m_fft;
 }
 
-std::span<const double> SpectrumWorkspace::coefficients(SpectrumWindow window, std::size_t length)
+const SpectrumWorkspace::Window &SpectrumWorkspace::window(SpectrumWindow kind, std::size_t length)
 {
-    if (window == SpectrumWindow::Rectangular)
-        return {};
-    if (m_windowKind != window || m_window.size() != length) {
-        m_window.clear();
-        m_window = windowCoefficients(window, length);
-        m_windowKind = window;
-    }
-    return m_window;
+    if (!m_window || m_window->kind != kind || m_window->coefficients.size() != length)
+        m_window = windowFor(kind, length);
+    return *m_window;
 }
 
 std::vector<double> SpectrumWorkspace::powerSpectrum(
@@ -36,11 +72,12 @@ std::vector<double> SpectrumWorkspace::powerSpectrum(
     if (length < 2 || samples.size() < length)
         return {};
     const std::size_t records = samples.size() / length;
-    const std::span<const double> w = coefficients(window, length);
     // The rectangular window's coefficients are all one: its power is the
     // length, and a sample times one is the sample.
-    const double windowPower
-        = w.empty() ? double(length) : std::inner_product(w.begin(), w.end(), w.begin(), 0.0);
+    const bool rectangular = window == SpectrumWindow::Rectangular;
+    const std::span<const double> w
+        = rectangular ? std::span<const double>() : this->window(window, length).coefficients;
+    const double windowPower = rectangular ? double(length) : m_window->power;
     RealFft &fft = transform(length);
     const std::size_t bins = length / 2 + 1;
     std::vector<double> power(bins, 0.0);

@@ -10,9 +10,9 @@
 class RealFft;
 
 // What the power spectra of one analysis share: the transform and its
-// buffers for the record length, and the coefficients of the window last
-// used, so that the second and third spectrum of a record neither plan nor
-// compute a window again, nor fault in fresh pages.
+// buffers for the record length, and the window's coefficients, so that the
+// second and third spectrum of a record neither plan nor compute a window
+// again, nor fault in fresh pages.
 class SpectrumWorkspace
 {
 public:
@@ -26,11 +26,11 @@ public:
         std::span<const double> samples, std::size_t length, SpectrumWindow window);
 
 private:
+    struct Window;
+    static std::shared_ptr<const Window> windowFor(SpectrumWindow kind, std::size_t length);
     RealFft &transform(std::size_t length);
-    // Empty for the rectangular window, whose samples are taken as they are.
-    std::span<const double> coefficients(SpectrumWindow window, std::size_t length);
+    const Window &window(SpectrumWindow kind, std::size_t length);
 
     std::unique_ptr<RealFft> m_fft;
-    std::vector<double> m_window;
-    SpectrumWindow m_windowKind = SpectrumWindow::Rectangular;
+    std::shared_ptr<const Window> m_window;
 };
