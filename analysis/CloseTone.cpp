@@ -35,7 +35,7 @@ CloseTone findCloseTone(std::span<const double> samples, const SineFitFigures &f
     SpectrumWorkspace &spectra)
 {
     CloseTone close;
-    const std::vector<double> rest = withoutSine(samples, fit);
+    std::vector<double> rest = withoutSine(samples, fit);
     const std::vector<double> power
         = spectra.powerSpectrum(rest, length, SpectrumWindow::BlackmanHarris7);
     if (power.size() < 2)
@@ -63,9 +63,12 @@ CloseTone findCloseTone(std::span<const double> samples, const SineFitFigures &f
 
     SineFitFigures tone = fit;
     SineFitFigures other = fitSine(rest, estimate / bins);
+    // Each round takes a tone off into the one buffer: some 8 MB at 2^20.
     for (int round = 0; round < maxRounds && other.converged; ++round) {
-        const SineFitFigures nextOther = fitSine(withoutSine(samples, tone), other.frequency);
-        const SineFitFigures nextTone = fitSine(withoutSine(samples, nextOther), tone.frequency);
+        withoutSine(samples, tone, rest);
+        const SineFitFigures nextOther = fitSine(rest, other.frequency);
+        withoutSine(samples, nextOther, rest);
+        const SineFitFigures nextTone = fitSine(rest, tone.frequency);
         if (!nextOther.converged || !nextTone.converged)
             return close;
         const double moved = std::max(std::abs(nextOther.frequency - other.frequency),

@@ -208,18 +208,25 @@ double foldedFrequency(double frequency)
     return f > 0.5 ? 1 - f : f;
 }
 
-std::vector<double> withoutSine(std::span<const double> samples, const SineFitFigures &fit)
+void withoutSine(
+    std::span<const double> samples, const SineFitFigures &fit, std::vector<double> &rest)
 {
     // amplitude cos(w n + phase) = amplitude cos(w t + shift), t = n - middle.
     const double middle = (double(samples.size()) - 1) / 2;
     const double shift = fit.phase + 2 * std::numbers::pi * fit.frequency * middle;
     const double a = fit.amplitude * std::cos(shift);
     const double b = -fit.amplitude * std::sin(shift);
-    std::vector<double> rest(samples.size());
+    rest.resize(samples.size());
     double *out = rest.data();
     sweep(
         samples, fit.frequency,
         [&](double, double c, double s, double y) { *out++ = y - (a * c + b * s); }, [] {});
+}
+
+std::vector<double> withoutSine(std::span<const double> samples, const SineFitFigures &fit)
+{
+    std::vector<double> rest;
+    withoutSine(samples, fit, rest);
     return rest;
 }
 
@@ -228,13 +235,19 @@ SineFitFigures fitSineBesideHarmonics(
 {
     constexpr int rounds = 2;
     SineFitFigures fit = first;
+    // Two buffers for all the rounds: each harmonic taken off goes from one
+    // into the other.
+    std::vector<double> clean;
+    std::vector<double> next;
     for (int round = 0; round < rounds && fit.converged; ++round) {
-        std::vector<double> clean(samples.begin(), samples.end());
+        clean.assign(samples.begin(), samples.end());
         for (int order = 2; order <= harmonics; ++order) {
             // One folded onto the tone cannot be told from it, nor pulls it.
             const double harmonic = order * fit.frequency;
-            if (std::abs(foldedFrequency(harmonic) - fit.frequency) >= binWidth / 2)
-                clean = withoutSine(clean, fitSineAtFrequency(clean, harmonic));
+            if (std::abs(foldedFrequency(harmonic) - fit.frequency) >= binWidth / 2) {
+                withoutSine(clean, fitSineAtFrequency(clean, harmonic), next);
+                clean.swap(next);
+            }
         }
         const SineFitFigures again = fitSine(clean, fit.frequency);
         if (!again.converged)
