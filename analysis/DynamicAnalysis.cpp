@@ -4,7 +4,6 @@
 #include "FigureText.h"
 #include "Periodogram.h"
 #include "SineFit.h"
-#include "SpectrumWorkspace.h"
 
 #include <algorithm>
 #include <cmath>

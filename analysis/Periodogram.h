@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DynamicResult.h"
+#include "SpectrumWorkspace.h"
 
 #include <cstddef>
 #include <span>
