@@ -7,6 +7,7 @@
 // start of /bin/true. Prints figures; asserts nothing.
 //
 //   bench_dynamic [rounds of the process (9)]
+//   ADCAPTURE=/path/to/another/adcapture bench_dynamic   (another build of it)
 #include "DynamicAnalysis.h"
 #include "SampleRecordFile.h"
 
@@ -147,8 +148,10 @@ ProcessTime runProcess(const std::vector<std::string> &arguments)
 // program's so that a busy moment of the machine falls on both alike.
 void compareProcesses(int rounds, const std::string &npyPath)
 {
+    // ADCAPTURE names another build of the program, to set two side by side.
+    const char *adcapture = std::getenv("ADCAPTURE") ? std::getenv("ADCAPTURE") : ADCAPTURE_PATH;
     const std::vector<std::vector<std::string>> programs
-        = {{"/bin/true"}, {ADCAPTURE_PATH, "--analyze", npyPath}};
+        = {{"/bin/true"}, {adcapture, "--analyze", npyPath}};
     std::vector<std::vector<double>> wall(programs.size()), cpu(programs.size());
     std::vector<int> status(programs.size());
     for (int round = 0; round < rounds; ++round)
