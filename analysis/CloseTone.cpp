@@ -2,6 +2,7 @@
 
 #include "Periodogram.h"
 #include "SineFit.h"
+#include "SpectrumWorkspace.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,11 +31,13 @@ double lobeCentre(const std::vector<double> &power, std::size_t peak, int halfWi
 } // namespace
 
 CloseTone findCloseTone(std::span<const double> samples, const SineFitFigures &fit,
-    std::size_t length, int harmonics, double reachBins, double overNoise)
+    std::size_t length, int harmonics, double reachBins, double overNoise,
+    SpectrumWorkspace &spectra)
 {
     CloseTone close;
-    const std::vector<double> rest = withoutSine(samples, fit);
-    const std::vector<double> power = powerSpectrum(rest, length, SpectrumWindow::BlackmanHarris7);
+    std::vector<double> rest = withoutSine(samples, fit);
+    const std::vector<double> power
+        = spectra.powerSpectrum(rest, length, SpectrumWindow::BlackmanHarris7);
     if (power.size() < 2)
         return close;
     const int halfWidth = mainLobeHalfWidth(SpectrumWindow::BlackmanHarris7);
@@ -60,9 +63,12 @@ CloseTone findCloseTone(std::span<const double> samples, const SineFitFigures &f
 
     SineFitFigures tone = fit;
     SineFitFigures other = fitSine(rest, estimate / bins);
+    // Each round takes a tone off into the one buffer: some 8 MB at 2^20.
     for (int round = 0; round < maxRounds && other.converged; ++round) {
-        const SineFitFigures nextOther = fitSine(withoutSine(samples, tone), other.frequency);
-        const SineFitFigures nextTone = fitSine(withoutSine(samples, nextOther), tone.frequency);
+        withoutSine(samples, tone, rest);
+        const SineFitFigures nextOther = fitSine(rest, other.frequency);
+        withoutSine(samples, nextOther, rest);
+        const SineFitFigures nextTone = fitSine(rest, tone.frequency);
         if (!nextOther.converged || !nextTone.converged)
             return close;
         const double moved = std::max(std::abs(nextOther.frequency - other.frequency),

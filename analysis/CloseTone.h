@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <span>
 
+class SpectrumWorkspace;
+
 // A second tone within or beside the fundamental's main lobe, which the
 // spectrum would add to the fundamental or split with it: found in what the
 // sine fit leaves, and told apart from the fundamental by fitting each with
@@ -20,6 +22,8 @@ struct CloseTone
 
 // Looks within `reachBins` of the fitted tone for a second one standing
 // `overNoise` times above the mean noise bin of what the fit leaves; one on
-// a harmonic's folded place is the harmonics' to measure.
+// a harmonic's folded place is the harmonics' to measure. The spectrum is
+// taken through `spectra`, the analysis's own.
 CloseTone findCloseTone(std::span<const double> samples, const SineFitFigures &fit,
-    std::size_t length, int harmonics, double reachBins, double overNoise);
+    std::size_t length, int harmonics, double reachBins, double overNoise,
+    SpectrumWorkspace &spectra);

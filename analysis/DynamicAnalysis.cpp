@@ -187,7 +187,9 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const std::vector<double> x(analysed.begin(), analysed.end());
     const std::size_t half = length / 2;
 
-    const std::vector<double> rectangular = powerSpectrum(x, length, SpectrumWindow::Rectangular);
+    SpectrumWorkspace spectra;
+    const std::vector<double> rectangular
+        = spectra.powerSpectrum(x, length, SpectrumWindow::Rectangular);
     const auto searchRange = [&](std::size_t lowest, int halfWidth) {
         if (!options.fundamental)
             return std::pair {lowest, half};
@@ -231,8 +233,8 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
         // tone may have pulled the fit off.
         if (offWhole() > tolerance && offWhole() < nearlyCoherentBins)
             r.fit = fitSineBesideHarmonics(x, r.fit, options.harmonics, 1 / double(length));
-        close
-            = findCloseTone(x, r.fit, length, options.harmonics, closeToneReachBins, toneOverNoise);
+        close = findCloseTone(
+            x, r.fit, length, options.harmonics, closeToneReachBins, toneOverNoise, spectra);
         // The fit of one sine is pulled toward the second tone; the figures
         // of the fit hold it as distortion, as they would a harmonic.
         if (close.separated)
@@ -243,9 +245,11 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     r.coherent = std::abs(cycles - std::round(cycles)) <= tolerance;
     r.window = options.window.value_or(
         r.coherent ? SpectrumWindow::Rectangular : SpectrumWindow::BlackmanHarris7);
-    const std::vector<double> power = r.window == SpectrumWindow::Rectangular
-        ? rectangular
-        : powerSpectrum(x, length, r.window);
+    std::vector<double> windowed;
+    if (r.window != SpectrumWindow::Rectangular)
+        windowed = spectra.powerSpectrum(x, length, r.window);
+    const std::vector<double> &power
+        = r.window == SpectrumWindow::Rectangular ? rectangular : windowed;
     r.spectrumDbfs.resize(power.size());
     std::ranges::transform(
         power, r.spectrumDbfs.begin(), [&](double p) { return powerDbfs(p, r.bits); });

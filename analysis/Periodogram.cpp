@@ -1,57 +1,12 @@
 #include "Periodogram.h"
 
-#include <fftw3.h>
+#include "SpectrumWorkspace.h"
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
-#include <mutex>
 #include <numbers>
-#include <numeric>
 
 namespace {
-
-// FFTW's planner keeps global state: making and destroying plans must not
-// run on two threads at once. Executing a plan may.
-std::mutex plannerMutex;
-
-struct FftwFree
-{
-    void operator()(void *memory) const { fftw_free(memory); }
-};
-
-// A real-to-complex transform of n samples with its own aligned buffers.
-class RealFft
-{
-public:
-    explicit RealFft(std::size_t n)
-        : m_in(fftw_alloc_real(n))
-        , m_out(fftw_alloc_complex(n / 2 + 1))
-    {
-        if (!m_in || !m_out)
-            throw std::bad_alloc();
-        const std::lock_guard lock(plannerMutex);
-        m_plan = fftw_plan_dft_r2c_1d(int(n), m_in.get(), m_out.get(), FFTW_ESTIMATE);
-        if (!m_plan)
-            throw std::bad_alloc();
-    }
-    ~RealFft()
-    {
-        const std::lock_guard lock(plannerMutex);
-        fftw_destroy_plan(m_plan);
-    }
-    RealFft(const RealFft &) = delete;
-    RealFft &operator=(const RealFft &) = delete;
-
-    double *input() { return m_in.get(); }
-    const fftw_complex *output() const { return m_out.get(); }
-    void run() { fftw_execute(m_plan); }
-
-private:
-    std::unique_ptr<double[], FftwFree> m_in;
-    std::unique_ptr<fftw_complex[], FftwFree> m_out;
-    fftw_plan m_plan = nullptr;
-};
 
 // Cosine-sum windows: w[n] = sum_k (-1)^k a_k cos(2 pi k n / N).
 std::span<const double> cosineTerms(SpectrumWindow window)
@@ -76,15 +31,18 @@ std::span<const double> cosineTerms(SpectrumWindow window)
 
 } // namespace
 
-std::vector<double> windowCoefficients(SpectrumWindow window, std::size_t n)
+namespace {
+
+// The window of `Terms` cosine terms. The term count is fixed here so that
+// the inner sum unrolls: a sample then costs a few multiplications, where a
+// loop of unknown length cost as much as the transform.
+template<std::size_t Terms>
+std::vector<double> cosineSum(std::span<const double> terms, std::size_t n)
 {
-    const std::span<const double> terms = cosineTerms(window);
-    std::vector<double> w(n, terms[0]);
-    if (terms.size() == 1)
-        return w;
+    std::vector<double> w(n);
     // cos(a) by rotation, taken afresh every block so that rounding cannot
     // build up; cos(k a) from it by the Chebyshev recurrence: no cosine a
-    // sample, which would cost as much as the FFT.
+    // sample.
     constexpr std::size_t block = 1024;
     const double step = 2 * std::numbers::pi / double(n);
     const double stepCos = std::cos(step);
@@ -99,7 +57,7 @@ std::vector<double> windowCoefficients(SpectrumWindow window, std::size_t n)
         double previous = 1;
         double current = c;
         double value = terms[0];
-        for (std::size_t k = 1; k < terms.size(); ++k) {
+        for (std::size_t k = 1; k < Terms; ++k) {
             value += (k % 2 ? -1 : 1) * terms[k] * current;
             const double next = 2 * c * current - previous;
             previous = current;
@@ -111,6 +69,23 @@ std::vector<double> windowCoefficients(SpectrumWindow window, std::size_t n)
         c = next;
     }
     return w;
+}
+
+} // namespace
+
+std::vector<double> windowCoefficients(SpectrumWindow window, std::size_t n)
+{
+    const std::span<const double> terms = cosineTerms(window);
+    switch (terms.size()) {
+    case 2:
+        return cosineSum<2>(terms, n);
+    case 4:
+        return cosineSum<4>(terms, n);
+    case 7:
+        return cosineSum<7>(terms, n);
+    default:
+        return std::vector<double>(n, terms[0]);
+    }
 }
 
 int mainLobeHalfWidth(SpectrumWindow window)
@@ -133,33 +108,7 @@ int mainLobeHalfWidth(SpectrumWindow window)
 std::vector<double> powerSpectrum(
     std::span<const double> samples, std::size_t length, SpectrumWindow window)
 {
-    if (length < 2 || samples.size() < length)
-        return {};
-    const std::size_t records = samples.size() / length;
-    const std::vector<double> w = windowCoefficients(window, length);
-    const double windowPower = std::inner_product(w.begin(), w.end(), w.begin(), 0.0);
-    RealFft fft(length);
-    const std::size_t bins = length / 2 + 1;
-    std::vector<double> power(bins, 0.0);
-    for (std::size_t r = 0; r < records; ++r) {
-        const std::span<const double> record = samples.subspan(r * length, length);
-        const double mean = std::accumulate(record.begin(), record.end(), 0.0) / double(length);
-        double *in = fft.input();
-        for (std::size_t i = 0; i < length; ++i)
-            in[i] = (record[i] - mean) * w[i];
-        fft.run();
-        const fftw_complex *out = fft.output();
-        for (std::size_t k = 0; k < bins; ++k)
-            power[k] += out[k][0] * out[k][0] + out[k][1] * out[k][1];
-    }
-    // Parseval: sum |X_k|^2 over all N bins = N sum (x w)^2. The one-sided
-    // bins count twice but for DC and, at even N, fs/2.
-    const double scale = 1.0 / (double(length) * windowPower * double(records));
-    for (std::size_t k = 0; k < bins; ++k) {
-        const bool single = k == 0 || (length % 2 == 0 && k == length / 2);
-        power[k] *= (single ? 1 : 2) * scale;
-    }
-    return power;
+    return SpectrumWorkspace().powerSpectrum(samples, length, window);
 }
 
 double fullScalePower(int bits)

@@ -1,14 +1,15 @@
 #pragma once
 
 #include "DynamicResult.h"
+#include "SpectrumWorkspace.h"
 
 #include <cstddef>
 #include <span>
 #include <vector>
 
 // The power spectrum of a record, through one of the windows of
-// SpectrumWindow. Each transform plans its own FFT; planning is serialised,
-// so that the analysis may run on several threads at once.
+// SpectrumWindow. An analysis that takes several spectra of one record
+// takes them through a SpectrumWorkspace, which keeps the buffers.
 
 // The window's coefficients for a record of n samples, in the periodic
 // form, whose main lobe has its nulls on whole bins.

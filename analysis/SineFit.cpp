@@ -1,5 +1,7 @@
 #include "SineFit.h"
 
+#include "SineSweep.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -12,28 +14,40 @@ namespace {
 constexpr int maxIterations = 30;
 constexpr double settledStepBins = 1e-6;
 constexpr double widestWanderBins = 1.5;
-// cos and sin are advanced by rotation within a block and computed afresh at
-// each block's start, so that rounding cannot build up over 2^20 samples;
-// the sums are kept per block too, for the same reason.
-constexpr std::size_t blockLength = 1024;
-
-template<int N> struct Normal
+// The normal equations of a least-squares fit of N unknowns, with the sums
+// of doubles or, for the sweep, of a DoublePair of two blocks' sums.
+template<int N, typename T = double> struct Normal
 {
-    std::array<std::array<double, N>, N> lhs {};
-    std::array<double, N> rhs {};
+    std::array<std::array<T, N>, N> lhs {};
+    std::array<T, N> rhs {};
 
+    // The sums of one lane of a pair.
+    Normal<N> lane(int which) const
+    {
+        Normal<N> sums;
+        for (int i = 0; i < N; ++i) {
+            sums.rhs[i] = rhs[i][which];
+            for (int j = 0; j < N; ++j)
+                sums.lhs[i][j] = lhs[i][j][which];
+        }
+        return sums;
+    }
     void add(const Normal &other)
     {
+#pragma GCC unroll 4
         for (int i = 0; i < N; ++i) {
             rhs[i] += other.rhs[i];
+#pragma GCC unroll 4
             for (int j = 0; j < N; ++j)
                 lhs[i][j] += other.lhs[i][j];
         }
     }
-    void addRow(const std::array<double, N> &row, double y)
+    void addRow(const std::array<T, N> &row, T y)
     {
+#pragma GCC unroll 4
         for (int i = 0; i < N; ++i) {
             rhs[i] += row[i] * y;
+#pragma GCC unroll 4
             for (int j = i; j < N; ++j)
                 lhs[i][j] += row[i] * row[j];
         }
@@ -75,29 +89,14 @@ template<int N> struct Normal
     }
 };
 
-// Calls visit(t, cos(2 pi f t), sin(2 pi f t), y) for each sample, t counted
-// from the record's middle (which keeps the fit well conditioned), block by
-// block; endBlock() after each.
-template<typename Visit, typename EndBlock>
-void sweep(std::span<const double> samples, double frequency, Visit visit, EndBlock endBlock)
+// Adds the blocks' sums to the total, the first lane's first, and starts
+// the blocks' sums afresh.
+template<int N> void addLanes(Normal<N> &total, Normal<N, DoublePair> &blocks, bool both)
 {
-    const double omega = 2 * std::numbers::pi * frequency;
-    const double middle = (double(samples.size()) - 1) / 2;
-    const double stepCos = std::cos(omega);
-    const double stepSin = std::sin(omega);
-    for (std::size_t start = 0; start < samples.size(); start += blockLength) {
-        const std::size_t end = std::min(samples.size(), start + blockLength);
-        double t = double(start) - middle;
-        double c = std::cos(omega * t);
-        double s = std::sin(omega * t);
-        for (std::size_t n = start; n < end; ++n, t += 1) {
-            visit(t, c, s, samples[n]);
-            const double next = c * stepCos - s * stepSin;
-            s = s * stepCos + c * stepSin;
-            c = next;
-        }
-        endBlock();
-    }
+    total.add(blocks.lane(0));
+    if (both)
+        total.add(blocks.lane(1));
+    blocks = {};
 }
 
 struct Linear
@@ -120,14 +119,19 @@ SineFitFigures figuresOf(
     fit.phase = std::remainder(
         std::atan2(-p.b, p.a) - 2 * std::numbers::pi * frequency * middle, 2 * std::numbers::pi);
     double squares = 0;
-    double block = 0;
-    sweep(
+    DoublePair blocks = {};
+    sineSweep(
         samples, frequency,
-        [&](double, double c, double s, double y) {
-            const double e = y - (p.a * c + p.b * s + p.offset);
-            block += e * e;
+        [&](std::size_t, bool, DoublePair, DoublePair c, DoublePair s, DoublePair y) {
+            const DoublePair e = y - (p.a * c + p.b * s + p.offset);
+            blocks += e * e;
         },
-        [&] { squares += block, block = 0; });
+        [&](bool both) {
+            squares += blocks[0];
+            if (both)
+                squares += blocks[1];
+            blocks = DoublePair {};
+        });
     fit.residualRms = samples.empty() ? 0 : std::sqrt(squares / double(samples.size()));
     return fit;
 }
@@ -135,13 +139,14 @@ SineFitFigures figuresOf(
 bool threeParameter(std::span<const double> samples, double frequency, Linear &p)
 {
     Normal<3> total;
-    Normal<3> block;
-    sweep(
+    Normal<3, DoublePair> blocks;
+    const DoublePair one = {1, 1};
+    sineSweep(
         samples, frequency,
-        [&](double, double c, double s, double y) {
-            block.addRow({c, s, 1}, y);
+        [&](std::size_t, bool, DoublePair, DoublePair c, DoublePair s, DoublePair y) {
+            blocks.addRow({c, s, one}, y);
         },
-        [&] { total.add(block), block = {}; });
+        [&](bool both) { addLanes(total, blocks, both); });
     std::array<double, 3> x {};
     if (!total.solve(x))
         return false;
@@ -172,14 +177,15 @@ SineFitFigures fitSine(std::span<const double> samples, double frequency)
     for (int iteration = 1; iteration <= maxIterations; ++iteration) {
         // The model's slope in the frequency, per bin: 2 pi t (b cos - a sin) / N.
         Normal<4> total;
-        Normal<4> block;
+        Normal<4, DoublePair> blocks;
         const double slope = 2 * std::numbers::pi / n;
-        sweep(
+        const DoublePair one = {1, 1};
+        sineSweep(
             samples, f,
-            [&](double t, double c, double s, double y) {
-                block.addRow({c, s, 1, slope * t * (p.b * c - p.a * s)}, y);
+            [&](std::size_t, bool, DoublePair t, DoublePair c, DoublePair s, DoublePair y) {
+                blocks.addRow({c, s, one, slope * t * (p.b * c - p.a * s)}, y);
             },
-            [&] { total.add(block), block = {}; });
+            [&](bool both) { addLanes(total, blocks, both); });
         std::array<double, 4> x {};
         if (!total.solve(x))
             break;
@@ -204,18 +210,31 @@ double foldedFrequency(double frequency)
     return f > 0.5 ? 1 - f : f;
 }
 
-std::vector<double> withoutSine(std::span<const double> samples, const SineFitFigures &fit)
+void withoutSine(
+    std::span<const double> samples, const SineFitFigures &fit, std::vector<double> &rest)
 {
     // amplitude cos(w n + phase) = amplitude cos(w t + shift), t = n - middle.
     const double middle = (double(samples.size()) - 1) / 2;
     const double shift = fit.phase + 2 * std::numbers::pi * fit.frequency * middle;
     const double a = fit.amplitude * std::cos(shift);
     const double b = -fit.amplitude * std::sin(shift);
-    std::vector<double> rest;
-    rest.reserve(samples.size());
-    sweep(
+    rest.resize(samples.size());
+    double *out = rest.data();
+    sineSweep(
         samples, fit.frequency,
-        [&](double, double c, double s, double y) { rest.push_back(y - (a * c + b * s)); }, [] {});
+        [&](std::size_t n, bool both, DoublePair, DoublePair c, DoublePair s, DoublePair y) {
+            const DoublePair left = y - (a * c + b * s);
+            out[n] = left[0];
+            if (both)
+                out[n + sineSweepBlock] = left[1];
+        },
+        [](bool) {});
+}
+
+std::vector<double> withoutSine(std::span<const double> samples, const SineFitFigures &fit)
+{
+    std::vector<double> rest;
+    withoutSine(samples, fit, rest);
     return rest;
 }
 
@@ -224,13 +243,19 @@ SineFitFigures fitSineBesideHarmonics(
 {
     constexpr int rounds = 2;
     SineFitFigures fit = first;
+    // Two buffers for all the rounds: each harmonic taken off goes from one
+    // into the other.
+    std::vector<double> clean;
+    std::vector<double> next;
     for (int round = 0; round < rounds && fit.converged; ++round) {
-        std::vector<double> clean(samples.begin(), samples.end());
+        clean.assign(samples.begin(), samples.end());
         for (int order = 2; order <= harmonics; ++order) {
             // One folded onto the tone cannot be told from it, nor pulls it.
             const double harmonic = order * fit.frequency;
-            if (std::abs(foldedFrequency(harmonic) - fit.frequency) >= binWidth / 2)
-                clean = withoutSine(clean, fitSineAtFrequency(clean, harmonic));
+            if (std::abs(foldedFrequency(harmonic) - fit.frequency) >= binWidth / 2) {
+                withoutSine(clean, fitSineAtFrequency(clean, harmonic), next);
+                clean.swap(next);
+            }
         }
         const SineFitFigures again = fitSine(clean, fit.frequency);
         if (!again.converged)

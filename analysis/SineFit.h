@@ -35,3 +35,7 @@ double foldedFrequency(double frequency);
 
 // The samples with the fitted sine, not its offset, taken off.
 std::vector<double> withoutSine(std::span<const double> samples, const SineFitFigures &fit);
+// The same into `rest`, whose memory a loop of fits reuses; `rest` must not
+// be `samples`.
+void withoutSine(
+    std::span<const double> samples, const SineFitFigures &fit, std::vector<double> &rest);

@@ -102,19 +102,24 @@ void CaptureOutputs::writeData(CaptureReport &report, std::span<const std::uint6
     std::span<const std::uint16_t> record, const RecordSidecar &sidecar)
 {
     Files &f = *m_files;
-    written(report, "csv", f.options.csvPath,
-        f.csv.write(QByteArray::fromStdString(histogramCsv(counts, &report.result))),
-        f.csv.error());
-    const bool recordWritten = f.samples.write(QByteArray::fromStdString(
-        recordFileContents(QFile::encodeName(f.options.samplesPath).toStdString(), record)));
-    written(report, "samples", f.options.samplesPath, recordWritten, f.samples.error());
-    // Beside a record file only; a failure here is said, the record stands.
-    QString reason;
-    const QString sidecarPath = recordSidecarPath(f.options.samplesPath);
-    if (isFile(f.options.samplesPath) && recordWritten
-        && !writeFileAtomically(sidecarPath, recordSidecarJson(sidecar), &reason))
-        written(report, "samples_sidecar", sidecarPath, false,
-            QStringLiteral("cannot write %1: %2").arg(sidecarPath, reason));
+    // A file's text is built only when it has a path: the sample record's
+    // runs to some 14 bytes a sample, near a gigabyte at 2^26.
+    if (f.csv.isOpen())
+        written(report, "csv", f.options.csvPath,
+            f.csv.write(QByteArray::fromStdString(histogramCsv(counts, &report.result))),
+            f.csv.error());
+    if (f.samples.isOpen()) {
+        const bool recordWritten = f.samples.write(QByteArray::fromStdString(
+            recordFileContents(QFile::encodeName(f.options.samplesPath).toStdString(), record)));
+        written(report, "samples", f.options.samplesPath, recordWritten, f.samples.error());
+        // Beside a record file only; a failure here is said, the record stands.
+        QString reason;
+        const QString sidecarPath = recordSidecarPath(f.options.samplesPath);
+        if (isFile(f.options.samplesPath) && recordWritten
+            && !writeFileAtomically(sidecarPath, recordSidecarJson(sidecar), &reason))
+            written(report, "samples_sidecar", sidecarPath, false,
+                QStringLiteral("cannot write %1: %2").arg(sidecarPath, reason));
+    }
     written(report, "raw", f.options.rawPath, f.raw.finish(), f.raw.error());
 }
 

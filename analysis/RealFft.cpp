@@ -1,0 +1,113 @@
+#include "RealFft.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <mutex>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// FFTW's planner keeps global state: making and destroying plans must not
+// run on two threads at once. Executing a plan may.
+std::mutex plannerMutex;
+
+// Plans kept for the process: a plan holds some 16 bytes a sample of
+// twiddle factors, so that those of the longest records are not kept.
+constexpr std::size_t longestKeptPlan = std::size_t(1) << 22;
+constexpr std::size_t keptPlans = 4;
+
+} // namespace
+
+struct RealFft::Plan
+{
+    Plan(std::size_t n, double *in, fftw_complex *out)
+        : length(n)
+        , plan(fftw_plan_dft_r2c_1d(int(n), in, out, FFTW_ESTIMATE))
+    { }
+    ~Plan()
+    {
+        if (plan)
+            fftw_destroy_plan(plan); // under plannerMutex: see release()
+    }
+    Plan(const Plan &) = delete;
+    Plan &operator=(const Plan &) = delete;
+
+    std::size_t length;
+    fftw_plan plan;
+};
+
+namespace {
+
+// The most recently used plans, newest last; guarded by plannerMutex.
+std::vector<std::shared_ptr<const RealFft::Plan>> &keptPlanList()
+{
+    static std::vector<std::shared_ptr<const RealFft::Plan>> plans;
+    return plans;
+}
+
+// Drops a reference to a plan, destroying it under the planner's lock when
+// it was the last.
+void release(std::shared_ptr<const RealFft::Plan> &plan)
+{
+    const std::lock_guard lock(plannerMutex);
+    plan.reset();
+}
+
+// A plan for n samples, from those kept or made on `in` and `out`. Every
+// buffer the plan later runs on comes from fftw_alloc, with the alignment
+// of these.
+std::shared_ptr<const RealFft::Plan> planFor(std::size_t n, double *in, fftw_complex *out)
+{
+    const std::lock_guard lock(plannerMutex);
+    auto &plans = keptPlanList();
+    const auto kept = std::ranges::find_if(plans, [n](const auto &p) { return p->length == n; });
+    if (kept != plans.end()) {
+        std::rotate(kept, kept + 1, plans.end());
+        return plans.back();
+    }
+    auto plan = std::make_shared<const RealFft::Plan>(n, in, out);
+    if (!plan->plan)
+        throw std::bad_alloc();
+    if (n <= longestKeptPlan) {
+        if (plans.size() == keptPlans)
+            plans.erase(plans.begin()); // not the last reference while a transform holds it
+        plans.push_back(plan);
+    }
+    return plan;
+}
+
+} // namespace
+
+void RealFft::FftwFree::operator()(void *memory) const
+{
+    fftw_free(memory);
+}
+
+RealFft::RealFft(std::size_t n)
+    : m_length(n)
+    , m_in(fftw_alloc_real(n))
+    , m_out(reinterpret_cast<std::complex<double> *>(fftw_alloc_complex(n / 2 + 1)))
+{
+    if (!m_in || !m_out)
+        throw std::bad_alloc();
+    m_plan = planFor(n, m_in.get(), reinterpret_cast<fftw_complex *>(m_out.get()));
+}
+
+RealFft::~RealFft()
+{
+    release(m_plan);
+}
+
+std::span<const std::complex<double>> RealFft::output() const
+{
+    return {m_out.get(), m_length / 2 + 1};
+}
+
+void RealFft::run()
+{
+    // FFTW's complex is laid out as std::complex<double>.
+    fftw_execute_dft_r2c(m_plan->plan, m_in.get(), reinterpret_cast<fftw_complex *>(m_out.get()));
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <complex>
+#include <cstddef>
+#include <memory>
+#include <span>
+
+// A real-to-complex transform of n samples with its own aligned buffers,
+// to transform record after record without touching fresh memory. FFTW's
+// plan for a length is made once and shared by every transform of that
+// length in the process (up to a size, beyond which a plan holds too much
+// memory to keep); planning is serialised, so that transforms may run on
+// several threads at once.
+class RealFft
+{
+public:
+    explicit RealFft(std::size_t n);
+    ~RealFft();
+    RealFft(const RealFft &) = delete;
+    RealFft &operator=(const RealFft &) = delete;
+
+    std::size_t length() const { return m_length; }
+    // The n samples to transform; run() may overwrite nothing else.
+    double *input() { return m_in.get(); }
+    // Bins 0..n/2 of the last run.
+    std::span<const std::complex<double>> output() const;
+    void run();
+
+    struct Plan;
+
+private:
+    struct FftwFree
+    {
+        void operator()(void *memory) const;
+    };
+
+    std::size_t m_length = 0;
+    std::unique_ptr<double[], FftwFree> m_in;
+    std::unique_ptr<std::complex<double>[], FftwFree> m_out;
+    std::shared_ptr<const Plan> m_plan;
+};

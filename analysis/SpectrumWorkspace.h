@@ -1,0 +1,36 @@
+#pragma once
+
+#include "DynamicResult.h"
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <vector>
+
+class RealFft;
+
+// What the power spectra of one analysis share: the transform and its
+// buffers for the record length, and the window's coefficients, so that the
+// second and third spectrum of a record neither plan nor compute a window
+// again, nor fault in fresh pages.
+class SpectrumWorkspace
+{
+public:
+    SpectrumWorkspace();
+    ~SpectrumWorkspace();
+    SpectrumWorkspace(const SpectrumWorkspace &) = delete;
+    SpectrumWorkspace &operator=(const SpectrumWorkspace &) = delete;
+
+    // The one-sided power spectrum, as powerSpectrum() of Periodogram.h.
+    std::vector<double> powerSpectrum(
+        std::span<const double> samples, std::size_t length, SpectrumWindow window);
+
+private:
+    struct Window;
+    static std::shared_ptr<const Window> windowFor(SpectrumWindow kind, std::size_t length);
+    RealFft &transform(std::size_t length);
+    const Window &window(SpectrumWindow kind, std::size_t length);
+
+    std::unique_ptr<RealFft> m_fft;
+    std::shared_ptr<const Window> m_window;
+};

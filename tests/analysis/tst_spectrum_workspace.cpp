@@ -1,0 +1,121 @@
+#include "Periodogram.h"
+#include "SineFit.h"
+#include "SpectrumWorkspace.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+std::vector<double> cosine(std::size_t samples, double cycles, double amplitude, double offset)
+{
+    std::vector<double> x(samples);
+    for (std::size_t n = 0; n < samples; ++n)
+        x[n] = offset
+            + amplitude
+                * std::cos(2 * std::numbers::pi * cycles * double(n) / double(samples) + 0.4);
+    return x;
+}
+
+// The one-sided power spectrum by the definition of the DFT, scaled as
+// powerSpectrum() scales it.
+std::vector<double> directSpectrum(const std::vector<double> &x, SpectrumWindow window)
+{
+    const std::size_t n = x.size();
+    const std::vector<double> w = windowCoefficients(window, n);
+    double mean = 0, windowPower = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        mean += x[i] / double(n), windowPower += w[i] * w[i];
+    std::vector<double> power(n / 2 + 1);
+    for (std::size_t k = 0; k < power.size(); ++k) {
+        std::complex<double> sum;
+        for (std::size_t i = 0; i < n; ++i)
+            sum += (x[i] - mean) * w[i]
+                * std::polar(1.0, -2 * std::numbers::pi * double(k * i % n) / double(n));
+        const bool single = k == 0 || (n % 2 == 0 && k == n / 2);
+        power[k] = std::norm(sum) * (single ? 1 : 2) / (double(n) * windowPower);
+    }
+    return power;
+}
+
+} // namespace
+
+class TestSpectrumWorkspace : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // One workspace, and the plans and window the process keeps, take
+    // records of several lengths and windows in a row: each spectrum must be
+    // its own record's, not one made for the length or window before.
+    void lengthsInARow()
+    {
+        struct Step
+        {
+            std::size_t samples;
+            SpectrumWindow window;
+        };
+        const Step steps[] = {{128, SpectrumWindow::BlackmanHarris7},
+            {100, SpectrumWindow::BlackmanHarris7}, {128, SpectrumWindow::Rectangular},
+            {128, SpectrumWindow::Hann}, {64, SpectrumWindow::BlackmanHarris7},
+            {101, SpectrumWindow::BlackmanHarris4}, {128, SpectrumWindow::BlackmanHarris7}};
+        SpectrumWorkspace workspace;
+        for (const Step &step : steps) {
+            const auto x = cosine(step.samples, 9.3, 1000, 2048);
+            const std::vector<double> expected = directSpectrum(x, step.window);
+            for (const auto &power : {workspace.powerSpectrum(x, step.samples, step.window),
+                     powerSpectrum(x, step.samples, step.window)}) {
+                QCOMPARE(power.size(), expected.size());
+                for (std::size_t k = 0; k < power.size(); ++k)
+                    QVERIFY2(std::abs(power[k] - expected[k]) <= 1e-9 * 1000 * 1000,
+                        qPrintable(QStringLiteral("%1 samples, bin %2").arg(step.samples).arg(k)));
+            }
+        }
+    }
+
+    // Consecutive records averaged through the workspace's one buffer.
+    void averagedRecords()
+    {
+        std::vector<double> x = cosine(256, 16, 100, 0);
+        const std::vector<double> second = cosine(256, 16, 300, 50);
+        x.insert(x.end(), second.begin(), second.end());
+        const auto power = SpectrumWorkspace().powerSpectrum(x, 256, SpectrumWindow::Rectangular);
+        QCOMPARE(power.size(), 129u);
+        QVERIFY(std::abs(power[16] - (100 * 100 + 300 * 300) / 4.0) < 1e-6);
+    }
+
+    // The sweep of the sine fit walks two blocks of 1024 samples at once and
+    // a lone block at the end: every sample, in either lane and in a partial
+    // block, must be fitted and have the sine taken off.
+    void sineTakenOffEverySample_data()
+    {
+        QTest::addColumn<int>("samples");
+        QTest::newRow("part of a block") << 1000;
+        QTest::newRow("a pair of blocks") << 2048;
+        QTest::newRow("a pair and a part") << 3000;
+        QTest::newRow("two pairs and a part") << 4096 + 17;
+        QTest::newRow("a pair and a lone block") << 3072;
+    }
+    void sineTakenOffEverySample()
+    {
+        QFETCH(int, samples);
+        const auto x = cosine(std::size_t(samples), 37.25, 1500, 2000);
+        const SineFitFigures fit = fitSine(x, (37.25 + 0.2) / samples);
+        QVERIFY(fit.converged);
+        QVERIFY(std::abs(fit.amplitude - 1500) < 1e-6);
+        QVERIFY(fit.residualRms < 1e-6);
+        std::vector<double> rest(7, 1.0); // another length: the buffer is made over
+        withoutSine(x, fit, rest);
+        QCOMPARE(rest.size(), std::size_t(samples));
+        for (std::size_t n = 0; n < rest.size(); ++n)
+            QVERIFY2(std::abs(rest[n] - 2000) < 1e-6, qPrintable(QString::number(n)));
+        QCOMPARE(withoutSine(x, fit), rest);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestSpectrumWorkspace)
+#include "tst_spectrum_workspace.moc"
