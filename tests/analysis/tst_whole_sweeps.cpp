@@ -1,0 +1,84 @@
+#include "CodeDensityAnalysis.h"
+#include "FigureText.h"
+#include "SweptRecord.h"
+#include "WholeSweeps.h"
+
+#include <QTest>
+
+#include <algorithm>
+
+Q_DECLARE_METATYPE(Sweeps)
+
+class tst_WholeSweeps : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A record is cut at its wraps, or at a triangle's peaks and troughs,
+    // once a sweep however noisy; a turning point at either end counts only
+    // where the record shows it whole.
+    void cutsAtTurningPoints_data()
+    {
+        QTest::addColumn<Sweeps>("sweeps");
+        QTest::addColumn<int>("whole");
+        QTest::addColumn<double>("begin"); // in sweeps from the record's start
+        QTest::newRow("rising, 44.3 from a wrap") << Sweeps {44.3} << 44 << 0.0;
+        QTest::newRow("rising, noisy") << Sweeps {10.5, Sweeps::Rising, 0.6, 1, 3} << 10 << 0.4;
+        QTest::newRow("falling, noisy") << Sweeps {7.25, Sweeps::Falling, 0.5, 2, 3} << 6 << 0.5;
+        QTest::newRow("triangle from a clipped trough")
+            << Sweeps {44.3, Sweeps::Triangle, 0, 1, 2} << 43 << 1.0;
+        QTest::newRow("triangle from mid-rise")
+            << Sweeps {6.8, Sweeps::Triangle, 0.5, 3, 4} << 6 << 0.5;
+        QTest::newRow("half a sweep") << Sweeps {0.5, Sweeps::Rising, 0.2} << 0 << 0.0;
+    }
+    void cutsAtTurningPoints()
+    {
+        QFETCH(Sweeps, sweeps);
+        QFETCH(int, whole);
+        QFETCH(double, begin);
+        const std::vector<std::uint16_t> record = sweptRecord(sweeps);
+        const SweepCut cut = wholeSweepsOf(record);
+        QCOMPARE(cut.sweeps, whole);
+        if (whole == 0)
+            return;
+        const double length = 4096.0 * sweeps.perCode;
+        const auto near = [&](std::size_t at, double sweep) {
+            return std::abs(double(at) - sweep * length) <= 4 * sweeps.perCode * (1 + sweeps.noise);
+        };
+        QVERIFY2(near(cut.begin, begin), qPrintable(QString::number(cut.begin)));
+        QVERIFY2(near(cut.end, begin + whole), qPrintable(QString::number(cut.end)));
+    }
+
+    // A ramp captured for 44.3 sweeps: its histogram alone withholds the
+    // INL, the record gives it from the whole sweeps and says so. A record
+    // that is not the histogram's samples is not used.
+    void linearityFromWholeSweeps()
+    {
+        const std::vector<std::uint16_t> record = sweptRecord({44.3});
+        const std::vector<std::uint64_t> counts = countsOf(record);
+        const CodeDensityOptions ramp {TestKind::Ramp, {}, 0.5};
+        QVERIFY(!analyseCodeDensity(counts, ramp).linearity.partialSweep.empty());
+
+        const CodeDensityResult r = analyseCodeDensity(counts, record, {});
+        QVERIFY(r.hasLinearity() && r.kind == TestKind::Ramp);
+        QCOMPARE(r.samples, std::uint64_t(record.size()));
+        const LinearityFigures &l = r.linearity;
+        QVERIFY2(l.partialSweep.empty(), l.partialSweep.c_str());
+        QCOMPARE(l.wholeSweeps, std::optional<int>(44));
+        QCOMPARE(l.samplesLeftOut, std::uint64_t(record.size() - 44 * 4096));
+        QVERIFY(std::max(-l.inlEndPointMin.value, l.inlEndPointMax.value) < 0.01);
+        const std::vector<FigureRow> rows = figureRows(r);
+        const auto sweeps = std::ranges::find(rows, "Sweeps", &FigureRow::name);
+        QVERIFY(sweeps != rows.end());
+        QCOMPARE(sweeps->value,
+            "linearity from 44 whole sweeps, " + std::to_string(l.samplesLeftOut)
+                + " samples of partial sweeps left out");
+
+        const auto shorter = std::span(record).first(record.size() - 1);
+        const CodeDensityResult unmatched = analyseCodeDensity(counts, shorter, ramp);
+        QVERIFY(!unmatched.linearity.wholeSweeps && !unmatched.linearity.partialSweep.empty());
+    }
+};
+
+QTEST_APPLESS_MAIN(tst_WholeSweeps)
+#include "tst_whole_sweeps.moc"
