@@ -61,10 +61,19 @@ std::vector<Visit> visitsOf(std::span<const std::uint16_t> record, const Range &
         if (code > range.low + third && code < range.high - third)
             continue;
         const Zone zone = code <= range.low + third ? Zone::Low : Zone::High;
-        if (!visits.empty() && visits.back().zone == zone)
+        if (!visits.empty() && visits.back().zone == zone) {
             visits.back().last = n;
-        else
-            visits.push_back({zone, n, n});
+            continue;
+        }
+        // A lone reading across the middle third, the next one back where
+        // the last were, is a glitch (a garbled frame), not a crossing.
+        const auto inZone = [&](std::size_t at, Zone of) {
+            return of == Zone::Low ? record[at] <= range.low + third
+                                   : record[at] >= range.high - third;
+        };
+        if (!visits.empty() && n + 1 < record.size() && inZone(n + 1, visits.back().zone))
+            continue;
+        visits.push_back({zone, n, n});
     }
     return visits;
 }
@@ -91,15 +100,18 @@ std::vector<std::size_t> wraps(std::span<const std::uint16_t> record,
         cuts.push_back(n);
     }
     // A record that starts or ends at a wrap holds a whole sweep there too:
-    // one as long as the shortest between two wraps.
+    // one as long as the sweeps between wraps are, as a rule. (A glitch
+    // across the middle third splits a sweep in two, which only the
+    // shortest would take for a sweep's length.)
     if (cuts.size() >= 2) {
-        std::size_t shortest = record.size();
+        std::vector<std::size_t> lengths;
         for (std::size_t i = 1; i < cuts.size(); ++i)
-            shortest = std::min(shortest, cuts[i] - cuts[i - 1]);
-        if (cuts.front() >= shortest)
-            cuts.insert(cuts.begin(), cuts.front() - shortest);
-        if (record.size() - cuts.back() >= shortest)
-            cuts.push_back(cuts.back() + shortest);
+            lengths.push_back(cuts[i] - cuts[i - 1]);
+        const std::size_t length = median(std::move(lengths));
+        if (cuts.front() >= length)
+            cuts.insert(cuts.begin(), cuts.front() - length);
+        if (record.size() - cuts.back() >= length)
+            cuts.push_back(cuts.back() + length);
     }
     return cuts;
 }

@@ -24,9 +24,13 @@ private slots:
         QTest::addColumn<double>("begin"); // in sweeps from the record's start
         QTest::newRow("rising, 44.3 from a wrap") << Sweeps {44.3} << 44 << 0.0;
         QTest::newRow("rising, noisy") << Sweeps {10.5, Sweeps::Rising, 0.6, 1, 3} << 10 << 0.4;
+        QTest::newRow("rising, noisy, glitches")
+            << Sweeps {10.5, Sweeps::Rising, 0.6, 1, 3, 1001} << 10 << 0.4;
         QTest::newRow("falling, noisy") << Sweeps {7.25, Sweeps::Falling, 0.5, 2, 3} << 6 << 0.5;
         QTest::newRow("triangle from a clipped trough")
             << Sweeps {44.3, Sweeps::Triangle, 0, 1, 2} << 43 << 1.0;
+        QTest::newRow("triangle, glitches")
+            << Sweeps {44.3, Sweeps::Triangle, 0, 1, 2, 997} << 43 << 1.0;
         QTest::newRow("triangle from mid-rise")
             << Sweeps {6.8, Sweeps::Triangle, 0.5, 3, 4} << 6 << 0.5;
         QTest::newRow("half a sweep") << Sweeps {0.5, Sweeps::Rising, 0.2} << 0 << 0.0;

@@ -18,6 +18,7 @@ struct Sweeps
     double phase = 0; // 0..1
     int perCode = 1;
     double noise = 0; // LSB
+    std::size_t glitchEvery = 0; // every so many readings one is mirrored: 4095 - code
 };
 
 inline std::vector<std::uint16_t> sweptRecord(const Sweeps &sweeps)
@@ -34,6 +35,8 @@ inline std::vector<std::uint16_t> sweptRecord(const Sweeps &sweeps)
         const double level = 4096 * (rising ? within : 1 - within);
         const double code = std::round(level + (sweeps.noise > 0 ? noise(random) : 0));
         record[n] = std::uint16_t(std::clamp(code, 0.0, 4095.0));
+        if (sweeps.glitchEvery > 0 && n % sweeps.glitchEvery == sweeps.glitchEvery / 2)
+            record[n] = std::uint16_t(4095 - record[n]);
     }
     return record;
 }
