@@ -23,13 +23,10 @@ private slots:
         QTest::addColumn<int>("whole");
         QTest::addColumn<double>("begin"); // in sweeps from the record's start
         QTest::newRow("rising, 44.3 from a wrap") << Sweeps {44.3} << 44 << 0.0;
-        QTest::newRow("rising, noisy") << Sweeps {10.5, Sweeps::Rising, 0.6, 1, 3} << 10 << 0.4;
         QTest::newRow("rising, noisy, glitches")
             << Sweeps {10.5, Sweeps::Rising, 0.6, 1, 3, 1001} << 10 << 0.4;
         QTest::newRow("falling, noisy") << Sweeps {7.25, Sweeps::Falling, 0.5, 2, 3} << 6 << 0.5;
-        QTest::newRow("triangle from a clipped trough")
-            << Sweeps {44.3, Sweeps::Triangle, 0, 1, 2} << 43 << 1.0;
-        QTest::newRow("triangle, glitches")
+        QTest::newRow("triangle from a clipped trough, glitches")
             << Sweeps {44.3, Sweeps::Triangle, 0, 1, 2, 997} << 43 << 1.0;
         QTest::newRow("triangle from mid-rise")
             << Sweeps {6.8, Sweeps::Triangle, 0.5, 3, 4} << 6 << 0.5;
@@ -45,12 +42,9 @@ private slots:
         QCOMPARE(cut.sweeps, whole);
         if (whole == 0)
             return;
-        const double length = 4096.0 * sweeps.perCode;
-        const auto near = [&](std::size_t at, double sweep) {
-            return std::abs(double(at) - sweep * length) <= 4 * sweeps.perCode * (1 + sweeps.noise);
-        };
-        QVERIFY2(near(cut.begin, begin), qPrintable(QString::number(cut.begin)));
-        QVERIFY2(near(cut.end, begin + whole), qPrintable(QString::number(cut.end)));
+        const double tolerance = 4 * sweeps.perCode * (1 + sweeps.noise);
+        QVERIFY(std::abs(double(cut.begin) - begin * 4096 * sweeps.perCode) <= tolerance);
+        QVERIFY(std::abs(double(cut.end) - (begin + whole) * 4096 * sweeps.perCode) <= tolerance);
     }
 
     // A ramp captured for 44.3 sweeps: its histogram alone withholds the
@@ -64,19 +58,16 @@ private slots:
         QVERIFY(!analyseCodeDensity(counts, ramp).linearity.partialSweep.empty());
 
         const CodeDensityResult r = analyseCodeDensity(counts, record, {});
-        QVERIFY(r.hasLinearity() && r.kind == TestKind::Ramp);
-        QCOMPARE(r.samples, std::uint64_t(record.size()));
         const LinearityFigures &l = r.linearity;
-        QVERIFY2(l.partialSweep.empty(), l.partialSweep.c_str());
+        QVERIFY2(r.kind == TestKind::Ramp && l.partialSweep.empty(), l.partialSweep.c_str());
         QCOMPARE(l.wholeSweeps, std::optional<int>(44));
         QCOMPARE(l.samplesLeftOut, std::uint64_t(record.size() - 44 * 4096));
         QVERIFY(std::max(-l.inlEndPointMin.value, l.inlEndPointMax.value) < 0.01);
-        const std::vector<FigureRow> rows = figureRows(r);
-        const auto sweeps = std::ranges::find(rows, "Sweeps", &FigureRow::name);
-        QVERIFY(sweeps != rows.end());
-        QCOMPARE(sweeps->value,
-            "linearity from 44 whole sweeps, " + std::to_string(l.samplesLeftOut)
-                + " samples of partial sweeps left out");
+        QVERIFY(std::ranges::any_of(figureRows(r), [](const FigureRow &row) {
+            return row.name == "Sweeps"
+                && row.value
+                == "linearity from 44 whole sweeps, 1229 samples of partial sweeps left out";
+        }));
 
         const auto shorter = std::span(record).first(record.size() - 1);
         const CodeDensityResult unmatched = analyseCodeDensity(counts, shorter, ramp);
