@@ -60,12 +60,13 @@ std::string yieldSentence(const LotSummary &lot)
     html += " &#183; first-pass yield <b>" + percentText(lot.firstPass.yield()) + "</b> ("
         + std::to_string(lot.firstPass.passed) + " of " + std::to_string(lot.firstPass.boards)
         + " passed their first test)";
-    html += "<br><span class=\"scope\">" + std::to_string(lot.records)
-        + " records: " + std::to_string(lot.captures) + " tests that count, "
-        + std::to_string(lot.reanalyses.size())
+    html += "<br><span class=\"scope\">" + std::to_string(lot.records) + " records: "
+        + std::to_string(lot.captures) + " tests that count, " + std::to_string(lot.analyses)
         + " analyses of files; each board counted once, by its last test</span></p>\n";
     if (const std::string warning = uncertaintyWarning(lot); !warning.empty())
         html += "<p class=\"warning\">&#9888; " + htmlEscaped(warning) + "</p>\n";
+    for (const std::string &note : cutNotes(lot))
+        html += "<p class=\"note\">Cut: " + htmlEscaped(note) + "</p>\n";
     return html;
 }
 
