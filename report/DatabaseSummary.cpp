@@ -1,6 +1,7 @@
 #include "DatabaseSummary.h"
 
 #include "BoardLists.h"
+#include "DatabaseConnection.h"
 #include "LotAggregates.h"
 #include "SummaryQuery.h"
 
@@ -15,10 +16,28 @@ DatabaseSummary summarizeDatabase(
         summary.error = query.error();
         return summary;
     }
+    // One snapshot on a server, so that the counts agree while stations
+    // store more records. SQLite reads each statement on its own: a read
+    // transaction would hold its writers off for the whole report.
+    const bool server = connection.backend() == DatabaseUrl::Backend::Postgres;
+    QSqlQuery snapshot(connection.database());
     std::map<std::string, LotSummary> lots;
-    SqlOutcome failed = LotAggregates(query).collect(lots);
+    SqlOutcome failed = server
+        ? run(snapshot, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"),
+            connection.backend())
+        : SqlOutcome();
+    // The planner cannot tell how many rows pass a filter on a window
+    // function and takes them for a handful: nested loops would look up
+    // each board's rows one by one. Hash joins read each table once.
+    if (!failed && server)
+        failed = run(
+            snapshot, QStringLiteral("SET LOCAL enable_nestloop = off"), connection.backend());
+    if (!failed)
+        failed = LotAggregates(query).collect(lots);
     if (!failed)
         failed = BoardLists(query, bounds).collect(lots);
+    if (server)
+        run(snapshot, QStringLiteral("ROLLBACK"), connection.backend()); // it wrote nothing
     if (failed) {
         summary.error = query.failure(*failed);
         return summary;
