@@ -21,6 +21,15 @@ const QString testColumns
     = QStringLiteral("%1.lot, %1.id AS record_id, %1.board_serial, %1.start_time, %1.station, "
                      "%1.pass AS record_pass, %1.origin");
 
+// The rows of table `from` that meet `condition` as table `name`, numbered k
+// in time order within each lot.
+QString numberedInTime(const QString &name, const QString &from, const QString &condition)
+{
+    return QStringLiteral("%1 AS (SELECT %2.*, ROW_NUMBER() OVER (PARTITION BY %2.lot ORDER BY "
+                          "%2.start_time, %2.id) AS k FROM %2 WHERE %3)")
+        .arg(name, from, condition);
+}
+
 BoardName boardOf(const QSqlQuery &query)
 {
     return {textOf(query.value(QStringLiteral("board_serial"))),
@@ -59,8 +68,8 @@ SqlOutcome BoardLists::failedBoards(std::map<std::string, LotSummary> &lots) con
     QSqlQuery query(m_query.database());
     // Each failed board's last result, with the limits it broke.
     if (SqlOutcome failed = m_query.select(query,
-            QStringLiteral("fb AS (SELECT c.*, ROW_NUMBER() OVER (PARTITION BY c.lot ORDER BY "
-                           "c.start_time, c.id) AS k FROM c WHERE c.from_last = 1 AND NOT c.pass)"),
+            numberedInTime(QStringLiteral("fb"), QStringLiteral("c"),
+                QStringLiteral("c.from_last = 1 AND NOT c.pass")),
             QStringLiteral("SELECT %1, fb.exit_status, fb.frames, l.seq, %2 FROM fb "
                            "LEFT JOIN record_limit l ON l.record_id = fb.id AND NOT l.pass "
                            "WHERE fb.k <= ? ORDER BY fb.lot, fb.start_time, fb.id, l.seq")
@@ -139,8 +148,8 @@ SqlOutcome BoardLists::reanalyses(std::map<std::string, LotSummary> &lots) const
 {
     QSqlQuery query(m_query.database());
     if (SqlOutcome failed = m_query.select(query,
-            QStringLiteral("ra AS (SELECT b.*, ROW_NUMBER() OVER (PARTITION BY b.lot ORDER BY "
-                           "b.start_time, b.id) AS k FROM b WHERE b.analysis = 1)"),
+            numberedInTime(
+                QStringLiteral("ra"), QStringLiteral("b"), QStringLiteral("b.analysis = 1")),
             QStringLiteral("SELECT %1, ra.input_file, ra.board_captures FROM ra WHERE ra.k <= ? "
                            "ORDER BY ra.lot, ra.start_time, ra.id")
                 .arg(testColumns.arg(QStringLiteral("ra"))),
