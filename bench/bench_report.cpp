@@ -186,11 +186,11 @@ int main(int argc, char *argv[])
         database.close();
 
         const std::string db = url.toStdString(), folder = out.path().toStdString();
+        measure("one lot (LOT-0001), HTML", adreport,
+            {"--db", db, "--lot", "LOT-0001", "--html", folder + "/lot.html"});
         measure("whole database, HTML", adreport, {"--db", db, "--html", folder + "/all.html"});
         measure("whole database, JSON and CSV", adreport,
             {"--db", db, "--json", folder + "/all.json", "--csv", folder + "/all.csv"});
-        measure("one lot (LOT-0001), HTML", adreport,
-            {"--db", db, "--lot", "LOT-0001", "--html", folder + "/lot.html"});
     }
     return 0;
 }

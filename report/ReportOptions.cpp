@@ -80,7 +80,7 @@ boards, and each figure's mean, sigma, range and Cpk against its limits.
                  (FILE may be - for standard output, for one of them)
                  Without an output, a summary is printed on standard output.
   --max-points N   run charts show each figure's last N tests per station
-                   (default 500)
+                   (default 200)
   --max-results N  board histories show each board's last N results
                    (default 20)
   --max-boards N   each list of boards (failed, retested, histories, analyses
