@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 struct AxisScale;
@@ -53,6 +54,9 @@ public:
     // The horizontal axis' title in the second row under the axes, the
     // vertical one turned up along the left edge.
     void drawAxisTitles(const QString &horizontal, const QString &vertical);
+    // A boxed key in the axes' top right corner: a short line in each
+    // trace's colour and what it shows.
+    void drawLegend(const std::vector<std::pair<QString, QColor>> &traces);
 
 private:
     QPainter &m_painter;
