@@ -102,15 +102,10 @@ void CodeCurvePlot::paintEvent(QPaintEvent *)
         if (referenceAxis.high > axis.high)
             axis = referenceAxis;
     }
-    QString widest;
-    for (double tick : axis.ticks) {
-        const QString label = QString::number(tick, 'f', axis.decimals());
-        if (label.size() > widest.size())
-            widest = label;
-    }
 
     QPainter painter(this);
-    const int margin = PlotFrame::leftMargin(*this, widest, !m_valueTitle.isEmpty());
+    const int margin
+        = PlotFrame::leftMargin(*this, PlotFrame::widestLabel(axis), !m_valueTitle.isEmpty());
     PlotFrame frame(
         painter, *this, PlotFrame::axesRect(*this, margin, fontMetrics().height() + 4, 2));
     frame.drawTitle(m_title);

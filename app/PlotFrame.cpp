@@ -19,6 +19,17 @@ int PlotFrame::leftMargin(const QWidget &widget, const QString &widestLabel, boo
     return metrics.horizontalAdvance(widestLabel) + 8 + (titled ? metrics.height() + 2 : 0);
 }
 
+QString PlotFrame::widestLabel(const AxisScale &axis)
+{
+    QString widest;
+    for (double tick : axis.ticks) {
+        const QString label = QString::number(tick, 'f', axis.decimals());
+        if (label.size() > widest.size())
+            widest = label;
+    }
+    return widest;
+}
+
 PlotFrame::PlotFrame(QPainter &painter, const QWidget &widget, const QRect &axes)
     : m_painter(painter)
     , m_widget(widget)

@@ -28,6 +28,8 @@ public:
     // The left margin for labels as wide as `widestLabel` and, when
     // `titled`, the vertical scale's title beside them.
     static int leftMargin(const QWidget &widget, const QString &widestLabel, bool titled);
+    // The longest of the vertical scale's labels, for leftMargin.
+    static QString widestLabel(const AxisScale &axis);
 
     PlotFrame(QPainter &painter, const QWidget &widget, const QRect &axes);
 

@@ -45,19 +45,18 @@ void SampleTimePlot::paintEvent(QPaintEvent *)
         low = std::max(*lowest - 1, 0);
         high = *highest + 1;
     }
-    const AxisScale codes = axisScale(low, high, 2, 6);
-    QString widest;
-    for (double tick : codes.ticks) {
-        const QString label = QString::number(tick, 'f', codes.decimals());
-        if (label.size() > widest.size())
-            widest = label;
-    }
+    AxisScale codes = axisScale(low, high, 2, 6);
+    // Round ends past the codes a reading can have would only waste height.
+    codes.low = std::max(codes.low, 0.0);
+    codes.high = std::min(codes.high, 4095.0);
+    std::erase_if(codes.ticks, [&](double tick) { return tick < codes.low || tick > codes.high; });
 
     QPainter painter(this);
     const QFontMetrics metrics = fontMetrics();
     PlotFrame frame(painter, *this,
-        PlotFrame::axesRect(
-            *this, PlotFrame::leftMargin(*this, widest, true), metrics.height() + 4, 2));
+        PlotFrame::axesRect(*this,
+            PlotFrame::leftMargin(*this, PlotFrame::widestLabel(codes), true), metrics.height() + 4,
+            2));
     frame.drawTitle(QStringLiteral("Recent samples"));
     if (frame.tooSmall())
         return;
