@@ -26,7 +26,6 @@ SpectrumPage::SpectrumPage(QWidget *parent)
     m_figures->setWordWrap(true);
     m_figures->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_figures->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    m_figures->setMinimumWidth(200);
     m_figures->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 
     QHBoxLayout *bandRow = spanRow(this, QStringLiteral("Band from"), m_fromFrequency,
@@ -74,5 +73,7 @@ void SpectrumPage::setComparison(std::optional<QString> table)
 
 void SpectrumPage::showFigures()
 {
+    // Four columns need the room to keep a figure's name on one or two lines.
+    m_figures->setMinimumWidth(m_comparison ? 340 : 200);
     m_figures->setText(m_comparison.value_or(m_liveFigures));
 }

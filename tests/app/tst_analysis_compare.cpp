@@ -6,6 +6,7 @@
 #include "CodeDensityAnalysis.h"
 #include "FigureComparison.h"
 #include "Form1.h"
+#include "FrequencyPlot.h"
 #include "HistogramActions.h"
 #include "HistogramCsv.h"
 #include "QtWindowToolkit.h"
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <map>
 
 using Counts = std::vector<std::uint64_t>;
@@ -157,6 +159,31 @@ private slots:
         QCOMPARE(reading.reference->record.size(), 3u);
         QCOMPARE(reading.reference->counts[100], 2u);
         QCOMPARE(reading.reference->sampleRate, 192.0);
+    }
+
+    // A record is analysed as the live one is, at its own rate, and drawn
+    // under the live spectrum; a histogram alone has no spectrum to show.
+    void recordReferenceHasItsSpectrum()
+    {
+        AnalysisWindow window;
+        ReferenceRecord reference;
+        reference.name = "yesterday.npy";
+        for (int i = 0; i < 5000; ++i)
+            reference.record.push_back(std::uint16_t(2048 + 1500 * std::sin(i * 0.3)));
+        reference.counts.assign(4096, 0);
+        for (std::uint16_t code : reference.record)
+            ++reference.counts[code];
+        reference.sampleRate = 1000.0;
+        window.setReference(reference);
+        QVERIFY(window.referenceDynamicResult());
+        QCOMPARE(window.referenceDynamicResult()->recordLength, 4096u);
+        QCOMPARE(window.referenceDynamicResult()->sampleRate, 1000.0);
+        QVERIFY(window.spectrumPlot().hasReference());
+
+        reference.record.clear();
+        window.setReference(reference);
+        QVERIFY(!window.referenceDynamicResult());
+        QVERIFY(!window.spectrumPlot().hasReference());
     }
 
     // In the window: a good reference adds its curves and the two columns,
