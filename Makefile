@@ -9,6 +9,7 @@
 #   make check-sanitize   the sanitizer build's tests
 #   make fuzz             the fuzz targets
 #   make bench            the benchmarks (figures, no pass or fail)
+#   make bench-report     adreport over 500,000 and 5,000,000 records (slow)
 #   make package          a Debian package in $(BUILD), checked by lintian
 
 BUILD ?= build
@@ -29,7 +30,7 @@ CLANG_VERSION ?= $(if $(filter 13,$(DEBIAN_RELEASE)),19,14)
 FUZZ_PACKAGES = cmake ninja-build clang-$(CLANG_VERSION) libclang-rt-$(CLANG_VERSION)-dev
 PACKAGE_PACKAGES = dpkg-dev lintian
 
-.PHONY: all build demo test check check-sanitize fuzz bench package clean
+.PHONY: all build demo test check check-sanitize fuzz bench bench-report package clean
 
 all: build
 
@@ -73,6 +74,9 @@ bench: build
 	$(BUILD)/bench_plot
 	$(BUILD)/bench_analysis
 	$(BUILD)/bench_dynamic
+
+bench-report: build
+	$(BUILD)/bench_report
 
 package: build
 	@scripts/install-deps.sh $(PACKAGE_PACKAGES)

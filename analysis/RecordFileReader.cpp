@@ -71,6 +71,7 @@ void readHistogram(std::istream &in, const std::string &path, int bits, RecordFi
         return;
     }
     const std::size_t codes = std::size_t(1) << bits;
+    reading.tableRows = table.counts.size();
     if (table.counts.size() != codes) {
         reading.error = path + ": " + std::to_string(table.counts.size()) + " rows, but a "
             + std::to_string(bits) + "-bit converter has " + std::to_string(codes)

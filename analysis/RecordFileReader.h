@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -13,6 +14,10 @@ struct RecordFileReading
     std::vector<std::uint64_t> counts; // one per code
     std::vector<std::uint16_t> record; // in arrival order; empty for a histogram
     bool fromHistogram = false; // no record: no dynamic figures
+    // The rows of a histogram table, also when they are not one per code:
+    // a table of another converter's resolution is told apart from one cut
+    // short. 0 for a sample record.
+    std::size_t tableRows = 0;
     // "cannot read FILE: reason" when the file cannot be read, else
     // "FILE: what is wrong with it"; empty when it was read.
     std::string error;

@@ -7,6 +7,7 @@
 #include "FigureText.h"
 #include "HistogramActions.h"
 #include "HistogramCsv.h"
+#include "ReferenceRecord.h"
 #include "SampleRecord.h"
 #include "ShortcutAction.h"
 
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 
@@ -36,6 +38,13 @@ AnalysisActions::AnalysisActions(AnalysisWindow &window, const HistogramActions 
         &AnalysisActions::chooseJsonFile);
     add(QStringLiteral("Save window as PNG…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
         &AnalysisActions::choosePngFile);
+    m_menu->addSeparator();
+    add(QStringLiteral("Compare with…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
+        &AnalysisActions::chooseReferenceFile);
+    QAction *clear = m_menu->addAction(QStringLiteral("Clear comparison"));
+    connect(clear, &QAction::triggered, this, &AnalysisActions::clearComparison);
+    connect(m_menu, &QMenu::aboutToShow, this,
+        [this, clear] { clear->setEnabled(m_window.reference().has_value()); });
     new CopyKeyFilter(window);
 
     // Right-clicks anywhere but on selectable text, which keeps its own menu.
@@ -109,8 +118,52 @@ bool AnalysisActions::savePng(const QString &path, QString *error) const
 
 void AnalysisActions::setStatus(const QString &text)
 {
+    m_portStatus = text;
+    showStatus();
+}
+
+void AnalysisActions::showStatus()
+{
+    QStringList lines;
+    for (const QString &line : {m_portStatus, m_comparisonStatus}) {
+        if (!line.isEmpty())
+            lines << line;
+    }
+    const QString text = lines.join(QLatin1Char('\n'));
     m_status->setText(text);
     m_status->setVisible(!text.isEmpty());
+}
+
+bool AnalysisActions::compareWith(const QString &path)
+{
+    ReferenceReading reading = readReference(path, m_window.bits());
+    m_comparisonStatus = reading.error;
+    showStatus();
+    if (!reading.ok())
+        return false;
+    m_window.setReference(std::move(*reading.reference));
+    return true;
+}
+
+void AnalysisActions::chooseReferenceFile()
+{
+    // Window-modal without a nested event loop, as the saves are: the
+    // acquisition goes on reading while the operator looks for the file.
+    auto *dialog
+        = new QFileDialog(&m_window, QStringLiteral("Compare with a saved histogram or record"),
+            QString(), QStringLiteral("Histograms and records (*.csv *.npy);;All files (*)"));
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, &AnalysisActions::compareWith);
+    dialog->open();
+}
+
+void AnalysisActions::clearComparison()
+{
+    m_comparisonStatus.clear();
+    showStatus();
+    m_window.clearReference();
 }
 
 QString AnalysisActions::status() const

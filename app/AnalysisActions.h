@@ -11,8 +11,10 @@ class QMenu;
 // What the operator can take out of the analysis window: the figures copied
 // as a table a spreadsheet pastes, the window as PNG, the DNL and INL per
 // code and the spectrum as CSV, and the figures as the JSON report adcapture
-// writes. A context menu and window-wide shortcuts offer them. It also keeps
-// the window's status line, where a lost port is told.
+// writes. A context menu and window-wide shortcuts offer them, and the
+// comparison with a known board's saved histogram or record. It also keeps
+// the window's status line, where a lost port and an unreadable reference
+// are told.
 class AnalysisActions : public QObject
 {
     Q_OBJECT
@@ -33,8 +35,15 @@ public:
 
     bool savePng(const QString &path, QString *error = nullptr) const;
 
-    // The status line under the tabs; hidden when empty.
+    // Compares the window with the histogram CSV or sample record at `path`;
+    // false, the comparison as it was and the reason on the status line when
+    // the file cannot be read or is of another resolution.
+    bool compareWith(const QString &path);
+
+    // What the status line says of the port; empty when all is well.
     void setStatus(const QString &text);
+    // The status line under the tabs, the port's line then the comparison's;
+    // hidden when empty.
     QString status() const;
     QMenu *menu() const { return m_menu; }
 
@@ -44,10 +53,16 @@ public slots:
     void chooseLinearityFile();
     void chooseSpectrumFile();
     void chooseJsonFile();
+    void chooseReferenceFile();
+    void clearComparison();
 
 private:
     AnalysisWindow &m_window;
     const HistogramActions &m_source;
     QMenu *m_menu = nullptr;
     QLabel *m_status = nullptr;
+    QString m_portStatus;
+    QString m_comparisonStatus; // why the last reference was refused
+
+    void showStatus();
 };

@@ -1,6 +1,8 @@
 #include "AnalysisWindow.h"
 
+#include "DynamicAnalysis.h"
 #include "FigureKeys.h"
+#include "FigureTable.h"
 #include "HistogramPage.h"
 #include "LimitVerdictPanel.h"
 #include "SampleRateField.h"
@@ -16,7 +18,8 @@
 
 AnalysisWindow::AnalysisWindow(QWidget *parent, DynamicAnalysisRunner::Analyser analyser)
     : QWidget(parent, Qt::Window)
-    , m_runner(std::move(analyser))
+    , m_analyser(analyser ? analyser : DynamicAnalysisRunner::Analyser(analyseDynamic))
+    , m_runner(m_analyser)
 {
     setObjectName(QStringLiteral("AnalysisWindow"));
     setWindowTitle(QStringLiteral("Analysis"));
@@ -40,6 +43,7 @@ AnalysisWindow::AnalysisWindow(QWidget *parent, DynamicAnalysisRunner::Analyser 
     connect(m_verdict, &LimitVerdictPanel::limitsChanged, this, &AnalysisWindow::applyLimits);
     connect(m_rate, &SampleRateField::rateChanged, this, [this] {
         m_histogramPage->setSampleRate(m_rate->rate());
+        m_samplesPage->setSampleRate(m_rate->rate());
         m_recordAnalysed.reset(); // the next refresh gives the spectrum the new hertz
     });
 
@@ -108,20 +112,56 @@ void AnalysisWindow::refreshSamples(const SampleRecord &record)
     }
     auto codes
         = std::make_shared<const std::vector<std::uint16_t>>(record.latest(maxAnalysedSamples));
+    m_samplesPage->setSampleRate(m_rate->rate());
     if (changed)
         m_samplesPage->setSamples(*codes);
-    DynamicOptions options;
-    // The converter's resolution is what the histogram counts: full scale
-    // for dBFS and ENOB.
-    if (result().bits > 0)
-        options.bits = result().bits;
-    options.sampleRate = m_rate->rate();
+    const DynamicOptions options = dynamicOptions(m_rate->rate());
     // A refresh while the previous analysis runs is dropped; a later one
     // takes up the record, changed or not.
     if (m_runner.start(codes, std::bit_floor(codes->size()), options)) {
         m_recordAnalysed = seen;
         m_discardRunning = false;
     }
+}
+
+int AnalysisWindow::bits() const
+{
+    return result().bits > 0 ? result().bits : DynamicOptions().bits;
+}
+
+DynamicOptions AnalysisWindow::dynamicOptions(std::optional<double> sampleRate) const
+{
+    DynamicOptions options;
+    // The converter's resolution is what the histogram counts: full scale
+    // for dBFS and ENOB.
+    options.bits = bits();
+    options.sampleRate = sampleRate;
+    return options;
+}
+
+void AnalysisWindow::setReference(ReferenceRecord reference)
+{
+    m_referenceDynamic.reset();
+    if (!reference.record.empty()) {
+        // As much of the record as the live analysis takes, its newest.
+        const std::size_t taken
+            = std::bit_floor(std::min(reference.record.size(), maxAnalysedSamples));
+        m_referenceDynamic = m_analyser(
+            std::span(reference.record).last(taken), dynamicOptions(reference.sampleRate));
+    }
+    m_reference = std::move(reference);
+    m_spectrumPage->setReference(
+        m_referenceDynamic ? &*m_referenceDynamic : nullptr, m_reference->name);
+    // Analyses both afresh and so shows the verdict and the comparison.
+    m_histogramPage->setReference(m_reference->counts, m_reference->name);
+}
+
+void AnalysisWindow::clearReference()
+{
+    m_reference.reset();
+    m_referenceDynamic.reset();
+    m_spectrumPage->setReference(nullptr, {});
+    m_histogramPage->clearReference();
 }
 
 void AnalysisWindow::showDynamicResult(const DynamicResult &result)
@@ -157,4 +197,20 @@ void AnalysisWindow::applyLimits()
 void AnalysisWindow::showVerdict()
 {
     m_verdict->showVerdict(result(), m_dynamicResult);
+    showSpectrumComparison();
+}
+
+void AnalysisWindow::showSpectrumComparison()
+{
+    // A histogram alone has no spectrum to compare with.
+    const std::optional<CodeDensityResult> &referenceHistogram = m_histogramPage->referenceResult();
+    if (!m_reference || !m_referenceDynamic || !referenceHistogram) {
+        m_spectrumPage->setComparison(std::nullopt);
+        return;
+    }
+    const std::vector<ComparedFigure> compared
+        = compareFigures({result(), m_dynamicResult}, {*referenceHistogram, *m_referenceDynamic},
+            {FigureSource::Dynamic, FigureSource::Spectrum});
+    m_spectrumPage->setComparison(
+        figureComparisonTable(compared, m_reference->name, dynamicFigureRows(m_dynamicResult)));
 }

@@ -3,6 +3,7 @@
 #include "CodeDensityResult.h"
 #include "DynamicAnalysisRunner.h"
 #include "DynamicResult.h"
+#include "ReferenceRecord.h"
 
 #include <QWidget>
 
@@ -26,7 +27,9 @@ class SpectrumPage;
 // The analysis of the measurement, in three tabs. Histogram: the code-density
 // figures and the DNL and INL against code. Spectrum: the dynamic figures of
 // the recent samples and their spectrum. Samples: the recent readings against
-// time. It is fed once a second and never changes the measurement.
+// time. It is fed once a second and never changes the measurement. A
+// reference board's saved result may be compared with the live one: its
+// curves and spectrum drawn under the live ones, its figures beside them.
 class AnalysisWindow : public QWidget
 {
     Q_OBJECT
@@ -66,6 +69,20 @@ public:
     LimitVerdictPanel &verdictPanel() { return *m_verdict; }
     SampleRateField &sampleRateField() { return *m_rate; }
 
+    // Compares with `reference` (of the live converter's resolution) until
+    // cleared or replaced: its record, if any, is analysed at once with the
+    // options the live one has, at its own rate.
+    void setReference(ReferenceRecord reference);
+    void clearReference();
+    const std::optional<ReferenceRecord> &reference() const { return m_reference; }
+    // The reference's dynamic analysis; empty without a record to analyse.
+    const std::optional<DynamicResult> &referenceDynamicResult() const
+    {
+        return m_referenceDynamic;
+    }
+    // The live converter's resolution in bits, as the histogram counts it.
+    int bits() const;
+
 signals:
     // A dynamic analysis ended and its result is shown.
     void dynamicResultShown();
@@ -75,6 +92,8 @@ private:
     void showNoSpectrum(const QString &message);
     void applyLimits();
     void showVerdict();
+    void showSpectrumComparison();
+    DynamicOptions dynamicOptions(std::optional<double> sampleRate) const;
 
     LimitVerdictPanel *m_verdict = nullptr;
     QTabWidget *m_tabs = nullptr;
@@ -84,7 +103,10 @@ private:
 
     SampleRateField *m_rate = nullptr;
 
+    DynamicAnalysisRunner::Analyser m_analyser;
     DynamicAnalysisRunner m_runner;
+    std::optional<ReferenceRecord> m_reference;
+    std::optional<DynamicResult> m_referenceDynamic;
     DynamicResult m_dynamicResult;
     // The record as last seen and as last analysed, by its size and the
     // readings appended to it: an unchanged record is not copied again.

@@ -53,6 +53,24 @@ void CodeCurvePlot::setMissingCodes(std::vector<int> codes)
     update();
 }
 
+void CodeCurvePlot::setReference(
+    const std::vector<double> &values, int first, int last, const QString &name)
+{
+    m_reference = values;
+    m_referenceFirst = std::max(first, 0);
+    m_referenceLast = std::min(last, static_cast<int>(m_reference.size()) - 1);
+    m_referenceName = name;
+    update();
+}
+
+void CodeCurvePlot::clearReference()
+{
+    m_reference.clear();
+    m_referenceLast = m_referenceFirst - 1;
+    m_referenceName.clear();
+    update();
+}
+
 AxisScale CodeCurvePlot::valueAxis(const std::vector<double> &values, int from, int to,
     std::optional<double> limit, std::optional<double> uncertainty)
 {
@@ -74,16 +92,20 @@ void CodeCurvePlot::paintEvent(QPaintEvent *)
 {
     const int from = std::max(m_from, m_first);
     const int to = std::min(m_to, m_last);
-    const AxisScale axis = valueAxis(m_values, from, to, m_limit, m_uncertainty);
-    QString widest;
-    for (double tick : axis.ticks) {
-        const QString label = QString::number(tick, 'f', axis.decimals());
-        if (label.size() > widest.size())
-            widest = label;
+    const int referenceFrom = std::max(m_from, m_referenceFirst);
+    const int referenceTo = std::min(m_to, m_referenceLast);
+    AxisScale axis = valueAxis(m_values, from, to, m_limit, m_uncertainty);
+    // The wider of the two scales, so that neither curve leaves the axes.
+    if (hasReference()) {
+        const AxisScale referenceAxis
+            = valueAxis(m_reference, referenceFrom, referenceTo, m_limit, m_uncertainty);
+        if (referenceAxis.high > axis.high)
+            axis = referenceAxis;
     }
 
     QPainter painter(this);
-    const int margin = PlotFrame::leftMargin(*this, widest, !m_valueTitle.isEmpty());
+    const int margin
+        = PlotFrame::leftMargin(*this, PlotFrame::widestLabel(axis), !m_valueTitle.isEmpty());
     PlotFrame frame(
         painter, *this, PlotFrame::axesRect(*this, margin, fontMetrics().height() + 4, 2));
     frame.drawTitle(m_title);
@@ -122,12 +144,19 @@ void CodeCurvePlot::paintEvent(QPaintEvent *)
             painter.drawLine(
                 QPointF(xOf(code), area.bottom() - 1), QPointF(xOf(code), area.bottom() - 8));
     }
-    if (from > to)
-        return;
-
-    painter.setPen(traceColour);
-    ColumnTrace trace(painter);
-    for (int code = from; code <= to; ++code)
-        trace.add(static_cast<int>(xOf(code)), yOf(m_values[code]));
-    trace.finish();
+    const auto drawCurve
+        = [&](const std::vector<double> &values, int first, int last, const QColor &colour) {
+              painter.setPen(colour);
+              ColumnTrace trace(painter);
+              for (int code = first; code <= last; ++code)
+                  trace.add(static_cast<int>(xOf(code)), yOf(values[code]));
+              trace.finish();
+          };
+    if (hasReference())
+        drawCurve(m_reference, referenceFrom, referenceTo, referenceColour);
+    if (from <= to)
+        drawCurve(m_values, from, to, traceColour);
+    if (hasReference())
+        frame.drawLegend(
+            {{QStringLiteral("live"), traceColour}, {m_referenceName, referenceColour}});
 }

@@ -15,7 +15,8 @@
 // it, so a spike at one code is never lost when thousands of codes share the
 // width. A limit is drawn as lines at plus and minus its value, with the
 // band of the 99 % uncertainty either side of them where a verdict may turn
-// on a retest; missing codes are marked on the code axis.
+// on a retest; missing codes are marked on the code axis. A reference
+// board's curve may be drawn under the live one.
 class CodeCurvePlot : public QWidget
 {
     Q_OBJECT
@@ -25,6 +26,8 @@ public:
     static inline const QColor limitColour {200, 0, 0};
     static inline const QColor bandColour {255, 214, 150};
     static inline const QColor missingColour {230, 110, 0};
+    // A reference board's curve: lighter than the live one, and under it.
+    static inline const QColor referenceColour {240, 160, 90};
 
     // `title` over the plot; `unit` titles the value axis ("DNL (LSB)").
     explicit CodeCurvePlot(
@@ -39,6 +42,11 @@ public:
     // may be empty.
     void setLimit(std::optional<double> limit, std::optional<double> uncertainty);
     void setMissingCodes(std::vector<int> codes);
+    // A reference board's curve drawn under the live one, with a legend
+    // naming `name`; indexed and bounded as setCurve's.
+    void setReference(const std::vector<double> &values, int first, int last, const QString &name);
+    void clearReference();
+    bool hasReference() const { return !m_referenceName.isEmpty(); }
 
     // The value axis for values[from..to] and what is drawn over them:
     // symmetric about 0, at least +-0.5 LSB, ending on round ticks with the
@@ -62,4 +70,8 @@ private:
     std::optional<double> m_limit;
     std::optional<double> m_uncertainty;
     std::vector<int> m_missingCodes;
+    std::vector<double> m_reference;
+    int m_referenceFirst = 0;
+    int m_referenceLast = -1;
+    QString m_referenceName; // empty: no reference
 };

@@ -120,6 +120,32 @@ void FrequencyPlot::clearSpectrum(const QString &message)
     update();
 }
 
+void FrequencyPlot::setReference(const DynamicResult &result, const QString &name)
+{
+    if (!(result.ok || result.hasSpectrum) || result.spectrumDbfs.size() < 2
+        || result.recordLength == 0) {
+        clearReference();
+        return;
+    }
+    m_referenceDbfs = result.spectrumDbfs;
+    const double gain = windowGainDb(result);
+    for (double &dbfs : m_referenceDbfs)
+        dbfs += gain;
+    m_referenceLength = result.recordLength;
+    m_referenceRate = result.sampleRate;
+    m_referenceName = name;
+    update();
+}
+
+void FrequencyPlot::clearReference()
+{
+    m_referenceDbfs.clear();
+    m_referenceLength = 0;
+    m_referenceRate.reset();
+    m_referenceName.clear();
+    update();
+}
+
 void FrequencyPlot::setFrequencyWindow(double from, double to)
 {
     m_from = std::clamp(std::min(from, to), 0.0, 0.5);
@@ -187,7 +213,21 @@ void FrequencyPlot::paintEvent(QPaintEvent *)
     if (!hasBins)
         return;
 
-    painter.setPen(QColor(0, 70, 160));
+    if (hasReference()) {
+        // Where both rates are known a tone of the same hertz lies at the same
+        // place, else the same fraction of the rate does.
+        const double scale = m_sampleRate && m_referenceRate ? *m_referenceRate / *m_sampleRate : 1;
+        painter.setPen(referenceColour);
+        ColumnTrace reference(painter);
+        for (std::size_t bin = 0; bin < m_referenceDbfs.size(); ++bin) {
+            const double frequency = double(bin) / double(m_referenceLength) * scale;
+            if (frequency >= m_from && frequency <= m_from + span)
+                reference.add(std::min(static_cast<int>(xOf(frequency)), area.right()),
+                    yOf(m_referenceDbfs[bin]));
+        }
+        reference.finish();
+    }
+    painter.setPen(traceColour);
     ColumnTrace trace(painter);
     for (std::size_t bin = first; bin <= last; ++bin)
         trace.add(std::min(static_cast<int>(xOf(bin / bins)), area.right()), yOf(m_dbfs[bin]));
@@ -229,4 +269,7 @@ void FrequencyPlot::paintEvent(QPaintEvent *)
         mark(*m_spur, spurColour, QStringLiteral("spur %1").arg(decibelText(m_spur->dbfs)),
             harmonic ? metrics.height() + 8 : 0);
     }
+    if (hasReference())
+        frame.drawLegend(
+            {{QStringLiteral("live"), traceColour}, {m_referenceName, referenceColour}});
 }

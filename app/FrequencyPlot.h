@@ -23,6 +23,8 @@ struct DynamicResult;
 // record length and the averages are named over it. Each pixel column shows
 // the lowest and highest bin on it, so a narrow spur is never lost when
 // thousands of bins share the width. Without a spectrum it says why instead.
+// A reference board's spectrum may be drawn under the live one, at the same
+// frequencies in hertz when both rates are known.
 class FrequencyPlot : public QWidget
 {
     Q_OBJECT
@@ -31,6 +33,8 @@ public:
     static inline const QColor markerColour {200, 0, 0};
     static inline const QColor spurColour {230, 110, 0};
     static inline const QColor floorColour {120, 120, 120};
+    static inline const QColor traceColour {0, 70, 160};
+    static inline const QColor referenceColour {240, 160, 90};
     // The noise floor lies this far above the scale's bottom, at least.
     static constexpr double floorMargin = 20;
 
@@ -41,6 +45,11 @@ public:
     void setResult(const DynamicResult &result);
     // No spectrum; `message` is shown in its place.
     void clearSpectrum(const QString &message);
+    // A reference board's spectrum, named in a legend; a result without a
+    // spectrum clears it.
+    void setReference(const DynamicResult &result, const QString &name);
+    void clearReference();
+    bool hasReference() const { return !m_referenceDbfs.empty(); }
     // The band shown, in cycles per sample, both ends included.
     void setFrequencyWindow(double from, double to);
 
@@ -86,4 +95,8 @@ private:
     QString m_message;
     double m_from = 0;
     double m_to = 0.5;
+    std::vector<double> m_referenceDbfs; // tone-scaled by its own window
+    std::size_t m_referenceLength = 0;
+    std::optional<double> m_referenceRate;
+    QString m_referenceName;
 };

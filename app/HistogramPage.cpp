@@ -1,7 +1,6 @@
 #include "HistogramPage.h"
 
 #include "CodeCurvePlot.h"
-#include "CodeDensityAnalysis.h"
 #include "FigureTable.h"
 #include "NoiseHistogramPlot.h"
 #include "ResolutionNotes.h"
@@ -28,6 +27,7 @@ HistogramPage::HistogramPage(QWidget *parent)
     m_saturation->setWordWrap(true);
     m_saturation->hide();
     m_figures = new QLabel;
+    m_figures->setObjectName(QStringLiteral("histogramFigures"));
     // A long list of missing codes wraps instead of widening the window past
     // the screen.
     m_figures->setWordWrap(true);
@@ -80,7 +80,7 @@ HistogramPage::HistogramPage(QWidget *parent)
     m_figures->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     connect(m_kindChoice, &QComboBox::currentIndexChanged, this, [this] { analyse(); });
-    m_figures->setText(figureTable(figureRows(m_result)));
+    showFigures();
 }
 
 std::optional<TestKind> HistogramPage::chosenKind() const
@@ -125,8 +125,60 @@ void HistogramPage::analyse()
         m_noisePlot->setHistogram(m_counts, m_result.meanCode, m_result.sigma);
         m_resolutionNotes->setText(notes.join(QLatin1Char('\n')));
     }
-    m_figures->setText(figureTable(figureRows(m_result)));
+    analyseReference(options);
+    showFigures();
     emit analysed();
+}
+
+void HistogramPage::analyseReference(const CodeDensityOptions &options)
+{
+    if (m_referenceName.isEmpty()) {
+        m_referenceResult.reset();
+        m_dnlPlot->clearReference();
+        m_inlPlot->clearReference();
+        return;
+    }
+    // The kind the live histogram has, so that both give the same figures.
+    CodeDensityOptions same = options;
+    if (!m_result.kindUndetermined)
+        same.kind = m_result.kind;
+    m_referenceResult = analyseCodeDensity(m_referenceCounts, same);
+    if (m_referenceResult->hasLinearity()) {
+        const LinearityFigures &l = m_referenceResult->linearity;
+        m_dnlPlot->setReference(l.dnl, l.firstCode, l.lastCode, m_referenceName);
+        m_inlPlot->setReference(l.inlEndPoint, l.firstCode, l.lastCode, m_referenceName);
+    } else {
+        m_dnlPlot->clearReference();
+        m_inlPlot->clearReference();
+    }
+}
+
+void HistogramPage::showFigures()
+{
+    const std::vector<FigureRow> rows = figureRows(m_result);
+    if (!m_referenceResult) {
+        m_figures->setText(figureTable(rows));
+        return;
+    }
+    const DynamicResult noRecord;
+    const std::vector<ComparedFigure> compared
+        = compareFigures({m_result, noRecord}, {*m_referenceResult, noRecord},
+            {FigureSource::Histogram, FigureSource::DcNoise, FigureSource::Linearity});
+    m_figures->setText(figureComparisonTable(compared, m_referenceName, rows));
+}
+
+void HistogramPage::setReference(std::vector<std::uint64_t> counts, const QString &name)
+{
+    m_referenceCounts = std::move(counts);
+    m_referenceName = name;
+    analyse();
+}
+
+void HistogramPage::clearReference()
+{
+    m_referenceCounts.clear();
+    m_referenceName.clear();
+    analyse();
 }
 
 void HistogramPage::showRecord(std::vector<std::uint16_t> record)

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "CodeDensityAnalysis.h"
 #include "CodeDensityResult.h"
 
+#include <QString>
 #include <QWidget>
 
 #include <cstdint>
@@ -18,7 +20,8 @@ class QSpinBox;
 // The analysis window's histogram tab: the code-density figures for the
 // chosen test kind (detected from the histogram unless the operator picks
 // one) and the DNL and INL against code, over a code window the operator can
-// narrow.
+// narrow. A reference board's histogram may be analysed beside the live
+// one: its curves drawn under the live ones, its figures beside them.
 class HistogramPage : public QWidget
 {
     Q_OBJECT
@@ -41,6 +44,13 @@ public:
     // The limits drawn on the DNL and INL plots; empty: none.
     void setCurveLimits(std::optional<double> dnl, std::optional<double> inl);
 
+    // A reference board's counts, analysed as the live ones are (the kind
+    // the live histogram has or is given) until cleared.
+    void setReference(std::vector<std::uint64_t> counts, const QString &name);
+    void clearReference();
+    // The reference's analysis; empty without a reference.
+    const std::optional<CodeDensityResult> &referenceResult() const { return m_referenceResult; }
+
     // The kind the operator chose; empty for automatic detection.
     std::optional<TestKind> chosenKind() const;
     const CodeDensityResult &result() const { return m_result; }
@@ -52,6 +62,8 @@ signals:
 
 private:
     void analyse();
+    void analyseReference(const CodeDensityOptions &options);
+    void showFigures();
     void applyCodeWindow();
 
     QComboBox *m_kindChoice = nullptr;
@@ -72,4 +84,7 @@ private:
     std::optional<double> m_dnlLimit;
     std::optional<double> m_inlLimit;
     CodeDensityResult m_result;
+    std::vector<std::uint64_t> m_referenceCounts;
+    QString m_referenceName; // empty: no reference
+    std::optional<CodeDensityResult> m_referenceResult;
 };

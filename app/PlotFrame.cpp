@@ -19,6 +19,17 @@ int PlotFrame::leftMargin(const QWidget &widget, const QString &widestLabel, boo
     return metrics.horizontalAdvance(widestLabel) + 8 + (titled ? metrics.height() + 2 : 0);
 }
 
+QString PlotFrame::widestLabel(const AxisScale &axis)
+{
+    QString widest;
+    for (double tick : axis.ticks) {
+        const QString label = QString::number(tick, 'f', axis.decimals());
+        if (label.size() > widest.size())
+            widest = label;
+    }
+    return widest;
+}
+
 PlotFrame::PlotFrame(QPainter &painter, const QWidget &widget, const QRect &axes)
     : m_painter(painter)
     , m_widget(widget)
@@ -96,5 +107,34 @@ void PlotFrame::drawAxisTitles(const QString &horizontal, const QString &vertica
     m_painter.rotate(-90);
     m_painter.drawText(
         QRect(-m_axes.height() / 2, 0, m_axes.height(), lineHeight), Qt::AlignHCenter, vertical);
+    m_painter.restore();
+}
+
+void PlotFrame::drawLegend(const std::vector<std::pair<QString, QColor>> &traces)
+{
+    const QFontMetrics metrics = m_widget.fontMetrics();
+    const int stroke = 18;
+    int width = 0;
+    for (const auto &trace : traces)
+        width = std::max(width, metrics.horizontalAdvance(trace.first));
+    // A long file name is cut in the middle rather than running off the axes.
+    width = std::min(width, std::max(m_axes.width() - stroke - 24, 0));
+    const int lineHeight = metrics.height();
+    const QRect box(m_axes.right() - width - stroke - 14, m_axes.top() + 4, width + stroke + 10,
+        int(traces.size()) * lineHeight + 4);
+    m_painter.save();
+    m_painter.setPen(m_widget.palette().color(QPalette::Mid));
+    m_painter.setBrush(m_widget.palette().color(QPalette::Base));
+    m_painter.drawRect(box);
+    int y = box.top() + 2;
+    for (const auto &[name, colour] : traces) {
+        m_painter.setPen(QPen(colour, 2));
+        m_painter.drawLine(
+            box.left() + 4, y + lineHeight / 2, box.left() + 4 + stroke, y + lineHeight / 2);
+        m_painter.setPen(m_widget.palette().color(QPalette::Text));
+        m_painter.drawText(QRect(box.left() + stroke + 8, y, width, lineHeight), Qt::AlignLeft,
+            metrics.elidedText(name, Qt::ElideMiddle, width));
+        y += lineHeight;
+    }
     m_painter.restore();
 }

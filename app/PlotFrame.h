@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 struct AxisScale;
@@ -27,6 +28,8 @@ public:
     // The left margin for labels as wide as `widestLabel` and, when
     // `titled`, the vertical scale's title beside them.
     static int leftMargin(const QWidget &widget, const QString &widestLabel, bool titled);
+    // The longest of the vertical scale's labels, for leftMargin.
+    static QString widestLabel(const AxisScale &axis);
 
     PlotFrame(QPainter &painter, const QWidget &widget, const QRect &axes);
 
@@ -53,6 +56,9 @@ public:
     // The horizontal axis' title in the second row under the axes, the
     // vertical one turned up along the left edge.
     void drawAxisTitles(const QString &horizontal, const QString &vertical);
+    // A boxed key in the axes' top right corner: a short line in each
+    // trace's colour and what it shows.
+    void drawLegend(const std::vector<std::pair<QString, QColor>> &traces);
 
 private:
     QPainter &m_painter;

@@ -37,3 +37,8 @@ void SamplesPage::setSamples(std::vector<std::uint16_t> codes)
 {
     m_plot->setSamples(std::move(codes));
 }
+
+void SamplesPage::setSampleRate(std::optional<double> rate)
+{
+    m_plot->setSampleRate(rate);
+}

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class QSpinBox;
@@ -19,6 +20,8 @@ public:
     explicit SamplesPage(int mostSamples, QWidget *parent = nullptr);
 
     void setSamples(std::vector<std::uint16_t> codes);
+    // Samples per second, for the time axis; empty when not known.
+    void setSampleRate(std::optional<double> rate);
     const SampleTimePlot &plot() const { return *m_plot; }
 
 private:

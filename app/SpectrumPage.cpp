@@ -26,7 +26,6 @@ SpectrumPage::SpectrumPage(QWidget *parent)
     m_figures->setWordWrap(true);
     m_figures->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_figures->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    m_figures->setMinimumWidth(200);
     m_figures->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 
     QHBoxLayout *bandRow = spanRow(this, QStringLiteral("Band from"), m_fromFrequency,
@@ -45,13 +44,36 @@ void SpectrumPage::showResult(const DynamicResult &result)
     m_plot->setResult(result);
     // A record without a tone still shows its noise and spurs.
     if (result.ok || result.hasSpectrum)
-        m_figures->setText(figureTable(dynamicFigureRows(result)));
+        m_liveFigures = figureTable(dynamicFigureRows(result));
     else
-        m_figures->setText(m_plot->message().toHtmlEscaped());
+        m_liveFigures = m_plot->message().toHtmlEscaped();
+    showFigures();
 }
 
 void SpectrumPage::showNothing(const QString &message)
 {
     m_plot->clearSpectrum(message);
-    m_figures->setText(message.toHtmlEscaped());
+    m_liveFigures = message.toHtmlEscaped();
+    showFigures();
+}
+
+void SpectrumPage::setReference(const DynamicResult *reference, const QString &name)
+{
+    if (reference)
+        m_plot->setReference(*reference, name);
+    else
+        m_plot->clearReference();
+}
+
+void SpectrumPage::setComparison(std::optional<QString> table)
+{
+    m_comparison = std::move(table);
+    showFigures();
+}
+
+void SpectrumPage::showFigures()
+{
+    // Four columns need the room to keep a figure's name on one or two lines.
+    m_figures->setMinimumWidth(m_comparison ? 340 : 200);
+    m_figures->setText(m_comparison.value_or(m_liveFigures));
 }

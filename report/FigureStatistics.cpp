@@ -8,30 +8,42 @@
 FigureStatistics describeFigure(std::string name, std::vector<double> values,
     std::optional<double> lowerLimit, std::optional<double> upperLimit)
 {
-    FigureStatistics statistics;
-    statistics.name = std::move(name);
-    statistics.lowerLimit = lowerLimit;
-    statistics.upperLimit = upperLimit;
-    statistics.count = values.size();
+    FigureMoments moments;
+    moments.count = values.size();
     if (!values.empty()) {
         const auto [low, high] = std::ranges::minmax(values);
-        statistics.minimum = low;
-        statistics.maximum = high;
+        moments.minimum = low;
+        moments.maximum = high;
         // Two passes: the sum of squared deviations from the mean keeps its
         // digits where the sum of squares minus the squared sum would not
         // (figures like 4095.9 ± 0.001).
         double sum = 0;
         for (double value : values)
             sum += value;
-        statistics.mean = sum / double(values.size());
-        if (values.size() >= 2) {
-            double squares = 0;
-            for (double value : values)
-                squares += (value - statistics.mean) * (value - statistics.mean);
-            statistics.sigma = std::sqrt(squares / double(values.size() - 1));
-        }
+        moments.mean = sum / double(values.size());
+        for (double value : values)
+            moments.squares += (value - moments.mean) * (value - moments.mean);
     }
+    FigureStatistics statistics = describeMoments(std::move(name), moments, lowerLimit, upperLimit);
     statistics.values = std::move(values);
+    return statistics;
+}
+
+FigureStatistics describeMoments(std::string name, const FigureMoments &moments,
+    std::optional<double> lowerLimit, std::optional<double> upperLimit)
+{
+    FigureStatistics statistics;
+    statistics.name = std::move(name);
+    statistics.lowerLimit = lowerLimit;
+    statistics.upperLimit = upperLimit;
+    statistics.count = moments.count;
+    if (moments.count > 0) {
+        statistics.minimum = moments.minimum;
+        statistics.maximum = moments.maximum;
+        statistics.mean = moments.mean;
+    }
+    if (moments.count >= 2)
+        statistics.sigma = std::sqrt(std::max(moments.squares, 0.0) / double(moments.count - 1));
 
     // σ that is zero, or only the rounding of equal values' mean, gives no
     // capability. A key the catalog does not know keeps it: it may well be

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HistogramBins.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -27,6 +29,9 @@ struct FigureStatistics
     // carry no meaning, and for a count (missing codes), whose few whole
     // values are no normal spread.
     std::optional<double> cpk;
+    // The histogram's counts where the database counted them; empty: the
+    // chart bins `values` itself.
+    std::optional<HistogramBins> bins;
 
     // The records held the figure to a limit: the report charts it.
     bool hasLimit() const { return lowerLimit || upperLimit; }
@@ -35,6 +40,20 @@ struct FigureStatistics
 // The statistics of `values`, which must all be finite; an empty list gives
 // a count of 0 and nothing else.
 FigureStatistics describeFigure(std::string name, std::vector<double> values,
+    std::optional<double> lowerLimit, std::optional<double> upperLimit);
+
+// The moments of a list of finite values, as a database may sum them.
+struct FigureMoments
+{
+    std::size_t count = 0;
+    double mean = 0;
+    double squares = 0; // the sum of the squared deviations from the mean
+    double minimum = 0;
+    double maximum = 0;
+};
+
+// The statistics of values known by their moments alone: `values` stays empty.
+FigureStatistics describeMoments(std::string name, const FigureMoments &moments,
     std::optional<double> lowerLimit, std::optional<double> upperLimit);
 
 // An individuals chart's lines: the centre at the mean, the control limits

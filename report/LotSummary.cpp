@@ -183,6 +183,7 @@ void collectRuns(LotSummary &summary, const std::vector<const TestRecord *> &cou
                     figure.upperLimit};
             run.points.push_back({boardName(*record), record->startTime, value->value,
                 verdictOn(*record, figure.name).value_or(true)});
+            run.tests = run.points.size();
         }
         for (auto &[station, run] : runs)
             summary.runs.push_back(std::move(run));
@@ -213,7 +214,7 @@ LotSummary summarizeLot(std::string lot, std::vector<const TestRecord *> records
         firstResults.push_back(history.front());
         for (const TestRecord *record : history)
             lastAtStation[record->identity.station][key] = record; // oldest first: the last stays
-        RetestedBoard board {boardName(last), {}};
+        RetestedBoard board {boardName(last), {}, history.size()};
         for (const TestRecord *record : history)
             board.attempts.push_back(attempt(*record));
         if (history.size() > 1)
@@ -229,6 +230,8 @@ LotSummary summarizeLot(std::string lot, std::vector<const TestRecord *> records
         }
     }
     summary.captures = counted.size();
+    summary.retestedBoards = summary.retested.size();
+    summary.analyses = summary.reanalyses.size();
     summary.total = count({}, lastResults);
     summary.firstPass = count({}, firstResults);
     for (const auto &[station, last] : lastAtStation) {

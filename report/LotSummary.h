@@ -52,6 +52,9 @@ struct RetestedBoard
 {
     BoardName board;
     std::vector<BoardAttempt> attempts; // oldest first; the last one counts
+    // The board's results that count: more than `attempts` where a report
+    // keeps the last ones only.
+    std::size_t results = 0;
 };
 
 // A board whose last result failed, and the limits that result broke.
@@ -103,6 +106,9 @@ struct FigureRun
     std::vector<RunPoint> points;
     std::optional<double> lowerLimit;
     std::optional<double> upperLimit;
+    // The tests with a value: more than `points` where a report keeps the
+    // last ones only.
+    std::size_t tests = 0;
 };
 
 // How often one limit failed over the tests that count.
@@ -132,6 +138,12 @@ struct LotSummary
     std::vector<UncertainVerdicts> uncertainVerdicts; // by limit name
     std::vector<FigureRun> runs; // as figures, then by station
     std::vector<LimitFailures> failuresByLimit; // the most first
+
+    // The lists above may be cut to their first boards where a report
+    // bounds them: their full lengths. failedBoards holds up to total.failed
+    // boards, histories up to total.boards.
+    std::size_t retestedBoards = 0;
+    std::size_t analyses = 0; // records analysed from a file
 
     // The stations' boards added up: more than the lot's when a board was
     // tested at two stations, since it counts at each.

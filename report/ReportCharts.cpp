@@ -10,41 +10,15 @@
 
 namespace {
 
-struct Bins
+// The database's counts, or the figure's values binned here.
+HistogramBins binsOf(const FigureStatistics &figure)
 {
-    double origin = 0; // the first bin's lower edge
-    double width = 1;
-    bool count = false; // bins of whole numbers, centred on them
-    std::vector<std::size_t> failed, passed, unheld;
-};
-
-// Bins on a round grid, about √n of them over the values (5 to 30); a
-// count's bins are whole numbers, centred on them.
-Bins binsOf(const FigureStatistics &figure, double span)
-{
-    const bool count
-        = findFigure(figure.name) && findFigure(figure.name)->nature == FigureNature::Count;
-    const int target = std::clamp(int(std::ceil(std::sqrt(double(figure.count)))), 5, 30);
-    Bins bins;
-    bins.count = count;
-    bins.width = roundStep(std::max(figure.maximum - figure.minimum, span / 10), target);
-    if (count)
-        bins.width = std::max(1.0, bins.width);
-    const double offset = count ? -0.5 : 0;
-    const double first = std::floor((figure.minimum - offset) / bins.width);
-    const double last = std::floor((figure.maximum - offset) / bins.width);
-    const std::size_t size = std::size_t(std::clamp(last - first + 1, 1.0, 60.0));
-    bins.origin = offset + first * bins.width;
-    bins.failed.assign(size, 0);
-    bins.passed.assign(size, 0);
-    bins.unheld.assign(size, 0);
-    for (std::size_t i = 0; i < figure.values.size(); ++i) {
-        const double place = std::floor((figure.values[i] - offset) / bins.width) - first;
-        const std::size_t bin = std::size_t(std::clamp(place, 0.0, double(size - 1)));
-        const std::optional<bool> verdict
-            = i < figure.verdicts.size() ? figure.verdicts[i] : std::nullopt;
-        ++(!verdict ? bins.unheld : *verdict ? bins.passed : bins.failed)[bin];
-    }
+    if (figure.bins)
+        return *figure.bins;
+    HistogramBins bins = histogramLayout(figure.name, figure.count, figure.minimum, figure.maximum);
+    for (std::size_t i = 0; i < figure.values.size(); ++i)
+        bins.add(bins.place(figure.values[i]),
+            i < figure.verdicts.size() ? figure.verdicts[i] : std::nullopt);
     return bins;
 }
 
@@ -119,15 +93,15 @@ std::string histogramChart(const FigureStatistics &figure)
     const FigureDisplay display(figure.name);
     std::string svg = svgOpen(width, height, "Histogram of " + display.title())
         + chartTitle(width, display.title());
-    if (figure.count == 0 || figure.values.empty())
+    if (figure.count == 0 || (figure.values.empty() && !figure.bins))
         return svg + "</svg>";
 
     const double span = figureMinimumSpan(
         figure.name, std::max(std::fabs(figure.minimum), std::fabs(figure.maximum)));
-    const Bins bins = binsOf(figure, span);
-    const double binsEnd = bins.origin + double(bins.failed.size()) * bins.width;
+    const HistogramBins bins = binsOf(figure);
+    const double binsEnd = bins.origin() + double(bins.size()) * bins.width;
     const auto [low, high]
-        = shownRange(bins.origin, binsEnd, span, figure.lowerLimit, figure.upperLimit);
+        = shownRange(bins.origin(), binsEnd, span, figure.lowerLimit, figure.upperLimit);
     const ChartAxis axis = chartAxis(low, high, span);
     const auto xOf = [&](double value) { return left + axis.place(value) * plotWidth; };
 
@@ -136,7 +110,7 @@ std::string histogramChart(const FigureStatistics &figure)
         tallest = std::max(tallest, bins.failed[i] + bins.passed[i] + bins.unheld[i]);
     const double baseline = top + plotHeight;
     for (std::size_t i = 0; i < bins.failed.size(); ++i) {
-        const double from = bins.origin + double(i) * bins.width;
+        const double from = bins.origin() + double(i) * bins.width;
         const double x = xOf(from), barWidth = std::max(xOf(from + bins.width) - x - 1, 1.0);
         const std::string range = bins.count && bins.width == 1
             ? "at " + display.value(from + 0.5)

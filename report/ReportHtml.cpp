@@ -62,10 +62,12 @@ std::string yieldSentence(const LotSummary &lot)
         + " passed their first test)";
     html += "<br><span class=\"scope\">" + countedText(lot.records, "record", "records") + ": "
         + countedText(lot.captures, "test that counts", "tests that count") + ", "
-        + countedText(lot.reanalyses.size(), "analysis of a file", "analyses of files")
+        + countedText(lot.analyses, "analysis of a file", "analyses of files")
         + "; each board counted once, by its last test</span></p>\n";
     if (const std::string warning = uncertaintyWarning(lot); !warning.empty())
         html += "<p class=\"warning\">&#9888; " + htmlEscaped(warning) + "</p>\n";
+    for (const std::string &note : cutNotes(lot))
+        html += "<p class=\"note\">Cut: " + htmlEscaped(note) + "</p>\n";
     return html;
 }
 

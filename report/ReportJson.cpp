@@ -2,6 +2,7 @@
 
 #include "FigureDisplay.h"
 #include "JsonText.h"
+#include "ReportText.h"
 
 namespace {
 
@@ -106,6 +107,10 @@ void addTrends(Json &object, const LotSummary &lot)
     object["board_histories"] = Json::array();
     for (const RetestedBoard &history : lot.histories)
         object["board_histories"].push_back(retestedObject(history));
+    // What the bounded lists and charts left out; empty when nothing.
+    object["cut"] = Json::array();
+    for (const std::string &note : cutNotes(lot))
+        object["cut"].push_back(note);
 }
 
 Json lotObject(const LotSummary &lot)

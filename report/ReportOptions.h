@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReportBounds.h"
+
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@ struct ReportOptions
     std::string csvPath; // "-": standard output
     std::string jsonPath;
     std::string htmlPath;
+    ReportBounds bounds; // --max-points, --max-results, --max-boards
 
     bool anyOutput() const { return !csvPath.empty() || !jsonPath.empty() || !htmlPath.empty(); }
 

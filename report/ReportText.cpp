@@ -74,6 +74,37 @@ std::string uncertaintyWarning(const LotSummary &lot)
         : "Verdicts decided within the uncertainty, a retest may turn them: " + limits;
 }
 
+std::vector<std::string> cutNotes(const LotSummary &lot)
+{
+    std::vector<std::string> notes;
+    const auto listed = [&notes](const char *what, std::size_t shown, std::size_t all) {
+        if (shown < all)
+            notes.push_back(std::string(what) + ": the first " + std::to_string(shown) + " of "
+                + std::to_string(all) + " are listed.");
+    };
+    listed("Failed boards", lot.failedBoards.size(), lot.total.failed);
+    listed("Retested boards", lot.retested.size(), lot.retestedBoards);
+    listed("Board histories", lot.histories.size(), lot.total.boards);
+    listed("Analyses of files", lot.reanalyses.size(), lot.analyses);
+    std::size_t cutHistories = 0, kept = 0;
+    for (const RetestedBoard &board : lot.histories) {
+        if (board.attempts.size() < board.results) {
+            ++cutHistories;
+            kept = board.attempts.size();
+        }
+    }
+    if (cutHistories > 0)
+        notes.push_back("Board histories: " + std::to_string(cutHistories)
+            + " board(s) show their last " + std::to_string(kept) + " results only.");
+    for (const FigureRun &run : lot.runs) {
+        if (run.points.size() < run.tests)
+            notes.push_back("Run chart of " + run.figure + " at " + run.station + ": the last "
+                + std::to_string(run.points.size()) + " of " + std::to_string(run.tests)
+                + " tests.");
+    }
+    return notes;
+}
+
 std::string stationSumNote(const LotSummary &lot)
 {
     const std::size_t sum = lot.stationBoards();
@@ -106,9 +137,11 @@ std::string reportText(const std::vector<LotSummary> &lots)
             + std::to_string(lot.firstPass.passed) + " of " + std::to_string(lot.firstPass.boards)
             + " passed their first test); "
             + countedText(lot.captures, "test counts", "tests count") + ", "
-            + countedText(lot.reanalyses.size(), "analysis of a file", "analyses of files") + "\n";
+            + countedText(lot.analyses, "analysis of a file", "analyses of files") + "\n";
         if (const std::string warning = uncertaintyWarning(lot); !warning.empty())
             out += "  Warning: " + printableText(warning) + '\n';
+        for (const std::string &note : cutNotes(lot))
+            out += "  Cut: " + printableText(note) + '\n';
         if (!lot.figures.empty()) {
             out += '\n';
             std::vector<std::vector<std::string>> figures {

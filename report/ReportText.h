@@ -29,3 +29,8 @@ std::string uncertaintyWarning(const LotSummary &lot);
 
 // Why the stations' boards do not add up to the lot's; empty when they do.
 std::string stationSumNote(const LotSummary &lot);
+
+// What the report left out of a lot where it keeps the lists and charts
+// bounded, one sentence each ("Run chart of INL at st1: the last 200 of 5000
+// tests."); empty when it left nothing out.
+std::vector<std::string> cutNotes(const LotSummary &lot);

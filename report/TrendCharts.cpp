@@ -113,7 +113,10 @@ std::string runChart(const FigureRun &run)
     svg += text(left + plotWidth, baseline + 16, shortTime(run.points.back().time),
         "text-anchor=\"end\" font-size=\"11\"");
     svg += text(left + plotWidth, height - 4,
-        countedText(values.size(), "test", "tests") + " in time order"
+        (run.points.size() < run.tests ? "the last " + std::to_string(values.size()) + " of "
+                    + countedText(run.tests, "test", "tests")
+                                       : countedText(values.size(), "test", "tests"))
+            + " in time order"
             + (control ? ", " + std::to_string(beyond) + " beyond the control limits" : ""),
         "text-anchor=\"end\" font-size=\"11\" fill=\"#555\"");
     return svg + "</svg>";

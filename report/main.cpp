@@ -2,7 +2,7 @@
 // adcapture writes: yield per lot and station, retested boards, figure
 // statistics with Cpk, and the failed boards, as text, CSV, JSON or HTML.
 
-#include "LotSummary.h"
+#include "DatabaseSummary.h"
 #include "ReportCsv.h"
 #include "ReportHtml.h"
 #include "ReportJson.h"
@@ -87,15 +87,16 @@ int main(int argc, char *argv[])
         filter.lot = options.lot;
     if (!options.since.empty())
         filter.since = options.since;
-    const LoadResult loaded = database.load(filter);
-    if (!loaded.error.isEmpty())
-        return fail(loaded.error.toStdString());
-    if (loaded.records.empty()) {
+    // The database counts; only the bounded lists come back whole.
+    const DatabaseSummary summary
+        = summarizeDatabase(database.connection(), filter, options.bounds);
+    if (!summary.error.isEmpty())
+        return fail(summary.error.toStdString());
+    if (summary.lots.empty()) {
         reportError(noRecordsMessage(options));
         return noRecords;
     }
-
-    const std::vector<LotSummary> lots = summarizeLots(loaded.records);
+    const std::vector<LotSummary> &lots = summary.lots;
     const ReportScope scope {
         options.lot, options.since, isoTime(QDateTime::currentDateTimeUtc()), adtestVersion};
     if (!options.anyOutput()) {

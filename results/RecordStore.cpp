@@ -1,13 +1,11 @@
 #include "RecordStore.h"
 
 #include "DatabaseConnection.h"
-#include "IsoTime.h"
 #include "RecordColumns.h"
+#include "RecordFilterSql.h"
 #include "Transaction.h"
 
-#include <QDateTime>
 #include <QSqlRecord>
-#include <QTimeZone>
 #include <QUuid>
 
 #include <unordered_map>
@@ -19,19 +17,6 @@ using Backend = DatabaseUrl::Backend;
 // Runs `sql`, the filter's WHERE clause with its values, then `order`.
 using FilteredSelect
     = std::function<SqlOutcome(const QString &sql, const QString &order, QSqlQuery &query)>;
-
-// "2026-12-08T08:24:26.123Z" for any ISO 8601 date and time; a time without
-// an offset is taken as UTC. Empty when `text` is not one.
-QString utcTime(const std::string &text)
-{
-    QDateTime time
-        = QDateTime::fromString(QString::fromStdString(text).trimmed(), Qt::ISODateWithMs);
-    if (!time.isValid())
-        return {};
-    if (time.timeSpec() == Qt::LocalTime)
-        time = QDateTime(time.date(), time.time(), QTimeZone::utc());
-    return QString::fromStdString(isoTime(time));
-}
 
 template<typename Child>
 SqlOutcome insertChildren(Statements &statements, Backend backend, const ChildTable<Child> &child,
@@ -183,25 +168,16 @@ LoadResult RecordStore::load(const RecordFilter &filter) const
         result.error = QStringLiteral("the results database is not open");
         return result;
     }
-    QString since;
-    if (filter.since && (since = utcTime(*filter.since)).isEmpty()) {
-        result.error = QStringLiteral("since '%1': not an ISO 8601 date or date and time")
-                           .arg(QString::fromStdString(*filter.since));
+    const RecordFilterSql condition = recordFilterSql(filter, QStringLiteral("r."));
+    if (!condition.error.isEmpty()) {
+        result.error = condition.error;
         return result;
     }
-    QStringList conditions {QStringLiteral("1 = 1")};
-    if (filter.lot)
-        conditions << QStringLiteral("r.lot = ?");
-    if (filter.since)
-        conditions << QStringLiteral("r.start_time >= ?");
-    const QString where = QStringLiteral(" WHERE ") + conditions.join(QLatin1String(" AND "));
     const FilteredSelect select = [&](const QString &sql, const QString &order, QSqlQuery &query) {
         query.setForwardOnly(true);
-        query.prepare(sql + where + order);
-        if (filter.lot)
-            query.addBindValue(sqlValue(*filter.lot));
-        if (filter.since)
-            query.addBindValue(since);
+        query.prepare(sql + condition.where + order);
+        for (const QVariant &value : condition.values)
+            query.addBindValue(value);
         return run(query, m_connection.backend());
     };
 

@@ -62,6 +62,9 @@ public:
     // an upgrade, "upgraded_by_version" (the program versions that wrote it).
     std::map<QString, QString> schemaInfo() const;
 
+    // For queries of their own, such as a report's aggregates.
+    const DatabaseConnection &connection() const { return m_connection; }
+
 private:
     DatabaseConnection m_connection;
     ResultsSchema m_schema {m_connection};

@@ -189,8 +189,9 @@ std::string figureUnavailable(const FigureDefinition &figure, const FigureInputs
     case FigureSource::Dynamic:
         if (!inputs.dynamic.toneUndetermined.empty())
             return "undetermined: " + inputs.dynamic.toneUndetermined;
+        // A result never analysed has no reason of its own, and no figures.
         if (!inputs.dynamic.ok)
-            return inputs.dynamic.reason;
+            return inputs.dynamic.reason.empty() ? "no sample record" : inputs.dynamic.reason;
         // The dynamic figures of a ramp or a DC input mean nothing.
         if (result.kind != TestKind::Sine)
             return std::string("dynamic figures are measured on a sine, this is ")

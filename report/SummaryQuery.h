@@ -1,0 +1,54 @@
+#pragma once
+
+#include "DatabaseUrl.h"
+#include "RecordFilterSql.h"
+#include "SqlOutcome.h"
+
+#include <QSqlQuery>
+#include <QString>
+
+#include <string>
+#include <vector>
+
+class DatabaseConnection;
+
+// The statements of a report from the database, each a SELECT after the
+// common tables that pick the records and rank them per board:
+//   s  the filtered records, with anon (the record id of a board without a
+//      serial, 0 otherwise) and analysis (1 for a record analysed from a file)
+//   b  s with board_captures, the board's records that are not analyses
+//   c  the records that count: a board's captures, or all its records when
+//      it has none; from_last numbers a board's results from its last (1),
+//      station_last a board's results at one station, board_tests counts them.
+// A board is (lot, board_serial, anon); stored times are UTC ISO 8601 text
+// of one form, so ordering by (start_time, id) is ordering by time.
+class SummaryQuery
+{
+public:
+    SummaryQuery(const DatabaseConnection &connection, const RecordFilter &filter);
+
+    // Empty, or why the filter cannot be used.
+    const QString &error() const { return m_filter.error; }
+
+    QSqlDatabase database() const;
+
+    // Runs "WITH <common tables> <tables>, <select>"; `tables` may be empty.
+    // The filter's values are bound first, then `values`.
+    SqlOutcome select(QSqlQuery &query, const QString &tables, const QString &select,
+        const QVariantList &values = {}) const;
+    QString failure(const SqlFailure &failed) const;
+
+    // Backend differences: a column ordered byte by byte; floor(); a
+    // condition that a number column holds a finite value.
+    QString binary(const QString &column) const;
+    QString floorOf(const QString &expression) const;
+    static QString finite(const QString &column);
+    // Literals for a VALUES list.
+    static QString text(const std::string &value);
+    static QString number(double value);
+
+private:
+    const DatabaseConnection &m_connection;
+    RecordFilterSql m_filter;
+    DatabaseUrl::Backend m_backend;
+};
