@@ -2,9 +2,13 @@
 
 #include "HistogramShape.h"
 #include "LinearityAnalysis.h"
+#include "WholeSweeps.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <numeric>
+#include <vector>
 
 namespace {
 
@@ -35,6 +39,19 @@ DcNoiseFigures dcFiguresOf(
         dc.noiseFreeBits = bits - std::log2(6.6 * shape.sigma);
     }
     return dc;
+}
+
+// The record's own histogram, or nothing when a code lies beyond `codes`.
+std::optional<std::vector<std::uint64_t>> histogramOf(
+    std::span<const std::uint16_t> record, std::size_t codes)
+{
+    std::vector<std::uint64_t> counts(codes);
+    for (const std::uint16_t code : record) {
+        if (code >= codes)
+            return std::nullopt;
+        ++counts[code];
+    }
+    return counts;
 }
 
 } // namespace
@@ -86,5 +103,31 @@ CodeDensityResult analyseCodeDensity(
         return result;
     }
     result.linearity = std::move(*linearity);
+    return result;
+}
+
+CodeDensityResult analyseCodeDensity(std::span<const std::uint64_t> counts,
+    std::span<const std::uint16_t> record, const CodeDensityOptions &options)
+{
+    CodeDensityResult result = analyseCodeDensity(counts, options);
+    if (!result.hasLinearity() || result.kind != TestKind::Ramp
+        || std::accumulate(counts.begin(), counts.end(), std::uint64_t(0)) != record.size())
+        return result;
+    // Only a record of exactly the samples counted says where each came.
+    const auto recorded = histogramOf(record, counts.size());
+    if (!recorded || !std::ranges::equal(*recorded, counts))
+        return result;
+    const SweepCut cut = wholeSweepsOf(record);
+    if (cut.sweeps == 0)
+        return result;
+    const auto swept = histogramOf(record.subspan(cut.begin, cut.samples()), counts.size());
+    CodeDensityOptions ramp = options;
+    ramp.kind = TestKind::Ramp;
+    CodeDensityResult whole = analyseCodeDensity(*swept, ramp);
+    if (!whole.hasLinearity())
+        return result;
+    result.linearity = std::move(whole.linearity);
+    result.linearity.wholeSweeps = cut.sweeps;
+    result.linearity.samplesLeftOut = record.size() - cut.samples();
     return result;
 }

@@ -19,6 +19,13 @@ struct CodeDensityOptions
 CodeDensityResult analyseCodeDensity(
     std::span<const std::uint64_t> counts, const CodeDensityOptions &options = {});
 
+// The same, with the sample record the histogram counts: where it holds
+// every sample counted, a ramp's DNL and INL come from its whole sweeps
+// only, which a capture part-way through a sweep would otherwise distort.
+// Any other record is not used.
+CodeDensityResult analyseCodeDensity(std::span<const std::uint64_t> counts,
+    std::span<const std::uint16_t> record, const CodeDensityOptions &options);
+
 // The kind whose histogram this most resembles: a bell around one level (DC
 // noise), a flat spread (ramp) or a spread rising towards both ends (sine).
 TestKind detectTestKind(std::span<const std::uint64_t> counts);

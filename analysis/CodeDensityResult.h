@@ -87,6 +87,12 @@ struct LinearityFigures
     // plateaus with a step between them that no counting noise explains, as
     // a capture that stops part-way through a sweep leaves; empty otherwise.
     std::string partialSweep;
+    // Ramp only, where a sample record held every sample counted: how many
+    // whole sweeps the figures come from, and how many samples of partial
+    // sweeps at the record's ends were left out. Empty when the histogram
+    // alone was read.
+    std::optional<int> wholeSweeps;
+    std::uint64_t samplesLeftOut = 0;
 
     int analysedCodes() const { return lastCode - firstCode + 1; }
     bool analyses(int code) const { return code >= firstCode && code <= lastCode; }

@@ -108,12 +108,21 @@ std::string oneDecimal(double value)
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
 }
 
+// A harmonic whose bins meet those of another component, and whether its
+// power then went to DC or the fundamental: SINAD would count it as no
+// distortion at all.
+struct HiddenHarmonic
+{
+    std::string why; // empty when the harmonic stands clear
+    bool takenAsSignal = false;
+};
+
 // Where a harmonic's bins meet those of another component, whose power it
 // cannot be told apart from: two main lobes overlap within twice the
 // half-width, and a lobe meets its own mirror image within the half-width
-// of fs/2. Empty when the harmonic stands clear.
-std::string hiddenHarmonic(int order, std::size_t centre, std::size_t fundamental, std::size_t half,
-    int halfWidth, const std::vector<std::pair<int, std::size_t>> &lower)
+// of fs/2.
+HiddenHarmonic hiddenHarmonic(int order, std::size_t centre, std::size_t fundamental,
+    std::size_t half, int halfWidth, const std::vector<std::pair<int, std::size_t>> &lower)
 {
     const std::size_t overlap = 2 * std::size_t(halfWidth);
     const auto near = [&](std::size_t bin, std::size_t reach) {
@@ -126,14 +135,14 @@ std::string hiddenHarmonic(int order, std::size_t centre, std::size_t fundamenta
             + what + at;
     };
     if (near(0, overlap))
-        return where("DC", 0);
+        return {where("DC", 0), true};
     if (near(fundamental, overlap))
-        return where("the fundamental", fundamental);
+        return {where("the fundamental", fundamental), true};
     for (const auto &[lowerOrder, bin] : lower)
         if (near(bin, overlap))
-            return where("the " + ordinal(lowerOrder) + " harmonic", bin);
+            return {where("the " + ordinal(lowerOrder) + " harmonic", bin)};
     if (near(half, std::size_t(halfWidth)))
-        return where("fs/2", half) + ", where its level depends on its phase";
+        return {where("fs/2", half) + ", where its level depends on its phase"};
     return {};
 }
 
@@ -312,13 +321,15 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     for (int order = 2; order <= options.harmonics; ++order) {
         const double f = foldedFrequency(order * frequency);
         const auto centre = std::min(half, std::size_t(std::llround(f * double(length))));
-        std::string why = hiddenHarmonic(order, centre, peak, half, halfWidth, placed);
+        auto [why, takenAsSignal] = hiddenHarmonic(order, centre, peak, half, halfWidth, placed);
         placed.emplace_back(order, centre);
         // A hidden harmonic's own bins still hold distortion, not noise.
         const auto [p, bins] = takeTone(power, taken, centre, halfWidth);
         harmonicPower += p;
         harmonicBins += bins;
         if (!why.empty()) {
+            if (takenAsSignal)
+                r.sinadUndetermined += (r.sinadUndetermined.empty() ? "" : "; ") + why;
             hidden.push_back(std::move(why));
             continue;
         }
@@ -347,7 +358,8 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
             r.spur = r.spurs.back();
         }
     } else if (close.found) {
-        r.sinadUndetermined = "a second tone at bin " + std::to_string(std::lround(close.bin))
+        r.sinadUndetermined += std::string(r.sinadUndetermined.empty() ? "" : "; ")
+            + "a second tone at bin " + std::to_string(std::lround(close.bin))
             + " shares the fundamental's bins and could not be told apart from it";
     }
     for (const std::string &why : hidden)

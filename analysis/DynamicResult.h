@@ -118,7 +118,9 @@ struct DynamicResult
     // Why a figure has no value though the record gives figures: a harmonic
     // folds onto DC, fs/2, the fundamental or another harmonic, where its
     // power cannot be told apart; or a second tone shares the fundamental's
-    // bins. Empty when the figure was measured.
+    // bins. A harmonic folded onto DC or the fundamental leaves SINAD
+    // undetermined too: its power would be taken for signal. Empty when the
+    // figure was measured.
     std::string thdUndetermined;
     std::string sfdrUndetermined;
     std::string sinadUndetermined; // ENOB (SINAD) too

@@ -113,6 +113,14 @@ std::vector<FigureRow> figureRows(const CodeDensityResult &r)
                     + " LSB");
         if (!l.rangeWarning.empty())
             rows.push_back({"Sine amplitude", l.rangeWarning, true});
+        if (l.wholeSweeps) {
+            std::string sweeps
+                = "linearity from " + std::to_string(*l.wholeSweeps) + " whole sweeps";
+            if (l.samplesLeftOut > 0)
+                sweeps += ", " + std::to_string(l.samplesLeftOut)
+                    + " samples of partial sweeps left out";
+            row("Sweeps", sweeps);
+        }
         if (!l.partialSweep.empty())
             rows.push_back({"Partial sweep", l.partialSweep, true});
         row("DNL min / max", minMax(l.dnlMin, l.dnlMax));

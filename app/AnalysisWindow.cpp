@@ -98,6 +98,11 @@ void AnalysisWindow::refreshSamples(const SampleRecord &record)
     if (!changed && (m_recordAnalysed == seen || record.size() == 0))
         return;
     m_recordSeen = seen;
+    // While the record holds every reading since it began, a ramp's
+    // linearity comes from its whole sweeps.
+    if (changed)
+        m_histogramPage->showRecord(
+            record.size() == record.appended() ? record.inOrder() : std::vector<std::uint16_t>());
     if (record.size() == 0) {
         m_samplesPage->setSamples({});
         m_discardRunning = m_runner.busy();

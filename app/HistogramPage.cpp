@@ -105,7 +105,7 @@ void HistogramPage::analyse()
     CodeDensityOptions options;
     options.kind = chosenKind();
     options.sampleRate = m_sampleRate;
-    m_result = analyseCodeDensity(m_counts, options);
+    m_result = analyseCodeDensity(m_counts, m_record, options);
     if (m_result.hasLinearity()) {
         const LinearityFigures &l = m_result.linearity;
         m_dnlPlot->setCurve(l.dnl, l.firstCode, l.lastCode);
@@ -178,6 +178,14 @@ void HistogramPage::clearReference()
 {
     m_referenceCounts.clear();
     m_referenceName.clear();
+    analyse();
+}
+
+void HistogramPage::showRecord(std::vector<std::uint16_t> record)
+{
+    if (record.empty() && m_record.empty())
+        return;
+    m_record = std::move(record);
     analyse();
 }
 

@@ -34,6 +34,11 @@ public:
     void showCounts(std::span<const std::uint64_t> counts, bool histogramSaturated,
         std::optional<double> sampleRate);
 
+    // The samples the counts came from, oldest first: a ramp's DNL and INL
+    // then come from their whole sweeps. A record that is not exactly the
+    // counts' samples is not used; an empty one drops the last.
+    void showRecord(std::vector<std::uint16_t> record);
+
     // Another rate, for how long more samples take.
     void setSampleRate(std::optional<double> sampleRate);
     // The limits drawn on the DNL and INL plots; empty: none.
@@ -74,6 +79,7 @@ private:
     QLabel *m_resolutionNotes = nullptr;
 
     std::vector<std::uint64_t> m_counts;
+    std::vector<std::uint16_t> m_record;
     std::optional<double> m_sampleRate;
     std::optional<double> m_dnlLimit;
     std::optional<double> m_inlLimit;

@@ -155,8 +155,9 @@ bool CapturePipeline::readSidecar()
 
 void CapturePipeline::analyse()
 {
-    m_report.result
-        = analyseCodeDensity(m_counts, {m_options.kind, m_sampleRate, m_options.inlResolution});
+    // A ramp's linearity from the record's whole sweeps, where it holds every frame counted.
+    m_report.result = analyseCodeDensity(
+        m_counts, m_record, {m_options.kind, m_sampleRate, m_options.inlResolution});
     // After the capture, never inside the loop: 2^20 samples take some 0.1 s.
     m_report.dynamic = analyseCapturedRecord(m_record, m_options, m_fromHistogram);
 }

@@ -79,6 +79,8 @@ json linearityFigures(const CodeDensityResult &result)
         figures["range_warning"] = l.rangeWarning.empty() ? json() : json(l.rangeWarning);
     } else {
         figures["partial_sweep"] = l.partialSweep.empty() ? json() : json(l.partialSweep);
+        figures["whole_sweeps"] = jsonOrNull(l.wholeSweeps);
+        figures["samples_left_out"] = l.wholeSweeps ? json(l.samplesLeftOut) : json();
     }
     return figures;
 }

@@ -265,7 +265,8 @@ private slots:
         QVERIFY2(r.ok, r.reason.c_str());
         for (const SpectrumTone &tone : r.harmonics)
             QVERIFY(tone.bin != 0 && tone.bin != 1024);
-        QVERIFY(std::abs(*r.sinadDb - db(1500.0 * 1500 / 2 / (0.49 + 1.0 / 12))) < 0.3);
+        // The 3rd harmonic's power lies in the tone's bins: SINAD cannot be told.
+        QVERIFY(!r.sinadDb && !r.enobBits);
 
         auto two = quantisedSine(16384, 1001, 1500);
         const auto small = quantisedSine(16384, 3001, 20);
@@ -281,7 +282,9 @@ private slots:
 
     // A harmonic folded onto DC, fs/2, the fundamental or another harmonic
     // cannot be measured: THD and SFDR are undetermined, and say why. One
-    // folded beside the tone in a coherent record has a bin of its own.
+    // folded beside the tone in a coherent record has a bin of its own. One
+    // in DC's or the tone's bins would pass for signal: SINAD is
+    // undetermined too; folded onto another harmonic it is distortion still.
     void foldedHarmonics_data()
     {
         QTest::addColumn<int>("samples");
@@ -300,6 +303,8 @@ private slots:
         QTest::newRow("alternating 2048/2049")
             << 4096 << std::vector<Component> {{2048, 0.5, 0}, {0, 0.5, 0}}
             << "the 2nd harmonic folds onto DC (bin 0)" << true;
+        QTest::newRow("fs/7") << 4095 << withHarmonics(585, 1800)
+                              << "the 4th harmonic folds onto the 3rd harmonic (bin 1755)" << true;
         QTest::newRow("2nd beside the tone, coherent")
             << 4096 << withHarmonics(1365, 1800) << QString() << true;
     }
@@ -327,6 +332,13 @@ private slots:
         QCOMPARE(r.sfdrUndetermined, r.thdUndetermined);
         QVERIFY(hasRow(rows, "THD", "undetermined: " + r.thdUndetermined));
         QVERIFY(hasRow(rows, "SFDR", "undetermined: "));
+        if (!reason.contains("onto DC") && !reason.contains("onto the fundamental")) {
+            QVERIFY(r.sinadDb && std::abs(*r.sinadDb + harmonicsThd()) < 2.5); // phases add
+            return;
+        }
+        QVERIFY(!r.sinadDb && !r.enobBits);
+        QVERIFY(QString::fromStdString(r.sinadUndetermined).contains(reason));
+        QVERIFY(hasRow(rows, "ENOB (SINAD)", "undetermined: " + r.sinadUndetermined));
     }
 
     // The level of a tone on fs/2 is the sine's its samples show; a record

@@ -9,6 +9,7 @@
 #include "PlotArea.h"
 #include "QtWindowToolkit.h"
 #include "SampleRecordFile.h"
+#include "SweptRecord.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -244,6 +245,22 @@ private slots:
         form->histogramActions().timerTicked();
         QVERIFY(saturation->isVisibleTo(window));
         QCOMPARE(window->result().samples, 32768u);
+    }
+
+    // While the record holds every reading counted, a ramp's linearity
+    // comes from its whole sweeps; once it does not, from the counts alone.
+    void rampLinearityFromWholeSweeps()
+    {
+        const std::vector<std::uint16_t> ramp = sweptRecord({44.3});
+        std::ranges::copy(countsOf(ramp), form->measurement().wideCounts.begin());
+        for (const std::uint16_t code : ramp)
+            form->measurement().record.append(code);
+        form->histogramActions().openAnalysis();
+        const AnalysisWindow *window = form->histogramActions().analysisWindow();
+        QCOMPARE(window->result().linearity.wholeSweeps, std::optional<int>(44));
+        form->measurement().record.append(2048); // a reading the counts do not hold
+        form->histogramActions().timerTicked();
+        QVERIFY(!window->result().linearity.wholeSweeps);
     }
 
     // With no record, and with a record of one constant code, the spectrum

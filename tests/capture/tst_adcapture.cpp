@@ -547,6 +547,10 @@ private slots:
             QVERIFY(!limit["pass"].toBool() && limit["value"].isNull());
             QVERIFY2(limit["note"].toString().contains(note), qPrintable(limit["note"].toString()));
             QVERIFY(run.out.contains("not measured (" + limit["note"].toString().toUtf8()));
+            // The ramp's 16 sweeps are whole: its linearity comes from all of them.
+            const QJsonValue linearity = report["analysis"]["linearity"];
+            QCOMPARE(linearity["whole_sweeps"].toInt(-1), input == "ramp" ? 16 : -1);
+            QCOMPARE(linearity["samples_left_out"].toInt(-1), input == "ramp" ? 0 : -1);
             return;
         }
         QVERIFY(std::abs(report["sinad_db"].toDouble() - sinad) < 0.2);
