@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 namespace {
@@ -113,7 +114,11 @@ std::vector<double> powerSpectrum(
 
 double fullScalePower(int bits)
 {
-    const double peak = std::ldexp(1.0, bits) / 2;
+    // 2^bits by a shift where it fits, as every converter's does: the
+    // spectrum in dBFS asks for it bin by bin.
+    const double codes
+        = bits >= 0 && bits < 64 ? double(std::uint64_t(1) << bits) : std::ldexp(1.0, bits);
+    const double peak = codes / 2;
     return peak * peak / 2;
 }
 
