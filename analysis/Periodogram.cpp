@@ -50,7 +50,10 @@ std::vector<double> cosineSum(std::span<const double> terms, std::size_t n)
     const double stepSin = std::sin(step);
     double c = 1;
     double s = 0;
-    for (std::size_t i = 0; i < n; ++i) {
+    // The periodic window is even about sample 0: w[n - i] = w[i], so that
+    // half of it is computed and the rest mirrored.
+    const std::size_t computed = n / 2 + 1;
+    for (std::size_t i = 0; i < std::min(n, computed); ++i) {
         if (i % block == 0) {
             c = std::cos(step * double(i));
             s = std::sin(step * double(i));
@@ -69,6 +72,8 @@ std::vector<double> cosineSum(std::span<const double> terms, std::size_t n)
         s = s * stepCos + c * stepSin;
         c = next;
     }
+    for (std::size_t i = computed; i < n; ++i)
+        w[i] = w[n - i];
     return w;
 }
 

@@ -52,27 +52,33 @@ struct RealFft::Plan
     fftw_plan plan;
 
 private:
-    // exp(-2 pi i k / n) for k up to n / 4 is the product of a coarse and a
-    // fine factor, each computed directly: two tables of some sqrt(n)
-    // entries, and no rounding built up by a recurrence.
-    static constexpr std::size_t fineSteps = 1024;
     void makeTwiddles();
     void separateHalves(std::complex<double> *out) const;
 
-    std::vector<std::complex<double>> m_fine;
-    std::vector<std::complex<double>> m_coarse;
+    // exp(-2 pi i k / n) for k = 0..n/4, as (cos, sin) pairs.
+    std::vector<double> m_twiddles;
 };
 
+// Each twiddle the product of a coarse and a fine factor, each computed
+// directly: some sqrt(n) sines and cosines rather than n / 4, and no
+// rounding built up by a recurrence.
 void RealFft::Plan::makeTwiddles()
 {
+    constexpr std::size_t fineSteps = 1024;
     const std::size_t quarter = length / 4;
     const double step = -2 * std::numbers::pi / double(length);
-    m_fine.resize(std::min(fineSteps, quarter + 1));
-    for (std::size_t k = 0; k < m_fine.size(); ++k)
-        m_fine[k] = std::polar(1.0, step * double(k));
-    m_coarse.resize(quarter / fineSteps + 1);
-    for (std::size_t j = 0; j < m_coarse.size(); ++j)
-        m_coarse[j] = std::polar(1.0, step * double(j * fineSteps));
+    std::vector<std::complex<double>> fine(std::min(fineSteps, quarter + 1));
+    for (std::size_t k = 0; k < fine.size(); ++k)
+        fine[k] = std::polar(1.0, step * double(k));
+    m_twiddles.resize(2 * (quarter + 1));
+    for (std::size_t start = 0; start <= quarter; start += fineSteps) {
+        const std::complex<double> coarse = std::polar(1.0, step * double(start));
+        for (std::size_t k = start; k <= std::min(quarter, start + fineSteps - 1); ++k) {
+            const std::complex<double> f = fine[k - start];
+            m_twiddles[2 * k] = coarse.real() * f.real() - coarse.imag() * f.imag();
+            m_twiddles[2 * k + 1] = coarse.real() * f.imag() + coarse.imag() * f.real();
+        }
+    }
 }
 
 void RealFft::Plan::run(double *in, std::complex<double> *out) const
@@ -94,25 +100,30 @@ void RealFft::Plan::run(double *in, std::complex<double> *out) const
 void RealFft::Plan::separateHalves(std::complex<double> *out) const
 {
     const std::size_t h = length / 2;
-    const std::complex<double> z0 = out[0];
-    out[0] = {z0.real() + z0.imag(), 0};
-    out[h] = {z0.real() - z0.imag(), 0};
+    double *z = reinterpret_cast<double *>(out);
+    const double *w = m_twiddles.data();
+    const double z0r = z[0];
+    const double z0i = z[1];
+    z[0] = z0r + z0i;
+    z[1] = 0;
+    z[2 * h] = z0r - z0i;
+    z[2 * h + 1] = 0;
     for (std::size_t k = 1; k <= h / 2; ++k) {
-        const std::complex<double> a = out[k];
-        const std::complex<double> b = out[h - k];
+        double *here = z + 2 * k;
+        double *mirror = z + 2 * (h - k);
         // E and -i (Z[k] - conj Z[h-k]) / 2.
-        const double er = (a.real() + b.real()) / 2;
-        const double ei = (a.imag() - b.imag()) / 2;
-        const double orr = (a.imag() + b.imag()) / 2;
-        const double oi = -(a.real() - b.real()) / 2;
-        const std::complex<double> coarse = m_coarse[k / fineSteps];
-        const std::complex<double> fine = m_fine[k % fineSteps];
-        const double wr = coarse.real() * fine.real() - coarse.imag() * fine.imag();
-        const double wi = coarse.real() * fine.imag() + coarse.imag() * fine.real();
+        const double er = (here[0] + mirror[0]) / 2;
+        const double ei = (here[1] - mirror[1]) / 2;
+        const double orr = (here[1] + mirror[1]) / 2;
+        const double oi = (mirror[0] - here[0]) / 2;
+        const double wr = w[2 * k];
+        const double wi = w[2 * k + 1];
         const double tr = wr * orr - wi * oi;
         const double ti = wr * oi + wi * orr;
-        out[k] = {er + tr, ei + ti};
-        out[h - k] = {er - tr, -(ei - ti)};
+        here[0] = er + tr;
+        here[1] = ei + ti;
+        mirror[0] = er - tr;
+        mirror[1] = ti - ei;
     }
 }
 
