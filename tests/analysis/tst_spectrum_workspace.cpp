@@ -1,5 +1,4 @@
 #include "Periodogram.h"
-#include "RealFft.h"
 #include "SineFit.h"
 #include "SpectrumWorkspace.h"
 
@@ -105,39 +104,6 @@ private slots:
                             - (0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / double(n))))
                         < 1e-12);
             }
-        }
-    }
-
-    // An even length is transformed as half as many complex samples and the
-    // halves told apart, with twiddles from two tables: every bin, on either
-    // side of the middle and past the fine table's end, must be the DFT's.
-    void realTransformBins_data()
-    {
-        QTest::addColumn<int>("samples");
-        QTest::newRow("2") << 2;
-        QTest::newRow("6, an odd half") << 6;
-        QTest::newRow("202") << 202;
-        QTest::newRow("4100, past the fine table") << 4100;
-        QTest::newRow("4101, odd") << 4101;
-    }
-    void realTransformBins()
-    {
-        QFETCH(int, samples);
-        const std::size_t n = std::size_t(samples);
-        RealFft fft(n);
-        for (std::size_t i = 0; i < n; ++i)
-            fft.input()[i] = std::cos(0.37 * double(i * i % 1009)) * 100 + double(i % 5);
-        const std::vector<double> x(fft.input(), fft.input() + n);
-        fft.run();
-        const auto out = fft.output();
-        QCOMPARE(out.size(), n / 2 + 1);
-        for (std::size_t k = 0; k < out.size(); ++k) {
-            std::complex<double> sum;
-            for (std::size_t i = 0; i < n; ++i)
-                sum += x[i]
-                    * std::polar(1.0, -2 * std::numbers::pi * double(k * i % n) / double(n));
-            QVERIFY2(
-                std::abs(out[k] - sum) <= 1e-9 * 100 * double(n), qPrintable(QString::number(k)));
         }
     }
 
