@@ -7,6 +7,7 @@
 //   bench_acquisition [frames for the loop (2000000)] [frames for the slow readers (200000)]
 //   ADCAPTURE=/path/to/another/adcapture bench_acquisition ...   (another build of it)
 #include "BenchSupport.h"
+#include "CaptureRuns.h"
 #include "ConverterEnd.h"
 #include "IdleShare.h"
 #include "LoopSession.h"
@@ -19,7 +20,6 @@
 #include "QtSerialLink.h"
 #include "QtWindowToolkit.h"
 #include "SampleRecord.h"
-#include "SampleRecordFile.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -246,57 +246,10 @@ const char *adcapturePath()
     return std::getenv("ADCAPTURE") ? std::getenv("ADCAPTURE") : ADCAPTURE_PATH;
 }
 
-// Starts a program with its standard output to /dev/null; 0 when it did not.
-pid_t spawnQuietly(std::vector<std::string> words)
-{
-    std::vector<char *> arguments;
-    for (std::string &word : words)
-        arguments.push_back(word.data());
-    arguments.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, arguments[0], &actions, nullptr, arguments.data(), environ) != 0)
-        pid = 0;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// What adcapture spends beside reading: its start-up, the analyses and the
-// report, measured as `adcapture --analyze` of the very record a capture of
-// `frames` frames keeps (the newest 2^20 codes of the cycle sent), with the
-// same report. Taken off a capture's figures, what is left is the reading
-// alone, as the window loop's figures are.
-Figures measureAnalysisOfCapture(long long frames)
-{
-    constexpr long long kept = 1 << 20; // adcapture's record length
-    std::vector<std::uint16_t> codes;
-    for (long long j = std::max(0LL, frames - kept); j < frames; ++j)
-        codes.push_back(std::uint16_t(j % 4096));
-    QTemporaryDir folder;
-    const QString record = folder.filePath(QStringLiteral("record.npy"));
-    QFile file(record);
-    const std::string contents = sampleRecordNpy(codes);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(contents.data(), qint64(contents.size())) != qint64(contents.size()))
-        return {"adcapture --analyze"};
-    file.close();
-    QElapsedTimer wall;
-    wall.start();
-    const pid_t pid = spawnQuietly({adcapturePath(), "--analyze", record.toStdString(), "--json",
-        folder.filePath(QStringLiteral("report.json")).toStdString()});
-    int status = 0;
-    rusage usage {};
-    if (pid == 0 || ::wait4(pid, &status, 0, &usage) != pid)
-        return {"adcapture --analyze"};
-    return {"adcapture --analyze", 0, wall.nsecsElapsed() / 1e9,
-        bench::seconds(usage.ru_utime) + bench::seconds(usage.ru_stime)};
-}
-
 // A capture's figures less what its start-up and analyses took.
-Figures readingAlone(const Figures &capture, const Figures &analysis)
+Figures readingAlone(const Figures &capture, long long frames)
 {
+    const bench::ProcessCost analysis = bench::analysisOfKeptRecord(adcapturePath(), frames);
     Figures reading = capture;
     reading.name = "adcapture, reading alone";
     reading.seconds -= analysis.seconds;
@@ -316,8 +269,8 @@ Figures measureCapture(long long frames)
     const std::string report = folder.filePath(QStringLiteral("report.json")).toStdString();
     const std::string count = std::to_string(frames);
     Figures figures {"adcapture (headless program)"};
-    const pid_t pid
-        = spawnQuietly({adcapturePath(), "--port", port, "--frames", count, "--json", report});
+    const pid_t pid = bench::spawnQuietly(
+        {adcapturePath(), "--port", port, "--frames", count, "--json", report});
     if (pid == 0) {
         std::printf("  (adcapture did not start)\n");
         return figures;
@@ -444,7 +397,7 @@ int main(int argc, char *argv[])
         const Figures block = measureCReader("4096-byte block reader (C)", frames, 4096);
         const Figures window = measureWindowLoop(frames);
         const Figures capture = measureCapture(frames);
-        const Figures reading = readingAlone(capture, measureAnalysisOfCapture(frames));
+        const Figures reading = readingAlone(capture, frames);
         std::printf("  round %d: block reader %.0f characters/s, window loop %.0f characters/s "
                     "(%.3f CPU s/M), ratio %.3f; adcapture %.0f characters/s (%.3f CPU s/M), "
                     "ratio %.3f; reading alone %.0f characters/s (%.3f CPU s/M)\n",
