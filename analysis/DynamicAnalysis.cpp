@@ -259,9 +259,11 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
         windowed = spectra.powerSpectrum(x, length, r.window);
     const std::vector<double> &power
         = r.window == SpectrumWindow::Rectangular ? rectangular : windowed;
-    r.spectrumDbfs.resize(power.size());
-    std::ranges::transform(
-        power, r.spectrumDbfs.begin(), [&](double p) { return powerDbfs(p, r.bits); });
+    if (options.keepSpectrum) {
+        r.spectrumDbfs.resize(power.size());
+        std::ranges::transform(
+            power, r.spectrumDbfs.begin(), [&](double p) { return powerDbfs(p, r.bits); });
+    }
 
     const int halfWidth = mainLobeHalfWidth(r.window);
     const auto [from, to] = searchRange(std::size_t(halfWidth) + 1, halfWidth);

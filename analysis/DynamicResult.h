@@ -32,6 +32,9 @@ struct DynamicOptions
     // The fundamental in cycles per sample; empty: the largest tone.
     std::optional<double> fundamental;
     std::optional<double> sampleRate; // Hz; only for how frequencies are given
+    // Whether the result keeps the spectrum bin by bin in dBFS, for a plot
+    // or a copy of it: a logarithm a bin, which no figure needs.
+    bool keepSpectrum = true;
 };
 
 // One tone of the spectrum: the fundamental or a harmonic.

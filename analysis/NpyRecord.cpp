@@ -3,10 +3,13 @@
 #include "QuotedText.h"
 #include "TrimmedText.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace {
@@ -163,26 +166,46 @@ SampleRecordReading readNpyRecord(std::istream &in, int bits)
     // Signed values are two's complement: shifted by half the range.
     const std::int64_t lowest = dtype->isSigned ? -(std::int64_t(1) << (bits - 1)) : 0;
     const std::int64_t highest = lowest + (std::int64_t(1) << bits) - 1;
+    const auto outside = [&](std::size_t sample, const std::string &code) {
+        return failed("sample " + std::to_string(sample) + ": code " + code + " is outside a "
+            + std::to_string(bits) + "-bit converter's " + std::to_string(lowest) + ".."
+            + std::to_string(highest)
+            + (dtype->isSigned ? " (a signed array holds two's-complement codes)" : ""));
+    };
+    // Unsigned 16-bit values in the machine's byte order, as numpy saves codes
+    // on it, are read straight into the record.
+    const bool direct = dtype->size == 2 && !dtype->isSigned
+        && dtype->bigEndian == (std::endian::native == std::endian::big);
     SampleRecordReading reading;
     reading.codes.reserve(std::min<std::size_t>(*length, samplesPerRead));
-    std::vector<unsigned char> bytes(samplesPerRead * std::size_t(dtype->size));
+    std::vector<unsigned char> bytes(direct ? 0 : samplesPerRead * std::size_t(dtype->size));
     for (std::size_t done = 0; done < *length;) {
         const std::size_t count = std::min<std::size_t>(*length - done, samplesPerRead);
-        if (!in.read(reinterpret_cast<char *>(bytes.data()),
-                std::streamsize(count * std::size_t(dtype->size))))
+        const std::size_t size = count * std::size_t(dtype->size);
+        if (direct)
+            reading.codes.resize(done + count);
+        if (!in.read(direct ? reinterpret_cast<char *>(reading.codes.data() + done)
+                            : reinterpret_cast<char *>(bytes.data()),
+                std::streamsize(size)))
             return failed("the data is cut short (the header promises " + std::to_string(*length)
                 + " samples)");
+        if (direct) {
+            const auto chunk = std::span(reading.codes).subspan(done, count);
+            const auto wrong = std::ranges::find_if(
+                chunk, [&](std::uint16_t code) { return code > std::uint64_t(highest); });
+            if (wrong != chunk.end())
+                return outside(done + std::size_t(wrong - chunk.begin()), std::to_string(*wrong));
+            done += count;
+            continue;
+        }
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint64_t raw = bitsAt(&bytes[i * std::size_t(dtype->size)], *dtype);
             const std::int64_t value = dtype->isSigned ? signedOf(raw, dtype->size) : 0;
             const bool inRange = dtype->isSigned ? value >= lowest && value <= highest
                                                  : raw <= std::uint64_t(highest);
             if (!inRange)
-                return failed("sample " + std::to_string(done + i) + ": code "
-                    + (dtype->isSigned ? std::to_string(value) : std::to_string(raw))
-                    + " is outside a " + std::to_string(bits) + "-bit converter's "
-                    + std::to_string(lowest) + ".." + std::to_string(highest)
-                    + (dtype->isSigned ? " (a signed array holds two's-complement codes)" : ""));
+                return outside(
+                    done + i, dtype->isSigned ? std::to_string(value) : std::to_string(raw));
             reading.codes.push_back(
                 static_cast<std::uint16_t>(dtype->isSigned ? value - lowest : std::int64_t(raw)));
         }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 namespace {
@@ -49,25 +50,35 @@ std::vector<double> cosineSum(std::span<const double> terms, std::size_t n)
     const double stepSin = std::sin(step);
     double c = 1;
     double s = 0;
-    for (std::size_t i = 0; i < n; ++i) {
+    // The periodic window is even about sample 0, w[n - i] = w[i]; and for
+    // an even n, cos(k (pi - a)) = (-1)^k cos(k a) gives w[n/2 - i] from the
+    // even and odd terms of w[i]. A quarter is computed, the rest follows.
+    const bool even = n % 2 == 0;
+    const std::size_t computed = even ? n / 4 + 1 : n / 2 + 1;
+    for (std::size_t i = 0; i < std::min(n, computed); ++i) {
         if (i % block == 0) {
             c = std::cos(step * double(i));
             s = std::sin(step * double(i));
         }
         double previous = 1;
         double current = c;
-        double value = terms[0];
+        double evenTerms = terms[0];
+        double oddTerms = 0;
         for (std::size_t k = 1; k < Terms; ++k) {
-            value += (k % 2 ? -1 : 1) * terms[k] * current;
+            (k % 2 ? oddTerms : evenTerms) += terms[k] * current;
             const double next = 2 * c * current - previous;
             previous = current;
             current = next;
         }
-        w[i] = value;
+        w[i] = evenTerms - oddTerms;
+        if (even)
+            w[n / 2 - i] = evenTerms + oddTerms;
         const double next = c * stepCos - s * stepSin;
         s = s * stepCos + c * stepSin;
         c = next;
     }
+    for (std::size_t i = n / 2 + 1; i < n; ++i)
+        w[i] = w[n - i];
     return w;
 }
 
@@ -113,7 +124,11 @@ std::vector<double> powerSpectrum(
 
 double fullScalePower(int bits)
 {
-    const double peak = std::ldexp(1.0, bits) / 2;
+    // 2^bits by a shift where it fits, as every converter's does: the
+    // spectrum in dBFS asks for it bin by bin.
+    const double codes
+        = bits >= 0 && bits < 64 ? double(std::uint64_t(1) << bits) : std::ldexp(1.0, bits);
+    const double peak = codes / 2;
     return peak * peak / 2;
 }
 

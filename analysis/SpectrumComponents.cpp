@@ -34,6 +34,40 @@ void setNoiseFigures(DynamicResult &r, double noiseMean, double bandBins)
             = *r.noiseFloorDbfs - 10 * std::log10(*r.sampleRate / double(r.recordLength));
 }
 
+namespace {
+
+// The `count` loudest bins from 1 on that are not taken, loudest first and
+// the lower of equal bins first, in one pass over the spectrum. A peak taken
+// takes at most a main lobe of bins: the loudest bin left after n peaks is
+// among the n lobes' bins and one more of the loudest at the start.
+std::vector<std::size_t> loudestBins(
+    const std::vector<double> &power, const std::vector<bool> &taken, std::size_t count)
+{
+    // Ordered so that the heap's front is the quietest kept; a later bin of
+    // equal power never displaces an earlier one.
+    const auto louder = [&](std::size_t a, std::size_t b) {
+        return power[a] > power[b] || (power[a] == power[b] && a < b);
+    };
+    std::vector<std::size_t> kept;
+    kept.reserve(count);
+    for (std::size_t k = 1; k < power.size(); ++k) {
+        if (taken[k])
+            continue;
+        if (kept.size() < count) {
+            kept.push_back(k);
+            std::ranges::push_heap(kept, louder);
+        } else if (power[k] > power[kept.front()]) {
+            std::ranges::pop_heap(kept, louder);
+            kept.back() = k;
+            std::ranges::push_heap(kept, louder);
+        }
+    }
+    std::ranges::sort(kept, louder);
+    return kept;
+}
+
+} // namespace
+
 void listLargestSpurs(DynamicResult &r, const std::vector<double> &power, std::vector<bool> taken,
     int halfWidth, double fundamentalPower)
 {
@@ -42,14 +76,16 @@ void listLargestSpurs(DynamicResult &r, const std::vector<double> &power, std::v
     };
     std::vector<SpectrumTone> spurs = r.spurs;
     spurs.insert(spurs.end(), r.harmonics.begin(), r.harmonics.end());
-    // Enough peaks that the list is full even when every harmonic is quieter.
+    // Enough peaks that the list is full even when every harmonic is quieter:
+    // each the loudest bin not yet taken, the lowest of equals.
+    const std::vector<std::size_t> candidates
+        = loudestBins(power, taken, (listedSpurs - 1) * (2 * std::size_t(halfWidth) + 1) + 1);
+    auto next = candidates.begin();
     for (std::size_t found = 0; found < listedSpurs; ++found) {
-        std::size_t loudest = 0;
-        for (std::size_t k = 1; k < power.size(); ++k)
-            if (!taken[k] && (loudest == 0 || power[k] > power[loudest]))
-                loudest = k;
-        if (loudest == 0)
+        next = std::find_if(next, candidates.end(), [&](std::size_t k) { return !taken[k]; });
+        if (next == candidates.end())
             break;
+        const std::size_t loudest = *next;
         const double p = takeTone(power, taken, loudest, halfWidth).first;
         const double frequency = double(loudest) / double(r.recordLength);
         spurs.push_back({0, frequency, loudest, powerDbfs(p, r.bits), level(p)});

@@ -7,6 +7,7 @@
 //   bench_acquisition [frames for the loop (2000000)] [frames for the slow readers (200000)]
 //   ADCAPTURE=/path/to/another/adcapture bench_acquisition ...   (another build of it)
 #include "BenchSupport.h"
+#include "CaptureRuns.h"
 #include "ConverterEnd.h"
 #include "IdleShare.h"
 #include "LoopSession.h"
@@ -239,6 +240,23 @@ bool holdsDevice(pid_t pid, const std::string &device)
     return false;
 }
 
+const char *adcapturePath()
+{
+    // ADCAPTURE names another build of the program, to set two side by side.
+    return std::getenv("ADCAPTURE") ? std::getenv("ADCAPTURE") : ADCAPTURE_PATH;
+}
+
+// A capture's figures less what its start-up and analyses took.
+Figures readingAlone(const Figures &capture, long long frames)
+{
+    const bench::ProcessCost analysis = bench::analysisOfKeptRecord(adcapturePath(), frames);
+    Figures reading = capture;
+    reading.name = "adcapture, reading alone";
+    reading.seconds -= analysis.seconds;
+    reading.cpuSeconds -= analysis.cpuSeconds;
+    return reading;
+}
+
 // adcapture, the headless program, fed the same way as the window loop: the
 // clock starts with the first character sent and stops when the program has
 // counted every frame, analysed the histogram, written its report and ended.
@@ -250,23 +268,13 @@ Figures measureCapture(long long frames)
     QTemporaryDir folder;
     const std::string report = folder.filePath(QStringLiteral("report.json")).toStdString();
     const std::string count = std::to_string(frames);
-    // ADCAPTURE names another build of the program, to set two side by side.
-    const char *program = std::getenv("ADCAPTURE") ? std::getenv("ADCAPTURE") : ADCAPTURE_PATH;
-    std::vector<std::string> words {program, "--port", port, "--frames", count, "--json", report};
-    std::vector<char *> arguments;
-    for (std::string &word : words)
-        arguments.push_back(word.data());
-    arguments.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
     Figures figures {"adcapture (headless program)"};
-    if (posix_spawn(&pid, program, &actions, nullptr, arguments.data(), environ) != 0) {
+    const pid_t pid = bench::spawnQuietly(
+        {adcapturePath(), "--port", port, "--frames", count, "--json", report});
+    if (pid == 0) {
         std::printf("  (adcapture did not start)\n");
         return figures;
     }
-    posix_spawn_file_actions_destroy(&actions);
     QElapsedTimer waited;
     waited.start();
     while (!holdsDevice(pid, port) && waited.elapsed() < 10000)
@@ -382,25 +390,26 @@ int main(int argc, char *argv[])
     constexpr int rounds = 3;
     struct Round
     {
-        Figures block, window, capture;
+        Figures block, window, capture, reading;
     };
     std::vector<Round> results;
     for (int round = 1; round <= rounds; ++round) {
         const Figures block = measureCReader("4096-byte block reader (C)", frames, 4096);
         const Figures window = measureWindowLoop(frames);
         const Figures capture = measureCapture(frames);
+        const Figures reading = readingAlone(capture, frames);
         std::printf("  round %d: block reader %.0f characters/s, window loop %.0f characters/s "
                     "(%.3f CPU s/M), ratio %.3f; adcapture %.0f characters/s (%.3f CPU s/M), "
-                    "ratio %.3f\n",
+                    "ratio %.3f; reading alone %.0f characters/s (%.3f CPU s/M)\n",
             round, block.perSecond(), window.perSecond(), window.cpuPerMillion(),
             loopRatio(window, block), capture.perSecond(), capture.cpuPerMillion(),
-            loopRatio(capture, block));
-        results.push_back({block, window, capture});
+            loopRatio(capture, block), reading.perSecond(), reading.cpuPerMillion());
+        results.push_back({block, window, capture, reading});
     }
     std::sort(results.begin(), results.end(), [](const Round &a, const Round &b) {
         return loopRatio(a.window, a.block) < loopRatio(b.window, b.block);
     });
-    const auto &[block, window, medianCapture] = results[rounds / 2];
+    const auto &[block, window, medianCapture, medianReading] = results[rounds / 2];
     std::vector<double> captureRatios;
     for (const Round &result : results)
         captureRatios.push_back(loopRatio(result.capture, result.block));
@@ -411,10 +420,20 @@ int main(int argc, char *argv[])
 
     std::printf("  %-32s %10s %13s %10s %10s\n", "reader", "characters", "characters/s", "CPU s/M",
         "loop/this");
-    for (const Figures *figures : {&block, &oneByte, &python, &pump, &medianCapture, &window})
+    for (const Figures *figures :
+        {&block, &oneByte, &python, &pump, &medianCapture, &medianReading, &window})
         printFigures(*figures, window);
     std::printf("  adcapture / block reader, median of %d rounds: %.3f (window loop: %.3f)\n",
         rounds, captureRatios[rounds / 2], loopRatio(window, block));
+    // The window loop's CPU is its thread's while it reads; adcapture's is the
+    // whole process's, start-up and analyses included, and reading alone is
+    // that less `adcapture --analyze` of the record it kept.
+    std::printf("  CPU per character against the window loop's: adcapture %.2f, reading alone "
+                "%.2f; against the block reader's: window loop %.2f, reading alone %.2f\n",
+        medianCapture.cpuPerMillion() / window.cpuPerMillion(),
+        medianReading.cpuPerMillion() / window.cpuPerMillion(),
+        window.cpuPerMillion() / block.cpuPerMillion(),
+        medianReading.cpuPerMillion() / block.cpuPerMillion());
 
     // The loop with the analysis window open on the spectrum, against the
     // loop with it closed, in turns. Each run lasts about six seconds at the

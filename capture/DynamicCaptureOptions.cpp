@@ -37,6 +37,7 @@ DynamicOptions dynamicOptionsOf(const CaptureOptions &options)
     dynamic.harmonics = options.harmonics;
     dynamic.averages = options.averages;
     dynamic.sampleRate = options.sampleRate;
+    dynamic.keepSpectrum = false; // no output of adcapture shows it
     return dynamic;
 }
 

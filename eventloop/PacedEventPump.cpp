@@ -2,14 +2,19 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 namespace {
 
 // Yields between two reads of the clock; reading it costs about as much as
-// handling a character.
-constexpr int yieldsPerClockRead = 16;
+// handling a character. A stream at full speed brings thousands of
+// characters in a pump interval: the count doubles while a read finds less
+// than half the interval gone, and falls back as soon as one finds it
+// overrun, so that the clock is read a few times an interval.
+constexpr int fewestYieldsPerClockRead = 16;
+constexpr int mostYieldsPerClockRead = 1024;
 
 // Fewer yields than this since the last wait mean a few characters at most
 // came in between: the input trickles. A stream at full speed brings
@@ -19,6 +24,7 @@ constexpr int trickleYields = 16;
 } // namespace
 
 PacedEventPump::PacedEventPump()
+    : m_yieldsPerClockRead(fewestYieldsPerClockRead)
 {
     m_sinceLastPump.start();
     m_sinceLastWait.start();
@@ -27,10 +33,15 @@ PacedEventPump::PacedEventPump()
 void PacedEventPump::yield()
 {
     ++m_yieldsSinceWait;
-    if (++m_yieldsSinceClockRead < yieldsPerClockRead)
+    if (++m_yieldsSinceClockRead < m_yieldsPerClockRead)
         return;
     m_yieldsSinceClockRead = 0;
-    if (m_sinceLastPump.nsecsElapsed() >= pumpIntervalNs)
+    const qint64 elapsed = m_sinceLastPump.nsecsElapsed();
+    if (elapsed < pumpIntervalNs / 2)
+        m_yieldsPerClockRead = std::min(2 * m_yieldsPerClockRead, mostYieldsPerClockRead);
+    else if (elapsed > pumpIntervalNs + pumpIntervalNs / 2)
+        m_yieldsPerClockRead = std::max(m_yieldsPerClockRead / 4, fewestYieldsPerClockRead);
+    if (elapsed >= pumpIntervalNs)
         pump(QEventLoop::AllEvents);
 }
 

@@ -35,5 +35,6 @@ private:
     QElapsedTimer m_sinceLastPump;
     QElapsedTimer m_sinceLastWait;
     int m_yieldsSinceClockRead = 0;
+    int m_yieldsPerClockRead;
     int m_yieldsSinceWait = 0;
 };

@@ -612,6 +612,12 @@ private slots:
             << npyOf("<i2", L {-1, 5}, "(2, 1)") << 12 << QList<int> {2047, 2053} << "";
         QTest::newRow("unsigned beyond") << npyOf("<u2", L {7, 4096}) << 12 << none
                                          << "sample 1: code 4096 is outside a 12-bit converter's";
+        // Read a part at a time: the place counted on from the first part.
+        L longRecord(20000, 5);
+        longRecord[17000] = 4096;
+        QTest::newRow("unsigned beyond, far in")
+            << npyOf("<u2", longRecord) << 12 << none
+            << "sample 17000: code 4096 is outside a 12-bit converter's 0..4095";
         QTest::newRow("float") << npyOf("<f8", L {0}) << 12 << none << "the dtype \"<f8\"";
         QTest::newRow("fortran") << npyOf("<u2", L {0}, {}, true) << 12 << none
                                  << "the array is in Fortran order";

@@ -170,6 +170,17 @@ private slots:
         QVERIFY(std::abs(r.fundamental.dbfs) < 0.01); // full scale
         QCOMPARE(r.spectrumDbfs.size(), std::size_t(samples / 2 + 1));
         QVERIFY(hasRow(dynamicFigureRows(r), "SINAD", fixedNumber(*r.sinadDb, 2) + " dB"));
+        // Without the spectrum kept bin by bin, the same figures.
+        options.keepSpectrum = false;
+        const DynamicResult bare = analyseDynamic(codes, options);
+        QVERIFY(bare.ok && bare.hasSpectrum && bare.spectrumDbfs.empty());
+        const auto text = [](const std::vector<FigureRow> &rows) {
+            std::string all;
+            for (const FigureRow &row : rows)
+                all += row.name + ": " + row.value + "\n";
+            return all;
+        };
+        QCOMPARE(text(dynamicFigureRows(bare)), text(dynamicFigureRows(r)));
     }
 
     // Gaussian noise before the quantiser adds to its 1/12 LSB^2. The noise

@@ -62,7 +62,8 @@ private slots:
         const Step steps[] = {{128, SpectrumWindow::BlackmanHarris7},
             {100, SpectrumWindow::BlackmanHarris7}, {128, SpectrumWindow::Rectangular},
             {128, SpectrumWindow::Hann}, {64, SpectrumWindow::BlackmanHarris7},
-            {101, SpectrumWindow::BlackmanHarris4}, {128, SpectrumWindow::BlackmanHarris7}};
+            {101, SpectrumWindow::BlackmanHarris4}, {128, SpectrumWindow::BlackmanHarris7},
+            {102, SpectrumWindow::BlackmanHarris7}, {4102, SpectrumWindow::Hann}};
         SpectrumWorkspace workspace;
         for (const Step &step : steps) {
             const auto x = cosine(step.samples, 9.3, 1000, 2048);
@@ -73,6 +74,35 @@ private slots:
                 for (std::size_t k = 0; k < power.size(); ++k)
                     QVERIFY2(std::abs(power[k] - expected[k]) <= 1e-9 * 1000 * 1000,
                         qPrintable(QStringLiteral("%1 samples, bin %2").arg(step.samples).arg(k)));
+            }
+        }
+    }
+
+    // A window is computed for a quarter or a half of its samples and the
+    // rest mirrored: sample i of n lies at the angle of sample 2i of 2n, and
+    // the Hann window is 0.5 - 0.5 cos.
+    void windowEverySample_data()
+    {
+        QTest::addColumn<int>("samples");
+        for (const int n : {1, 2, 3, 6, 101, 102, 4100, 4101, 4102})
+            QTest::newRow(qPrintable(QString::number(n))) << n;
+    }
+    void windowEverySample()
+    {
+        QFETCH(int, samples);
+        const std::size_t n = std::size_t(samples);
+        for (const SpectrumWindow window : {SpectrumWindow::Hann, SpectrumWindow::BlackmanHarris4,
+                 SpectrumWindow::BlackmanHarris7}) {
+            const std::vector<double> w = windowCoefficients(window, n);
+            const std::vector<double> twice = windowCoefficients(window, 2 * n);
+            QCOMPARE(w.size(), n);
+            for (std::size_t i = 0; i < n; ++i) {
+                QVERIFY2(std::abs(w[i] - twice[2 * i]) < 1e-12, qPrintable(QString::number(i)));
+                if (window == SpectrumWindow::Hann)
+                    QVERIFY(
+                        std::abs(w[i]
+                            - (0.5 - 0.5 * std::cos(2 * std::numbers::pi * double(i) / double(n))))
+                        < 1e-12);
             }
         }
     }

@@ -2,6 +2,7 @@
 #include "CaptureReport.h"
 #include "JsonFile.h"
 #include "LimitCheck.h"
+#include "PacedEventPump.h"
 #include "ProgressLine.h"
 #include "StartupOptions.h"
 
@@ -23,6 +24,7 @@
 #include <random>
 #include <sstream>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -705,6 +707,26 @@ private slots:
         QCOMPARE(report["stop_reason"].toString(), "interrupted");
         QVERIFY(!report["pass"].toBool());
         QVERIFY(report["frames"].toInt() > 100);
+    }
+
+    // The pump reads the clock less often while characters come fast; once
+    // they come slowly, an event posted must still be handled within a few
+    // reads, not after as many yields as the fast stream allowed a read.
+    void pumpAfterFastYields()
+    {
+        PacedEventPump pump;
+        for (int i = 0; i < 2'000'000; ++i)
+            pump.yield();
+        bool handled = false;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [&handled] { handled = true; }, Qt::QueuedConnection);
+        int yields = 0;
+        for (; !handled && yields < 4000; ++yields) {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+            pump.yield();
+        }
+        QVERIFY(handled);
+        QVERIFY2(yields <= 1100, qPrintable(QString::number(yields)));
     }
 };
 
