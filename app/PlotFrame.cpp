@@ -37,10 +37,12 @@ PlotFrame::PlotFrame(QPainter &painter, const QWidget &widget, const QRect &axes
 { }
 
 // With the painter's pen as the widget set it up: its foreground colour.
+// A title wider than the plot loses its end, not both of its ends.
 void PlotFrame::drawTitle(const QString &title)
 {
-    m_painter.drawText(
-        QRect(0, 0, m_widget.width(), m_widget.fontMetrics().height() + 2), Qt::AlignCenter, title);
+    const QFontMetrics metrics = m_widget.fontMetrics();
+    m_painter.drawText(QRect(0, 0, m_widget.width(), metrics.height() + 2), Qt::AlignCenter,
+        metrics.elidedText(title, Qt::ElideRight, m_widget.width() - 4));
 }
 
 void PlotFrame::drawBorder()

@@ -8,6 +8,8 @@
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 
 SpectrumPage::SpectrumPage(QWidget *parent)
@@ -36,7 +38,17 @@ SpectrumPage::SpectrumPage(QWidget *parent)
     plotPart->addWidget(m_plot, 1);
     auto *layout = new QHBoxLayout(this);
     layout->addLayout(plotPart, 1);
-    layout->addWidget(m_figures);
+    // A record with a tone, its harmonics and five spurs gives more rows
+    // than the page is high: they scroll rather than run off its foot.
+    auto *figures = new QScrollArea;
+    figures->setWidget(m_figures);
+    figures->setWidgetResizable(true);
+    figures->setFrameShape(QFrame::NoFrame);
+    figures->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Wide enough for a row's longest word beside its scroll bar.
+    figures->setMinimumWidth(
+        240 + figures->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, figures));
+    layout->addWidget(figures);
 }
 
 void SpectrumPage::showResult(const DynamicResult &result)
