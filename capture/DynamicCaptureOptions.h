@@ -8,8 +8,8 @@
 class OptionParser;
 
 // adcapture's options for the dynamic analysis of the sample record:
-// --sample-rate, --window, --harmonics, --averages and the limits --min-enob,
-// --min-sinad, --max-thd and --min-sfdr.
+// --sample-rate, --window, --harmonics and --averages (its limits come from
+// the limit catalog).
 void declareDynamicOptions(OptionParser &parser);
 // Reads them into `options`; false with the parser's error set at a value
 // that cannot be used.

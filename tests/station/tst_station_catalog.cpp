@@ -23,6 +23,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <random>
 
 namespace {
 
@@ -55,6 +56,25 @@ std::vector<std::uint16_t> sineRecord()
     return codes;
 }
 
+// A grounded input: codes about mid-scale with half an LSB of noise.
+std::vector<std::uint16_t> groundedRecord()
+{
+    std::mt19937 generator(17);
+    std::normal_distribution<double> noise(2048, 0.5);
+    std::vector<std::uint16_t> codes(4096);
+    for (std::uint16_t &code : codes)
+        code = std::uint16_t(std::lround(noise(generator)));
+    return codes;
+}
+
+std::vector<std::uint64_t> countsOf(const std::vector<std::uint16_t> &record)
+{
+    std::vector<std::uint64_t> counts(4096);
+    for (const std::uint16_t code : record)
+        ++counts[code];
+    return counts;
+}
+
 // The inputs that measure a figure of each source.
 struct MeasuredBoard
 {
@@ -66,13 +86,12 @@ struct MeasuredBoard
 MeasuredBoard boardFor(FigureSource source)
 {
     MeasuredBoard board;
-    if (source == FigureSource::Dynamic) {
+    if (source == FigureSource::Dynamic || source == FigureSource::Spectrum) {
         board.record = sineRecord();
-        std::vector<std::uint64_t> counts(4096);
-        for (const std::uint16_t code : board.record)
-            ++counts[code];
-        board.codeDensity = analyseCodeDensity(counts, {TestKind::Sine, {}, 0.5});
-        board.dynamic = analyseDynamic(board.record, {});
+        board.codeDensity = analyseCodeDensity(countsOf(board.record), {TestKind::Sine, {}, 0.5});
+        DynamicOptions options;
+        options.sampleRate = 1e6; // the noise density needs one
+        board.dynamic = analyseDynamic(board.record, options);
     } else if (source == FigureSource::DcNoise) {
         board.codeDensity = analyseCodeDensity(dcCounts(), {TestKind::Dc, {}, 0.5});
     } else {
@@ -130,6 +149,56 @@ private slots:
         limits.set(*findLimit("--max-inl"), 4096);
         const LimitOutcome outcome = checkLimits(limits, {result, DynamicResult()}).front();
         QVERIFY(!outcome.pass && outcome.note.starts_with("a partial sweep"));
+    }
+
+    // The spectrum's limits on a grounded input: SNRFS and the spurs hold
+    // there, SNR does not, and the density needs a sample rate.
+    void spectrumLimitsWithoutTone_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<double>("limit");
+        QTest::addColumn<bool>("withRate");
+        QTest::addColumn<bool>("passing");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("SNRFS passes") << "min_snrfs" << 60.0 << false << true << "";
+        QTest::newRow("SNRFS fails") << "min_snrfs" << 90.0 << false << false << "";
+        QTest::newRow("spur passes") << "max_spur" << -80.0 << false << true << "";
+        QTest::newRow("spur fails") << "max_spur" << -130.0 << false << false << "";
+        QTest::newRow("density with a rate") << "max_noise_density" << -100.0 << true << true << "";
+        QTest::newRow("density without a rate")
+            << "max_noise_density" << 0.0 << false << false << "no sample rate known";
+        QTest::newRow("SNR") << "min_sinad" << 0.0 << false << false
+                             << "no tone stands out of the noise";
+    }
+    void spectrumLimitsWithoutTone()
+    {
+        QFETCH(QString, key);
+        QFETCH(double, limit);
+        QFETCH(bool, withRate);
+        QFETCH(bool, passing);
+        QFETCH(QString, note);
+        const std::vector<std::uint16_t> record = groundedRecord();
+        const CodeDensityResult histogram
+            = analyseCodeDensity(countsOf(record), {TestKind::Dc, {}, 0.5});
+        DynamicOptions options;
+        if (withRate)
+            options.sampleRate = 1e6;
+        const DynamicResult dynamic = analyseDynamic(record, options);
+        LimitSet limits;
+        limits.set(*findLimit(key.toStdString()), limit);
+        const LimitOutcome outcome = checkLimits(limits, {histogram, dynamic}).front();
+        QVERIFY2(outcome.note.starts_with(note.toStdString()), outcome.note.c_str());
+        QCOMPARE(outcome.value.has_value(), note.isEmpty());
+        QCOMPARE(outcome.pass, passing);
+    }
+
+    // Noise limits and the spectrum's go together in one limits file.
+    void spectrumLimitsFitWithNoise()
+    {
+        const StationResult<LimitsFile> file = parseLimitsFile("l.toml",
+            "name = \"dc\"\nrevision = \"1\"\nkind = \"dc\"\n[limits]\nmax_noise = 0.7\n"
+            "min_snrfs = 60\nmax_spur = -80\n");
+        QVERIFY2(file, file.reason().c_str());
     }
 
     void limitEndToEnd_data()
