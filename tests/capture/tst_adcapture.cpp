@@ -85,6 +85,23 @@ std::vector<std::uint16_t> sineRecord(double cyclesPerSample, double amplitude =
     return codes;
 }
 
+// adcapture --analyze on `codes` saved as DIR/record.npy, with `sidecar`
+// beside it unless empty, and the report in DIR/r.json.
+Run analyzeRecord(const QTemporaryDir &dir, const std::vector<std::uint16_t> &codes,
+    const QByteArray &sidecar, const QStringList &options)
+{
+    const QString path = dir.filePath("record.npy");
+    QFile record(path);
+    QFile side(path + ".json");
+    if (!record.open(QIODevice::WriteOnly)
+        || record.write(QByteArray::fromStdString(sampleRecordNpy(codes))) < 0
+        || (!sidecar.isEmpty() && (!side.open(QIODevice::WriteOnly) || side.write(sidecar) < 0)))
+        return {};
+    record.close();
+    side.close();
+    return runCapture(QStringList {"--analyze", path, "--json", dir.filePath("r.json")} + options);
+}
+
 } // namespace
 
 class TestAdcapture : public QObject
@@ -607,16 +624,7 @@ private slots:
         QFETCH(bool, fromSidecar);
         QTemporaryDir dir;
         const QString path = dir.filePath("record.npy");
-        QFile record(path);
-        QVERIFY(record.open(QIODevice::WriteOnly));
-        record.write(QByteArray::fromStdString(sampleRecordNpy(sineRecord(0.0623456))));
-        record.close();
-        QFile side(path + ".json");
-        QVERIFY(side.open(QIODevice::WriteOnly));
-        side.write(sidecar);
-        side.close();
-        const Run run = runCapture(
-            QStringList {"--analyze", path, "--json", dir.filePath("r.json")} + options);
+        const Run run = analyzeRecord(dir, sineRecord(0.0623456), sidecar, options);
         QCOMPARE(run.status, status);
         if (status == 2) {
             QCOMPARE(run.err.count('\n'), 1);
@@ -657,22 +665,13 @@ private slots:
         QFETCH(int, status);
         QFETCH(double, frequency);
         QTemporaryDir dir;
-        const QString path = dir.filePath("record.npy");
         std::vector<std::uint16_t> codes(1 << 16);
         for (std::size_t n = 0; n < codes.size(); ++n) {
             const double t = 2 * std::numbers::pi * double(n);
             codes[n] = std::uint16_t(
                 std::lround(2048 + 1500 * std::sin(0.0623456 * t) + 300 * std::sin(0.1712345 * t)));
         }
-        QFile record(path);
-        QVERIFY(record.open(QIODevice::WriteOnly));
-        record.write(QByteArray::fromStdString(sampleRecordNpy(codes)));
-        record.close();
-        QFile side(path + ".json");
-        QVERIFY(sidecar.isEmpty() || (side.open(QIODevice::WriteOnly) && side.write(sidecar) > 0));
-        side.close();
-        const Run run = runCapture(
-            QStringList {"--analyze", path, "--json", dir.filePath("r.json")} + options);
+        const Run run = analyzeRecord(dir, codes, sidecar, options);
         QCOMPARE(run.status, status);
         if (status == 2) {
             QCOMPARE(run.err.count('\n'), 1);
