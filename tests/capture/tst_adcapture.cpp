@@ -158,8 +158,6 @@ private slots:
             << QStringList {"--fundamental", "50"} << "--fundamental: a frequency in Hz needs";
         QTest::newRow("fundamental at half the rate") << QStringList {"--sample-rate", "1000",
             "--fundamental", "500"} << "--fundamental: 500 Hz does not lie between 0 and half";
-        QTest::newRow("fundamental of a record, rate from its sidecar")
-            << QStringList {"--analyze", "r.npy", "--fundamental", "50"} << QString();
 
         // One name for one board, shown as it is. main() reads arguments
         // as these: a byte that is no UTF-8 becomes U+FFFD.

@@ -14,6 +14,7 @@
 #include "ReportHtml.h"
 #include "ResultRecord.h"
 #include "ResultsDatabase.h"
+#include "SweptRecord.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -65,14 +66,6 @@ std::vector<std::uint16_t> groundedRecord()
     for (std::uint16_t &code : codes)
         code = std::uint16_t(std::lround(noise(generator)));
     return codes;
-}
-
-std::vector<std::uint64_t> countsOf(const std::vector<std::uint16_t> &record)
-{
-    std::vector<std::uint64_t> counts(4096);
-    for (const std::uint16_t code : record)
-        ++counts[code];
-    return counts;
 }
 
 // The inputs that measure a figure of each source.
@@ -151,39 +144,31 @@ private slots:
         QVERIFY(!outcome.pass && outcome.note.starts_with("a partial sweep"));
     }
 
-    // The spectrum's limits on a grounded input: SNRFS and the spurs hold
-    // there, SNR does not, and the density needs a sample rate.
+    // The spectrum's limits on a grounded input without a sample rate: SNRFS
+    // and the spurs hold there, SNR does not, the density needs the rate.
     void spectrumLimitsWithoutTone_data()
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<double>("limit");
-        QTest::addColumn<bool>("withRate");
         QTest::addColumn<bool>("passing");
         QTest::addColumn<QString>("note");
-        QTest::newRow("SNRFS passes") << "min_snrfs" << 60.0 << false << true << "";
-        QTest::newRow("SNRFS fails") << "min_snrfs" << 90.0 << false << false << "";
-        QTest::newRow("spur passes") << "max_spur" << -80.0 << false << true << "";
-        QTest::newRow("spur fails") << "max_spur" << -130.0 << false << false << "";
-        QTest::newRow("density with a rate") << "max_noise_density" << -100.0 << true << true << "";
+        QTest::newRow("SNRFS passes") << "min_snrfs" << 60.0 << true << "";
+        QTest::newRow("SNRFS fails") << "min_snrfs" << 90.0 << false << "";
+        QTest::newRow("spur passes") << "max_spur" << -80.0 << true << "";
         QTest::newRow("density without a rate")
-            << "max_noise_density" << 0.0 << false << false << "no sample rate known";
-        QTest::newRow("SNR") << "min_sinad" << 0.0 << false << false
-                             << "no tone stands out of the noise";
+            << "max_noise_density" << 0.0 << false << "no sample rate known";
+        QTest::newRow("SNR") << "min_sinad" << 0.0 << false << "no tone stands out of the noise";
     }
     void spectrumLimitsWithoutTone()
     {
         QFETCH(QString, key);
         QFETCH(double, limit);
-        QFETCH(bool, withRate);
         QFETCH(bool, passing);
         QFETCH(QString, note);
         const std::vector<std::uint16_t> record = groundedRecord();
         const CodeDensityResult histogram
             = analyseCodeDensity(countsOf(record), {TestKind::Dc, {}, 0.5});
-        DynamicOptions options;
-        if (withRate)
-            options.sampleRate = 1e6;
-        const DynamicResult dynamic = analyseDynamic(record, options);
+        const DynamicResult dynamic = analyseDynamic(record, {}); // no sample rate
         LimitSet limits;
         limits.set(*findLimit(key.toStdString()), limit);
         const LimitOutcome outcome = checkLimits(limits, {histogram, dynamic}).front();
