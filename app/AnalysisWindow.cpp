@@ -67,6 +67,11 @@ const CodeDensityResult &AnalysisWindow::result() const
     return m_histogramPage->result();
 }
 
+bool AnalysisWindow::histogramAnalysing() const
+{
+    return m_histogramPage->analysing();
+}
+
 const CodeCurvePlot &AnalysisWindow::dnlPlot() const
 {
     return m_histogramPage->dnlPlot();
@@ -126,7 +131,9 @@ void AnalysisWindow::refreshSamples(const SampleRecord &record)
 
 int AnalysisWindow::bits() const
 {
-    return result().bits > 0 ? result().bits : DynamicOptions().bits;
+    // From the counts given, not the analysis of them, which may still run.
+    const int counted = m_histogramPage->bits();
+    return counted > 0 ? counted : DynamicOptions().bits;
 }
 
 DynamicOptions AnalysisWindow::dynamicOptions(std::optional<double> sampleRate) const

@@ -54,7 +54,10 @@ public:
 
     // The kind the operator chose; empty for automatic detection.
     std::optional<TestKind> chosenKind() const;
+    // The histogram's analysis last shown; histogramAnalysing() while the
+    // next one runs.
     const CodeDensityResult &result() const;
+    bool histogramAnalysing() const;
     const CodeCurvePlot &dnlPlot() const;
 
     // New samples: the time view shows the newest, and their dynamic analysis

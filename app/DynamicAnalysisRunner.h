@@ -1,8 +1,8 @@
 #pragma once
 
 #include "DynamicResult.h"
+#include "LatestInputRunner.h"
 
-#include <QFutureWatcher>
 #include <QObject>
 
 #include <cstdint>
@@ -29,7 +29,7 @@ public:
     // Without an analyser, analyseDynamic.
     explicit DynamicAnalysisRunner(Analyser analyser = {}, QObject *parent = nullptr);
 
-    bool busy() const { return m_busy; }
+    bool busy() const { return m_runner.busy(); }
     // Analyses the last `count` codes; false, and nothing started, while an
     // analysis is still running.
     bool start(std::shared_ptr<const std::vector<std::uint16_t>> codes, std::size_t count,
@@ -39,7 +39,14 @@ signals:
     void finished(const DynamicResult &result);
 
 private:
-    Analyser m_analyser;
-    QFutureWatcher<DynamicResult> m_watcher;
-    bool m_busy = false;
+    // The task owns what it reads: the codes through the shared pointer,
+    // the options by value.
+    struct Input
+    {
+        std::shared_ptr<const std::vector<std::uint16_t>> codes;
+        std::size_t count = 0;
+        DynamicOptions options;
+    };
+
+    LatestInputRunner<Input, DynamicResult> m_runner;
 };

@@ -13,8 +13,11 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include <bit>
+
 HistogramPage::HistogramPage(QWidget *parent)
     : QWidget(parent)
+    , m_analysis(analyseHistogram, [this](const HistogramAnalysis &a) { showAnalysis(a); })
 {
     m_kindChoice = new QComboBox;
     m_kindChoice->addItem(QStringLiteral("Automatic"));
@@ -91,6 +94,11 @@ std::optional<TestKind> HistogramPage::chosenKind() const
     return static_cast<TestKind>(kind.toInt());
 }
 
+int HistogramPage::bits() const
+{
+    return m_counts.size() > 1 ? static_cast<int>(std::bit_width(m_counts.size() - 1)) : 0;
+}
+
 void HistogramPage::showCounts(std::span<const std::uint64_t> counts, bool histogramSaturated,
     std::optional<double> sampleRate)
 {
@@ -105,7 +113,12 @@ void HistogramPage::analyse()
     CodeDensityOptions options;
     options.kind = chosenKind();
     options.sampleRate = m_sampleRate;
-    m_result = analyseCodeDensity(m_counts, m_record, options);
+    m_analysis.start({m_counts, m_record, options, m_referenceCounts, m_referenceName});
+}
+
+void HistogramPage::showAnalysis(const HistogramAnalysis &analysis)
+{
+    m_result = analysis.result;
     if (m_result.hasLinearity()) {
         const LinearityFigures &l = m_result.linearity;
         m_dnlPlot->setCurve(l.dnl, l.firstCode, l.lastCode);
@@ -122,31 +135,22 @@ void HistogramPage::analyse()
     const QStringList notes = resolutionNotes(m_result);
     m_noisePart->setVisible(!notes.isEmpty());
     if (!notes.isEmpty()) {
-        m_noisePlot->setHistogram(m_counts, m_result.meanCode, m_result.sigma);
+        m_noisePlot->setHistogram(analysis.counts, m_result.meanCode, m_result.sigma);
         m_resolutionNotes->setText(notes.join(QLatin1Char('\n')));
     }
-    analyseReference(options);
+    m_referenceResult = analysis.referenceResult;
+    m_shownReferenceName = analysis.referenceName;
+    showReference();
     showFigures();
     emit analysed();
 }
 
-void HistogramPage::analyseReference(const CodeDensityOptions &options)
+void HistogramPage::showReference()
 {
-    if (m_referenceName.isEmpty()) {
-        m_referenceResult.reset();
-        m_dnlPlot->clearReference();
-        m_inlPlot->clearReference();
-        return;
-    }
-    // The kind the live histogram has, so that both give the same figures.
-    CodeDensityOptions same = options;
-    if (!m_result.kindUndetermined)
-        same.kind = m_result.kind;
-    m_referenceResult = analyseCodeDensity(m_referenceCounts, same);
-    if (m_referenceResult->hasLinearity()) {
+    if (m_referenceResult && m_referenceResult->hasLinearity()) {
         const LinearityFigures &l = m_referenceResult->linearity;
-        m_dnlPlot->setReference(l.dnl, l.firstCode, l.lastCode, m_referenceName);
-        m_inlPlot->setReference(l.inlEndPoint, l.firstCode, l.lastCode, m_referenceName);
+        m_dnlPlot->setReference(l.dnl, l.firstCode, l.lastCode, m_shownReferenceName);
+        m_inlPlot->setReference(l.inlEndPoint, l.firstCode, l.lastCode, m_shownReferenceName);
     } else {
         m_dnlPlot->clearReference();
         m_inlPlot->clearReference();
@@ -164,7 +168,7 @@ void HistogramPage::showFigures()
     const std::vector<ComparedFigure> compared
         = compareFigures({m_result, noRecord}, {*m_referenceResult, noRecord},
             {FigureSource::Histogram, FigureSource::DcNoise, FigureSource::Linearity});
-    m_figures->setText(figureComparisonTable(compared, m_referenceName, rows));
+    m_figures->setText(figureComparisonTable(compared, m_shownReferenceName, rows));
 }
 
 void HistogramPage::setReference(std::vector<std::uint64_t> counts, const QString &name)
@@ -183,9 +187,11 @@ void HistogramPage::clearReference()
 
 void HistogramPage::showRecord(std::vector<std::uint16_t> record)
 {
-    if (record.empty() && m_record.empty())
+    if (record.empty() && !m_record)
         return;
-    m_record = std::move(record);
+    m_record = record.empty()
+        ? nullptr
+        : std::make_shared<const std::vector<std::uint16_t>>(std::move(record));
     analyse();
 }
 

@@ -2,11 +2,14 @@
 
 #include "CodeDensityAnalysis.h"
 #include "CodeDensityResult.h"
+#include "HistogramAnalysis.h"
+#include "LatestInputRunner.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -21,7 +24,9 @@ class QSpinBox;
 // chosen test kind (detected from the histogram unless the operator picks
 // one) and the DNL and INL against code, over a code window the operator can
 // narrow. A reference board's histogram may be analysed beside the live
-// one: its curves drawn under the live ones, its figures beside them.
+// one: its curves drawn under the live ones, its figures beside them. The
+// analysis runs on a worker thread: cutting a long record into its sweeps
+// would stall the GUI thread at every refresh.
 class HistogramPage : public QWidget
 {
     Q_OBJECT
@@ -29,8 +34,9 @@ class HistogramPage : public QWidget
 public:
     explicit HistogramPage(QWidget *parent = nullptr);
 
-    // New counts (one per code), analysed at once; the rate, when known,
-    // says how long more samples take.
+    // New counts (one per code), analysed on a worker; the rate, when known,
+    // says how long more samples take. Each change is analysed afresh, a
+    // change while an analysis runs once that ends.
     void showCounts(std::span<const std::uint64_t> counts, bool histogramSaturated,
         std::optional<double> sampleRate);
 
@@ -53,16 +59,22 @@ public:
 
     // The kind the operator chose; empty for automatic detection.
     std::optional<TestKind> chosenKind() const;
+    // The converter's resolution the counts give: 2^bits codes.
+    int bits() const;
+    // The analysis last shown.
     const CodeDensityResult &result() const { return m_result; }
+    // An analysis is running or waits to.
+    bool analysing() const { return m_analysis.busy(); }
     const CodeCurvePlot &dnlPlot() const { return *m_dnlPlot; }
 
 signals:
-    // The result was analysed afresh.
+    // The result was analysed afresh and is shown.
     void analysed();
 
 private:
     void analyse();
-    void analyseReference(const CodeDensityOptions &options);
+    void showAnalysis(const HistogramAnalysis &analysis);
+    void showReference();
     void showFigures();
     void applyCodeWindow();
 
@@ -79,7 +91,7 @@ private:
     QLabel *m_resolutionNotes = nullptr;
 
     std::vector<std::uint64_t> m_counts;
-    std::vector<std::uint16_t> m_record;
+    std::shared_ptr<const std::vector<std::uint16_t>> m_record; // null: none
     std::optional<double> m_sampleRate;
     std::optional<double> m_dnlLimit;
     std::optional<double> m_inlLimit;
@@ -87,4 +99,6 @@ private:
     std::vector<std::uint64_t> m_referenceCounts;
     QString m_referenceName; // empty: no reference
     std::optional<CodeDensityResult> m_referenceResult;
+    QString m_shownReferenceName; // of m_referenceResult
+    LatestInputRunner<HistogramInput, HistogramAnalysis> m_analysis;
 };

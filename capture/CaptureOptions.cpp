@@ -351,6 +351,8 @@ Dynamic analysis (of the sample record, after the capture):
   --harmonics N      harmonics in THD, the fundamental the first (default 5)
   --averages N       cut the record into N records and average their spectra,
                      1 to 1024 (default 1): a steadier noise floor
+  --fundamental HZ   take the tone at HZ for the fundamental (default: the
+                     largest tone); needs the sample rate
 
 Board and station (into the report, the JUnit file and the results database):
   --serial TEXT      the board's serial number

@@ -61,6 +61,8 @@ struct CaptureOptions
     std::optional<SpectrumWindow> window; // empty: chosen by the record
     int harmonics = 5; // in THD, the fundamental the first
     int averages = 1; // records the sample record is cut into, their spectra averaged
+    // The tone taken for the fundamental, in Hz of sampleRate; empty: the largest.
+    std::optional<double> fundamentalHz;
 
     // Reads the arguments, the program name first. Returns an empty string,
     // or a one-line message naming the offending option or value.

@@ -130,6 +130,10 @@ bool CapturePipeline::readInputFile()
     m_report.inputFile = m_options.analyzePath;
     if (!m_fromHistogram && !readSidecar())
         return false;
+    // A fundamental named in Hz may have waited for the sidecar's rate.
+    if (const QString problem = namedFundamentalProblem(m_options);
+        !m_fromHistogram && !problem.isEmpty())
+        return fail(problem);
     m_report.startTime = m_report.endTime = QDateTime::currentDateTime();
     return true;
 }

@@ -8,12 +8,16 @@
 class OptionParser;
 
 // adcapture's options for the dynamic analysis of the sample record:
-// --sample-rate, --window, --harmonics, --averages and the limits --min-enob,
-// --min-sinad, --max-thd and --min-sfdr.
+// --sample-rate, --window, --harmonics, --averages and --fundamental (its
+// limits come from the limit catalog).
 void declareDynamicOptions(OptionParser &parser);
 // Reads them into `options`; false with the parser's error set at a value
 // that cannot be used.
 bool readDynamicOptions(OptionParser &parser, CaptureOptions &options);
+
+// Why the fundamental named in Hz cannot be used: no sample rate known, or
+// not below half of it; empty when it can, or when none is named.
+QString namedFundamentalProblem(const CaptureOptions &options);
 
 // The analysis options they give.
 DynamicOptions dynamicOptionsOf(const CaptureOptions &options);

@@ -1,5 +1,7 @@
 #include "LimitCatalog.h"
 
+#include "FigureKeys.h"
+
 #include <algorithm>
 
 namespace {
@@ -26,6 +28,18 @@ constexpr LimitDefinition catalog[] = {
         "--max-thd DB       THD, negative (-70: 70 dB below the fundamental)"},
     {"min_sfdr", "--min-sfdr", "sfdr_db", LimitDirection::AtLeast, 0, 300,
         "a figure from 0 to 300 dB", "--min-sfdr DB      SFDR"},
+    // The spectrum's figures need no tone: a grounded input gives them too.
+    {"min_snrfs", "--min-snrfs", FigureKey::snrFsDb, LimitDirection::AtLeast, 0, 300,
+        "a figure from 0 to 300 dB",
+        "--min-snrfs DB     SNR against full scale (a grounded input too)"},
+    {"max_noise_density", "--max-noise-density", FigureKey::noiseDensityDbfsPerHz,
+        LimitDirection::AtMost, -300, 0, "a density from -300 to 0 dBFS/Hz",
+        "--max-noise-density DBFS\n"
+        "                     noise spectral density in dBFS/Hz (needs a sample rate)"},
+    {"max_spur", "--max-spur", FigureKey::largestSpurDbfs, LimitDirection::AtMost, -300, 0,
+        "a level from -300 to 0 dBFS",
+        "--max-spur DBFS    largest spur against full scale, negative (-80: 80 dB\n"
+        "                     below full scale)"},
 };
 
 } // namespace
@@ -55,10 +69,15 @@ bool LimitDefinition::measurableOn(TestKind kind) const
 
 bool LimitDefinition::fitsWith(const LimitDefinition &other) const
 {
+    // A limit every input measures fits with any other.
+    const auto anyInput = [](const LimitDefinition &limit) {
+        const FigureSource source = limit.figure().source;
+        return source == FigureSource::Histogram || source == FigureSource::Spectrum;
+    };
     const auto dc = [](const LimitDefinition &limit) {
         return limit.figure().source == FigureSource::DcNoise;
     };
-    return dc(*this) == dc(other);
+    return anyInput(*this) || anyInput(other) || dc(*this) == dc(other);
 }
 
 std::span<const LimitDefinition> limitCatalog()

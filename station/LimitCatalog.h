@@ -38,8 +38,9 @@ struct LimitDefinition
     }
     // Whether an input of this kind gives the figure at all.
     bool measurableOn(TestKind kind) const;
-    // Noise is measured on a DC input, every other limit on a ramp or sine:
-    // a limits set holding both fits no input.
+    // Noise is measured on a DC input, DNL, INL and the dynamic figures on a
+    // ramp or sine: a limits set holding both fits no input. The spectrum's
+    // noise and spurs fit with either.
     bool fitsWith(const LimitDefinition &other) const;
 };
 

@@ -25,9 +25,10 @@ std::vector<LimitOutcome> checkLimits(const LimitSet &limits, const FigureInputs
             outcome.uncertainty = figure.uncertainty ? figure.uncertainty(inputs) : std::nullopt;
             const double spread = outcome.uncertainty.value_or(0);
             outcome.withinUncertainty = std::abs(*outcome.value - *limit) < spread;
-            // The dynamic figures have no uncertainty from the counts: a
-            // guard band leaves them as they are.
-            outcome.guardBanded = limits.guardBand && figure.source != FigureSource::Dynamic;
+            // The dynamic and spectrum figures have no uncertainty from the
+            // counts: a guard band leaves them as they are.
+            outcome.guardBanded = limits.guardBand && figure.source != FigureSource::Dynamic
+                && figure.source != FigureSource::Spectrum;
             const double margin = outcome.guardBanded ? spread : 0;
             outcome.pass = definition.holds(
                 *outcome.value + (definition.upper() ? margin : -margin), *limit);

@@ -51,6 +51,7 @@ private slots:
         form->histogramActions().openAnalysis();
         AnalysisActions *actions = form->histogramActions().analysisActions();
         QVERIFY(actions);
+        QTRY_VERIFY(!form->histogramActions().analysisWindow()->histogramAnalysing());
         QCOMPARE(actions->menu()->actions().size(), 8); // and a separator
 
         actions->copyFigures();

@@ -118,7 +118,7 @@ private slots:
         AnalysisWindow window;
         QCOMPARE(window.verdictPanel().limitsFile()->revision, std::string("B"));
         window.refresh(rampCounts(), false);
-        QVERIFY(window.verdictPanel().verdictLine().contains("FAIL"));
+        QTRY_VERIFY(window.verdictPanel().verdictLine().contains("FAIL"));
     }
 
     // A file that cannot be read is one line naming the line at fault, and

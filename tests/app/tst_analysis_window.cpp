@@ -6,6 +6,7 @@
 #include "FrequencyPlot.h"
 #include "HistogramActions.h"
 #include "HistogramCsv.h"
+#include "LatestInputRunner.h"
 #include "PlotArea.h"
 #include "QtWindowToolkit.h"
 #include "SampleRecordFile.h"
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -244,7 +246,7 @@ private slots:
         state.wideCounts[2000] = 32768;
         form->histogramActions().timerTicked();
         QVERIFY(saturation->isVisibleTo(window));
-        QCOMPARE(window->result().samples, 32768u);
+        QTRY_COMPARE(window->result().samples, 32768u);
     }
 
     // While the record holds every reading counted, a ramp's linearity
@@ -257,10 +259,10 @@ private slots:
             form->measurement().record.append(code);
         form->histogramActions().openAnalysis();
         const AnalysisWindow *window = form->histogramActions().analysisWindow();
-        QCOMPARE(window->result().linearity.wholeSweeps, std::optional<int>(44));
+        QTRY_COMPARE(window->result().linearity.wholeSweeps, std::optional<int>(44));
         form->measurement().record.append(2048); // a reading the counts do not hold
         form->histogramActions().timerTicked();
-        QVERIFY(!window->result().linearity.wholeSweeps);
+        QTRY_VERIFY(!window->result().linearity.wholeSweeps);
     }
 
     // With no record, and with a record of one constant code, the spectrum
@@ -280,6 +282,29 @@ private slots:
         QVERIFY2(window->spectrumPlot().message().startsWith("No sine: "),
             qPrintable(window->spectrumPlot().message()));
         QVERIFY(figures->text().startsWith("No sine: "));
+    }
+
+    // The histogram's analysis runs on a worker; inputs given while one runs
+    // are coalesced: the newest runs next, none queue up behind it.
+    void newestInputRunsNext()
+    {
+        QSemaphore gate;
+        std::vector<int> ran; // by one job at a time
+        std::vector<int> shown;
+        LatestInputRunner<int, int> runner(
+            [&](const int &input) {
+                gate.acquire();
+                ran.push_back(input);
+                return input * 10;
+            },
+            [&](const int &result) { shown.push_back(result); });
+        for (const int input : {1, 2, 3})
+            runner.start(input);
+        QVERIFY(runner.busy());
+        gate.release(2);
+        QTRY_COMPARE(shown, (std::vector<int> {10, 30}));
+        QVERIFY(!runner.busy());
+        QCOMPARE(ran, (std::vector<int> {1, 3}));
     }
 
 private:

@@ -85,6 +85,23 @@ std::vector<std::uint16_t> sineRecord(double cyclesPerSample, double amplitude =
     return codes;
 }
 
+// adcapture --analyze on `codes` saved as DIR/record.npy, with `sidecar`
+// beside it unless empty, and the report in DIR/r.json.
+Run analyzeRecord(const QTemporaryDir &dir, const std::vector<std::uint16_t> &codes,
+    const QByteArray &sidecar, const QStringList &options)
+{
+    const QString path = dir.filePath("record.npy");
+    QFile record(path);
+    QFile side(path + ".json");
+    if (!record.open(QIODevice::WriteOnly)
+        || record.write(QByteArray::fromStdString(sampleRecordNpy(codes))) < 0
+        || (!sidecar.isEmpty() && (!side.open(QIODevice::WriteOnly) || side.write(sidecar) < 0)))
+        return {};
+    record.close();
+    side.close();
+    return runCapture(QStringList {"--analyze", path, "--json", dir.filePath("r.json")} + options);
+}
+
 } // namespace
 
 class TestAdcapture : public QObject
@@ -137,6 +154,10 @@ private slots:
             << QStringList {"--window", "hamming"} << "--window: 'hamming' is not one of";
         QTest::newRow("thd above the fundamental") << QStringList {"--max-thd", "3"} << "--max-thd";
         QTest::newRow("no harmonic") << QStringList {"--harmonics", "1"} << "--harmonics";
+        QTest::newRow("fundamental without a rate")
+            << QStringList {"--fundamental", "50"} << "--fundamental: a frequency in Hz needs";
+        QTest::newRow("fundamental at half the rate") << QStringList {"--sample-rate", "1000",
+            "--fundamental", "500"} << "--fundamental: 500 Hz does not lie between 0 and half";
 
         // One name for one board, shown as it is. main() reads arguments
         // as these: a byte that is no UTF-8 becomes U+FFFD.
@@ -601,16 +622,7 @@ private slots:
         QFETCH(bool, fromSidecar);
         QTemporaryDir dir;
         const QString path = dir.filePath("record.npy");
-        QFile record(path);
-        QVERIFY(record.open(QIODevice::WriteOnly));
-        record.write(QByteArray::fromStdString(sampleRecordNpy(sineRecord(0.0623456))));
-        record.close();
-        QFile side(path + ".json");
-        QVERIFY(side.open(QIODevice::WriteOnly));
-        side.write(sidecar);
-        side.close();
-        const Run run = runCapture(
-            QStringList {"--analyze", path, "--json", dir.filePath("r.json")} + options);
+        const Run run = analyzeRecord(dir, sineRecord(0.0623456), sidecar, options);
         QCOMPARE(run.status, status);
         if (status == 2) {
             QCOMPARE(run.err.count('\n'), 1);
@@ -621,6 +633,52 @@ private slots:
         QCOMPARE(readJsonFile(dir.filePath("r.json"))["frequency_unit"].toString(), unit);
         QCOMPARE(run.out.contains("sample rate 1000 Hz from " + path.toLocal8Bit() + ".json"),
             fromSidecar);
+    }
+
+    // Of two tones the larger is the fundamental unless --fundamental names
+    // the other, with the rate from the command line or the record's
+    // sidecar; a record without either is refused.
+    void namedFundamental_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("sidecar");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<double>("frequency"); // Hz of the fundamental taken
+        const QByteArray rate("{\"sample_rate_hz\": 1000}");
+        QTest::newRow("the larger")
+            << QStringList {"--sample-rate", "1000"} << QByteArray() << 3 << 62.3456;
+        QTest::newRow("the smaller named") << QStringList {"--sample-rate", "1000", "--fundamental",
+            "171.23"} << QByteArray() << 3 << 171.2345;
+        QTest::newRow("rate from the sidecar")
+            << QStringList {"--fundamental", "171.2"} << rate << 3 << 171.2345;
+        QTest::newRow("beyond the sidecar's rate")
+            << QStringList {"--fundamental", "600"} << rate << 2 << 0.0;
+        QTest::newRow("no rate") << QStringList {"--fundamental", "171"} << QByteArray() << 2
+                                 << 0.0;
+    }
+    void namedFundamental()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, sidecar);
+        QFETCH(int, status);
+        QFETCH(double, frequency);
+        QTemporaryDir dir;
+        std::vector<std::uint16_t> codes(1 << 16);
+        for (std::size_t n = 0; n < codes.size(); ++n) {
+            const double t = 2 * std::numbers::pi * double(n);
+            codes[n] = std::uint16_t(
+                std::lround(2048 + 1500 * std::sin(0.0623456 * t) + 300 * std::sin(0.1712345 * t)));
+        }
+        const Run run = analyzeRecord(dir, codes, sidecar, options);
+        QCOMPARE(run.status, status);
+        if (status == 2) {
+            QCOMPARE(run.err.count('\n'), 1);
+            QVERIFY2(run.err.contains("--fundamental: "), run.err.constData());
+            return;
+        }
+        const QJsonObject report = readJsonFile(dir.filePath("r.json"));
+        QVERIFY2(std::abs(report["signal_frequency"].toDouble() - frequency) < 0.01,
+            qPrintable(QString::number(report["signal_frequency"].toDouble())));
     }
 
     // Frames from the simulated converter with known faults, read through a

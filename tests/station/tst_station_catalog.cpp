@@ -14,6 +14,7 @@
 #include "ReportHtml.h"
 #include "ResultRecord.h"
 #include "ResultsDatabase.h"
+#include "SweptRecord.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -23,6 +24,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <random>
 
 namespace {
 
@@ -55,6 +57,17 @@ std::vector<std::uint16_t> sineRecord()
     return codes;
 }
 
+// A grounded input: codes about mid-scale with half an LSB of noise.
+std::vector<std::uint16_t> groundedRecord()
+{
+    std::mt19937 generator(17);
+    std::normal_distribution<double> noise(2048, 0.5);
+    std::vector<std::uint16_t> codes(4096);
+    for (std::uint16_t &code : codes)
+        code = std::uint16_t(std::lround(noise(generator)));
+    return codes;
+}
+
 // The inputs that measure a figure of each source.
 struct MeasuredBoard
 {
@@ -66,13 +79,12 @@ struct MeasuredBoard
 MeasuredBoard boardFor(FigureSource source)
 {
     MeasuredBoard board;
-    if (source == FigureSource::Dynamic) {
+    if (source == FigureSource::Dynamic || source == FigureSource::Spectrum) {
         board.record = sineRecord();
-        std::vector<std::uint64_t> counts(4096);
-        for (const std::uint16_t code : board.record)
-            ++counts[code];
-        board.codeDensity = analyseCodeDensity(counts, {TestKind::Sine, {}, 0.5});
-        board.dynamic = analyseDynamic(board.record, {});
+        board.codeDensity = analyseCodeDensity(countsOf(board.record), {TestKind::Sine, {}, 0.5});
+        DynamicOptions options;
+        options.sampleRate = 1e6; // the noise density needs one
+        board.dynamic = analyseDynamic(board.record, options);
     } else if (source == FigureSource::DcNoise) {
         board.codeDensity = analyseCodeDensity(dcCounts(), {TestKind::Dc, {}, 0.5});
     } else {
@@ -130,6 +142,48 @@ private slots:
         limits.set(*findLimit("--max-inl"), 4096);
         const LimitOutcome outcome = checkLimits(limits, {result, DynamicResult()}).front();
         QVERIFY(!outcome.pass && outcome.note.starts_with("a partial sweep"));
+    }
+
+    // The spectrum's limits on a grounded input without a sample rate: SNRFS
+    // and the spurs hold there, SNR does not, the density needs the rate.
+    void spectrumLimitsWithoutTone_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<double>("limit");
+        QTest::addColumn<bool>("passing");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("SNRFS passes") << "min_snrfs" << 60.0 << true << "";
+        QTest::newRow("SNRFS fails") << "min_snrfs" << 90.0 << false << "";
+        QTest::newRow("spur passes") << "max_spur" << -80.0 << true << "";
+        QTest::newRow("density without a rate")
+            << "max_noise_density" << 0.0 << false << "no sample rate known";
+        QTest::newRow("SNR") << "min_sinad" << 0.0 << false << "no tone stands out of the noise";
+    }
+    void spectrumLimitsWithoutTone()
+    {
+        QFETCH(QString, key);
+        QFETCH(double, limit);
+        QFETCH(bool, passing);
+        QFETCH(QString, note);
+        const std::vector<std::uint16_t> record = groundedRecord();
+        const CodeDensityResult histogram
+            = analyseCodeDensity(countsOf(record), {TestKind::Dc, {}, 0.5});
+        const DynamicResult dynamic = analyseDynamic(record, {}); // no sample rate
+        LimitSet limits;
+        limits.set(*findLimit(key.toStdString()), limit);
+        const LimitOutcome outcome = checkLimits(limits, {histogram, dynamic}).front();
+        QVERIFY2(outcome.note.starts_with(note.toStdString()), outcome.note.c_str());
+        QCOMPARE(outcome.value.has_value(), note.isEmpty());
+        QCOMPARE(outcome.pass, passing);
+    }
+
+    // Noise limits and the spectrum's go together in one limits file.
+    void spectrumLimitsFitWithNoise()
+    {
+        const StationResult<LimitsFile> file = parseLimitsFile("l.toml",
+            "name = \"dc\"\nrevision = \"1\"\nkind = \"dc\"\n[limits]\nmax_noise = 0.7\n"
+            "min_snrfs = 60\nmax_spur = -80\n");
+        QVERIFY2(file, file.reason().c_str());
     }
 
     void limitEndToEnd_data()
