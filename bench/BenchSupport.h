@@ -32,6 +32,23 @@ inline double cpuSeconds(int who = RUSAGE_SELF)
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// CPU time of process `pid`'s main thread, from the scheduler's own count in
+// nanoseconds (the clock ticks of /proc/PID/stat are too coarse for a read of
+// a few tenths of a second); -1 when it cannot be read.
+inline double mainThreadCpuSeconds(pid_t pid)
+{
+    const QByteArray path
+        = "/proc/" + QByteArray::number(pid) + "/task/" + QByteArray::number(pid) + "/schedstat";
+    double seconds = -1;
+    if (FILE *schedstat = std::fopen(path.constData(), "r")) {
+        unsigned long long nanoseconds = 0;
+        if (std::fscanf(schedstat, "%llu", &nanoseconds) == 1)
+            seconds = double(nanoseconds) / 1e9;
+        std::fclose(schedstat);
+    }
+    return seconds;
+}
+
 // Resident set size of this process in bytes.
 inline long long residentBytes()
 {

@@ -260,8 +260,11 @@ Figures readingAlone(const Figures &capture, long long frames)
 // adcapture, the headless program, fed the same way as the window loop: the
 // clock starts with the first character sent and stops when the program has
 // counted every frame, analysed the histogram, written its report and ended.
-// Its CPU is the whole process's, start-up included.
-Figures measureCapture(long long frames)
+// Its CPU is the whole process's, start-up included. `reading` gets the
+// figures measured as the window loop's are: the CPU of the thread that
+// reads (adcapture's main thread), from the first character sent until the
+// port holds none unread, the window loop's own end.
+Figures measureCapture(long long frames, Figures &reading)
 {
     ConverterEnd converter;
     const std::string port = converter.terminal().slavePath();
@@ -283,7 +286,21 @@ Figures measureCapture(long long frames)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     QElapsedTimer wall;
     wall.start();
-    std::thread writer([&] { sendFrames(converter, frames); });
+    const double readerStart = bench::mainThreadCpuSeconds(pid);
+    std::atomic<bool> sent = false;
+    std::thread writer([&] {
+        sendFrames(converter, frames);
+        sent = true;
+    });
+    // Every character sent and none left at the port, twice in a row a
+    // millisecond apart (a write reaches the port a moment after it returns).
+    for (int empty = 0; empty < 2;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        empty = sent && converter.bytesAtPort() == 0 ? empty + 1 : 0;
+    }
+    reading.seconds = wall.nsecsElapsed() / 1e9;
+    reading.cpuSeconds = bench::mainThreadCpuSeconds(pid) - readerStart;
+    reading.characters = double(frames * frameLength);
     int status = 0;
     rusage usage {};
     ::wait4(pid, &status, 0, &usage);
@@ -390,26 +407,29 @@ int main(int argc, char *argv[])
     constexpr int rounds = 3;
     struct Round
     {
-        Figures block, window, capture, reading;
+        Figures block, window, capture, reading, readingThread;
     };
     std::vector<Round> results;
     for (int round = 1; round <= rounds; ++round) {
         const Figures block = measureCReader("4096-byte block reader (C)", frames, 4096);
         const Figures window = measureWindowLoop(frames);
-        const Figures capture = measureCapture(frames);
+        Figures readingThread {"adcapture, its reading thread"};
+        const Figures capture = measureCapture(frames, readingThread);
         const Figures reading = readingAlone(capture, frames);
         std::printf("  round %d: block reader %.0f characters/s, window loop %.0f characters/s "
                     "(%.3f CPU s/M), ratio %.3f; adcapture %.0f characters/s (%.3f CPU s/M), "
-                    "ratio %.3f; reading alone %.0f characters/s (%.3f CPU s/M)\n",
+                    "ratio %.3f; reading alone %.0f characters/s (%.3f CPU s/M); its reading "
+                    "thread %.0f characters/s (%.3f CPU s/M)\n",
             round, block.perSecond(), window.perSecond(), window.cpuPerMillion(),
             loopRatio(window, block), capture.perSecond(), capture.cpuPerMillion(),
-            loopRatio(capture, block), reading.perSecond(), reading.cpuPerMillion());
-        results.push_back({block, window, capture, reading});
+            loopRatio(capture, block), reading.perSecond(), reading.cpuPerMillion(),
+            readingThread.perSecond(), readingThread.cpuPerMillion());
+        results.push_back({block, window, capture, reading, readingThread});
     }
     std::sort(results.begin(), results.end(), [](const Round &a, const Round &b) {
         return loopRatio(a.window, a.block) < loopRatio(b.window, b.block);
     });
-    const auto &[block, window, medianCapture, medianReading] = results[rounds / 2];
+    const auto &[block, window, medianCapture, medianReading, medianThread] = results[rounds / 2];
     std::vector<double> captureRatios;
     for (const Round &result : results)
         captureRatios.push_back(loopRatio(result.capture, result.block));
@@ -421,19 +441,24 @@ int main(int argc, char *argv[])
     std::printf("  %-32s %10s %13s %10s %10s\n", "reader", "characters", "characters/s", "CPU s/M",
         "loop/this");
     for (const Figures *figures :
-        {&block, &oneByte, &python, &pump, &medianCapture, &medianReading, &window})
+        {&block, &oneByte, &python, &pump, &medianCapture, &medianReading, &medianThread, &window})
         printFigures(*figures, window);
     std::printf("  adcapture / block reader, median of %d rounds: %.3f (window loop: %.3f)\n",
         rounds, captureRatios[rounds / 2], loopRatio(window, block));
     // The window loop's CPU is its thread's while it reads; adcapture's is the
     // whole process's, start-up and analyses included, and reading alone is
     // that less `adcapture --analyze` of the record it kept.
+    // Its reading thread is measured as the window loop is: one thread's CPU
+    // over the same stream, the same frames, the same loop.
     std::printf("  CPU per character against the window loop's: adcapture %.2f, reading alone "
-                "%.2f; against the block reader's: window loop %.2f, reading alone %.2f\n",
+                "%.2f, its reading thread %.2f; against the block reader's: window loop %.2f, "
+                "reading alone %.2f, adcapture's reading thread %.2f\n",
         medianCapture.cpuPerMillion() / window.cpuPerMillion(),
         medianReading.cpuPerMillion() / window.cpuPerMillion(),
+        medianThread.cpuPerMillion() / window.cpuPerMillion(),
         window.cpuPerMillion() / block.cpuPerMillion(),
-        medianReading.cpuPerMillion() / block.cpuPerMillion());
+        medianReading.cpuPerMillion() / block.cpuPerMillion(),
+        medianThread.cpuPerMillion() / block.cpuPerMillion());
 
     // The loop with the analysis window open on the spectrum, against the
     // loop with it closed, in turns. Each run lasts about six seconds at the

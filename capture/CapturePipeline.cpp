@@ -9,6 +9,7 @@
 #include "ResultDelivery.h"
 #include "ResultRecord.h"
 #include "SerialPortLine.h"
+#include "VectorState.h"
 
 #include "CodeDensityAnalysis.h"
 #include "RecordFileReader.h"
@@ -115,6 +116,9 @@ bool CapturePipeline::capture(const LineOpener &openLine)
     const std::optional<double> rate = m_options.sampleRate ? m_options.sampleRate : m_sampleRate;
     if (rate && m_record.size() < std::uint64_t(std::max<std::int64_t>(session.frames(), 0)))
         m_firstSample = m_report.endTime.addMSecs(-qint64(m_record.size() * 1000.0 / *rate));
+    // The reading leaves the vector registers in a state that would slow
+    // the analysis to come to half its speed.
+    clearUpperVectorState();
     return true;
 }
 
