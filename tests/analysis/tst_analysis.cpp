@@ -1,8 +1,11 @@
 #include "CodeDensityAnalysis.h"
 #include "FigureText.h"
 #include "HistogramCsv.h"
+#include "RecordFileReader.h"
 #include "SampleRecordFile.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -637,6 +640,60 @@ private slots:
             reading.error.c_str());
         QCOMPARE(reading.ok(), error.isEmpty());
         QCOMPARE(QList<int>(reading.codes.begin(), reading.codes.end()), codes);
+    }
+
+    // A long record read from its file, larger than one read's buffer: every
+    // sample as saved, the histogram of them, and a file cut short, one whose
+    // header promises more than it holds, or a code beyond the converter far
+    // in, refused as the short record is.
+    void longRecordFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error"); // empty or "zeros": the record read back
+        using L = QList<qint64>;
+        L record(100000);
+        for (qsizetype n = 0; n < record.size(); ++n)
+            record[n] = (n * 2654435761u) % 4096;
+        const QByteArray npy = npyOf("<u2", record);
+        L beyond = record;
+        beyond.last() = 4096;
+        QByteArray promisesMore = npy;
+        promisesMore.replace("(100000,)", "(100001,)");
+        QTest::newRow("<u2") << npy << "";
+        QTest::newRow(">u2") << npyOf(">u2", record) << "";
+        QTest::newRow("<i2") << npyOf("<i2", L(record.size(), -2048)) << "zeros";
+        QTest::newRow("cut short") << npy.left(npy.size() - 1)
+                                   << "the data is cut short (the header promises 100000 samples)";
+        QTest::newRow("promises more")
+            << promisesMore << "the data is cut short (the header promises 100001 samples)";
+        QTest::newRow("beyond, far in")
+            << npyOf("<u2", beyond) << "sample 99999: code 4096 is outside a 12-bit converter's";
+    }
+    void longRecordFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("r.npy");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        const RecordFileReading reading = readRecordFile(path.toStdString(), 12);
+        if (error.isEmpty() || error == "zeros") {
+            QVERIFY2(reading.ok(), reading.error.c_str());
+            QCOMPARE(reading.record.size(), std::size_t(100000));
+            std::vector<std::uint64_t> counts(4096);
+            for (std::size_t n = 0; n < reading.record.size(); ++n) {
+                const std::uint16_t expected = error.isEmpty() ? (n * 2654435761u) % 4096 : 0;
+                QCOMPARE(reading.record[n], expected);
+                ++counts[expected];
+            }
+            QCOMPARE(reading.counts, counts);
+        } else {
+            QVERIFY2(QString::fromStdString(reading.error).startsWith(path + ": .npy: " + error),
+                reading.error.c_str());
+            QVERIFY(reading.record.empty());
+        }
     }
 
     // A converter of few bits: an ideal 3-bit ramp has no DNL; with fewer
