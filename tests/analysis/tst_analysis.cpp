@@ -642,58 +642,37 @@ private slots:
         QCOMPARE(QList<int>(reading.codes.begin(), reading.codes.end()), codes);
     }
 
-    // A long record read from its file, larger than one read's buffer: every
-    // sample as saved, the histogram of them, and a file cut short, one whose
-    // header promises more than it holds, or a code beyond the converter far
-    // in, refused as the short record is.
+    // A record larger than one read's buffer, from its file: every sample as
+    // saved; cut short, promising more than it holds, or a code beyond the
+    // converter far in, refused as a short record is.
     void longRecordFiles_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("error"); // empty or "zeros": the record read back
-        using L = QList<qint64>;
-        L record(100000);
-        for (qsizetype n = 0; n < record.size(); ++n)
-            record[n] = (n * 2654435761u) % 4096;
-        const QByteArray npy = npyOf("<u2", record);
-        L beyond = record;
-        beyond.last() = 4096;
-        QByteArray promisesMore = npy;
-        promisesMore.replace("(100000,)", "(100001,)");
+        QTest::addColumn<QString>("error"); // empty: the codes n * 7 % 4096 read back
+        QList<qint64> codes(100000);
+        for (qsizetype n = 0; n < codes.size(); ++n)
+            codes[n] = n * 7 % 4096;
+        const QByteArray npy = npyOf("<u2", codes);
         QTest::newRow("<u2") << npy << "";
-        QTest::newRow(">u2") << npyOf(">u2", record) << "";
-        QTest::newRow("<i2") << npyOf("<i2", L(record.size(), -2048)) << "zeros";
-        QTest::newRow("cut short") << npy.left(npy.size() - 1)
-                                   << "the data is cut short (the header promises 100000 samples)";
-        QTest::newRow("promises more")
-            << promisesMore << "the data is cut short (the header promises 100001 samples)";
-        QTest::newRow("beyond, far in")
-            << npyOf("<u2", beyond) << "sample 99999: code 4096 is outside a 12-bit converter's";
+        QTest::newRow("cut short") << npy.chopped(1) << "the header promises 100000 samples";
+        QTest::newRow("promises more") << QByteArray(npy).replace("(100000,)", "(100001,)")
+                                       << "the header promises 100001 samples";
+        codes.last() = 4096;
+        QTest::newRow("beyond, far in") << npyOf("<u2", codes) << "sample 99999: code 4096";
     }
     void longRecordFiles()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, error);
         QTemporaryDir dir;
-        const QString path = dir.filePath("r.npy");
-        QFile file(path);
+        QFile file(dir.filePath("r.npy"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         file.close();
-        const RecordFileReading reading = readRecordFile(path.toStdString(), 12);
-        if (error.isEmpty() || error == "zeros") {
-            QVERIFY2(reading.ok(), reading.error.c_str());
-            QCOMPARE(reading.record.size(), std::size_t(100000));
-            std::vector<std::uint64_t> counts(4096);
-            for (std::size_t n = 0; n < reading.record.size(); ++n) {
-                const std::uint16_t expected = error.isEmpty() ? (n * 2654435761u) % 4096 : 0;
-                QCOMPARE(reading.record[n], expected);
-                ++counts[expected];
-            }
-            QCOMPARE(reading.counts, counts);
-        } else {
-            QVERIFY2(QString::fromStdString(reading.error).startsWith(path + ": .npy: " + error),
-                reading.error.c_str());
-            QVERIFY(reading.record.empty());
-        }
+        const RecordFileReading reading = readRecordFile(file.fileName().toStdString(), 12);
+        QVERIFY2(QString::fromStdString(reading.error).contains(error), reading.error.c_str());
+        QCOMPARE(reading.record.size(), error.isEmpty() ? std::size_t(100000) : 0);
+        for (std::size_t n = 0; n < reading.record.size(); ++n)
+            QCOMPARE(reading.record[n], std::uint16_t(n * 7 % 4096));
     }
 
     // A converter of few bits: an ideal 3-bit ramp has no DNL; with fewer
