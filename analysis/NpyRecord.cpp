@@ -8,6 +8,7 @@
 #include <bit>
 #include <charconv>
 #include <cstdint>
+#include <istream>
 #include <optional>
 #include <span>
 #include <vector>
@@ -106,6 +107,24 @@ std::optional<std::uint64_t> lengthOf(std::string_view shape)
     return std::nullopt;
 }
 
+// The bytes from the stream's place to its end, where it can tell; the
+// place is kept.
+std::optional<std::uint64_t> bytesLeft(std::istream &in)
+{
+    const std::istream::pos_type here = in.tellg();
+    if (here == std::istream::pos_type(-1))
+        return std::nullopt;
+    in.seekg(0, std::ios_base::end);
+    const std::istream::pos_type end = in.tellg();
+    in.clear();
+    in.seekg(here);
+    const bool back = bool(in);
+    in.clear();
+    if (!back || end == std::istream::pos_type(-1) || end < here)
+        return std::nullopt;
+    return std::uint64_t(end - here);
+}
+
 std::uint64_t bitsAt(const unsigned char *bytes, const IntegerDtype &dtype)
 {
     std::uint64_t value = 0;
@@ -176,11 +195,20 @@ SampleRecordReading readNpyRecord(std::istream &in, int bits)
     // on it, are read straight into the record.
     const bool direct = dtype->size == 2 && !dtype->isSigned
         && dtype->bigEndian == (std::endian::native == std::endian::big);
+    // Room for the samples the file holds, at most those promised: so that
+    // the record is neither moved as it grows nor, when the header promises
+    // more than the file holds, larger than the file. The samples the file
+    // is seen to hold are read at once.
+    const std::optional<std::uint64_t> left = bytesLeft(in);
+    const std::size_t held = left
+        ? std::size_t(std::min<std::uint64_t>(*length, *left / std::uint64_t(dtype->size)))
+        : 0;
     SampleRecordReading reading;
-    reading.codes.reserve(std::min<std::size_t>(*length, samplesPerRead));
+    reading.codes.reserve(std::max(held, std::min<std::size_t>(*length, samplesPerRead)));
     std::vector<unsigned char> bytes(direct ? 0 : samplesPerRead * std::size_t(dtype->size));
     for (std::size_t done = 0; done < *length;) {
-        const std::size_t count = std::min<std::size_t>(*length - done, samplesPerRead);
+        const std::size_t count = std::min<std::size_t>(*length - done,
+            direct ? std::max(samplesPerRead, held - std::min(held, done)) : samplesPerRead);
         const std::size_t size = count * std::size_t(dtype->size);
         if (direct)
             reading.codes.resize(done + count);

@@ -1,5 +1,6 @@
 #include "RegularFileBuffer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -55,6 +56,22 @@ bool RegularFileBuffer::open(const std::string &path)
     return true;
 }
 
+std::streamsize RegularFileBuffer::readFile(char *to, std::streamsize count)
+{
+    std::streamsize done = 0;
+    while (done < count && m_fd >= 0) {
+        const ssize_t got = ::read(m_fd, to + done, std::size_t(count - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            m_error = std::strerror(errno);
+        if (got <= 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
 RegularFileBuffer::int_type RegularFileBuffer::underflow()
 {
     if (gptr() < egptr())
@@ -71,6 +88,21 @@ RegularFileBuffer::int_type RegularFileBuffer::underflow()
     }
     setg(m_buffer.data(), m_buffer.data(), m_buffer.data() + count);
     return count == 0 ? traits_type::eof() : traits_type::to_int_type(*gptr());
+}
+
+std::streamsize RegularFileBuffer::xsgetn(char_type *to, std::streamsize count)
+{
+    const std::streamsize buffered = std::min<std::streamsize>(count, egptr() - gptr());
+    if (buffered > 0) {
+        std::copy_n(gptr(), buffered, to);
+        setg(eback(), gptr() + buffered, egptr());
+    }
+    const std::streamsize rest = count - buffered;
+    if (rest == 0)
+        return count;
+    if (rest < std::streamsize(bufferBytes))
+        return buffered + std::streambuf::xsgetn(to + buffered, rest);
+    return buffered + readFile(to + buffered, rest);
 }
 
 RegularFileBuffer::pos_type RegularFileBuffer::seekoff(

@@ -26,12 +26,17 @@ public:
 
 protected:
     int_type underflow() override;
+    // A large read goes from the file straight into the caller's memory,
+    // not through the buffer: a record is copied once, not twice.
+    std::streamsize xsgetn(char_type *to, std::streamsize count) override;
     pos_type seekoff(
         off_type offset, std::ios_base::seekdir direction, std::ios_base::openmode which) override;
     pos_type seekpos(pos_type position, std::ios_base::openmode which) override;
 
 private:
     bool failWith(std::string reason);
+    // read(2) until `count` bytes, the end or an error (kept in m_error).
+    std::streamsize readFile(char *to, std::streamsize count);
 
     int m_fd = -1;
     std::vector<char> m_buffer;

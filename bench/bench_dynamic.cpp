@@ -8,6 +8,8 @@
 //
 //   bench_dynamic [rounds of the process (9)]
 //   ADCAPTURE=/path/to/another/adcapture bench_dynamic   (another build of it)
+//   BASE_ADCAPTURE=/path/to/older/adcapture bench_dynamic (that build beside
+//                                                          this one, in turns)
 #include "DynamicAnalysis.h"
 #include "SampleRecordFile.h"
 
@@ -145,13 +147,18 @@ ProcessTime runProcess(const std::vector<std::string> &arguments)
 }
 
 // Median wall and CPU time of the rounds, taken in turns with the other
-// program's so that a busy moment of the machine falls on both alike.
+// programs' so that a busy moment of the machine falls on all alike.
 void compareProcesses(int rounds, const std::string &npyPath)
 {
     // ADCAPTURE names another build of the program, to set two side by side.
     const char *adcapture = std::getenv("ADCAPTURE") ? std::getenv("ADCAPTURE") : ADCAPTURE_PATH;
-    const std::vector<std::vector<std::string>> programs
+    std::vector<std::vector<std::string>> programs
         = {{"/bin/true"}, {adcapture, "--analyze", npyPath}};
+    std::vector<std::string> names = {"/bin/true", "adcapture --analyze rec.npy"};
+    if (const char *base = std::getenv("BASE_ADCAPTURE")) {
+        programs.push_back({base, "--analyze", npyPath});
+        names.push_back("BASE_ADCAPTURE --analyze rec.npy");
+    }
     std::vector<std::vector<double>> wall(programs.size()), cpu(programs.size());
     std::vector<int> status(programs.size());
     for (int round = 0; round < rounds; ++round)
@@ -163,10 +170,9 @@ void compareProcesses(int rounds, const std::string &npyPath)
         }
     std::printf("\nwhole process, 2^20 samples from a .npy, median of %d rounds\n", rounds);
     std::printf("%-34s %10s %10s %8s\n", "program", "wall ms", "CPU ms", "status");
-    const char *names[] = {"/bin/true", "adcapture --analyze rec.npy"};
     for (std::size_t p = 0; p < programs.size(); ++p)
-        std::printf(
-            "%-34s %10.1f %10.1f %8d\n", names[p], median(wall[p]), median(cpu[p]), status[p]);
+        std::printf("%-34s %10.1f %10.1f %8d\n", names[p].c_str(), median(wall[p]), median(cpu[p]),
+            status[p]);
     std::printf("%-34s %10.1f\n", "adcapture beyond /bin/true", median(wall[1]) - median(wall[0]));
 }
 

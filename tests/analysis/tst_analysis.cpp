@@ -1,8 +1,11 @@
 #include "CodeDensityAnalysis.h"
 #include "FigureText.h"
 #include "HistogramCsv.h"
+#include "RecordFileReader.h"
 #include "SampleRecordFile.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -637,6 +640,39 @@ private slots:
             reading.error.c_str());
         QCOMPARE(reading.ok(), error.isEmpty());
         QCOMPARE(QList<int>(reading.codes.begin(), reading.codes.end()), codes);
+    }
+
+    // A record larger than one read's buffer, from its file: every sample as
+    // saved; cut short, promising more than it holds, or a code beyond the
+    // converter far in, refused as a short record is.
+    void longRecordFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error"); // empty: the codes n * 7 % 4096 read back
+        QList<qint64> codes(100000);
+        for (qsizetype n = 0; n < codes.size(); ++n)
+            codes[n] = n * 7 % 4096;
+        const QByteArray npy = npyOf("<u2", codes);
+        QTest::newRow("<u2") << npy << "";
+        QTest::newRow("cut short") << npy.chopped(1) << "the header promises 100000 samples";
+        QTest::newRow("promises more") << QByteArray(npy).replace("(100000,)", "(100001,)")
+                                       << "the header promises 100001 samples";
+        codes.last() = 4096;
+        QTest::newRow("beyond, far in") << npyOf("<u2", codes) << "sample 99999: code 4096";
+    }
+    void longRecordFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("r.npy"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        const RecordFileReading reading = readRecordFile(file.fileName().toStdString(), 12);
+        QVERIFY2(QString::fromStdString(reading.error).contains(error), reading.error.c_str());
+        QCOMPARE(reading.record.size(), error.isEmpty() ? std::size_t(100000) : 0);
+        for (std::size_t n = 0; n < reading.record.size(); ++n)
+            QCOMPARE(reading.record[n], std::uint16_t(n * 7 % 4096));
     }
 
     // A converter of few bits: an ideal 3-bit ramp has no DNL; with fewer
