@@ -111,12 +111,13 @@ SqlOutcome LotAggregates::figures(std::map<std::string, LotSummary> &lots) const
         limits;
     QSqlQuery held(m_query.database());
     if (SqlOutcome failed = m_query.select(held,
-            QStringLiteral(
-                "k AS (SELECT c.lot, l.figure, l.is_upper, l.limit_value, DENSE_RANK() OVER "
-                "(PARTITION BY c.lot, l.figure ORDER BY c.start_time DESC, c.id DESC) AS newest "
-                "FROM c JOIN record_limit l ON l.record_id = c.id WHERE c.from_last = 1 AND %1)")
+            QStringLiteral("k AS (SELECT c.lot, l.figure, l.is_upper, l.limit_value, c.time_order "
+                           "FROM c JOIN record_limit l ON l.record_id = c.id WHERE c.from_last = 1 "
+                           "AND %1), n AS (SELECT lot, figure, MAX(time_order) AS newest FROM k "
+                           "GROUP BY lot, figure)")
                 .arg(SummaryQuery::finite(QStringLiteral("l.limit_value"))),
-            QStringLiteral("SELECT lot, figure, is_upper, limit_value FROM k WHERE newest = 1")))
+            QStringLiteral("SELECT k.lot, k.figure, k.is_upper, k.limit_value FROM k JOIN n ON "
+                           "n.lot = k.lot AND n.figure = k.figure AND n.newest = k.time_order")))
         return failed;
     while (held.next()) {
         auto &[lower, upper] = limits[{textOf(held.value(0)), textOf(held.value(1))}];

@@ -10,22 +10,27 @@ namespace {
 // The filtered records ranked per board, once per report: every statement
 // reads this table rather than sorting all records again. A record an
 // analysis of a board with captures is kept for the lists of analyses, with
-// counted 0 and no ranks.
+// counted 0 and no ranks. time_order numbers the records by (start_time,
+// id), station_key each lot's stations: sorts by them compare numbers.
+// Each level sorts its rows by the keys of the one before first, so that a
+// board's windows sort only within each board.
 const QString rankRecords = QStringLiteral(
     "WITH s AS (SELECT r.id, r.lot, r.board_serial, r.station, r.start_time, r.origin, r.pass, "
     "r.exit_status, r.frames, r.input_file, "
     "CASE WHEN r.board_serial = '' THEN r.id ELSE 0 END AS anon, "
-    "CASE WHEN r.origin = 'analysis' THEN 1 ELSE 0 END AS analysis FROM test_record r%1), "
+    "CASE WHEN r.origin = 'analysis' THEN 1 ELSE 0 END AS analysis, "
+    "ROW_NUMBER() OVER (ORDER BY r.start_time, r.id) AS time_order FROM test_record r%1), "
     "b AS (SELECT s.*, SUM(1 - s.analysis) OVER (PARTITION BY %2, %3, s.anon) "
     "AS board_captures FROM s), "
     "k AS (SELECT b.*, CASE WHEN b.analysis = 0 OR b.board_captures = 0 THEN 1 ELSE 0 END "
-    "AS counted FROM b) "
-    "SELECT k.*, CASE WHEN k.counted = 1 THEN ROW_NUMBER() OVER (PARTITION BY %4, %5, k.anon, "
-    "k.counted ORDER BY k.start_time DESC, k.id DESC) END AS from_last, "
-    "CASE WHEN k.counted = 1 THEN ROW_NUMBER() OVER (PARTITION BY %4, %6, %5, k.anon, k.counted "
-    "ORDER BY k.start_time DESC, k.id DESC) END AS station_last, "
+    "AS counted FROM b), "
+    "t AS (SELECT k.*, CASE WHEN k.counted = 1 THEN ROW_NUMBER() OVER (PARTITION BY %4, %5, "
+    "k.anon, k.counted ORDER BY k.time_order DESC) END AS from_last, "
     "CASE WHEN k.counted = 1 THEN COUNT(*) OVER (PARTITION BY %4, %5, k.anon, k.counted) END "
-    "AS board_tests FROM k");
+    "AS board_tests FROM k) "
+    "SELECT t.*, CASE WHEN t.counted = 1 THEN ROW_NUMBER() OVER (PARTITION BY %6, %8, %7, "
+    "t.anon, t.counted ORDER BY t.time_order DESC) END AS station_last, "
+    "DENSE_RANK() OVER (ORDER BY %6, %8) AS station_key FROM t");
 
 // The figure values of each board's last result, with the verdict of the
 // limits on each (NULL where none held it): the figures' moments and
@@ -68,7 +73,8 @@ SqlOutcome SummaryQuery::rank() const
     const QString lot = QStringLiteral("%1.lot"), serial = QStringLiteral("%1.board_serial");
     const auto ranked = [&](const QString &where) {
         return rankRecords.arg(where, binary(lot.arg('s')), binary(serial.arg('s')),
-            binary(lot.arg('k')), binary(serial.arg('k')), binary(QStringLiteral("k.station")));
+            binary(lot.arg('k')), binary(serial.arg('k')), binary(lot.arg('t')),
+            binary(serial.arg('t')), binary(QStringLiteral("t.station")));
     };
     // A server cannot prepare CREATE TABLE AS with the filter's values: the
     // table takes its columns from the statement run on no record, then the
