@@ -5,7 +5,12 @@
 //
 //   bench_report [RECORDS...]      default: 500000 5000000
 //
-// ADREPORT=path runs another adreport build over the same databases.
+// ADREPORT=path runs another adreport build over the same databases;
+// ADREPORT_BASELINE=path runs that one too, after each run of the first, so
+// that two builds compare on one database under one load.
+// BENCH_REPORT_LIMIT=seconds ends a run that takes longer (reported as such).
+// BENCH_REPORT_WAIT=file: after filling, waits until `file` exists before
+// measuring, so that a long fill can start while adreport is still built.
 
 #include "BenchSupport.h"
 #include "FigureCatalog.h"
@@ -19,6 +24,10 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include <QFileInfo>
+#include <QThread>
+
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -110,8 +119,10 @@ bool fill(QSqlQuery &query, long long first, long long last)
             .arg(QString::fromLatin1(figureCatalog().back().key), range));
 }
 
-// Runs adreport with `arguments`; prints its wall time and peak memory.
-void measure(const char *what, const std::string &program, std::vector<std::string> arguments)
+// Runs adreport with `arguments`; prints its wall time and peak memory. A
+// run longer than `limit` seconds (0: no limit) is killed.
+void measure(
+    const char *what, const std::string &program, std::vector<std::string> arguments, int limit)
 {
     arguments.insert(arguments.begin(), program);
     std::vector<char *> argv;
@@ -130,10 +141,31 @@ void measure(const char *what, const std::string &program, std::vector<std::stri
     }
     int status = 0;
     rusage usage {};
-    ::wait4(child, &status, 0, &usage);
-    std::printf("  %-34s %8.2f s %8.1f MB  exit %d\n", what, double(timer.elapsed()) / 1000,
-        double(usage.ru_maxrss) / 1024, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    bool killed = false;
+    while (::wait4(child, &status, limit > 0 ? WNOHANG : 0, &usage) == 0) {
+        if (!killed && timer.elapsed() > limit * 1000LL) {
+            ::kill(child, SIGKILL);
+            killed = true;
+        }
+        QThread::msleep(100);
+    }
+    if (killed) {
+        std::printf("  %-34s  > %d s (stopped)\n", what, limit);
+    } else {
+        std::printf("  %-34s %8.2f s %8.1f MB  exit %d\n", what, double(timer.elapsed()) / 1000,
+            double(usage.ru_maxrss) / 1024, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    }
     std::fflush(stdout);
+}
+
+void waitFor(const QString &file)
+{
+    if (file.isEmpty())
+        return;
+    std::printf("waiting for %s\n", qPrintable(file));
+    std::fflush(stdout);
+    while (!QFileInfo::exists(file))
+        QThread::sleep(1);
 }
 
 } // namespace
@@ -147,7 +179,11 @@ int main(int argc, char *argv[])
     if (sizes.empty())
         sizes = {500'000, 5'000'000};
     const QByteArray other = qgetenv("ADREPORT");
-    const std::string adreport = other.isEmpty() ? ADREPORT_PATH : other.toStdString();
+    std::vector<std::pair<std::string, std::string>> programs {
+        {"", other.isEmpty() ? ADREPORT_PATH : other.toStdString()}};
+    if (const QByteArray baseline = qgetenv("ADREPORT_BASELINE"); !baseline.isEmpty())
+        programs.emplace_back("baseline: ", baseline.toStdString());
+    const int limit = qEnvironmentVariableIntValue("BENCH_REPORT_LIMIT");
 
     PostgresServer server;
     if (const QString why
@@ -185,12 +221,18 @@ int main(int argc, char *argv[])
             records * limitedFigures, double(timer.elapsed()) / 1000);
         database.close();
 
+        waitFor(qEnvironmentVariable("BENCH_REPORT_WAIT"));
         const std::string db = url.toStdString(), folder = out.path().toStdString();
-        measure("one lot (LOT-0001), HTML", adreport,
-            {"--db", db, "--lot", "LOT-0001", "--html", folder + "/lot.html"});
-        measure("whole database, HTML", adreport, {"--db", db, "--html", folder + "/all.html"});
-        measure("whole database, JSON and CSV", adreport,
-            {"--db", db, "--json", folder + "/all.json", "--csv", folder + "/all.csv"});
+        const std::vector<std::pair<std::string, std::vector<std::string>>> runs {
+            {"one lot (LOT-0001), HTML",
+                {"--db", db, "--lot", "LOT-0001", "--html", folder + "/lot.html"}},
+            {"whole database, HTML", {"--db", db, "--html", folder + "/all.html"}},
+            {"whole database, JSON and CSV",
+                {"--db", db, "--json", folder + "/all.json", "--csv", folder + "/all.csv"}}};
+        for (const auto &[what, arguments] : runs) {
+            for (const auto &[label, program] : programs)
+                measure((label + what).c_str(), program, arguments, limit);
+        }
     }
     return 0;
 }

@@ -171,7 +171,8 @@ SqlOutcome BoardLists::runs(std::map<std::string, LotSummary> &lots) const
     for (const auto &[name, lot] : lots) {
         for (const FigureStatistics &figure : lot.figures) {
             if (figure.hasLimit())
-                charted << QStringLiteral("(%1, %2)")
+                charted << QStringLiteral("(%1, %2, %3)")
+                               .arg(charted.size())
                                .arg(SummaryQuery::text(lot.lot), SummaryQuery::text(figure.name));
         }
     }
@@ -180,11 +181,11 @@ SqlOutcome BoardLists::runs(std::map<std::string, LotSummary> &lots) const
     QSqlQuery query(m_query.database());
     if (SqlOutcome failed = m_query.select(query,
             QStringLiteral(
-                "p (lot, name) AS (VALUES %1), "
+                "p (k, lot, name) AS (VALUES %1), "
                 "rv AS (SELECT c.lot, c.id, c.board_serial, c.start_time, c.station, f.name, "
-                "f.value, ROW_NUMBER() OVER (PARTITION BY c.lot, f.name, c.station ORDER BY "
-                "c.start_time DESC, c.id DESC) AS k, COUNT(*) OVER (PARTITION BY c.lot, f.name, "
-                "c.station) AS n FROM c JOIN record_figure f ON f.record_id = c.id "
+                "f.value, ROW_NUMBER() OVER (PARTITION BY p.k, c.station_key ORDER BY "
+                "c.time_order DESC) AS k, COUNT(*) OVER (PARTITION BY p.k, c.station_key) AS n "
+                "FROM c JOIN record_figure f ON f.record_id = c.id "
                 "JOIN p ON p.lot = c.lot AND p.name = f.name WHERE %2)")
                 .arg(charted.join(QLatin1String(", ")),
                     SummaryQuery::finite(QStringLiteral("f.value"))),

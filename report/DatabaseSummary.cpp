@@ -17,30 +17,36 @@ DatabaseSummary summarizeDatabase(
         return summary;
     }
     // One snapshot on a server, so that the counts agree while stations
-    // store more records. SQLite reads each statement on its own: a read
-    // transaction would hold its writers off for the whole report.
+    // store more records. It may not be READ ONLY, as the ranked records go
+    // to a temporary table of its own; it writes nothing to the database and
+    // ends in ROLLBACK. SQLite ranks the records in one statement, which
+    // gives the report one view of them; a read transaction would hold its
+    // writers off for the whole report.
     const bool server = connection.backend() == DatabaseUrl::Backend::Postgres;
     QSqlQuery snapshot(connection.database());
     std::map<std::string, LotSummary> lots;
     SqlOutcome failed = server
-        ? run(snapshot, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"),
-            connection.backend())
+        ? run(
+            snapshot, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ"), connection.backend())
         : SqlOutcome();
-    // The planner cannot tell how many rows pass a filter on a window
-    // function and takes them for a handful: nested loops would look up
-    // each board's rows one by one. Hash joins read each table once.
-    // And a board's window sorts in memory rather than on disk where the
-    // server's default allows less. Both hold for this transaction only.
-    for (const char *setting : {"SET LOCAL enable_nestloop = off", "SET LOCAL work_mem = '64MB'"}) {
+    // A board's window sorts in memory rather than on disk where the
+    // server's default allows less. The statements are few and each runs
+    // once: compiling them to machine code would take longer than it saves.
+    // Both hold for this transaction only.
+    for (const char *setting : {"SET LOCAL work_mem = '64MB'", "SET LOCAL jit = off"}) {
         if (!failed && server)
             failed = run(snapshot, QString::fromLatin1(setting), connection.backend());
     }
+    if (!failed)
+        failed = query.rank();
     if (!failed)
         failed = LotAggregates(query).collect(lots);
     if (!failed)
         failed = BoardLists(query, bounds).collect(lots);
     if (server)
         run(snapshot, QStringLiteral("ROLLBACK"), connection.backend()); // it wrote nothing
+    else
+        query.release();
     if (failed) {
         summary.error = query.failure(*failed);
         return summary;

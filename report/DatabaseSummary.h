@@ -18,8 +18,11 @@ struct DatabaseSummary
 
 // The report of each lot the filter finds, counted by the database: the
 // same figures summarizeLots gives from the records, with the per-test parts
-// (board lists, histories, run charts) cut to `bounds`. Its memory does not
-// grow with the records; the connection is only read.
+// (board lists, histories, run charts) cut to `bounds`. The records it
+// reports are ranked once into temporary tables of the connection's own:
+// nothing in the database is written, but a server's user needs the right to
+// make temporary tables, and on SQLite those tables are held in this
+// process's memory, which grows with the records reported.
 //
 // The histograms come counted; each figure's values list stays empty. Its
 // mean and σ may differ from summarizeLots' in the last bits, the database

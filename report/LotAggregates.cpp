@@ -29,11 +29,6 @@ std::ptrdiff_t catalogIndex(const std::string &figure)
     return definition ? definition - figureCatalog().data() : std::ssize(figureCatalog());
 }
 
-// A figure's values: those of its boards' last results.
-const QString lastValues = QStringLiteral(
-    "v AS (SELECT c.id, c.lot, f.name, f.value FROM c JOIN record_figure f ON f.record_id = c.id "
-    "WHERE c.from_last = 1 AND %1)");
-
 } // namespace
 
 SqlOutcome LotAggregates::collect(std::map<std::string, LotSummary> &lots) const
@@ -116,12 +111,13 @@ SqlOutcome LotAggregates::figures(std::map<std::string, LotSummary> &lots) const
         limits;
     QSqlQuery held(m_query.database());
     if (SqlOutcome failed = m_query.select(held,
-            QStringLiteral(
-                "k AS (SELECT c.lot, l.figure, l.is_upper, l.limit_value, DENSE_RANK() OVER "
-                "(PARTITION BY c.lot, l.figure ORDER BY c.start_time DESC, c.id DESC) AS newest "
-                "FROM c JOIN record_limit l ON l.record_id = c.id WHERE c.from_last = 1 AND %1)")
+            QStringLiteral("k AS (SELECT c.lot, l.figure, l.is_upper, l.limit_value, c.time_order "
+                           "FROM c JOIN record_limit l ON l.record_id = c.id WHERE c.from_last = 1 "
+                           "AND %1), n AS (SELECT lot, figure, MAX(time_order) AS newest FROM k "
+                           "GROUP BY lot, figure)")
                 .arg(SummaryQuery::finite(QStringLiteral("l.limit_value"))),
-            QStringLiteral("SELECT lot, figure, is_upper, limit_value FROM k WHERE newest = 1")))
+            QStringLiteral("SELECT k.lot, k.figure, k.is_upper, k.limit_value FROM k JOIN n ON "
+                           "n.lot = k.lot AND n.figure = k.figure AND n.newest = k.time_order")))
         return failed;
     while (held.next()) {
         auto &[lower, upper] = limits[{textOf(held.value(0)), textOf(held.value(1))}];
@@ -135,13 +131,14 @@ SqlOutcome LotAggregates::figures(std::map<std::string, LotSummary> &lots) const
     // Two passes, as describeFigure takes them: the mean, then the squared
     // deviations from it.
     QSqlQuery moments(m_query.database());
+    // A figure's values are those of its boards' last results.
     if (SqlOutcome failed = m_query.select(moments,
-            lastValues.arg(SummaryQuery::finite(QStringLiteral("f.value")))
-                + QStringLiteral(", m AS (SELECT lot, name, COUNT(*) AS n, AVG(value) AS mean, "
-                                 "MIN(value) AS lo, MAX(value) AS hi FROM v GROUP BY lot, name)"),
+            QStringLiteral("m AS (SELECT lot, name, COUNT(*) AS n, AVG(value) AS mean, "
+                           "MIN(value) AS lo, MAX(value) AS hi FROM report_values GROUP BY lot, "
+                           "name)"),
             QStringLiteral("SELECT m.lot, m.name, m.n, m.mean, m.lo, m.hi, "
                            "SUM((v.value - m.mean) * (v.value - m.mean)) FROM m "
-                           "JOIN v ON v.lot = m.lot AND v.name = m.name "
+                           "JOIN report_values v ON v.lot = m.lot AND v.name = m.name "
                            "GROUP BY m.lot, m.name, m.n, m.mean, m.lo, m.hi")))
         return failed;
     while (moments.next()) {
@@ -186,14 +183,11 @@ SqlOutcome LotAggregates::histograms(std::map<std::string, LotSummary> &lots) co
         return {};
     QSqlQuery query(m_query.database());
     if (SqlOutcome failed = m_query.select(query,
-            lastValues.arg(SummaryQuery::finite(QStringLiteral("f.value")))
-                + QStringLiteral(
-                    ", p (k, lot, name, off, width, first) AS (VALUES %1), "
-                    "h AS (SELECT p.k, p.first, (v.value - p.off) / p.width AS x, "
-                    "(SELECT MIN(CASE WHEN l.pass THEN 1 ELSE 0 END) FROM record_limit l "
-                    "WHERE l.record_id = v.id AND l.figure = v.name) AS verdict "
-                    "FROM v JOIN p ON p.lot = v.lot AND p.name = v.name)")
-                      .arg(layouts.join(QLatin1String(", "))),
+            QStringLiteral("p (k, lot, name, off, width, first) AS (VALUES %1), "
+                           "h AS (SELECT p.k, p.first, (v.value - p.off) / p.width AS x, "
+                           "v.verdict FROM report_values v "
+                           "JOIN p ON p.lot = v.lot AND p.name = v.name)")
+                .arg(layouts.join(QLatin1String(", "))),
             QStringLiteral("SELECT k, %1 - first, verdict, COUNT(*) FROM h GROUP BY 1, 2, 3")
                 .arg(m_query.floorOf(QStringLiteral("x")))))
         return failed;

@@ -7,20 +7,46 @@
 
 namespace {
 
-const QString commonTables = QStringLiteral(
+// The filtered records ranked per board, once per report: every statement
+// reads this table rather than sorting all records again. A record an
+// analysis of a board with captures is kept for the lists of analyses, with
+// counted 0 and no ranks. time_order numbers the records by (start_time,
+// id), station_key each lot's stations: sorts by them compare numbers.
+// Each level sorts its rows by the keys of the one before first, so that a
+// board's windows sort only within each board.
+const QString rankRecords = QStringLiteral(
     "WITH s AS (SELECT r.id, r.lot, r.board_serial, r.station, r.start_time, r.origin, r.pass, "
     "r.exit_status, r.frames, r.input_file, "
     "CASE WHEN r.board_serial = '' THEN r.id ELSE 0 END AS anon, "
-    "CASE WHEN r.origin = 'analysis' THEN 1 ELSE 0 END AS analysis FROM test_record r%1), "
-    "b AS (SELECT s.*, SUM(1 - s.analysis) OVER (PARTITION BY s.lot, s.board_serial, s.anon) "
+    "CASE WHEN r.origin = 'analysis' THEN 1 ELSE 0 END AS analysis, "
+    "ROW_NUMBER() OVER (ORDER BY r.start_time, r.id) AS time_order FROM test_record r%1), "
+    "b AS (SELECT s.*, SUM(1 - s.analysis) OVER (PARTITION BY %2, %3, s.anon) "
     "AS board_captures FROM s), "
-    "c AS (SELECT b.*, "
-    "ROW_NUMBER() OVER (PARTITION BY b.lot, b.board_serial, b.anon "
-    "ORDER BY b.start_time DESC, b.id DESC) AS from_last, "
-    "ROW_NUMBER() OVER (PARTITION BY b.lot, b.station, b.board_serial, b.anon "
-    "ORDER BY b.start_time DESC, b.id DESC) AS station_last, "
-    "COUNT(*) OVER (PARTITION BY b.lot, b.board_serial, b.anon) AS board_tests "
-    "FROM b WHERE b.analysis = 0 OR b.board_captures = 0)");
+    "k AS (SELECT b.*, CASE WHEN b.analysis = 0 OR b.board_captures = 0 THEN 1 ELSE 0 END "
+    "AS counted FROM b), "
+    "t AS (SELECT k.*, CASE WHEN k.counted = 1 THEN ROW_NUMBER() OVER (PARTITION BY %4, %5, "
+    "k.anon, k.counted ORDER BY k.time_order DESC) END AS from_last, "
+    "CASE WHEN k.counted = 1 THEN COUNT(*) OVER (PARTITION BY %4, %5, k.anon, k.counted) END "
+    "AS board_tests FROM k) "
+    "SELECT t.*, CASE WHEN t.counted = 1 THEN ROW_NUMBER() OVER (PARTITION BY %6, %8, %7, "
+    "t.anon, t.counted ORDER BY t.time_order DESC) END AS station_last, "
+    "DENSE_RANK() OVER (ORDER BY %6, %8) AS station_key FROM t");
+
+// The figure values of each board's last result, with the verdict of the
+// limits on each (NULL where none held it): the figures' moments and
+// histograms both read them.
+const QString lastValues = QStringLiteral(
+    "CREATE TEMP TABLE report_values%1 AS SELECT c.id, c.lot, f.name, f.value, "
+    "MIN(CASE WHEN l.record_id IS NULL THEN NULL WHEN l.pass THEN 1 ELSE 0 END) AS verdict "
+    "FROM report_rows c JOIN record_figure f ON f.record_id = c.id "
+    "LEFT JOIN record_limit l ON l.record_id = f.record_id AND l.figure = f.name "
+    "WHERE c.counted = 1 AND c.from_last = 1 AND %2 "
+    "GROUP BY c.id, c.lot, f.record_id, f.seq, f.name, f.value");
+
+// The names the statements read the ranked records by.
+const QString rankedTables
+    = QStringLiteral("WITH s AS (SELECT * FROM report_rows), b AS (SELECT * FROM report_rows), "
+                     "c AS (SELECT * FROM report_rows WHERE counted = 1)");
 
 } // namespace
 
@@ -30,15 +56,68 @@ SummaryQuery::SummaryQuery(const DatabaseConnection &connection, const RecordFil
     , m_backend(connection.backend())
 { }
 
+SqlOutcome SummaryQuery::rank() const
+{
+    QSqlQuery query(database());
+    const bool server = m_backend == DatabaseUrl::Backend::Postgres;
+    // SQLite keeps the table on the connection, in memory rather than in a
+    // file; the server drops it with the transaction.
+    if (!server) {
+        for (const char *statement :
+            {"PRAGMA temp_store = MEMORY", "DROP TABLE IF EXISTS temp.report_rows",
+                "DROP TABLE IF EXISTS temp.report_values"}) {
+            if (SqlOutcome failed = ::run(query, QString::fromLatin1(statement), m_backend))
+                return failed;
+        }
+    }
+    const QString lot = QStringLiteral("%1.lot"), serial = QStringLiteral("%1.board_serial");
+    const auto ranked = [&](const QString &where) {
+        return rankRecords.arg(where, binary(lot.arg('s')), binary(serial.arg('s')),
+            binary(lot.arg('k')), binary(serial.arg('k')), binary(lot.arg('t')),
+            binary(serial.arg('t')), binary(QStringLiteral("t.station")));
+    };
+    // A server cannot prepare CREATE TABLE AS with the filter's values: the
+    // table takes its columns from the statement run on no record, then the
+    // records come by INSERT, in one statement.
+    if (SqlOutcome failed = ::run(query,
+            QStringLiteral("CREATE TEMP TABLE report_rows%1 AS %2")
+                .arg(server ? QStringLiteral(" ON COMMIT DROP") : QString(),
+                    ranked(QStringLiteral(" WHERE 1 = 0"))),
+            m_backend))
+        return failed;
+    if (!query.prepare(QStringLiteral("INSERT INTO report_rows ") + ranked(m_filter.where)))
+        return sqlFailure(query.lastError(), m_backend);
+    for (const QVariant &value : m_filter.values)
+        query.addBindValue(value);
+    if (SqlOutcome failed = ::run(query, m_backend))
+        return failed;
+    // The planner's estimates of how many rows a rank selects come from
+    // ANALYZE: it knows nothing of a new table otherwise.
+    const QString values = lastValues.arg(
+        server ? QStringLiteral(" ON COMMIT DROP") : QString(), finite(QStringLiteral("f.value")));
+    for (const QString &statement :
+        {QStringLiteral("ANALYZE report_rows"), values, QStringLiteral("ANALYZE report_values")}) {
+        if (SqlOutcome failed = ::run(query, statement, m_backend))
+            return failed;
+    }
+    return {};
+}
+
+void SummaryQuery::release() const
+{
+    if (m_backend == DatabaseUrl::Backend::Sqlite) {
+        QSqlQuery query(database());
+        for (const char *table : {"temp.report_rows", "temp.report_values"})
+            ::run(query, QStringLiteral("DROP TABLE IF EXISTS ") + table, m_backend);
+    }
+}
+
 SqlOutcome SummaryQuery::select(QSqlQuery &query, const QString &tables, const QString &select,
     const QVariantList &values) const
 {
     query.setForwardOnly(true);
-    if (!query.prepare(commonTables.arg(m_filter.where) + (tables.isEmpty() ? "" : ", ") + tables
-            + ' ' + select))
+    if (!query.prepare(rankedTables + (tables.isEmpty() ? "" : ", ") + tables + ' ' + select))
         return sqlFailure(query.lastError(), m_backend);
-    for (const QVariant &value : m_filter.values)
-        query.addBindValue(value);
     for (const QVariant &value : values)
         query.addBindValue(value);
     return run(query, m_backend);

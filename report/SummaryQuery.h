@@ -12,8 +12,9 @@
 
 class DatabaseConnection;
 
-// The statements of a report from the database, each a SELECT after the
-// common tables that pick the records and rank them per board:
+// The statements of a report from the database. rank() picks the records
+// and ranks them per board once, into a temporary table; each statement is
+// then a SELECT after the common tables that name its rows:
 //   s  the filtered records, with anon (the record id of a board without a
 //      serial, 0 otherwise) and analysis (1 for a record analysed from a file)
 //   b  s with board_captures, the board's records that are not analyses
@@ -32,8 +33,12 @@ public:
 
     QSqlDatabase database() const;
 
+    // Fills the table the statements read; on a server, within the
+    // transaction that ends the table. release() drops it on SQLite.
+    SqlOutcome rank() const;
+    void release() const;
+
     // Runs "WITH <common tables> <tables>, <select>"; `tables` may be empty.
-    // The filter's values are bound first, then `values`.
     SqlOutcome select(QSqlQuery &query, const QString &tables, const QString &select,
         const QVariantList &values = {}) const;
     QString failure(const SqlFailure &failed) const;

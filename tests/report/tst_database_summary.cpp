@@ -7,16 +7,22 @@
 #include "ReportJson.h"
 #include "ReportText.h"
 #include "ResultsDatabase.h"
+#include "TestHelpers.h"
 #include "TrendCharts.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
 #include <random>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -320,6 +326,80 @@ private slots:
         QCOMPARE(history.attempts.front().time, std::string("2026-04-01T08:04:00.000Z"));
         QCOMPARE(history.attempts.back().time, std::string("2026-04-01T08:06:00.000Z"));
         QCOMPARE(single.lots.front().runs.front().points.back().value, 0.6);
+    }
+
+    void readOnlyFolder_data()
+    {
+        QTest::addColumn<bool>("wal"); // the journal mode an older version set
+        QTest::addColumn<bool>("writerConnected"); // in WAL mode, during the report
+        QTest::newRow("rollback journal") << false << false;
+        QTest::newRow("WAL") << true << false;
+        QTest::newRow("WAL and a writer") << true << true;
+    }
+    // The ranked records go to a table of the report's own: a reader that
+    // may not write the station's folder gets the whole report, and no file
+    // appears beside the database.
+    void readOnlyFolder()
+    {
+        QFETCH(bool, wal);
+        QFETCH(bool, writerConnected);
+        if (geteuid() != 0)
+            QSKIP("acting as a station's user and as a reader needs root");
+        constexpr unsigned station = 1; // daemon; the reader is nobody
+        const QTemporaryDir base;
+        const QString folder = base.filePath("results");
+        QVERIFY(QDir().mkdir(folder));
+        QCOMPARE(::chmod(QFile::encodeName(base.path()).constData(), 0755), 0);
+        QCOMPARE(::chown(QFile::encodeName(folder).constData(), station, station), 0);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        const DatabaseUrl url = *parseDatabaseUrl("sqlite:" + folder + "/r.sqlite");
+        QCOMPARE(asUser(station,
+                     [&] {
+                         ResultsDatabase db;
+                         QString error = db.open(url);
+                         for (const TestRecord &record : seededRecords(5, 80)) {
+                             if (error.isEmpty())
+                                 error = db.insert(record).error;
+                         }
+                         return error.toStdString();
+                     }),
+            std::string());
+        {
+            QSqlDatabase writer = QSqlDatabase::addDatabase("QSQLITE", "writer");
+            writer.setDatabaseName(url.path);
+            QVERIFY(writer.open());
+            if (wal)
+                QVERIFY(QSqlQuery(writer).exec("PRAGMA journal_mode = WAL"));
+            if (!writerConnected)
+                writer.close();
+            else // its last change still in the -wal file
+                QVERIFY(QSqlQuery(writer).exec("UPDATE test_record SET lot = 'LOT-W'"));
+            const auto files = [&folder] {
+                QStringList found;
+                for (const QFileInfo &file :
+                    QDir(folder).entryInfoList(QDir::Files | QDir::System | QDir::Hidden))
+                    found << file.fileName() + ' ' + QString::number(file.size());
+                return found;
+            };
+            const QStringList before = files();
+            ResultsDatabase root;
+            QVERIFY(root.open(url, ResultsDatabase::Access::ReadOnly).isEmpty());
+            const LoadResult loaded = root.load();
+            root.close();
+            const std::string read = asNobody([&] {
+                ResultsDatabase db;
+                const QString error = db.open(url, ResultsDatabase::Access::ReadOnly);
+                const DatabaseSummary counted = error.isEmpty()
+                    ? summarizeDatabase(db.connection(), RecordFilter {}, ReportBounds {})
+                    : DatabaseSummary {{}, error};
+                return counted.error.isEmpty() ? reportText(counted.lots)
+                                               : counted.error.toStdString();
+            });
+            QCOMPARE(read, reportText(summarizeLots(loaded.records)));
+            QCOMPARE(files(), before);
+            writer.close();
+        }
+        QSqlDatabase::removeDatabase("writer");
     }
 
     void badSince()
