@@ -21,8 +21,8 @@ struct DatabaseSummary
 // (board lists, histories, run charts) cut to `bounds`. The records it
 // reports are ranked once into temporary tables of the connection's own:
 // nothing in the database is written, but a server's user needs the right to
-// make temporary tables, and on SQLite those tables are held in this
-// process's memory, which grows with the records reported.
+// make temporary tables. Its memory does not grow with the records: SQLite's
+// temporary tables spill to a deleted file of the system's temporary folder.
 //
 // The histograms come counted; each figure's values list stays empty. Its
 // mean and σ may differ from summarizeLots' in the last bits, the database

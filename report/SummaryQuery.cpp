@@ -60,12 +60,13 @@ SqlOutcome SummaryQuery::rank() const
 {
     QSqlQuery query(database());
     const bool server = m_backend == DatabaseUrl::Backend::Postgres;
-    // SQLite keeps the table on the connection, in memory rather than in a
-    // file; the server drops it with the transaction.
+    // SQLite keeps the tables on the connection, in its temporary database:
+    // pages beyond its cache go to a file of the system's temporary folder,
+    // deleted as it is made, never beside the database; the server drops
+    // them with the transaction.
     if (!server) {
         for (const char *statement :
-            {"PRAGMA temp_store = MEMORY", "DROP TABLE IF EXISTS temp.report_rows",
-                "DROP TABLE IF EXISTS temp.report_values"}) {
+            {"DROP TABLE IF EXISTS temp.report_rows", "DROP TABLE IF EXISTS temp.report_values"}) {
             if (SqlOutcome failed = ::run(query, QString::fromLatin1(statement), m_backend))
                 return failed;
         }
