@@ -6,9 +6,11 @@
 #include "RampRecord.h"
 #include "SineFit.h"
 #include "SpectrumComponents.h"
+#include "WindowedSpectrum.h"
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <new>
 #include <numbers>
 #include <numeric>
@@ -196,9 +198,16 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const std::vector<double> x(analysed.begin(), analysed.end());
     const std::size_t half = length / 2;
 
+    // One record is transformed once: every window's spectrum, and that of
+    // what the sine fit leaves, follow from its rectangular bins.
     SpectrumWorkspace spectra;
-    const std::vector<double> rectangular
-        = spectra.powerSpectrum(x, length, SpectrumWindow::Rectangular);
+    const std::span<const std::complex<double>> bins
+        = r.averages == 1 ? spectra.recordBins(x) : std::span<const std::complex<double>>();
+    const auto spectrumOf = [&](SpectrumWindow window) {
+        return bins.empty() ? spectra.powerSpectrum(x, length, window)
+                            : windowedPowerSpectrum(bins, length, window);
+    };
+    const std::vector<double> rectangular = spectrumOf(SpectrumWindow::Rectangular);
     const auto searchRange = [&](std::size_t lowest, int halfWidth) {
         if (!options.fundamental)
             return std::pair {lowest, half};
@@ -242,8 +251,10 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
         // tone may have pulled the fit off.
         if (offWhole() > tolerance && offWhole() < nearlyCoherentBins)
             r.fit = fitSineBesideHarmonics(x, r.fit, options.harmonics, 1 / double(length));
-        close = findCloseTone(
-            x, r.fit, length, options.harmonics, closeToneReachBins, toneOverNoise, spectra);
+        // A transform of the residual must not overwrite the record's bins.
+        SpectrumWorkspace residualSpectra;
+        close = findCloseTone(x, r.fit, length, options.harmonics, closeToneReachBins,
+            toneOverNoise, bins.empty() ? spectra : residualSpectra, bins);
         // The fit of one sine is pulled toward the second tone; the figures
         // of the fit hold it as distortion, as they would a harmonic.
         if (close.separated)
@@ -256,7 +267,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
         r.coherent ? SpectrumWindow::Rectangular : SpectrumWindow::BlackmanHarris7);
     std::vector<double> windowed;
     if (r.window != SpectrumWindow::Rectangular)
-        windowed = spectra.powerSpectrum(x, length, r.window);
+        windowed = spectrumOf(r.window);
     const std::vector<double> &power
         = r.window == SpectrumWindow::Rectangular ? rectangular : windowed;
     if (options.keepSpectrum) {

@@ -210,14 +210,18 @@ double foldedFrequency(double frequency)
     return f > 0.5 ? 1 - f : f;
 }
 
+CentredSine centredSine(const SineFitFigures &fit, std::size_t samples)
+{
+    // amplitude cos(w n + phase) = amplitude cos(w t + shift), t = n - middle.
+    const double middle = (double(samples) - 1) / 2;
+    const double shift = fit.phase + 2 * std::numbers::pi * fit.frequency * middle;
+    return {fit.amplitude * std::cos(shift), -fit.amplitude * std::sin(shift)};
+}
+
 void withoutSine(
     std::span<const double> samples, const SineFitFigures &fit, std::vector<double> &rest)
 {
-    // amplitude cos(w n + phase) = amplitude cos(w t + shift), t = n - middle.
-    const double middle = (double(samples.size()) - 1) / 2;
-    const double shift = fit.phase + 2 * std::numbers::pi * fit.frequency * middle;
-    const double a = fit.amplitude * std::cos(shift);
-    const double b = -fit.amplitude * std::sin(shift);
+    const auto [a, b] = centredSine(fit, samples.size());
     rest.resize(samples.size());
     double *out = rest.data();
     sineSweep(

@@ -33,6 +33,16 @@ SineFitFigures fitSineBesideHarmonics(
 // A frequency in cycles per sample, aliased into 0..0.5.
 double foldedFrequency(double frequency);
 
+// The fitted sine, not its offset, as a cos(2 pi f t) + b sin(2 pi f t), t
+// counted from the middle of a record of `samples` samples, as the fit
+// itself reckons it.
+struct CentredSine
+{
+    double a = 0;
+    double b = 0;
+};
+CentredSine centredSine(const SineFitFigures &fit, std::size_t samples);
+
 // The samples with the fitted sine, not its offset, taken off.
 std::vector<double> withoutSine(std::span<const double> samples, const SineFitFigures &fit);
 // The same into `rest`, whose memory a loop of fits reuses; `rest` must not

@@ -1,0 +1,89 @@
+#include "WindowedSpectrum.h"
+
+#include "Periodogram.h"
+#include "SineSweep.h"
+
+#include <cstring>
+#include <numeric>
+
+namespace {
+
+DoublePair loadBin(const std::complex<double> *bin)
+{
+    DoublePair pair;
+    std::memcpy(&pair, bin, sizeof pair);
+    return pair;
+}
+
+} // namespace
+
+std::complex<double> twoSidedBin(
+    std::span<const std::complex<double>> bins, long long k, long long n)
+{
+    k %= n;
+    if (k < 0)
+        k += n;
+    return k < std::ssize(bins) ? bins[std::size_t(k)] : std::conj(bins[std::size_t(n - k)]);
+}
+
+std::complex<double> windowedBin(std::span<const double> terms, const std::complex<double> *centre)
+{
+    DoublePair sum = terms[0] * loadBin(centre);
+    for (std::size_t m = 1; m < terms.size(); ++m) {
+        const double half = (m % 2 ? -0.5 : 0.5) * terms[m];
+        sum += half * (loadBin(centre - m) + loadBin(centre + m));
+    }
+    return {sum[0], sum[1]};
+}
+
+double windowPowerSum(SpectrumWindow window, std::size_t n)
+{
+    const std::span<const double> terms = cosineTerms(window);
+    // The cosines are orthogonal over whole periods while no two of them
+    // meet at a multiple of n; a shorter record sums its coefficients.
+    if (n <= 2 * terms.size()) {
+        const std::vector<double> w = windowCoefficients(window, n);
+        return std::inner_product(w.begin(), w.end(), w.begin(), 0.0);
+    }
+    double squares = terms[0] * terms[0];
+    for (std::size_t m = 1; m < terms.size(); ++m)
+        squares += terms[m] * terms[m] / 2;
+    return double(n) * squares;
+}
+
+double scaledBinPower(double squared, std::size_t k, std::size_t n, double scale)
+{
+    const bool single = k == 0 || (n % 2 == 0 && k == n / 2);
+    return single ? squared * scale : squared * (2 * scale);
+}
+
+std::vector<double> windowedPowerSpectrum(
+    std::span<const std::complex<double>> bins, std::size_t length, SpectrumWindow window)
+{
+    if (length < 2 || bins.size() != length / 2 + 1)
+        return {};
+    const std::span<const double> terms = cosineTerms(window);
+    const double windowPower
+        = window == SpectrumWindow::Rectangular ? double(length) : windowPowerSum(window, length);
+    const std::size_t reach = terms.size() - 1;
+    std::vector<double> power(bins.size());
+    const double scale = 1.0 / (double(length) * windowPower);
+    const auto store = [&](std::size_t k, std::complex<double> bin) {
+        power[k] = scaledBinPower(std::norm(bin), k, length, scale);
+    };
+    // The bins within the window's reach of either end take their
+    // neighbours from the mirror image; the rest straight from `bins`.
+    const auto n = static_cast<long long>(length);
+    std::vector<std::complex<double>> edge(2 * reach + 1);
+    for (std::size_t k = 0; k < bins.size(); ++k) {
+        if (k >= reach && k + reach < bins.size()) {
+            store(k, windowedBin(terms, bins.data() + k));
+            continue;
+        }
+        for (std::size_t j = 0; j < edge.size(); ++j)
+            edge[j] = twoSidedBin(
+                bins, static_cast<long long>(k + j) - static_cast<long long>(reach), n);
+        store(k, windowedBin(terms, edge.data() + reach));
+    }
+    return power;
+}
