@@ -1,12 +1,17 @@
+#include "CloseTone.h"
 #include "Periodogram.h"
+#include "RealFft.h"
 #include "SineFit.h"
+#include "SineSpectrum.h"
 #include "SpectrumWorkspace.h"
+#include "WindowedSpectrum.h"
 
 #include <QTest>
 
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <random>
 #include <vector>
 
 namespace {
@@ -40,6 +45,20 @@ std::vector<double> directSpectrum(const std::vector<double> &x, SpectrumWindow 
         power[k] = std::norm(sum) * (single ? 1 : 2) / (double(n) * windowPower);
     }
     return power;
+}
+
+// A cosine with a second one beside it and white noise.
+std::vector<double> noisyTones(
+    std::size_t samples, double cycles, double secondCycles, double secondAmplitude, double noise)
+{
+    std::vector<double> x = cosine(samples, cycles, 1000, 2048);
+    std::mt19937 random(7);
+    std::normal_distribution<double> gauss(0, noise);
+    for (std::size_t n = 0; n < samples; ++n)
+        x[n] += secondAmplitude
+                * std::sin(2 * std::numbers::pi * secondCycles * double(n) / double(samples))
+            + gauss(random);
+    return x;
 }
 
 } // namespace
@@ -105,6 +124,107 @@ private slots:
                         < 1e-12);
             }
         }
+    }
+
+    // Each window's spectrum from the rectangular bins of one transform, by
+    // convolving them with the window's cosine terms, is the windowed
+    // record's own, at the ends of the band too.
+    void windowedFromBins_data()
+    {
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<double>("cycles");
+        for (const int n : {64, 101, 128, 4102})
+            for (const double cycles : {9.3, 2.5, n / 2.0 - 1.7})
+                QTest::newRow(
+                    qPrintable(QStringLiteral("%1 samples, %2 cycles").arg(n).arg(cycles)))
+                    << n << cycles;
+    }
+    void windowedFromBins()
+    {
+        QFETCH(int, samples);
+        QFETCH(double, cycles);
+        const std::size_t n = std::size_t(samples);
+        const auto x = noisyTones(n, cycles, cycles / 3, 10, 0.5);
+        SpectrumWorkspace workspace;
+        const auto bins = workspace.recordBins(x);
+        for (const SpectrumWindow window : {SpectrumWindow::Rectangular, SpectrumWindow::Hann,
+                 SpectrumWindow::BlackmanHarris4, SpectrumWindow::BlackmanHarris7}) {
+            const std::vector<double> expected = directSpectrum(x, window);
+            const std::vector<double> power = windowedPowerSpectrum(bins, n, window);
+            QCOMPARE(power.size(), expected.size());
+            for (std::size_t k = 0; k < power.size(); ++k)
+                QVERIFY2(std::abs(power[k] - expected[k]) <= 1e-9 * 1000 * 1000,
+                    qPrintable(QStringLiteral("%1, bin %2").arg(spectrumWindowKey(window)).arg(k)));
+        }
+    }
+
+    // The fitted sine's bins in closed form are its transform's, bin by bin
+    // and in runs, near its own bin and its mirror's and far from them, on a
+    // whole bin too, and beyond either end of the band.
+    void sineBinsClosedForm_data()
+    {
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<double>("cycles");
+        QTest::newRow("between bins") << 4096 << 300.37;
+        QTest::newRow("on a bin") << 4096 << 300.0;
+        QTest::newRow("near DC") << 4097 << 1.3;
+        QTest::newRow("near fs/2") << 4097 << 2047.8;
+        QTest::newRow("long record") << (1 << 18) << 70000.61;
+    }
+    void sineBinsClosedForm()
+    {
+        QFETCH(int, samples);
+        QFETCH(double, cycles);
+        const std::size_t n = std::size_t(samples);
+        SineFitFigures fit;
+        fit.frequency = cycles / double(n);
+        fit.amplitude = 1000;
+        fit.phase = 0.4;
+        RealFft fft(n);
+        for (std::size_t i = 0; i < n; ++i)
+            fft.input()[i]
+                = 1000 * std::cos(2 * std::numbers::pi * fit.frequency * double(i) + 0.4);
+        fft.run();
+        const SineSpectrum sine(fit, n);
+        const auto ln = static_cast<long long>(n);
+        const double tolerance = 1e-9 * 1000 * double(n);
+        const auto expected = [&](long long k) { return twoSidedBin(fft.output(), k, ln); };
+        for (long long k = -40; k < ln / 2 + 40; ++k)
+            QVERIFY2(std::abs(sine.bin(k) - expected(k)) < tolerance,
+                qPrintable(QStringLiteral("bin %1").arg(k)));
+        std::vector<std::complex<double>> run(ln / 2 + 81);
+        sine.bins(-40, run.size(), run.data());
+        for (std::size_t j = 0; j < run.size(); ++j)
+            QVERIFY2(std::abs(run[j] - expected(static_cast<long long>(j) - 40)) < tolerance,
+                qPrintable(QStringLiteral("run, bin %1").arg(static_cast<long long>(j) - 40)));
+    }
+
+    // What the fit leaves of a long record, read from the record's bins, is
+    // what a transform of it shows: the same second tone, or none.
+    void closeToneFromBins_data()
+    {
+        QTest::addColumn<double>("secondAmplitude");
+        QTest::newRow("a second tone at -40 dBc") << 10.0;
+        QTest::newRow("none") << 0.0;
+    }
+    void closeToneFromBins()
+    {
+        QFETCH(double, secondAmplitude);
+        const std::size_t n = std::size_t(1) << 18;
+        const auto x = noisyTones(n, 10000.37, 10004.9, secondAmplitude, 0.5);
+        const SineFitFigures fit = fitSine(x, 10000.4 / double(n));
+        QVERIFY(fit.converged);
+        SpectrumWorkspace record;
+        SpectrumWorkspace residual;
+        const CloseTone fromBins
+            = findCloseTone(x, fit, n, 5, 13, 1000, residual, record.recordBins(x));
+        const CloseTone transformed = findCloseTone(x, fit, n, 5, 13, 1000, residual);
+        QCOMPARE(fromBins.found, secondAmplitude > 0);
+        QCOMPARE(fromBins.found, transformed.found);
+        QCOMPARE(fromBins.separated, transformed.separated);
+        QVERIFY(std::abs(fromBins.bin - transformed.bin) < 1e-6);
+        QVERIFY(std::abs(fromBins.tone.frequency - transformed.tone.frequency) * double(n) < 1e-6);
+        QVERIFY(std::abs(fromBins.tone.amplitude - transformed.tone.amplitude) < 1e-9 * 1000);
     }
 
     // Consecutive records averaged through the workspace's one buffer.
