@@ -270,11 +270,8 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
         windowed = spectrumOf(r.window);
     const std::vector<double> &power
         = r.window == SpectrumWindow::Rectangular ? rectangular : windowed;
-    if (options.keepSpectrum) {
-        r.spectrumDbfs.resize(power.size());
-        std::ranges::transform(
-            power, r.spectrumDbfs.begin(), [&](double p) { return powerDbfs(p, r.bits); });
-    }
+    if (options.keepSpectrum)
+        r.spectrumDbfs = spectrumDbfs(power, r.bits);
 
     const int halfWidth = mainLobeHalfWidth(r.window);
     const auto [from, to] = searchRange(std::size_t(halfWidth) + 1, halfWidth);

@@ -133,6 +133,20 @@ double powerDbfs(double power, int bits)
     return power > 0 ? std::max(-300.0, 10 * std::log10(power / fullScalePower(bits))) : -300.0;
 }
 
+std::vector<double> spectrumDbfs(std::span<const double> power, int bits)
+{
+    // 10 log10(p / full) = (10 / ln 10) ln p - 10 log10(full): a denormal
+    // or zero power still ends at the floor of -300 dB.
+    const double decibelsPerNeper = 10 / std::numbers::ln10;
+    const double fullScaleDb = 10 * std::log10(fullScalePower(bits));
+    std::vector<double> dbfs(power.size());
+    for (std::size_t k = 0; k < power.size(); ++k)
+        dbfs[k] = power[k] > 0
+            ? std::max(-300.0, decibelsPerNeper * std::log(power[k]) - fullScaleDb)
+            : -300.0;
+    return dbfs;
+}
+
 std::size_t noiseSampleStride(std::size_t bins)
 {
     // Some 8192 bins spread over the band tell the median to 2 %.

@@ -42,6 +42,9 @@ double fullScalePower(int bits);
 // Power in dB relative to a full-scale sine; 0 power gives -300 dB rather
 // than -inf, so that a plot of it has a bottom.
 double powerDbfs(double power, int bits);
+// The same for every bin of a spectrum: a natural logarithm and a multiply
+// a bin, which costs half of log10's, within 1e-12 dB of powerDbfs.
+std::vector<double> spectrumDbfs(std::span<const double> power, int bits);
 
 // The mean power of a noise bin, read from the median of bins 1..: a bin of
 // noise is exponentially distributed, its median the mean times ln 2, and

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -225,6 +226,33 @@ private slots:
         QVERIFY(std::abs(fromBins.bin - transformed.bin) < 1e-6);
         QVERIFY(std::abs(fromBins.tone.frequency - transformed.tone.frequency) * double(n) < 1e-6);
         QVERIFY(std::abs(fromBins.tone.amplitude - transformed.tone.amplitude) < 1e-9 * 1000);
+    }
+
+    // The spectrum in dBFS from the natural logarithm, bin by bin as powerDbfs
+    // gives it from log10: zero, denormals, the floor's edge and the peaks.
+    void spectrumInDbfs_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::newRow("12 bits") << 12;
+        QTest::newRow("16 bits") << 16;
+        QTest::newRow("1 bit") << 1;
+    }
+    void spectrumInDbfs()
+    {
+        QFETCH(int, bits);
+        std::vector<double> power = {0, 5e-324, 1e-310, std::numeric_limits<double>::min(), 1e-30,
+            fullScalePower(bits) * 1e-30, fullScalePower(bits) * 1.0000001e-30, 0.5, 1,
+            fullScalePower(bits), 4 * fullScalePower(bits), 1e300};
+        std::mt19937 random(7);
+        std::uniform_real_distribution<double> exponent(-40, 12);
+        for (int i = 0; i < 2000; ++i)
+            power.push_back(std::pow(10.0, exponent(random)));
+        const std::vector<double> dbfs = spectrumDbfs(power, bits);
+        QCOMPARE(dbfs.size(), power.size());
+        for (std::size_t k = 0; k < power.size(); ++k)
+            QVERIFY2(std::abs(dbfs[k] - powerDbfs(power[k], bits)) < 1e-9,
+                qPrintable(QString::number(power[k])));
+        QCOMPARE(dbfs[0], -300.0);
     }
 
     // Consecutive records averaged through the workspace's one buffer.
