@@ -136,22 +136,62 @@ SineFitFigures figuresOf(
     return fit;
 }
 
-bool threeParameter(std::span<const double> samples, double frequency, Linear &p)
+// The sums of one sweep at `frequency` over the columns cos, sin, 1, t cos
+// and t sin. The first three are the three-parameter fit's; the model's
+// slope in the frequency, 2 pi t (b cos - a sin) / N, is a combination of
+// the last two once a and b are known, so that one sweep gives both the fit
+// at the frequency and the Gauss-Newton step from there.
+Normal<5> sweepSums(std::span<const double> samples, double frequency)
 {
-    Normal<3> total;
-    Normal<3, DoublePair> blocks;
+    Normal<5> total;
+    Normal<5, DoublePair> blocks;
     const DoublePair one = {1, 1};
     sineSweep(
         samples, frequency,
-        [&](std::size_t, bool, DoublePair, DoublePair c, DoublePair s, DoublePair y) {
-            blocks.addRow({c, s, one}, y);
+        [&](std::size_t, bool, DoublePair t, DoublePair c, DoublePair s, DoublePair y) {
+            blocks.addRow({c, s, one, t * c, t * s}, y);
         },
         [&](bool both) { addLanes(total, blocks, both); });
+    return total;
+}
+
+// The three-parameter fit from the sums: their first three columns.
+bool threeParameter(const Normal<5> &sums, Linear &p)
+{
+    Normal<3> three;
+    for (int i = 0; i < 3; ++i) {
+        three.rhs[i] = sums.rhs[i];
+        for (int j = i; j < 3; ++j)
+            three.lhs[i][j] = sums.lhs[i][j];
+    }
     std::array<double, 3> x {};
-    if (!total.solve(x))
+    if (!three.solve(x))
         return false;
     p = {x[0], x[1], x[2]};
     return true;
+}
+
+bool threeParameter(std::span<const double> samples, double frequency, Linear &p)
+{
+    return threeParameter(sweepSums(samples, frequency), p);
+}
+
+// The four-parameter step's normal equations from the sums, the slope column
+// g = slope (b t cos - a t sin) taken with p's a and b.
+Normal<4> gaussNewton(const Normal<5> &sums, const Linear &p, double slope)
+{
+    const double b = slope * p.b;
+    const double a = -slope * p.a;
+    Normal<4> four;
+    for (int i = 0; i < 3; ++i) {
+        four.rhs[i] = sums.rhs[i];
+        for (int j = i; j < 3; ++j)
+            four.lhs[i][j] = sums.lhs[i][j];
+        four.lhs[i][3] = b * sums.lhs[i][3] + a * sums.lhs[i][4];
+    }
+    four.rhs[3] = b * sums.rhs[3] + a * sums.rhs[4];
+    four.lhs[3][3] = b * b * sums.lhs[3][3] + 2 * a * b * sums.lhs[3][4] + a * a * sums.lhs[4][4];
+    return four;
 }
 
 } // namespace
@@ -168,26 +208,26 @@ SineFitFigures fitSineAtFrequency(std::span<const double> samples, double freque
 
 SineFitFigures fitSine(std::span<const double> samples, double frequency)
 {
-    Linear start;
-    if (samples.size() < 4 || !threeParameter(samples, frequency, start))
+    if (samples.size() < 4)
         return {};
     const double n = double(samples.size());
-    Linear p = start;
+    // The model's slope in the frequency, per bin: 2 pi t (b cos - a sin) / N.
+    const double slope = 2 * std::numbers::pi / n;
+    Linear start;
     double f = frequency;
     for (int iteration = 1; iteration <= maxIterations; ++iteration) {
-        // The model's slope in the frequency, per bin: 2 pi t (b cos - a sin) / N.
-        Normal<4> total;
-        Normal<4, DoublePair> blocks;
-        const double slope = 2 * std::numbers::pi / n;
-        const DoublePair one = {1, 1};
-        sineSweep(
-            samples, f,
-            [&](std::size_t, bool, DoublePair t, DoublePair c, DoublePair s, DoublePair y) {
-                blocks.addRow({c, s, one, slope * t * (p.b * c - p.a * s)}, y);
-            },
-            [&](bool both) { addLanes(total, blocks, both); });
+        // Each sweep fits a, b and the offset at f, and steps from there.
+        const Normal<5> sums = sweepSums(samples, f);
+        Linear p;
+        if (!threeParameter(sums, p)) {
+            if (iteration == 1)
+                return {};
+            break;
+        }
+        if (iteration == 1)
+            start = p;
         std::array<double, 4> x {};
-        if (!total.solve(x))
+        if (!gaussNewton(sums, p, slope).solve(x))
             break;
         // The fourth unknown is the frequency step in bins; the model's
         // linear part at f already holds a and b, so it adds to f alone.
