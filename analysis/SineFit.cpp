@@ -13,6 +13,10 @@ namespace {
 
 constexpr int maxIterations = 30;
 constexpr double settledStepBins = 1e-6;
+// The fit stops after a step this small: the next would move a lone tone's
+// frequency by some 1e-11 bins, and one beside a second tone, whose steps
+// shrink only a hundredfold each, by 1e-7, below what coherence asks.
+constexpr double lastStepBins = 1e-5;
 constexpr double widestWanderBins = 1.5;
 // The normal equations of a least-squares fit of N unknowns, with the sums
 // of doubles or, for the sweep, of a DoublePair of two blocks' sums.
@@ -235,7 +239,7 @@ SineFitFigures fitSine(std::span<const double> samples, double frequency)
         f += x[3] / n;
         if (std::abs(f - frequency) * n > widestWanderBins || f <= 0 || f >= 0.5)
             break;
-        if (std::abs(x[3]) < settledStepBins) {
+        if (std::abs(x[3]) < lastStepBins) {
             SineFitFigures fit = figuresOf(samples, f, p, iteration);
             fit.converged = true;
             return fit;

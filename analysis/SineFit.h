@@ -14,8 +14,9 @@
 SineFitFigures fitSineAtFrequency(std::span<const double> samples, double frequency);
 
 // The four-parameter fit, the frequency fitted too: the three-parameter fit
-// at `frequency`, then Gauss-Newton steps of all four until the frequency
-// moves by less than a millionth of a bin. When it does not settle, or
+// at `frequency`, then Gauss-Newton steps of all four until a step moves the
+// frequency by less than 1e-5 bins, which leaves it within some 1e-7 bins
+// of where further steps would settle. When it does not settle, or
 // wanders more than a bin and a half from where it started, converged is
 // false and the figures are the three-parameter fit's.
 SineFitFigures fitSine(std::span<const double> samples, double frequency);
