@@ -3,6 +3,7 @@
 #include "Periodogram.h"
 #include "SineSweep.h"
 
+#include <array>
 #include <cstring>
 #include <numeric>
 
@@ -13,6 +14,29 @@ DoublePair loadBin(const std::complex<double> *bin)
     DoublePair pair;
     std::memcpy(&pair, bin, sizeof pair);
     return pair;
+}
+
+// The windowed power of bins from..to, each with `Terms` neighbours either
+// side in `bins`: the term count fixed, so that the sum unrolls and a bin
+// costs a few multiplications, where a loop of unknown length cost a call
+// and a branch a term. The sum runs as windowedBin() runs it.
+template<std::size_t Terms>
+void windowedRun(std::span<const double> terms, std::span<const std::complex<double>> bins,
+    std::size_t from, std::size_t to, std::size_t n, double scale, double *power)
+{
+    std::array<double, Terms> half;
+    half[0] = terms[0];
+    for (std::size_t m = 1; m < Terms; ++m)
+        half[m] = (m % 2 ? -0.5 : 0.5) * terms[m];
+    for (std::size_t k = from; k < to; ++k) {
+        const std::complex<double> *centre = bins.data() + k;
+        DoublePair sum = half[0] * loadBin(centre);
+#pragma GCC unroll 8
+        for (std::size_t m = 1; m < Terms; ++m)
+            sum += half[m] * (loadBin(centre - m) + loadBin(centre + m));
+        const DoublePair squares = sum * sum;
+        power[k] = scaledBinPower(squares[0] + squares[1], k, n, scale);
+    }
 }
 
 } // namespace
@@ -71,15 +95,34 @@ std::vector<double> windowedPowerSpectrum(
     const auto store = [&](std::size_t k, std::complex<double> bin) {
         power[k] = scaledBinPower(std::norm(bin), k, length, scale);
     };
+    const auto n = static_cast<long long>(length);
     // The bins within the window's reach of either end take their
     // neighbours from the mirror image; the rest straight from `bins`.
-    const auto n = static_cast<long long>(length);
+    const std::size_t inner = std::min(reach, bins.size());
+    const std::size_t innerEnd = std::max(inner, bins.size() > reach ? bins.size() - reach : 0);
+    switch (terms.size()) {
+    case 1:
+        windowedRun<1>(terms, bins, inner, innerEnd, length, scale, power.data());
+        break;
+    case 2:
+        windowedRun<2>(terms, bins, inner, innerEnd, length, scale, power.data());
+        break;
+    case 4:
+        windowedRun<4>(terms, bins, inner, innerEnd, length, scale, power.data());
+        break;
+    case 7:
+        windowedRun<7>(terms, bins, inner, innerEnd, length, scale, power.data());
+        break;
+    default:
+        for (std::size_t k = inner; k < innerEnd; ++k)
+            store(k, windowedBin(terms, bins.data() + k));
+    }
     std::vector<std::complex<double>> edge(2 * reach + 1);
     for (std::size_t k = 0; k < bins.size(); ++k) {
-        if (k >= reach && k + reach < bins.size()) {
-            store(k, windowedBin(terms, bins.data() + k));
-            continue;
-        }
+        if (k == inner)
+            k = innerEnd;
+        if (k == bins.size())
+            break;
         for (std::size_t j = 0; j < edge.size(); ++j)
             edge[j] = twoSidedBin(
                 bins, static_cast<long long>(k + j) - static_cast<long long>(reach), n);
