@@ -389,14 +389,10 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     }
     if (noiseBins == 0)
         return failed(r, "the record is too short for the window: no bins are left for the noise");
-    {
-        std::vector<bool> scratch = taken;
-        const double p = takeTone(power, scratch, loudest, halfWidth).first;
-        if (p > spurPower) {
-            spurPower = p;
-            const double f = double(loudest) / double(length);
-            r.spur = {0, f, loudest, powerDbfs(p, r.bits), ratioDb(p, fundamentalPower)};
-        }
+    if (const double p = freePower(power, taken, loudest, halfWidth); p > spurPower) {
+        spurPower = p;
+        const double f = double(loudest) / double(length);
+        r.spur = {0, f, loudest, powerDbfs(p, r.bits), ratioDb(p, fundamentalPower)};
     }
 
     // The bins of DC, the tone and the harmonics hold noise too: each is
@@ -407,7 +403,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const double noiseAndDistortion
         = noiseMean * (bandBins - double(harmonicBins + closeBins)) + harmonicPower + closePower;
     setNoiseFigures(r, noiseMean, bandBins);
-    listLargestSpurs(r, power, taken, halfWidth, fundamentalPower);
+    listLargestSpurs(r, power, std::move(taken), halfWidth, fundamentalPower);
     r.fundamentalChoice
         = fundamentalChoice(r, options.fundamental.has_value(), 10 * std::log10(toneOverNoise));
     if (noise > 0)
