@@ -134,7 +134,9 @@ private slots:
     {
         QTest::addColumn<int>("samples");
         QTest::addColumn<double>("cycles");
-        for (const int n : {64, 101, 128, 4102})
+        // 10 to 26 samples: the seven-term window reaches both ends from
+        // every bin, or from all but a few.
+        for (const int n : {64, 101, 128, 4102, 10, 15, 26})
             for (const double cycles : {9.3, 2.5, n / 2.0 - 1.7})
                 QTest::newRow(
                     qPrintable(QStringLiteral("%1 samples, %2 cycles").arg(n).arg(cycles)))
@@ -264,6 +266,34 @@ private slots:
         const auto power = SpectrumWorkspace().powerSpectrum(x, 256, SpectrumWindow::Rectangular);
         QCOMPARE(power.size(), 129u);
         QVERIFY(std::abs(power[16] - (100 * 100 + 300 * 300) / 4.0) < 1e-6);
+    }
+
+    // The four-parameter fit stops once a step is small, yet lands where
+    // further steps would settle: from a start up to half a bin away, near DC,
+    // mid-band and near fs/2, on a whole number of cycles and between.
+    void fitSettles_data()
+    {
+        QTest::addColumn<double>("cycles");
+        QTest::addColumn<double>("startOffBins");
+        for (const double cycles : {3.3, 1000.0, 1000.37, 32763.6})
+            for (const double off : {0.45, -0.4, 0.02, 3e-6})
+                QTest::newRow(
+                    qPrintable(QStringLiteral("%1 cycles, %2 bins off").arg(cycles).arg(off)))
+                    << cycles << off;
+    }
+    void fitSettles()
+    {
+        QFETCH(double, cycles);
+        QFETCH(double, startOffBins);
+        constexpr std::size_t n = 65536;
+        const auto x = cosine(n, cycles, 1900, 2048);
+        const SineFitFigures fit = fitSine(x, (cycles + startOffBins) / double(n));
+        QVERIFY(fit.converged);
+        QVERIFY2(std::abs(fit.frequency * double(n) - cycles) < 1e-9,
+            qPrintable(QString::number(fit.frequency * double(n) - cycles)));
+        // The last step's square is left: some 1e-10 of the amplitude.
+        QVERIFY(std::abs(fit.amplitude - 1900) < 1e-6);
+        QVERIFY(fit.residualRms < 1e-6);
     }
 
     // The sweep of the sine fit walks two blocks of 1024 samples at once and
