@@ -140,27 +140,31 @@ SineFitFigures figuresOf(
     return fit;
 }
 
-// The sums of one sweep at `frequency` over the columns cos, sin, 1, t cos
-// and t sin. The first three are the three-parameter fit's; the model's
-// slope in the frequency, 2 pi t (b cos - a sin) / N, is a combination of
-// the last two once a and b are known, so that one sweep gives both the fit
-// at the frequency and the Gauss-Newton step from there.
-Normal<5> sweepSums(std::span<const double> samples, double frequency)
+// The sums of one sweep at `frequency` over the columns cos, sin, 1 and,
+// for N = 5, t cos and t sin. The first three are the three-parameter
+// fit's; the model's slope in the frequency, 2 pi t (b cos - a sin) / N, is
+// a combination of the last two once a and b are known, so that one sweep
+// gives both the fit at the frequency and the Gauss-Newton step from there.
+template<int N> Normal<N> sweepSums(std::span<const double> samples, double frequency)
 {
-    Normal<5> total;
-    Normal<5, DoublePair> blocks;
+    static_assert(N == 3 || N == 5);
+    Normal<N> total;
+    Normal<N, DoublePair> blocks;
     const DoublePair one = {1, 1};
     sineSweep(
         samples, frequency,
         [&](std::size_t, bool, DoublePair t, DoublePair c, DoublePair s, DoublePair y) {
-            blocks.addRow({c, s, one, t * c, t * s}, y);
+            if constexpr (N == 3)
+                blocks.addRow({c, s, one}, y);
+            else
+                blocks.addRow({c, s, one, t * c, t * s}, y);
         },
         [&](bool both) { addLanes(total, blocks, both); });
     return total;
 }
 
 // The three-parameter fit from the sums: their first three columns.
-bool threeParameter(const Normal<5> &sums, Linear &p)
+template<int N> bool threeParameter(const Normal<N> &sums, Linear &p)
 {
     Normal<3> three;
     for (int i = 0; i < 3; ++i) {
@@ -177,7 +181,7 @@ bool threeParameter(const Normal<5> &sums, Linear &p)
 
 bool threeParameter(std::span<const double> samples, double frequency, Linear &p)
 {
-    return threeParameter(sweepSums(samples, frequency), p);
+    return threeParameter(sweepSums<3>(samples, frequency), p);
 }
 
 // The four-parameter step's normal equations from the sums, the slope column
@@ -221,7 +225,7 @@ SineFitFigures fitSine(std::span<const double> samples, double frequency)
     double f = frequency;
     for (int iteration = 1; iteration <= maxIterations; ++iteration) {
         // Each sweep fits a, b and the offset at f, and steps from there.
-        const Normal<5> sums = sweepSums(samples, f);
+        const Normal<5> sums = sweepSums<5>(samples, f);
         Linear p;
         if (!threeParameter(sums, p)) {
             if (iteration == 1)
