@@ -56,6 +56,40 @@ template<int N, typename T = double> struct Normal
                 lhs[i][j] += row[i] * row[j];
         }
     }
+    // The row {c, s, 1, t c, t s} of the four-parameter step, its sums that
+    // follow from others left out: s^2 = 1 - c^2, s (t s) = t - c (t c)
+    // and (t s)^2 = t^2 - (t c)^2, t summing to nought about the middle;
+    // s (t c) = c (t s). completeStepSums() fills them in.
+    void addStepRow(T t, T c, T s, T y) requires(N == 5)
+    {
+        const T tc = t * c;
+        const T ts = t * s;
+        lhs[0][0] += c * c;
+        lhs[0][1] += c * s;
+        lhs[0][2] += c;
+        lhs[0][3] += tc * c;
+        lhs[0][4] += tc * s;
+        lhs[1][2] += s;
+        lhs[2][3] += tc;
+        lhs[2][4] += ts;
+        lhs[3][3] += tc * tc;
+        lhs[3][4] += tc * ts;
+        rhs[0] += y * c;
+        rhs[1] += y * s;
+        rhs[2] += y;
+        rhs[3] += y * tc;
+        rhs[4] += y * ts;
+    }
+    void completeStepSums(double samples) requires(N == 5)
+    {
+        // The sum of t^2 over the samples, t = n - (samples - 1) / 2.
+        const double squares = samples * (samples * samples - 1) / 12;
+        lhs[1][1] = samples - lhs[0][0];
+        lhs[1][3] = lhs[0][4];
+        lhs[1][4] = -lhs[0][3];
+        lhs[2][2] = samples;
+        lhs[4][4] = squares - lhs[3][3];
+    }
     // Gaussian elimination with partial pivoting; false when singular.
     bool solve(std::array<double, N> &x) const
     {
@@ -157,9 +191,11 @@ template<int N> Normal<N> sweepSums(std::span<const double> samples, double freq
             if constexpr (N == 3)
                 blocks.addRow({c, s, one}, y);
             else
-                blocks.addRow({c, s, one, t * c, t * s}, y);
+                blocks.addStepRow(t, c, s, y);
         },
         [&](bool both) { addLanes(total, blocks, both); });
+    if constexpr (N == 5)
+        total.completeStepSums(double(samples.size()));
     return total;
 }
 
