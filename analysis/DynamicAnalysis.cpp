@@ -59,9 +59,10 @@ DynamicResult failed(const DynamicResult &partial, std::string reason)
 std::size_t largestBin(const std::vector<double> &power, std::size_t from, std::size_t to)
 {
     std::size_t best = from;
+    double bestPower = power[from]; // kept in a register, not read again
     for (std::size_t k = from; k <= to; ++k)
-        if (power[k] > power[best])
-            best = k;
+        if (power[k] > bestPower)
+            bestPower = power[best = k];
     return best;
 }
 
@@ -379,13 +380,14 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     double noisePower = 0;
     std::size_t noiseBins = 0;
     std::size_t loudest = 0;
+    double loudestPower = 0;
     for (std::size_t k = 1; k < power.size(); ++k) {
         if (taken[k])
             continue;
         noisePower += power[k];
         ++noiseBins;
-        if (loudest == 0 || power[k] > power[loudest])
-            loudest = k;
+        if (loudest == 0 || power[k] > loudestPower)
+            loudestPower = power[loudest = k];
     }
     if (noiseBins == 0)
         return failed(r, "the record is too short for the window: no bins are left for the noise");
