@@ -2,6 +2,7 @@
 
 #include "DynamicResult.h"
 
+#include <complex>
 #include <cstddef>
 #include <span>
 
@@ -22,8 +23,10 @@ struct CloseTone
 
 // Looks within `reachBins` of the fitted tone for a second one standing
 // `overNoise` times above the mean noise bin of what the fit leaves; one on
-// a harmonic's folded place is the harmonics' to measure. The spectrum is
-// taken through `spectra`, the analysis's own.
+// a harmonic's folded place is the harmonics' to measure. With the record's
+// rectangular bins (the samples one record, its mean taken off), what the
+// fit leaves of a long record is read from them; else its spectrum is taken through
+// `spectra`, the analysis's own.
 CloseTone findCloseTone(std::span<const double> samples, const SineFitFigures &fit,
     std::size_t length, int harmonics, double reachBins, double overNoise,
-    SpectrumWorkspace &spectra);
+    SpectrumWorkspace &spectra, std::span<const std::complex<double>> recordBins = {});

@@ -6,9 +6,11 @@
 #include "RampRecord.h"
 #include "SineFit.h"
 #include "SpectrumComponents.h"
+#include "WindowedSpectrum.h"
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <new>
 #include <numbers>
 #include <numeric>
@@ -57,9 +59,10 @@ DynamicResult failed(const DynamicResult &partial, std::string reason)
 std::size_t largestBin(const std::vector<double> &power, std::size_t from, std::size_t to)
 {
     std::size_t best = from;
+    double bestPower = power[from]; // kept in a register, not read again
     for (std::size_t k = from; k <= to; ++k)
-        if (power[k] > power[best])
-            best = k;
+        if (power[k] > bestPower)
+            bestPower = power[best = k];
     return best;
 }
 
@@ -196,9 +199,16 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const std::vector<double> x(analysed.begin(), analysed.end());
     const std::size_t half = length / 2;
 
+    // One record is transformed once: every window's spectrum, and that of
+    // what the sine fit leaves, follow from its rectangular bins.
     SpectrumWorkspace spectra;
-    const std::vector<double> rectangular
-        = spectra.powerSpectrum(x, length, SpectrumWindow::Rectangular);
+    const std::span<const std::complex<double>> bins
+        = r.averages == 1 ? spectra.recordBins(x) : std::span<const std::complex<double>>();
+    const auto spectrumOf = [&](SpectrumWindow window) {
+        return bins.empty() ? spectra.powerSpectrum(x, length, window)
+                            : windowedPowerSpectrum(bins, length, window);
+    };
+    const std::vector<double> rectangular = spectrumOf(SpectrumWindow::Rectangular);
     const auto searchRange = [&](std::size_t lowest, int halfWidth) {
         if (!options.fundamental)
             return std::pair {lowest, half};
@@ -242,8 +252,10 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
         // tone may have pulled the fit off.
         if (offWhole() > tolerance && offWhole() < nearlyCoherentBins)
             r.fit = fitSineBesideHarmonics(x, r.fit, options.harmonics, 1 / double(length));
-        close = findCloseTone(
-            x, r.fit, length, options.harmonics, closeToneReachBins, toneOverNoise, spectra);
+        // A transform of the residual must not overwrite the record's bins.
+        SpectrumWorkspace residualSpectra;
+        close = findCloseTone(x, r.fit, length, options.harmonics, closeToneReachBins,
+            toneOverNoise, bins.empty() ? spectra : residualSpectra, bins);
         // The fit of one sine is pulled toward the second tone; the figures
         // of the fit hold it as distortion, as they would a harmonic.
         if (close.separated)
@@ -256,14 +268,11 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
         r.coherent ? SpectrumWindow::Rectangular : SpectrumWindow::BlackmanHarris7);
     std::vector<double> windowed;
     if (r.window != SpectrumWindow::Rectangular)
-        windowed = spectra.powerSpectrum(x, length, r.window);
+        windowed = spectrumOf(r.window);
     const std::vector<double> &power
         = r.window == SpectrumWindow::Rectangular ? rectangular : windowed;
-    if (options.keepSpectrum) {
-        r.spectrumDbfs.resize(power.size());
-        std::ranges::transform(
-            power, r.spectrumDbfs.begin(), [&](double p) { return powerDbfs(p, r.bits); });
-    }
+    if (options.keepSpectrum)
+        r.spectrumDbfs = spectrumDbfs(power, r.bits);
 
     const int halfWidth = mainLobeHalfWidth(r.window);
     const auto [from, to] = searchRange(std::size_t(halfWidth) + 1, halfWidth);
@@ -371,24 +380,21 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     double noisePower = 0;
     std::size_t noiseBins = 0;
     std::size_t loudest = 0;
+    double loudestPower = 0;
     for (std::size_t k = 1; k < power.size(); ++k) {
         if (taken[k])
             continue;
         noisePower += power[k];
         ++noiseBins;
-        if (loudest == 0 || power[k] > power[loudest])
-            loudest = k;
+        if (loudest == 0 || power[k] > loudestPower)
+            loudestPower = power[loudest = k];
     }
     if (noiseBins == 0)
         return failed(r, "the record is too short for the window: no bins are left for the noise");
-    {
-        std::vector<bool> scratch = taken;
-        const double p = takeTone(power, scratch, loudest, halfWidth).first;
-        if (p > spurPower) {
-            spurPower = p;
-            const double f = double(loudest) / double(length);
-            r.spur = {0, f, loudest, powerDbfs(p, r.bits), ratioDb(p, fundamentalPower)};
-        }
+    if (const double p = freePower(power, taken, loudest, halfWidth); p > spurPower) {
+        spurPower = p;
+        const double f = double(loudest) / double(length);
+        r.spur = {0, f, loudest, powerDbfs(p, r.bits), ratioDb(p, fundamentalPower)};
     }
 
     // The bins of DC, the tone and the harmonics hold noise too: each is
@@ -399,7 +405,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const double noiseAndDistortion
         = noiseMean * (bandBins - double(harmonicBins + closeBins)) + harmonicPower + closePower;
     setNoiseFigures(r, noiseMean, bandBins);
-    listLargestSpurs(r, power, taken, halfWidth, fundamentalPower);
+    listLargestSpurs(r, power, std::move(taken), halfWidth, fundamentalPower);
     r.fundamentalChoice
         = fundamentalChoice(r, options.fundamental.has_value(), 10 * std::log10(toneOverNoise));
     if (noise > 0)

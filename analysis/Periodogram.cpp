@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <numbers>
 
-namespace {
-
 // Cosine-sum windows: w[n] = sum_k (-1)^k a_k cos(2 pi k n / N).
 std::span<const double> cosineTerms(SpectrumWindow window)
 {
@@ -29,8 +27,6 @@ std::span<const double> cosineTerms(SpectrumWindow window)
     }
     return rectangular;
 }
-
-} // namespace
 
 namespace {
 
@@ -137,16 +133,40 @@ double powerDbfs(double power, int bits)
     return power > 0 ? std::max(-300.0, 10 * std::log10(power / fullScalePower(bits))) : -300.0;
 }
 
-double medianNoiseBin(const std::vector<double> &power)
+std::vector<double> spectrumDbfs(std::span<const double> power, int bits)
+{
+    // 10 log10(p / full) = (10 / ln 10) ln p - 10 log10(full): a denormal
+    // or zero power still ends at the floor of -300 dB.
+    const double decibelsPerNeper = 10 / std::numbers::ln10;
+    const double fullScaleDb = 10 * std::log10(fullScalePower(bits));
+    std::vector<double> dbfs(power.size());
+    for (std::size_t k = 0; k < power.size(); ++k)
+        dbfs[k] = power[k] > 0
+            ? std::max(-300.0, decibelsPerNeper * std::log(power[k]) - fullScaleDb)
+            : -300.0;
+    return dbfs;
+}
+
+std::size_t noiseSampleStride(std::size_t bins)
 {
     // Some 8192 bins spread over the band tell the median to 2 %.
     constexpr std::size_t enough = 8192;
-    const std::size_t stride = std::max<std::size_t>(1, power.size() / enough);
+    return std::max<std::size_t>(1, bins / enough);
+}
+
+double medianNoiseOfSamples(std::vector<double> &samples)
+{
+    auto middle = samples.begin() + std::ptrdiff_t(samples.size() / 2);
+    std::nth_element(samples.begin(), middle, samples.end());
+    return *middle / std::numbers::ln2;
+}
+
+double medianNoiseBin(const std::vector<double> &power)
+{
+    const std::size_t stride = noiseSampleStride(power.size());
     std::vector<double> bins;
     bins.reserve(power.size() / stride + 1);
     for (std::size_t k = 1; k < power.size(); k += stride)
         bins.push_back(power[k]);
-    auto middle = bins.begin() + std::ptrdiff_t(bins.size() / 2);
-    std::nth_element(bins.begin(), middle, bins.end());
-    return *middle / std::numbers::ln2;
+    return medianNoiseOfSamples(bins);
 }

@@ -13,6 +13,10 @@ namespace {
 
 constexpr int maxIterations = 30;
 constexpr double settledStepBins = 1e-6;
+// The fit stops after a step this small: the next would move a lone tone's
+// frequency by some 1e-11 bins, and one beside a second tone, whose steps
+// shrink only a hundredfold each, by 1e-7, below what coherence asks.
+constexpr double lastStepBins = 1e-5;
 constexpr double widestWanderBins = 1.5;
 // The normal equations of a least-squares fit of N unknowns, with the sums
 // of doubles or, for the sweep, of a DoublePair of two blocks' sums.
@@ -51,6 +55,40 @@ template<int N, typename T = double> struct Normal
             for (int j = i; j < N; ++j)
                 lhs[i][j] += row[i] * row[j];
         }
+    }
+    // The row {c, s, 1, t c, t s} of the four-parameter step, its sums that
+    // follow from others left out: s^2 = 1 - c^2, s (t s) = t - c (t c)
+    // and (t s)^2 = t^2 - (t c)^2, t summing to nought about the middle;
+    // s (t c) = c (t s). completeStepSums() fills them in.
+    void addStepRow(T t, T c, T s, T y) requires(N == 5)
+    {
+        const T tc = t * c;
+        const T ts = t * s;
+        lhs[0][0] += c * c;
+        lhs[0][1] += c * s;
+        lhs[0][2] += c;
+        lhs[0][3] += tc * c;
+        lhs[0][4] += tc * s;
+        lhs[1][2] += s;
+        lhs[2][3] += tc;
+        lhs[2][4] += ts;
+        lhs[3][3] += tc * tc;
+        lhs[3][4] += tc * ts;
+        rhs[0] += y * c;
+        rhs[1] += y * s;
+        rhs[2] += y;
+        rhs[3] += y * tc;
+        rhs[4] += y * ts;
+    }
+    void completeStepSums(double samples) requires(N == 5)
+    {
+        // The sum of t^2 over the samples, t = n - (samples - 1) / 2.
+        const double squares = samples * (samples * samples - 1) / 12;
+        lhs[1][1] = samples - lhs[0][0];
+        lhs[1][3] = lhs[0][4];
+        lhs[1][4] = -lhs[0][3];
+        lhs[2][2] = samples;
+        lhs[4][4] = squares - lhs[3][3];
     }
     // Gaussian elimination with partial pivoting; false when singular.
     bool solve(std::array<double, N> &x) const
@@ -136,22 +174,68 @@ SineFitFigures figuresOf(
     return fit;
 }
 
-bool threeParameter(std::span<const double> samples, double frequency, Linear &p)
+// The sums of one sweep at `frequency` over the columns cos, sin, 1 and,
+// for N = 5, t cos and t sin. The first three are the three-parameter
+// fit's; the model's slope in the frequency, 2 pi t (b cos - a sin) / N, is
+// a combination of the last two once a and b are known, so that one sweep
+// gives both the fit at the frequency and the Gauss-Newton step from there.
+template<int N> Normal<N> sweepSums(std::span<const double> samples, double frequency)
 {
-    Normal<3> total;
-    Normal<3, DoublePair> blocks;
+    static_assert(N == 3 || N == 5);
+    Normal<N> total;
+    Normal<N, DoublePair> blocks;
     const DoublePair one = {1, 1};
     sineSweep(
         samples, frequency,
-        [&](std::size_t, bool, DoublePair, DoublePair c, DoublePair s, DoublePair y) {
-            blocks.addRow({c, s, one}, y);
+        [&](std::size_t, bool, DoublePair t, DoublePair c, DoublePair s, DoublePair y) {
+            if constexpr (N == 3)
+                blocks.addRow({c, s, one}, y);
+            else
+                blocks.addStepRow(t, c, s, y);
         },
         [&](bool both) { addLanes(total, blocks, both); });
+    if constexpr (N == 5)
+        total.completeStepSums(double(samples.size()));
+    return total;
+}
+
+// The three-parameter fit from the sums: their first three columns.
+template<int N> bool threeParameter(const Normal<N> &sums, Linear &p)
+{
+    Normal<3> three;
+    for (int i = 0; i < 3; ++i) {
+        three.rhs[i] = sums.rhs[i];
+        for (int j = i; j < 3; ++j)
+            three.lhs[i][j] = sums.lhs[i][j];
+    }
     std::array<double, 3> x {};
-    if (!total.solve(x))
+    if (!three.solve(x))
         return false;
     p = {x[0], x[1], x[2]};
     return true;
+}
+
+bool threeParameter(std::span<const double> samples, double frequency, Linear &p)
+{
+    return threeParameter(sweepSums<3>(samples, frequency), p);
+}
+
+// The four-parameter step's normal equations from the sums, the slope column
+// g = slope (b t cos - a t sin) taken with p's a and b.
+Normal<4> gaussNewton(const Normal<5> &sums, const Linear &p, double slope)
+{
+    const double b = slope * p.b;
+    const double a = -slope * p.a;
+    Normal<4> four;
+    for (int i = 0; i < 3; ++i) {
+        four.rhs[i] = sums.rhs[i];
+        for (int j = i; j < 3; ++j)
+            four.lhs[i][j] = sums.lhs[i][j];
+        four.lhs[i][3] = b * sums.lhs[i][3] + a * sums.lhs[i][4];
+    }
+    four.rhs[3] = b * sums.rhs[3] + a * sums.rhs[4];
+    four.lhs[3][3] = b * b * sums.lhs[3][3] + 2 * a * b * sums.lhs[3][4] + a * a * sums.lhs[4][4];
+    return four;
 }
 
 } // namespace
@@ -168,26 +252,26 @@ SineFitFigures fitSineAtFrequency(std::span<const double> samples, double freque
 
 SineFitFigures fitSine(std::span<const double> samples, double frequency)
 {
-    Linear start;
-    if (samples.size() < 4 || !threeParameter(samples, frequency, start))
+    if (samples.size() < 4)
         return {};
     const double n = double(samples.size());
-    Linear p = start;
+    // The model's slope in the frequency, per bin: 2 pi t (b cos - a sin) / N.
+    const double slope = 2 * std::numbers::pi / n;
+    Linear start;
     double f = frequency;
     for (int iteration = 1; iteration <= maxIterations; ++iteration) {
-        // The model's slope in the frequency, per bin: 2 pi t (b cos - a sin) / N.
-        Normal<4> total;
-        Normal<4, DoublePair> blocks;
-        const double slope = 2 * std::numbers::pi / n;
-        const DoublePair one = {1, 1};
-        sineSweep(
-            samples, f,
-            [&](std::size_t, bool, DoublePair t, DoublePair c, DoublePair s, DoublePair y) {
-                blocks.addRow({c, s, one, slope * t * (p.b * c - p.a * s)}, y);
-            },
-            [&](bool both) { addLanes(total, blocks, both); });
+        // Each sweep fits a, b and the offset at f, and steps from there.
+        const Normal<5> sums = sweepSums<5>(samples, f);
+        Linear p;
+        if (!threeParameter(sums, p)) {
+            if (iteration == 1)
+                return {};
+            break;
+        }
+        if (iteration == 1)
+            start = p;
         std::array<double, 4> x {};
-        if (!total.solve(x))
+        if (!gaussNewton(sums, p, slope).solve(x))
             break;
         // The fourth unknown is the frequency step in bins; the model's
         // linear part at f already holds a and b, so it adds to f alone.
@@ -195,7 +279,7 @@ SineFitFigures fitSine(std::span<const double> samples, double frequency)
         f += x[3] / n;
         if (std::abs(f - frequency) * n > widestWanderBins || f <= 0 || f >= 0.5)
             break;
-        if (std::abs(x[3]) < settledStepBins) {
+        if (std::abs(x[3]) < lastStepBins) {
             SineFitFigures fit = figuresOf(samples, f, p, iteration);
             fit.converged = true;
             return fit;
@@ -210,14 +294,18 @@ double foldedFrequency(double frequency)
     return f > 0.5 ? 1 - f : f;
 }
 
+CentredSine centredSine(const SineFitFigures &fit, std::size_t samples)
+{
+    // amplitude cos(w n + phase) = amplitude cos(w t + shift), t = n - middle.
+    const double middle = (double(samples) - 1) / 2;
+    const double shift = fit.phase + 2 * std::numbers::pi * fit.frequency * middle;
+    return {fit.amplitude * std::cos(shift), -fit.amplitude * std::sin(shift)};
+}
+
 void withoutSine(
     std::span<const double> samples, const SineFitFigures &fit, std::vector<double> &rest)
 {
-    // amplitude cos(w n + phase) = amplitude cos(w t + shift), t = n - middle.
-    const double middle = (double(samples.size()) - 1) / 2;
-    const double shift = fit.phase + 2 * std::numbers::pi * fit.frequency * middle;
-    const double a = fit.amplitude * std::cos(shift);
-    const double b = -fit.amplitude * std::sin(shift);
+    const auto [a, b] = centredSine(fit, samples.size());
     rest.resize(samples.size());
     double *out = rest.data();
     sineSweep(

@@ -14,8 +14,9 @@
 SineFitFigures fitSineAtFrequency(std::span<const double> samples, double frequency);
 
 // The four-parameter fit, the frequency fitted too: the three-parameter fit
-// at `frequency`, then Gauss-Newton steps of all four until the frequency
-// moves by less than a millionth of a bin. When it does not settle, or
+// at `frequency`, then Gauss-Newton steps of all four until a step moves the
+// frequency by less than 1e-5 bins, which leaves it within some 1e-7 bins
+// of where further steps would settle. When it does not settle, or
 // wanders more than a bin and a half from where it started, converged is
 // false and the figures are the three-parameter fit's.
 SineFitFigures fitSine(std::span<const double> samples, double frequency);
@@ -32,6 +33,16 @@ SineFitFigures fitSineBesideHarmonics(
 
 // A frequency in cycles per sample, aliased into 0..0.5.
 double foldedFrequency(double frequency);
+
+// The fitted sine, not its offset, as a cos(2 pi f t) + b sin(2 pi f t), t
+// counted from the middle of a record of `samples` samples, as the fit
+// itself reckons it.
+struct CentredSine
+{
+    double a = 0;
+    double b = 0;
+};
+CentredSine centredSine(const SineFitFigures &fit, std::size_t samples);
 
 // The samples with the fitted sine, not its offset, taken off.
 std::vector<double> withoutSine(std::span<const double> samples, const SineFitFigures &fit);

@@ -6,20 +6,39 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// Calls visit(k) for each bin of the main lobe about `centre` that is not taken.
+template<typename Visit>
+void eachFreeBin(const std::vector<bool> &taken, std::size_t centre, int halfWidth, Visit visit)
+{
+    const std::size_t from = centre > std::size_t(halfWidth) ? centre - halfWidth : 0;
+    for (std::size_t k = from; k <= std::min(taken.size() - 1, centre + halfWidth); ++k)
+        if (!taken[k])
+            visit(k);
+}
+
+} // namespace
+
 std::pair<double, std::size_t> takeTone(
     const std::vector<double> &power, std::vector<bool> &taken, std::size_t centre, int halfWidth)
 {
     double sum = 0;
     std::size_t count = 0;
-    const std::size_t from = centre > std::size_t(halfWidth) ? centre - halfWidth : 0;
-    for (std::size_t k = from; k <= std::min(power.size() - 1, centre + halfWidth); ++k) {
-        if (taken[k])
-            continue;
+    eachFreeBin(taken, centre, halfWidth, [&](std::size_t k) {
         taken[k] = true;
         sum += power[k];
         ++count;
-    }
+    });
     return {sum, count};
+}
+
+double freePower(const std::vector<double> &power, const std::vector<bool> &taken,
+    std::size_t centre, int halfWidth)
+{
+    double sum = 0;
+    eachFreeBin(taken, centre, halfWidth, [&](std::size_t k) { sum += power[k]; });
+    return sum;
 }
 
 void setNoiseFigures(DynamicResult &r, double noiseMean, double bandBins)

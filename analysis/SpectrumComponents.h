@@ -17,6 +17,9 @@ inline constexpr std::size_t listedSpurs = 5;
 // are taken for it. Returns their power and how many there were.
 std::pair<double, std::size_t> takeTone(
     const std::vector<double> &power, std::vector<bool> &taken, std::size_t centre, int halfWidth);
+// The power of the same bins, left untaken.
+double freePower(const std::vector<double> &power, const std::vector<bool> &taken,
+    std::size_t centre, int halfWidth);
 
 // Sets the noise figures from the mean noise bin: the floor, SNRFS over the
 // band's bandBins bins and, with a sample rate, the density per hertz.

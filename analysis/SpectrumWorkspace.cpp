@@ -3,6 +3,7 @@
 #include "Periodogram.h"
 #include "RealFft.h"
 #include "SineSweep.h"
+#include "WindowedSpectrum.h"
 
 #include <cstring>
 #include <mutex>
@@ -94,6 +95,38 @@ const SpectrumWorkspace::Window &SpectrumWorkspace::window(SpectrumWindow kind, 
     return *m_window;
 }
 
+RealFft &SpectrumWorkspace::transformRecord(
+    std::span<const double> record, std::span<const double> w)
+{
+    const std::size_t length = record.size();
+    RealFft &fft = transform(length);
+    const double mean = pairSum(record) / double(length);
+    double *in = fft.input();
+    // Two samples at a time: the compiler leaves these loops scalar at the
+    // optimisation the project builds with.
+    const DoublePair pairMean = {mean, mean};
+    const std::size_t pairs = length / 2;
+    if (w.empty()) {
+        for (std::size_t i = 0; i < pairs; ++i)
+            storePair(in + 2 * i, loadPair(record.data() + 2 * i) - pairMean);
+    } else {
+        for (std::size_t i = 0; i < pairs; ++i)
+            storePair(in + 2 * i,
+                (loadPair(record.data() + 2 * i) - pairMean) * loadPair(w.data() + 2 * i));
+    }
+    for (std::size_t i = 2 * pairs; i < length; ++i)
+        in[i] = (record[i] - mean) * (w.empty() ? 1.0 : w[i]);
+    fft.run();
+    return fft;
+}
+
+std::span<const std::complex<double>> SpectrumWorkspace::recordBins(std::span<const double> record)
+{
+    if (record.size() < 2)
+        return {};
+    return transformRecord(record, {}).output();
+}
+
 std::vector<double> SpectrumWorkspace::powerSpectrum(
     std::span<const double> samples, std::size_t length, SpectrumWindow window)
 {
@@ -106,29 +139,11 @@ std::vector<double> SpectrumWorkspace::powerSpectrum(
     const std::span<const double> w
         = rectangular ? std::span<const double>() : this->window(window, length).coefficients;
     const double windowPower = rectangular ? double(length) : m_window->power;
-    RealFft &fft = transform(length);
     const std::size_t bins = length / 2 + 1;
     std::vector<double> power(bins, 0.0);
     for (std::size_t r = 0; r < records; ++r) {
-        const std::span<const double> record = samples.subspan(r * length, length);
-        const double mean = pairSum(record) / double(length);
-        double *in = fft.input();
-        // Two samples and two bins at a time: the compiler leaves these
-        // loops scalar at the optimisation the project builds with.
-        const DoublePair pairMean = {mean, mean};
-        const std::size_t pairs = length / 2;
-        if (w.empty()) {
-            for (std::size_t i = 0; i < pairs; ++i)
-                storePair(in + 2 * i, loadPair(record.data() + 2 * i) - pairMean);
-        } else {
-            for (std::size_t i = 0; i < pairs; ++i)
-                storePair(in + 2 * i,
-                    (loadPair(record.data() + 2 * i) - pairMean) * loadPair(w.data() + 2 * i));
-        }
-        for (std::size_t i = 2 * pairs; i < length; ++i)
-            in[i] = (record[i] - mean) * (w.empty() ? 1.0 : w[i]);
-        fft.run();
-        // A bin is a (real, imaginary) pair of doubles.
+        const RealFft &fft = transformRecord(samples.subspan(r * length, length), w);
+        // A bin is a (real, imaginary) pair of doubles, added two lanes at once.
         const double *out = reinterpret_cast<const double *>(fft.output().data());
         for (std::size_t k = 0; k < bins; ++k) {
             const DoublePair bin = loadPair(out + 2 * k);
@@ -136,16 +151,8 @@ std::vector<double> SpectrumWorkspace::powerSpectrum(
             power[k] += squares[0] + squares[1];
         }
     }
-    // Parseval: sum |X_k|^2 over all N bins = N sum (x w)^2. The one-sided
-    // bins count twice but for DC and, at even N, fs/2.
     const double scale = 1.0 / (double(length) * windowPower * double(records));
-    const std::size_t last = bins - 1;
-    const double dc = power[0];
-    const double lastBin = power[last];
     for (std::size_t k = 0; k < bins; ++k)
-        power[k] *= 2 * scale;
-    power[0] = dc * scale;
-    if (length % 2 == 0)
-        power[last] = lastBin * scale;
+        power[k] = scaledBinPower(power[k], k, length, scale);
     return power;
 }

@@ -2,6 +2,7 @@
 
 #include "DynamicResult.h"
 
+#include <complex>
 #include <cstddef>
 #include <memory>
 #include <span>
@@ -25,11 +26,17 @@ public:
     std::vector<double> powerSpectrum(
         std::span<const double> samples, std::size_t length, SpectrumWindow window);
 
+    // Bins 0..n/2 of the transform of one record of n samples, its mean
+    // taken off, without a window: held until the next transform.
+    std::span<const std::complex<double>> recordBins(std::span<const double> record);
+
 private:
     struct Window;
     static std::shared_ptr<const Window> windowFor(SpectrumWindow kind, std::size_t length);
     RealFft &transform(std::size_t length);
     const Window &window(SpectrumWindow kind, std::size_t length);
+    // Transforms the record, its mean taken off and times w unless w is empty.
+    RealFft &transformRecord(std::span<const double> record, std::span<const double> w);
 
     std::unique_ptr<RealFft> m_fft;
     std::shared_ptr<const Window> m_window;

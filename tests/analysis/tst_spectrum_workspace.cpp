@@ -1,12 +1,18 @@
+#include "CloseTone.h"
 #include "Periodogram.h"
+#include "RealFft.h"
 #include "SineFit.h"
+#include "SineSpectrum.h"
 #include "SpectrumWorkspace.h"
+#include "WindowedSpectrum.h"
 
 #include <QTest>
 
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <numbers>
+#include <random>
 #include <vector>
 
 namespace {
@@ -40,6 +46,20 @@ std::vector<double> directSpectrum(const std::vector<double> &x, SpectrumWindow 
         power[k] = std::norm(sum) * (single ? 1 : 2) / (double(n) * windowPower);
     }
     return power;
+}
+
+// A cosine with a second one beside it and white noise.
+std::vector<double> noisyTones(
+    std::size_t samples, double cycles, double secondCycles, double secondAmplitude, double noise)
+{
+    std::vector<double> x = cosine(samples, cycles, 1000, 2048);
+    std::mt19937 random(7);
+    std::normal_distribution<double> gauss(0, noise);
+    for (std::size_t n = 0; n < samples; ++n)
+        x[n] += secondAmplitude
+                * std::sin(2 * std::numbers::pi * secondCycles * double(n) / double(samples))
+            + gauss(random);
+    return x;
 }
 
 } // namespace
@@ -107,6 +127,136 @@ private slots:
         }
     }
 
+    // Each window's spectrum from the rectangular bins of one transform, by
+    // convolving them with the window's cosine terms, is the windowed
+    // record's own, at the ends of the band too.
+    void windowedFromBins_data()
+    {
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<double>("cycles");
+        // 10 to 26 samples: the seven-term window reaches both ends from
+        // every bin, or from all but a few.
+        for (const int n : {64, 101, 128, 4102, 10, 15, 26})
+            for (const double cycles : {9.3, 2.5, n / 2.0 - 1.7})
+                QTest::newRow(
+                    qPrintable(QStringLiteral("%1 samples, %2 cycles").arg(n).arg(cycles)))
+                    << n << cycles;
+    }
+    void windowedFromBins()
+    {
+        QFETCH(int, samples);
+        QFETCH(double, cycles);
+        const std::size_t n = std::size_t(samples);
+        const auto x = noisyTones(n, cycles, cycles / 3, 10, 0.5);
+        SpectrumWorkspace workspace;
+        const auto bins = workspace.recordBins(x);
+        for (const SpectrumWindow window : {SpectrumWindow::Rectangular, SpectrumWindow::Hann,
+                 SpectrumWindow::BlackmanHarris4, SpectrumWindow::BlackmanHarris7}) {
+            const std::vector<double> expected = directSpectrum(x, window);
+            const std::vector<double> power = windowedPowerSpectrum(bins, n, window);
+            QCOMPARE(power.size(), expected.size());
+            for (std::size_t k = 0; k < power.size(); ++k)
+                QVERIFY2(std::abs(power[k] - expected[k]) <= 1e-9 * 1000 * 1000,
+                    qPrintable(QStringLiteral("%1, bin %2").arg(spectrumWindowKey(window)).arg(k)));
+        }
+    }
+
+    // The fitted sine's bins in closed form are its transform's, bin by bin
+    // and in runs, near its own bin and its mirror's and far from them, on a
+    // whole bin too, and beyond either end of the band.
+    void sineBinsClosedForm_data()
+    {
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<double>("cycles");
+        QTest::newRow("between bins") << 4096 << 300.37;
+        QTest::newRow("on a bin") << 4096 << 300.0;
+        QTest::newRow("near DC") << 4097 << 1.3;
+        QTest::newRow("near fs/2") << 4097 << 2047.8;
+        QTest::newRow("long record") << (1 << 18) << 70000.61;
+    }
+    void sineBinsClosedForm()
+    {
+        QFETCH(int, samples);
+        QFETCH(double, cycles);
+        const std::size_t n = std::size_t(samples);
+        SineFitFigures fit;
+        fit.frequency = cycles / double(n);
+        fit.amplitude = 1000;
+        fit.phase = 0.4;
+        RealFft fft(n);
+        for (std::size_t i = 0; i < n; ++i)
+            fft.input()[i]
+                = 1000 * std::cos(2 * std::numbers::pi * fit.frequency * double(i) + 0.4);
+        fft.run();
+        const SineSpectrum sine(fit, n);
+        const auto ln = static_cast<long long>(n);
+        const double tolerance = 1e-9 * 1000 * double(n);
+        const auto expected = [&](long long k) { return twoSidedBin(fft.output(), k, ln); };
+        for (long long k = -40; k < ln / 2 + 40; ++k)
+            QVERIFY2(std::abs(sine.bin(k) - expected(k)) < tolerance,
+                qPrintable(QStringLiteral("bin %1").arg(k)));
+        std::vector<std::complex<double>> run(ln / 2 + 81);
+        sine.bins(-40, run.size(), run.data());
+        for (std::size_t j = 0; j < run.size(); ++j)
+            QVERIFY2(std::abs(run[j] - expected(static_cast<long long>(j) - 40)) < tolerance,
+                qPrintable(QStringLiteral("run, bin %1").arg(static_cast<long long>(j) - 40)));
+    }
+
+    // What the fit leaves of a long record, read from the record's bins, is
+    // what a transform of it shows: the same second tone, or none.
+    void closeToneFromBins_data()
+    {
+        QTest::addColumn<double>("secondAmplitude");
+        QTest::newRow("a second tone at -40 dBc") << 10.0;
+        QTest::newRow("none") << 0.0;
+    }
+    void closeToneFromBins()
+    {
+        QFETCH(double, secondAmplitude);
+        const std::size_t n = std::size_t(1) << 18;
+        const auto x = noisyTones(n, 10000.37, 10004.9, secondAmplitude, 0.5);
+        const SineFitFigures fit = fitSine(x, 10000.4 / double(n));
+        QVERIFY(fit.converged);
+        SpectrumWorkspace record;
+        SpectrumWorkspace residual;
+        const CloseTone fromBins
+            = findCloseTone(x, fit, n, 5, 13, 1000, residual, record.recordBins(x));
+        const CloseTone transformed = findCloseTone(x, fit, n, 5, 13, 1000, residual);
+        QCOMPARE(fromBins.found, secondAmplitude > 0);
+        QCOMPARE(fromBins.found, transformed.found);
+        QCOMPARE(fromBins.separated, transformed.separated);
+        QVERIFY(std::abs(fromBins.bin - transformed.bin) < 1e-6);
+        QVERIFY(std::abs(fromBins.tone.frequency - transformed.tone.frequency) * double(n) < 1e-6);
+        QVERIFY(std::abs(fromBins.tone.amplitude - transformed.tone.amplitude) < 1e-9 * 1000);
+    }
+
+    // The spectrum in dBFS from the natural logarithm, bin by bin as powerDbfs
+    // gives it from log10: zero, denormals, the floor's edge and the peaks.
+    void spectrumInDbfs_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::newRow("12 bits") << 12;
+        QTest::newRow("16 bits") << 16;
+        QTest::newRow("1 bit") << 1;
+    }
+    void spectrumInDbfs()
+    {
+        QFETCH(int, bits);
+        std::vector<double> power = {0, 5e-324, 1e-310, std::numeric_limits<double>::min(), 1e-30,
+            fullScalePower(bits) * 1e-30, fullScalePower(bits) * 1.0000001e-30, 0.5, 1,
+            fullScalePower(bits), 4 * fullScalePower(bits), 1e300};
+        std::mt19937 random(7);
+        std::uniform_real_distribution<double> exponent(-40, 12);
+        for (int i = 0; i < 2000; ++i)
+            power.push_back(std::pow(10.0, exponent(random)));
+        const std::vector<double> dbfs = spectrumDbfs(power, bits);
+        QCOMPARE(dbfs.size(), power.size());
+        for (std::size_t k = 0; k < power.size(); ++k)
+            QVERIFY2(std::abs(dbfs[k] - powerDbfs(power[k], bits)) < 1e-9,
+                qPrintable(QString::number(power[k])));
+        QCOMPARE(dbfs[0], -300.0);
+    }
+
     // Consecutive records averaged through the workspace's one buffer.
     void averagedRecords()
     {
@@ -116,6 +266,34 @@ private slots:
         const auto power = SpectrumWorkspace().powerSpectrum(x, 256, SpectrumWindow::Rectangular);
         QCOMPARE(power.size(), 129u);
         QVERIFY(std::abs(power[16] - (100 * 100 + 300 * 300) / 4.0) < 1e-6);
+    }
+
+    // The four-parameter fit stops once a step is small, yet lands where
+    // further steps would settle: from a start up to half a bin away, near DC,
+    // mid-band and near fs/2, on a whole number of cycles and between.
+    void fitSettles_data()
+    {
+        QTest::addColumn<double>("cycles");
+        QTest::addColumn<double>("startOffBins");
+        for (const double cycles : {3.3, 1000.0, 1000.37, 32763.6})
+            for (const double off : {0.45, -0.4, 0.02, 3e-6})
+                QTest::newRow(
+                    qPrintable(QStringLiteral("%1 cycles, %2 bins off").arg(cycles).arg(off)))
+                    << cycles << off;
+    }
+    void fitSettles()
+    {
+        QFETCH(double, cycles);
+        QFETCH(double, startOffBins);
+        constexpr std::size_t n = 65536;
+        const auto x = cosine(n, cycles, 1900, 2048);
+        const SineFitFigures fit = fitSine(x, (cycles + startOffBins) / double(n));
+        QVERIFY(fit.converged);
+        QVERIFY2(std::abs(fit.frequency * double(n) - cycles) < 1e-9,
+            qPrintable(QString::number(fit.frequency * double(n) - cycles)));
+        // The last step's square is left: some 1e-10 of the amplitude.
+        QVERIFY(std::abs(fit.amplitude - 1900) < 1e-6);
+        QVERIFY(fit.residualRms < 1e-6);
     }
 
     // The sweep of the sine fit walks two blocks of 1024 samples at once and
