@@ -290,8 +290,14 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const std::size_t peak = largestBin(power, from, to);
     const double noiseEstimate = medianNoiseBin(power);
     if (!(power[peak] > toneOverNoise * noiseEstimate)) {
+        // A fundamental named is looked for only near its bin: say so, or the
+        // message reads as if the record held no tone at all.
+        const std::string near = options.fundamental
+            ? " within " + std::to_string(halfWidth + 2) + " bins of the fundamental named (bin "
+                + oneDecimal(*options.fundamental * double(length)) + ")"
+            : std::string();
         DynamicResult noTone = failed(r,
-            "no tone stands out of the noise"
+            "no tone stands out of the noise" + near
                 + (power[peak] > noiseEstimate ? ": the largest is "
                             + decibels(ratioDb(power[peak], noiseEstimate)) + " above it, "
                             + decibels(10 * std::log10(toneOverNoise)) + " are needed"

@@ -289,6 +289,15 @@ private slots:
         QVERIFY2(named.ok, named.reason.c_str());
         QCOMPARE(named.fundamental.bin, std::size_t(3001));
         QVERIFY(std::abs(named.fit.amplitude - 20) < 0.5);
+
+        // Named where no tone is: the message says where it looked.
+        options.fundamental = 5000.0 / 16384;
+        const DynamicResult nothing
+            = analyseDynamic(quantisedSine(16384, 1001, 1500, 12, 1), options);
+        QVERIFY(!nothing.ok);
+        QVERIFY2(nothing.reason.starts_with("no tone stands out of the noise within 8 bins of the "
+                                            "fundamental named (bin 5000.0)"),
+            nothing.reason.c_str());
     }
 
     // A harmonic folded onto DC, fs/2, the fundamental or another harmonic
