@@ -188,10 +188,13 @@ SqlOutcome BoardLists::runs(std::map<std::string, LotSummary> &lots) const
     if (SqlOutcome failed = m_query.select(query,
             QStringLiteral(
                 "p (k, lot, name) AS (VALUES %1), "
+                "st AS (SELECT station, MIN(time_order) AS station_key FROM report_rows "
+                "WHERE counted = 1 GROUP BY station), "
                 "rv AS (SELECT p.k AS chart, c.id, f.value, ROW_NUMBER() OVER (PARTITION BY p.k, "
-                "c.station_key ORDER BY c.time_order DESC) AS k, COUNT(*) OVER (PARTITION BY "
-                "p.k, c.station_key) AS n FROM c JOIN record_figure f ON f.record_id = c.id "
-                "JOIN p ON p.lot = c.lot AND p.name = f.name WHERE %2), "
+                "st.station_key ORDER BY c.time_order DESC) AS k, COUNT(*) OVER (PARTITION BY "
+                "p.k, st.station_key) AS n FROM c JOIN record_figure f ON f.record_id = c.id "
+                "JOIN p ON p.lot = c.lot AND p.name = f.name "
+                "JOIN st ON st.station = c.station WHERE %2), "
                 "v AS (SELECT rv.chart, rv.id, rv.value, rv.n, MIN(CASE WHEN l.record_id IS NULL "
                 "THEN NULL WHEN l.pass THEN 1 ELSE 0 END) AS verdict FROM rv JOIN p ON p.k = "
                 "rv.chart LEFT JOIN record_limit l ON "
@@ -199,7 +202,8 @@ SqlOutcome BoardLists::runs(std::map<std::string, LotSummary> &lots) const
                 "GROUP BY rv.chart, rv.k, rv.id, rv.value, rv.n)")
                 .arg(charted.join(QLatin1String(", ")),
                     SummaryQuery::finite(QStringLiteral("f.value"))),
-            // The window sorts narrow rows; the text columns join the few it keeps.
+            // The window sorts narrow rows: each station numbered by its
+            // first result, the text columns joined to the few points it keeps.
             QStringLiteral("SELECT r.lot, r.id AS record_id, r.board_serial, r.start_time, "
                            "r.station, p.name, v.value, v.n, v.verdict FROM v "
                            "JOIN p ON p.k = v.chart JOIN report_rows r ON r.id = v.id "
