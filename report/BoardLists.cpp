@@ -102,15 +102,21 @@ SqlOutcome BoardLists::histories(std::map<std::string, LotSummary> &lots) const
     // record id; the retested boards ranked again among themselves.
     const QString byName = QStringLiteral("ORDER BY c.board_serial = '', %1, c.anon")
                                .arg(m_query.binary(QStringLiteral("c.board_serial")));
+    // Each board ranked once, from its last result's row, then joined back to
+    // the results listed: one window sorts the boards, not all their results;
+    // a retested board's rank among the retested counts them up to it.
     QSqlQuery query(m_query.database());
     if (SqlOutcome failed = m_query.select(query,
-            QStringLiteral("h AS (SELECT c.*, DENSE_RANK() OVER (PARTITION BY c.lot %1) AS "
-                           "board_rank, DENSE_RANK() OVER (PARTITION BY c.lot, c.board_tests > 1 "
-                           "%1) AS retest_rank FROM c)")
+            QStringLiteral("r AS (SELECT c.lot, c.board_serial, c.anon, DENSE_RANK() OVER w AS "
+                           "board_rank, SUM(CASE WHEN c.board_tests > 1 THEN 1 ELSE 0 END) OVER w "
+                           "AS retest_rank FROM report_rows c WHERE c.counted = 1 AND "
+                           "c.from_last = 1 WINDOW w AS (PARTITION BY c.lot %1)), "
+                           "h AS (SELECT c.*, r.board_rank, r.retest_rank FROM r JOIN c ON "
+                           "c.lot = r.lot AND c.board_serial = r.board_serial AND c.anon = r.anon "
+                           "WHERE c.from_last <= ? AND (r.board_rank <= ? OR "
+                           "(c.board_tests > 1 AND r.retest_rank <= ?)))")
                 .arg(byName),
             QStringLiteral("SELECT %1, h.board_tests, h.board_rank, h.retest_rank FROM h "
-                           "WHERE h.from_last <= ? AND (h.board_rank <= ? OR "
-                           "(h.board_tests > 1 AND h.retest_rank <= ?)) "
                            "ORDER BY h.lot, h.board_rank, h.start_time, h.id")
                 .arg(testColumns.arg(QStringLiteral("h"))),
             {qlonglong(m_bounds.results), qlonglong(m_bounds.boards), qlonglong(m_bounds.boards)}))
@@ -182,18 +188,26 @@ SqlOutcome BoardLists::runs(std::map<std::string, LotSummary> &lots) const
     if (SqlOutcome failed = m_query.select(query,
             QStringLiteral(
                 "p (k, lot, name) AS (VALUES %1), "
-                "rv AS (SELECT c.lot, c.id, c.board_serial, c.start_time, c.station, f.name, "
-                "f.value, ROW_NUMBER() OVER (PARTITION BY p.k, c.station_key ORDER BY "
-                "c.time_order DESC) AS k, COUNT(*) OVER (PARTITION BY p.k, c.station_key) AS n "
-                "FROM c JOIN record_figure f ON f.record_id = c.id "
-                "JOIN p ON p.lot = c.lot AND p.name = f.name WHERE %2)")
+                "st AS (SELECT station, MIN(time_order) AS station_key FROM report_rows "
+                "WHERE counted = 1 GROUP BY station), "
+                "rv AS (SELECT p.k AS chart, c.id, f.value, ROW_NUMBER() OVER (PARTITION BY p.k, "
+                "st.station_key ORDER BY c.time_order DESC) AS k, COUNT(*) OVER (PARTITION BY "
+                "p.k, st.station_key) AS n FROM c JOIN record_figure f ON f.record_id = c.id "
+                "JOIN p ON p.lot = c.lot AND p.name = f.name "
+                "JOIN st ON st.station = c.station WHERE %2), "
+                "v AS (SELECT rv.chart, rv.id, rv.value, rv.n, MIN(CASE WHEN l.record_id IS NULL "
+                "THEN NULL WHEN l.pass THEN 1 ELSE 0 END) AS verdict FROM rv JOIN p ON p.k = "
+                "rv.chart LEFT JOIN record_limit l ON "
+                "l.record_id = rv.id AND l.figure = p.name WHERE rv.k <= ? "
+                "GROUP BY rv.chart, rv.k, rv.id, rv.value, rv.n)")
                 .arg(charted.join(QLatin1String(", ")),
                     SummaryQuery::finite(QStringLiteral("f.value"))),
-            QStringLiteral("SELECT rv.lot, rv.id AS record_id, rv.board_serial, rv.start_time, "
-                           "rv.station, rv.name, rv.value, rv.n, (SELECT MIN(CASE WHEN l.pass "
-                           "THEN 1 ELSE 0 END) FROM record_limit l WHERE l.record_id = rv.id AND "
-                           "l.figure = rv.name) AS verdict FROM rv WHERE rv.k <= ? "
-                           "ORDER BY rv.lot, rv.name, rv.station, rv.start_time, rv.id"),
+            // The window sorts narrow rows: each station numbered by its
+            // first result, the text columns joined to the few points it keeps.
+            QStringLiteral("SELECT r.lot, r.id AS record_id, r.board_serial, r.start_time, "
+                           "r.station, p.name, v.value, v.n, v.verdict FROM v "
+                           "JOIN p ON p.k = v.chart JOIN report_rows r ON r.id = v.id "
+                           "ORDER BY r.lot, p.name, r.station, r.start_time, r.id"),
             {qlonglong(m_bounds.points)}))
         return failed;
     // By lot, figure and station; the lot's runs in the order of its figures.

@@ -11,7 +11,7 @@ namespace {
 // reads this table rather than sorting all records again. A record an
 // analysis of a board with captures is kept for the lists of analyses, with
 // counted 0 and no ranks. time_order numbers the records by (start_time,
-// id), station_key each lot's stations: sorts by them compare numbers.
+// id): sorts by it compare numbers.
 // Each level sorts its rows by the keys of the one before first, so that a
 // board's windows sort only within each board.
 const QString rankRecords = QStringLiteral(
@@ -28,9 +28,8 @@ const QString rankRecords = QStringLiteral(
     "k.anon, k.counted ORDER BY k.time_order DESC) END AS from_last, "
     "CASE WHEN k.counted = 1 THEN COUNT(*) OVER (PARTITION BY %4, %5, k.anon, k.counted) END "
     "AS board_tests FROM k) "
-    "SELECT t.*, CASE WHEN t.counted = 1 THEN ROW_NUMBER() OVER (PARTITION BY %6, %8, %7, "
-    "t.anon, t.counted ORDER BY t.time_order DESC) END AS station_last, "
-    "DENSE_RANK() OVER (ORDER BY %6, %8) AS station_key FROM t");
+    "SELECT t.*, CASE WHEN t.counted = 1 THEN ROW_NUMBER() OVER (PARTITION BY %6, %7, t.anon, "
+    "t.counted, %8 ORDER BY t.time_order DESC) END AS station_last FROM t");
 
 // The figure values of each board's last result, with the verdict of the
 // limits on each (NULL where none held it): the figures' moments and

@@ -266,6 +266,35 @@ private slots:
         QVERIFY(counted.lots.empty());
     }
 
+    void pointsWithoutLimit_data() { backends(); }
+    // Results that hold no limit on a charted figure: their points and
+    // histogram counts have no verdict, as in memory; the others keep theirs.
+    void pointsWithoutLimit()
+    {
+        skipWithoutServer();
+        ResultsDatabase database;
+        std::vector<TestRecord> records = seededRecords(11, 90);
+        for (std::size_t i = 0; i < records.size(); i += 3)
+            records[i].limits.clear();
+        QVERIFY(fill(database, records));
+        const LoadResult loaded = database.load({});
+        const std::vector<LotSummary> expected = summarizeLots(loaded.records);
+        const DatabaseSummary counted = summarizeDatabase(database.connection(), {}, {});
+        QVERIFY2(counted.error.isEmpty(), qPrintable(counted.error));
+        QCOMPARE(counted.lots.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const LotSummary &want = expected[i], &got = counted.lots[i];
+            QVERIFY(!want.runs.empty());
+            QCOMPARE(got.runs.size(), want.runs.size());
+            for (std::size_t k = 0; k < want.runs.size(); ++k)
+                QCOMPARE(runChart(got.runs[k]), runChart(want.runs[k]));
+            QCOMPARE(got.figures.size(), want.figures.size());
+            for (std::size_t k = 0; k < want.figures.size(); ++k)
+                QCOMPARE(histogramChart(got.figures[k]), histogramChart(want.figures[k]));
+        }
+        QCOMPARE(reportText(counted.lots), reportText(expected));
+    }
+
     void bounded_data() { backends(); }
     // A board tested more often than a history holds shows its last results
     // and the report says so; the run chart and the lists likewise.
