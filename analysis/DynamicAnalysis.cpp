@@ -196,19 +196,34 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     if (std::ranges::adjacent_find(analysed, std::not_equal_to {}) == analysed.end())
         return failed(
             r, "constant: every sample is code " + std::to_string(analysed.front()) + ", no tone");
-    const std::vector<double> x(analysed.begin(), analysed.end());
     const std::size_t half = length / 2;
 
     // One record is transformed once: every window's spectrum, and that of
-    // what the sine fit leaves, follow from its rectangular bins.
+    // what the sine fit leaves, follow from its rectangular bins. Its
+    // samples as doubles are the transform's input; records averaged are
+    // transformed one by one into that input, and keep a copy.
     SpectrumWorkspace spectra;
-    const std::span<const std::complex<double>> bins
-        = r.averages == 1 ? spectra.recordBins(x) : std::span<const std::complex<double>>();
-    const auto spectrumOf = [&](SpectrumWindow window) {
-        return bins.empty() ? spectra.powerSpectrum(x, length, window)
-                            : windowedPowerSpectrum(bins, length, window);
+    std::vector<double> averagedCopy;
+    std::span<const double> x;
+    std::span<const std::complex<double>> bins;
+    if (r.averages == 1) {
+        const SpectrumWorkspace::CodesTransform record = spectra.transformCodes(analysed);
+        x = record.samples;
+        bins = record.bins;
+    } else {
+        averagedCopy.assign(analysed.begin(), analysed.end());
+        x = averagedCopy;
+    }
+    // The spectrum through a window, into `power`: one buffer for every
+    // spectrum of the record.
+    const auto spectrumOf = [&](SpectrumWindow window, std::vector<double> &power) {
+        if (bins.empty())
+            power = spectra.powerSpectrum(x, length, window);
+        else
+            windowedPowerSpectrum(bins, length, window, power);
     };
-    const std::vector<double> rectangular = spectrumOf(SpectrumWindow::Rectangular);
+    std::vector<double> power;
+    spectrumOf(SpectrumWindow::Rectangular, power);
     const auto searchRange = [&](std::size_t lowest, int halfWidth) {
         if (!options.fundamental)
             return std::pair {lowest, half};
@@ -222,9 +237,10 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     // lie on a whole number: a neighbour bin cannot tell, since a harmonic
     // folded beside the tone raises it.
     const auto [rectFrom, rectTo] = searchRange(1, 0);
-    const std::size_t rectPeak = largestBin(rectangular, rectFrom, rectTo);
-    const double rectNoise = medianNoiseBin(rectangular);
-    const double firstEstimate = interpolatedBin(rectangular, rectPeak, 0, false) / double(length);
+    const std::size_t rectPeak = largestBin(power, rectFrom, rectTo);
+    const double rectNoise = medianNoiseBin(power);
+    const double rectPeakPower = power[rectPeak];
+    const double firstEstimate = interpolatedBin(power, rectPeak, 0, false) / double(length);
     r.fit = fitSine(x, firstEstimate);
     const bool fitted
         = r.fit.converged && std::abs(r.fit.frequency - firstEstimate) * double(length) < 1;
@@ -239,7 +255,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const double noiseOverTone = fitted && r.fit.amplitude > 0
         ? 4 * r.fit.residualRms * r.fit.residualRms
             / (double(length) * r.fit.amplitude * r.fit.amplitude)
-        : rectNoise / std::max(rectangular[rectPeak], 1e-300);
+        : rectNoise / std::max(rectPeakPower, 1e-300);
     const double tolerance = std::clamp(
         std::sqrt(coherentNeighbourLimit * noiseOverTone), coherentFloorBins, coherentCeilingBins);
     const auto offWhole = [&] {
@@ -266,11 +282,8 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     r.coherent = std::abs(cycles - std::round(cycles)) <= tolerance;
     r.window = options.window.value_or(
         r.coherent ? SpectrumWindow::Rectangular : SpectrumWindow::BlackmanHarris7);
-    std::vector<double> windowed;
     if (r.window != SpectrumWindow::Rectangular)
-        windowed = spectrumOf(r.window);
-    const std::vector<double> &power
-        = r.window == SpectrumWindow::Rectangular ? rectangular : windowed;
+        spectrumOf(r.window, power); // the rectangular spectrum is read no more
     if (options.keepSpectrum)
         r.spectrumDbfs = spectrumDbfs(power, r.bits);
 
@@ -283,7 +296,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     // A tone within the window's DC bins is no tone to the spectrum; its
     // leak would be read as a tone, or as none.
     const int fewestCycles = halfWidth + cyclesMargin;
-    if (cycles < fewestCycles && rectangular[rectPeak] > toneOverNoise * rectNoise)
+    if (cycles < fewestCycles && rectPeakPower > toneOverNoise * rectNoise)
         return failed(r,
             "too few cycles in the record for a spectrum: " + oneDecimal(cycles)
                 + " cycles, at least " + std::to_string(fewestCycles) + " needed");

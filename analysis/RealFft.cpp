@@ -106,6 +106,11 @@ std::span<const std::complex<double>> RealFft::output() const
     return {m_out.get(), m_length / 2 + 1};
 }
 
+std::span<std::complex<double>> RealFft::output()
+{
+    return {m_out.get(), m_length / 2 + 1};
+}
+
 void RealFft::run()
 {
     // FFTW's complex is laid out as std::complex<double>.

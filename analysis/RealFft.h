@@ -20,10 +20,12 @@ public:
     RealFft &operator=(const RealFft &) = delete;
 
     std::size_t length() const { return m_length; }
-    // The n samples to transform; run() may overwrite nothing else.
+    // The n samples to transform: run() leaves them as they are (FFTW's
+    // out-of-place real-to-complex transform preserves its input).
     double *input() { return m_in.get(); }
     // Bins 0..n/2 of the last run.
     std::span<const std::complex<double>> output() const;
+    std::span<std::complex<double>> output();
     void run();
 
     struct Plan;

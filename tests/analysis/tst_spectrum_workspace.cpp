@@ -8,8 +8,10 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdint>
 #include <limits>
 #include <numbers>
 #include <random>
@@ -158,6 +160,42 @@ private slots:
             for (std::size_t k = 0; k < power.size(); ++k)
                 QVERIFY2(std::abs(power[k] - expected[k]) <= 1e-9 * 1000 * 1000,
                     qPrintable(QStringLiteral("%1, bin %2").arg(spectrumWindowKey(window)).arg(k)));
+        }
+    }
+
+    // A record of codes transformed in the transform's own input: the
+    // samples stay the codes after the transform, the bins are those of the
+    // record with its mean taken off, and a spectrum written into a buffer
+    // that held a longer one is the spectrum returned afresh.
+    void codesTransform_data()
+    {
+        QTest::addColumn<int>("samples");
+        for (const int n : {64, 101, 4102})
+            QTest::newRow(qPrintable(QStringLiteral("%1 samples").arg(n))) << n;
+    }
+    void codesTransform()
+    {
+        QFETCH(int, samples);
+        const std::size_t n = std::size_t(samples);
+        const auto x = noisyTones(n, 9.3, 3.1, 10, 0.5);
+        std::vector<std::uint16_t> codes(n);
+        for (std::size_t i = 0; i < n; ++i)
+            codes[i] = std::uint16_t(std::lround(3000 + 900 * x[i] / 10));
+        const std::vector<double> asDoubles(codes.begin(), codes.end());
+        SpectrumWorkspace workspace;
+        const SpectrumWorkspace::CodesTransform record = workspace.transformCodes(codes);
+        QVERIFY(std::ranges::equal(record.samples, asDoubles));
+        SpectrumWorkspace other;
+        const auto expected = other.recordBins(asDoubles);
+        QCOMPARE(record.bins.size(), expected.size());
+        for (std::size_t k = 0; k < expected.size(); ++k)
+            QVERIFY2(std::abs(record.bins[k] - expected[k]) <= 1e-9 * 3000 * double(n),
+                qPrintable(QStringLiteral("bin %1").arg(k)));
+        std::vector<double> reused(3 * n, -1.0);
+        for (const SpectrumWindow window :
+            {SpectrumWindow::Rectangular, SpectrumWindow::Hann, SpectrumWindow::BlackmanHarris7}) {
+            windowedPowerSpectrum(record.bins, n, window, reused);
+            QCOMPARE(reused, windowedPowerSpectrum(record.bins, n, window));
         }
     }
 
