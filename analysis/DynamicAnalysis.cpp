@@ -2,8 +2,10 @@
 
 #include "CloseTone.h"
 #include "FigureText.h"
+#include "HiddenHarmonic.h"
 #include "Periodogram.h"
 #include "RampRecord.h"
+#include "RealFft.h"
 #include "SineFit.h"
 #include "SpectrumComponents.h"
 #include "WindowedSpectrum.h"
@@ -111,44 +113,6 @@ std::string oneDecimal(double value)
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
 }
 
-// A harmonic whose bins meet those of another component, and whether its
-// power then went to DC or the fundamental: SINAD would count it as no
-// distortion at all.
-struct HiddenHarmonic
-{
-    std::string why; // empty when the harmonic stands clear
-    bool takenAsSignal = false;
-};
-
-// Where a harmonic's bins meet those of another component, whose power it
-// cannot be told apart from: two main lobes overlap within twice the
-// half-width, and a lobe meets its own mirror image within the half-width
-// of fs/2.
-HiddenHarmonic hiddenHarmonic(int order, std::size_t centre, std::size_t fundamental,
-    std::size_t half, int halfWidth, const std::vector<std::pair<int, std::size_t>> &lower)
-{
-    const std::size_t overlap = 2 * std::size_t(halfWidth);
-    const auto near = [&](std::size_t bin, std::size_t reach) {
-        return (centre > bin ? centre - bin : bin - centre) <= reach;
-    };
-    const auto where = [&](const std::string &what, std::size_t bin) {
-        const std::string at = " (bin " + std::to_string(centre)
-            + (centre == bin ? ")" : ", " + what + " at bin " + std::to_string(bin) + ")");
-        return "the " + ordinal(order) + " harmonic folds " + (centre == bin ? "onto " : "beside ")
-            + what + at;
-    };
-    if (near(0, overlap))
-        return {where("DC", 0), true};
-    if (near(fundamental, overlap))
-        return {where("the fundamental", fundamental), true};
-    for (const auto &[lowerOrder, bin] : lower)
-        if (near(bin, overlap))
-            return {where("the " + ordinal(lowerOrder) + " harmonic", bin)};
-    if (near(half, std::size_t(halfWidth)))
-        return {where("fs/2", half) + ", where its level depends on its phase"};
-    return {};
-}
-
 } // namespace
 
 std::optional<CoherentSuggestion> coherentSuggestion(double frequency, std::uint64_t samples)
@@ -173,12 +137,17 @@ std::optional<CoherentSuggestion> coherentSuggestion(double frequency, std::uint
 
 namespace {
 
+int averagesOf(const DynamicOptions &options)
+{
+    return std::max(1, options.averages);
+}
+
 DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions &options)
 {
     DynamicResult r;
     r.bits = options.bits;
     r.sampleRate = options.sampleRate;
-    r.averages = std::max(1, options.averages);
+    r.averages = averagesOf(options);
     const std::size_t length = codes.size() / std::size_t(r.averages);
     r.recordLength = length;
     r.samples = length * std::size_t(r.averages);
@@ -442,6 +411,12 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
 }
 
 } // namespace
+
+std::future<void> prepareDynamicAnalysis(std::size_t samples, const DynamicOptions &options)
+{
+    const std::size_t length = samples / std::size_t(averagesOf(options));
+    return RealFft::prepare(length < shortestRecord ? 0 : length);
+}
 
 DynamicResult analyseDynamic(std::span<const std::uint16_t> codes, const DynamicOptions &options)
 {

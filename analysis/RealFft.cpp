@@ -93,7 +93,6 @@ RealFft::RealFft(std::size_t n)
 {
     if (!m_in || !m_out)
         throw std::bad_alloc();
-    m_plan = planFor(n, m_in.get(), reinterpret_cast<fftw_complex *>(m_out.get()));
 }
 
 RealFft::~RealFft()
@@ -113,6 +112,27 @@ std::span<std::complex<double>> RealFft::output()
 
 void RealFft::run()
 {
+    if (!m_plan)
+        m_plan = planFor(m_length, m_in.get(), reinterpret_cast<fftw_complex *>(m_out.get()));
     // FFTW's complex is laid out as std::complex<double>.
     fftw_execute_dft_r2c(m_plan->plan, m_in.get(), reinterpret_cast<fftw_complex *>(m_out.get()));
+}
+
+std::future<void> RealFft::prepare(std::size_t n)
+{
+    if (n == 0 || n > longestKeptPlan) {
+        std::promise<void> nothing;
+        nothing.set_value();
+        return nothing.get_future();
+    }
+    return std::async(std::launch::async, [n] {
+        // FFTW_ESTIMATE touches neither buffer: their pages are never
+        // faulted in, only their alignment read.
+        const std::unique_ptr<double[], FftwFree> in(fftw_alloc_real(n));
+        const std::unique_ptr<fftw_complex[], FftwFree> out(fftw_alloc_complex(n / 2 + 1));
+        if (!in || !out)
+            return;
+        std::shared_ptr<const Plan> plan = planFor(n, in.get(), out.get());
+        release(plan);
+    });
 }

@@ -2,6 +2,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <future>
 #include <memory>
 #include <span>
 
@@ -26,7 +27,15 @@ public:
     // Bins 0..n/2 of the last run.
     std::span<const std::complex<double>> output() const;
     std::span<std::complex<double>> output();
+    // Plans on the first run, not before: the input may be filled while
+    // another thread makes the plan (see prepare()).
     void run();
+
+    // Makes the plan for n samples on another thread and keeps it, so that
+    // a transform of n samples run meanwhile waits for it rather than plan
+    // again. The future is ready once it is made; lengths whose plan is not
+    // kept are not planned ahead.
+    static std::future<void> prepare(std::size_t n);
 
     struct Plan;
 

@@ -9,9 +9,11 @@
 #include <QTest>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <future>
 #include <limits>
 #include <numbers>
 #include <random>
@@ -197,6 +199,41 @@ private slots:
             windowedPowerSpectrum(record.bins, n, window, reused);
             QCOMPARE(reused, windowedPowerSpectrum(record.bins, n, window));
         }
+    }
+
+    // A plan made ahead on another thread serves the transforms of its
+    // length, whether they run while it is being made or after; a length
+    // that is not planned ahead gives a future that is ready at once.
+    void preparedPlan_data()
+    {
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<bool>("waitFirst");
+        for (const int n : {64, 1001})
+            for (const bool waitFirst : {false, true})
+                QTest::newRow(qPrintable(
+                    QStringLiteral("%1 samples%2").arg(n).arg(waitFirst ? ", planned first" : "")))
+                    << n << waitFirst;
+    }
+    void preparedPlan()
+    {
+        QFETCH(int, samples);
+        QFETCH(bool, waitFirst);
+        const std::size_t n = std::size_t(samples);
+        std::future<void> prepared = RealFft::prepare(n);
+        if (waitFirst)
+            prepared.get();
+        RealFft fft(n);
+        const auto x = cosine(n, 7, 3, 0);
+        std::copy(x.begin(), x.end(), fft.input());
+        fft.run();
+        QVERIFY(std::ranges::equal(std::span(fft.input(), n), x));
+        for (std::size_t k = 0; k < fft.output().size(); ++k)
+            QVERIFY2(std::abs(std::abs(fft.output()[k]) - (k == 7 ? 1.5 * double(n) : 0.0))
+                    < 1e-9 * double(n),
+                qPrintable(QStringLiteral("bin %1").arg(k)));
+        if (!waitFirst)
+            prepared.get();
+        QCOMPARE(RealFft::prepare(0).wait_for(std::chrono::seconds(0)), std::future_status::ready);
     }
 
     // The fitted sine's bins in closed form are its transform's, bin by bin
