@@ -2,7 +2,10 @@
 
 #include <fftw3.h>
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <mutex>
 #include <new>
 #include <utility>
@@ -18,6 +21,27 @@ std::mutex plannerMutex;
 // twiddle factors, so that those of the longest records are not kept.
 constexpr std::size_t longestKeptPlan = std::size_t(1) << 22;
 constexpr std::size_t keptPlans = 4;
+
+// A buffer of this size or more is asked for in huge pages, where the
+// system gives them on request: the transform's first run then faults in
+// a few pages, not some thousands, each of which cost more than its
+// clearing.
+constexpr std::size_t hugePage = std::size_t(2) << 20;
+// The alignment FFTW's own allocation gives, and more: a plan runs on any
+// buffer aligned as the ones it was made on.
+constexpr std::size_t smallAlignment = 64;
+
+// Memory for `count` values of T, freed with std::free.
+template<typename T> T *allocateBuffer(std::size_t count)
+{
+    const std::size_t bytes = count * sizeof(T);
+    const std::size_t alignment = bytes >= hugePage ? hugePage : smallAlignment;
+    const std::size_t rounded = (bytes + alignment - 1) / alignment * alignment;
+    void *memory = std::aligned_alloc(alignment, rounded);
+    if (memory && alignment == hugePage)
+        ::madvise(memory, rounded, MADV_HUGEPAGE); // a hint: refused, the pages are small
+    return static_cast<T *>(memory);
+}
 
 } // namespace
 
@@ -57,8 +81,8 @@ void release(std::shared_ptr<const RealFft::Plan> &plan)
 }
 
 // A plan for n samples, from those kept or made on `in` and `out`. Every
-// buffer the plan later runs on comes from fftw_alloc, with the alignment
-// of these.
+// buffer the plan later runs on comes from allocateBuffer(), with the
+// alignment of these.
 std::shared_ptr<const RealFft::Plan> planFor(std::size_t n, double *in, fftw_complex *out)
 {
     const std::lock_guard lock(plannerMutex);
@@ -81,15 +105,15 @@ std::shared_ptr<const RealFft::Plan> planFor(std::size_t n, double *in, fftw_com
 
 } // namespace
 
-void RealFft::FftwFree::operator()(void *memory) const
+void RealFft::BufferFree::operator()(void *memory) const
 {
-    fftw_free(memory);
+    std::free(memory);
 }
 
 RealFft::RealFft(std::size_t n)
     : m_length(n)
-    , m_in(fftw_alloc_real(n))
-    , m_out(reinterpret_cast<std::complex<double> *>(fftw_alloc_complex(n / 2 + 1)))
+    , m_in(allocateBuffer<double>(n))
+    , m_out(allocateBuffer<std::complex<double>>(n / 2 + 1))
 {
     if (!m_in || !m_out)
         throw std::bad_alloc();
@@ -128,8 +152,9 @@ std::future<void> RealFft::prepare(std::size_t n)
     return std::async(std::launch::async, [n] {
         // FFTW_ESTIMATE touches neither buffer: their pages are never
         // faulted in, only their alignment read.
-        const std::unique_ptr<double[], FftwFree> in(fftw_alloc_real(n));
-        const std::unique_ptr<fftw_complex[], FftwFree> out(fftw_alloc_complex(n / 2 + 1));
+        const std::unique_ptr<double[], BufferFree> in(allocateBuffer<double>(n));
+        const std::unique_ptr<fftw_complex[], BufferFree> out(
+            allocateBuffer<fftw_complex>(n / 2 + 1));
         if (!in || !out)
             return;
         std::shared_ptr<const Plan> plan = planFor(n, in.get(), out.get());

@@ -40,13 +40,13 @@ public:
     struct Plan;
 
 private:
-    struct FftwFree
+    struct BufferFree
     {
         void operator()(void *memory) const;
     };
 
     std::size_t m_length = 0;
-    std::unique_ptr<double[], FftwFree> m_in;
-    std::unique_ptr<std::complex<double>[], FftwFree> m_out;
+    std::unique_ptr<double[], BufferFree> m_in;
+    std::unique_ptr<std::complex<double>[], BufferFree> m_out;
     std::shared_ptr<const Plan> m_plan;
 };
