@@ -1,13 +1,17 @@
 #include "RealFft.h"
 
+#include "PackedRealSpectrum.h"
+
 #include <fftw3.h>
 
 #include <sys/mman.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -17,8 +21,8 @@ namespace {
 // run on two threads at once. Executing a plan may.
 std::mutex plannerMutex;
 
-// Plans kept for the process: a plan holds some 16 bytes a sample of
-// twiddle factors, so that those of the longest records are not kept.
+// Plans kept for the process: a plan's twiddle factors grow with its
+// length, so that those of the longest records are not kept.
 constexpr std::size_t longestKeptPlan = std::size_t(1) << 22;
 constexpr std::size_t keptPlans = 4;
 
@@ -45,12 +49,18 @@ template<typename T> T *allocateBuffer(std::size_t count)
 
 } // namespace
 
+// An even length runs as a complex transform of half the length in the
+// output buffer, unpacked; an odd one as FFTW's real-to-complex transform.
 struct RealFft::Plan
 {
     Plan(std::size_t n, double *in, fftw_complex *out)
         : length(n)
-        , plan(fftw_plan_dft_r2c_1d(int(n), in, out, FFTW_ESTIMATE))
-    { }
+        , plan(n % 2 == 0 ? fftw_plan_dft_1d(int(n / 2), out, out, FFTW_FORWARD, FFTW_ESTIMATE)
+                          : fftw_plan_dft_r2c_1d(int(n), in, out, FFTW_ESTIMATE))
+    {
+        if (n % 2 == 0)
+            packed.emplace(n);
+    }
     ~Plan()
     {
         if (plan)
@@ -61,6 +71,7 @@ struct RealFft::Plan
 
     std::size_t length;
     fftw_plan plan;
+    std::optional<PackedRealSpectrum> packed; // for an even length
 };
 
 namespace {
@@ -139,7 +150,16 @@ void RealFft::run()
     if (!m_plan)
         m_plan = planFor(m_length, m_in.get(), reinterpret_cast<fftw_complex *>(m_out.get()));
     // FFTW's complex is laid out as std::complex<double>.
-    fftw_execute_dft_r2c(m_plan->plan, m_in.get(), reinterpret_cast<fftw_complex *>(m_out.get()));
+    auto *out = reinterpret_cast<fftw_complex *>(m_out.get());
+    if (!m_plan->packed) {
+        fftw_execute_dft_r2c(m_plan->plan, m_in.get(), out);
+        return;
+    }
+    // The samples' pairs as complex values: the input's bytes, read in
+    // place of the n/2 + 1 bins the output holds.
+    std::memcpy(out, m_in.get(), m_length * sizeof(double));
+    fftw_execute_dft(m_plan->plan, out, out);
+    m_plan->packed->unpack(m_out.get());
 }
 
 std::future<void> RealFft::prepare(std::size_t n)

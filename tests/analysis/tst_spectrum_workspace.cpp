@@ -201,6 +201,42 @@ private slots:
         }
     }
 
+    // The transform of any length, even (a complex transform of half the
+    // length, unpacked) or odd, is the DFT's by its definition, bins 0 and
+    // n/2 real.
+    void transformMatchesDefinition_data()
+    {
+        QTest::addColumn<int>("samples");
+        for (const int n : {2, 3, 4, 6, 10, 64, 96, 1000, 1001, 2048})
+            QTest::newRow(qPrintable(QStringLiteral("%1 samples").arg(n))) << n;
+    }
+    void transformMatchesDefinition()
+    {
+        QFETCH(int, samples);
+        const std::size_t n = std::size_t(samples);
+        std::mt19937 random {std::uint32_t(n)};
+        std::uniform_real_distribution<double> uniform(0, 4095);
+        RealFft fft(n);
+        double scale = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            scale += std::abs(fft.input()[i] = uniform(random));
+        fft.run();
+        QCOMPARE(fft.output().size(), n / 2 + 1);
+        for (std::size_t k = 0; k <= n / 2; ++k) {
+            std::complex<long double> sum = 0;
+            for (std::size_t i = 0; i < n; ++i)
+                sum += (long double)fft.input()[i]
+                    * std::polar(1.0L,
+                        -2 * std::numbers::pi_v<long double> * (long double)((k * i) % n) / n);
+            const std::complex<double> expected(double(sum.real()), double(sum.imag()));
+            QVERIFY2(std::abs(fft.output()[k] - expected) <= 1e-13 * scale,
+                qPrintable(QStringLiteral("bin %1").arg(k)));
+        }
+        QCOMPARE(fft.output()[0].imag(), 0.0);
+        if (n % 2 == 0)
+            QCOMPARE(fft.output()[n / 2].imag(), 0.0);
+    }
+
     // A plan made ahead on another thread serves the transforms of its
     // length, whether they run while it is being made or after; a length
     // that is not planned ahead gives a future that is ready at once.
