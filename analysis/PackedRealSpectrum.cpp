@@ -22,22 +22,22 @@ std::complex<double> times(std::complex<double> a, std::complex<double> b)
 
 std::complex<double> PackedRealSpectrum::twiddle(std::size_t k) const
 {
-    return times(m_coarse[k / m_step], m_fine[k % m_step]);
+    return times(m_coarse[k >> m_stepBits], m_fine[k & ((std::size_t(1) << m_stepBits) - 1)]);
 }
 
 PackedRealSpectrum::PackedRealSpectrum(std::size_t n)
     : m_length(n)
-    , m_step(1)
 {
     const std::size_t last = n / 4;
-    while (m_step * m_step <= last)
-        m_step *= 2;
-    m_fine.reserve(m_step);
-    for (std::size_t k = 0; k < m_step; ++k)
+    while ((std::size_t(1) << (2 * m_stepBits)) <= last)
+        ++m_stepBits;
+    const std::size_t step = std::size_t(1) << m_stepBits;
+    m_fine.reserve(step);
+    for (std::size_t k = 0; k < step; ++k)
         m_fine.push_back(rootOfUnity(k, n));
-    m_coarse.reserve(last / m_step + 1);
-    for (std::size_t j = 0; j <= last / m_step; ++j)
-        m_coarse.push_back(rootOfUnity(j * m_step, n));
+    m_coarse.reserve(last / step + 1);
+    for (std::size_t j = 0; j <= last / step; ++j)
+        m_coarse.push_back(rootOfUnity(j * step, n));
 }
 
 void PackedRealSpectrum::unpack(std::complex<double> *bins) const
@@ -48,18 +48,23 @@ void PackedRealSpectrum::unpack(std::complex<double> *bins) const
     const std::complex<double> first = bins[0];
     bins[0] = {first.real() + first.imag(), 0};
     bins[half] = {first.real() - first.imag(), 0};
-    // Bins k and half - k from the pairs' bins k and half - k, whose even
-    // and odd samples' parts E and O are shared: X[k] = E + W^k O and
-    // X[half - k] = conj(E - W^k O).
+    // Bins k and half - k from the pairs' bins a = Z[k] and b = Z[half - k]:
+    // the even samples' part E = (a + conj b) / 2, the odd ones'
+    // O = (a - conj b) / 2i, and X[k] = E + W^k O, X[half - k] =
+    // conj(E - W^k O). Written out in real arithmetic: the compiler leaves
+    // std::complex's operators to calls at this optimisation.
     for (std::size_t k = 1; 2 * k <= half; ++k) {
         const std::complex<double> a = bins[k];
-        const std::complex<double> b = std::conj(bins[half - k]);
-        const std::complex<double> even = (a + b) * 0.5;
-        const std::complex<double> difference = (a - b) * 0.5;
-        const std::complex<double> odd = {difference.imag(), -difference.real()}; // / i
-        const std::complex<double> turned = times(twiddle(k), odd);
-        bins[k] = even + turned;
+        const std::complex<double> b = bins[half - k];
+        const double evenRe = 0.5 * (a.real() + b.real());
+        const double evenIm = 0.5 * (a.imag() - b.imag());
+        const double oddRe = 0.5 * (a.imag() + b.imag());
+        const double oddIm = -0.5 * (a.real() - b.real());
+        const std::complex<double> w = twiddle(k);
+        const double turnedRe = w.real() * oddRe - w.imag() * oddIm;
+        const double turnedIm = w.real() * oddIm + w.imag() * oddRe;
+        bins[k] = {evenRe + turnedRe, evenIm + turnedIm};
         if (2 * k != half)
-            bins[half - k] = std::conj(even - turned);
+            bins[half - k] = {evenRe - turnedRe, turnedIm - evenIm};
     }
 }

@@ -19,13 +19,14 @@ public:
     void unpack(std::complex<double> *bins) const;
 
 private:
-    // e^(-2 pi i k / n) for 0 <= k <= n/4, as coarse[k / step] * fine[k % step]:
+    // e^(-2 pi i k / n) for 0 <= k <= n/4, as coarse[k / step] * fine[k % step]
+    // with a step of a power of two:
     // two short tables of exact cosines and sines, each twiddle within an
     // ulp or two, without a table of n/4 entries to fault in.
     std::complex<double> twiddle(std::size_t k) const;
 
     std::size_t m_length;
-    std::size_t m_step;
+    int m_stepBits = 0; // the fine table holds 2^m_stepBits twiddles
     std::vector<std::complex<double>> m_coarse;
     std::vector<std::complex<double>> m_fine;
 };
