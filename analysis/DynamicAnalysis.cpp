@@ -2,8 +2,10 @@
 
 #include "CloseTone.h"
 #include "FigureText.h"
+#include "HiddenHarmonic.h"
 #include "Periodogram.h"
 #include "RampRecord.h"
+#include "RealFft.h"
 #include "SineFit.h"
 #include "SpectrumComponents.h"
 #include "WindowedSpectrum.h"
@@ -111,44 +113,6 @@ std::string oneDecimal(double value)
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
 }
 
-// A harmonic whose bins meet those of another component, and whether its
-// power then went to DC or the fundamental: SINAD would count it as no
-// distortion at all.
-struct HiddenHarmonic
-{
-    std::string why; // empty when the harmonic stands clear
-    bool takenAsSignal = false;
-};
-
-// Where a harmonic's bins meet those of another component, whose power it
-// cannot be told apart from: two main lobes overlap within twice the
-// half-width, and a lobe meets its own mirror image within the half-width
-// of fs/2.
-HiddenHarmonic hiddenHarmonic(int order, std::size_t centre, std::size_t fundamental,
-    std::size_t half, int halfWidth, const std::vector<std::pair<int, std::size_t>> &lower)
-{
-    const std::size_t overlap = 2 * std::size_t(halfWidth);
-    const auto near = [&](std::size_t bin, std::size_t reach) {
-        return (centre > bin ? centre - bin : bin - centre) <= reach;
-    };
-    const auto where = [&](const std::string &what, std::size_t bin) {
-        const std::string at = " (bin " + std::to_string(centre)
-            + (centre == bin ? ")" : ", " + what + " at bin " + std::to_string(bin) + ")");
-        return "the " + ordinal(order) + " harmonic folds " + (centre == bin ? "onto " : "beside ")
-            + what + at;
-    };
-    if (near(0, overlap))
-        return {where("DC", 0), true};
-    if (near(fundamental, overlap))
-        return {where("the fundamental", fundamental), true};
-    for (const auto &[lowerOrder, bin] : lower)
-        if (near(bin, overlap))
-            return {where("the " + ordinal(lowerOrder) + " harmonic", bin)};
-    if (near(half, std::size_t(halfWidth)))
-        return {where("fs/2", half) + ", where its level depends on its phase"};
-    return {};
-}
-
 } // namespace
 
 std::optional<CoherentSuggestion> coherentSuggestion(double frequency, std::uint64_t samples)
@@ -173,12 +137,17 @@ std::optional<CoherentSuggestion> coherentSuggestion(double frequency, std::uint
 
 namespace {
 
+int averagesOf(const DynamicOptions &options)
+{
+    return std::max(1, options.averages);
+}
+
 DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions &options)
 {
     DynamicResult r;
     r.bits = options.bits;
     r.sampleRate = options.sampleRate;
-    r.averages = std::max(1, options.averages);
+    r.averages = averagesOf(options);
     const std::size_t length = codes.size() / std::size_t(r.averages);
     r.recordLength = length;
     r.samples = length * std::size_t(r.averages);
@@ -196,19 +165,34 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     if (std::ranges::adjacent_find(analysed, std::not_equal_to {}) == analysed.end())
         return failed(
             r, "constant: every sample is code " + std::to_string(analysed.front()) + ", no tone");
-    const std::vector<double> x(analysed.begin(), analysed.end());
     const std::size_t half = length / 2;
 
     // One record is transformed once: every window's spectrum, and that of
-    // what the sine fit leaves, follow from its rectangular bins.
+    // what the sine fit leaves, follow from its rectangular bins. Its
+    // samples as doubles are the transform's input; records averaged are
+    // transformed one by one into that input, and keep a copy.
     SpectrumWorkspace spectra;
-    const std::span<const std::complex<double>> bins
-        = r.averages == 1 ? spectra.recordBins(x) : std::span<const std::complex<double>>();
-    const auto spectrumOf = [&](SpectrumWindow window) {
-        return bins.empty() ? spectra.powerSpectrum(x, length, window)
-                            : windowedPowerSpectrum(bins, length, window);
+    std::vector<double> averagedCopy;
+    std::span<const double> x;
+    std::span<const std::complex<double>> bins;
+    if (r.averages == 1) {
+        const SpectrumWorkspace::CodesTransform record = spectra.transformCodes(analysed);
+        x = record.samples;
+        bins = record.bins;
+    } else {
+        averagedCopy.assign(analysed.begin(), analysed.end());
+        x = averagedCopy;
+    }
+    // The spectrum through a window, into `power`: one buffer for every
+    // spectrum of the record.
+    const auto spectrumOf = [&](SpectrumWindow window, std::vector<double> &power) {
+        if (bins.empty())
+            power = spectra.powerSpectrum(x, length, window);
+        else
+            windowedPowerSpectrum(bins, length, window, power);
     };
-    const std::vector<double> rectangular = spectrumOf(SpectrumWindow::Rectangular);
+    std::vector<double> power;
+    spectrumOf(SpectrumWindow::Rectangular, power);
     const auto searchRange = [&](std::size_t lowest, int halfWidth) {
         if (!options.fundamental)
             return std::pair {lowest, half};
@@ -222,9 +206,10 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     // lie on a whole number: a neighbour bin cannot tell, since a harmonic
     // folded beside the tone raises it.
     const auto [rectFrom, rectTo] = searchRange(1, 0);
-    const std::size_t rectPeak = largestBin(rectangular, rectFrom, rectTo);
-    const double rectNoise = medianNoiseBin(rectangular);
-    const double firstEstimate = interpolatedBin(rectangular, rectPeak, 0, false) / double(length);
+    const std::size_t rectPeak = largestBin(power, rectFrom, rectTo);
+    const double rectNoise = medianNoiseBin(power);
+    const double rectPeakPower = power[rectPeak];
+    const double firstEstimate = interpolatedBin(power, rectPeak, 0, false) / double(length);
     r.fit = fitSine(x, firstEstimate);
     const bool fitted
         = r.fit.converged && std::abs(r.fit.frequency - firstEstimate) * double(length) < 1;
@@ -239,7 +224,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const double noiseOverTone = fitted && r.fit.amplitude > 0
         ? 4 * r.fit.residualRms * r.fit.residualRms
             / (double(length) * r.fit.amplitude * r.fit.amplitude)
-        : rectNoise / std::max(rectangular[rectPeak], 1e-300);
+        : rectNoise / std::max(rectPeakPower, 1e-300);
     const double tolerance = std::clamp(
         std::sqrt(coherentNeighbourLimit * noiseOverTone), coherentFloorBins, coherentCeilingBins);
     const auto offWhole = [&] {
@@ -266,11 +251,8 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     r.coherent = std::abs(cycles - std::round(cycles)) <= tolerance;
     r.window = options.window.value_or(
         r.coherent ? SpectrumWindow::Rectangular : SpectrumWindow::BlackmanHarris7);
-    std::vector<double> windowed;
     if (r.window != SpectrumWindow::Rectangular)
-        windowed = spectrumOf(r.window);
-    const std::vector<double> &power
-        = r.window == SpectrumWindow::Rectangular ? rectangular : windowed;
+        spectrumOf(r.window, power); // the rectangular spectrum is read no more
     if (options.keepSpectrum)
         r.spectrumDbfs = spectrumDbfs(power, r.bits);
 
@@ -283,7 +265,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     // A tone within the window's DC bins is no tone to the spectrum; its
     // leak would be read as a tone, or as none.
     const int fewestCycles = halfWidth + cyclesMargin;
-    if (cycles < fewestCycles && rectangular[rectPeak] > toneOverNoise * rectNoise)
+    if (cycles < fewestCycles && rectPeakPower > toneOverNoise * rectNoise)
         return failed(r,
             "too few cycles in the record for a spectrum: " + oneDecimal(cycles)
                 + " cycles, at least " + std::to_string(fewestCycles) + " needed");
@@ -435,6 +417,12 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
 }
 
 } // namespace
+
+std::future<void> prepareDynamicAnalysis(std::size_t samples, const DynamicOptions &options)
+{
+    const std::size_t length = samples / std::size_t(averagesOf(options));
+    return RealFft::prepare(length < shortestRecord ? 0 : length);
+}
 
 DynamicResult analyseDynamic(std::span<const std::uint16_t> codes, const DynamicOptions &options)
 {

@@ -1,10 +1,17 @@
 #include "RealFft.h"
 
+#include "PackedRealSpectrum.h"
+
 #include <fftw3.h>
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -14,19 +21,46 @@ namespace {
 // run on two threads at once. Executing a plan may.
 std::mutex plannerMutex;
 
-// Plans kept for the process: a plan holds some 16 bytes a sample of
-// twiddle factors, so that those of the longest records are not kept.
+// Plans kept for the process: a plan's twiddle factors grow with its
+// length, so that those of the longest records are not kept.
 constexpr std::size_t longestKeptPlan = std::size_t(1) << 22;
 constexpr std::size_t keptPlans = 4;
 
+// A buffer of this size or more is asked for in huge pages, where the
+// system gives them on request: the transform's first run then faults in
+// a few pages, not some thousands, each of which cost more than its
+// clearing.
+constexpr std::size_t hugePage = std::size_t(2) << 20;
+// The alignment FFTW's own allocation gives, and more: a plan runs on any
+// buffer aligned as the ones it was made on.
+constexpr std::size_t smallAlignment = 64;
+
+// Memory for `count` values of T, freed with std::free.
+template<typename T> T *allocateBuffer(std::size_t count)
+{
+    const std::size_t bytes = count * sizeof(T);
+    const std::size_t alignment = bytes >= hugePage ? hugePage : smallAlignment;
+    const std::size_t rounded = (bytes + alignment - 1) / alignment * alignment;
+    void *memory = std::aligned_alloc(alignment, rounded);
+    if (memory && alignment == hugePage)
+        ::madvise(memory, rounded, MADV_HUGEPAGE); // a hint: refused, the pages are small
+    return static_cast<T *>(memory);
+}
+
 } // namespace
 
+// An even length runs as a complex transform of half the length in the
+// output buffer, unpacked; an odd one as FFTW's real-to-complex transform.
 struct RealFft::Plan
 {
     Plan(std::size_t n, double *in, fftw_complex *out)
         : length(n)
-        , plan(fftw_plan_dft_r2c_1d(int(n), in, out, FFTW_ESTIMATE))
-    { }
+        , plan(n % 2 == 0 ? fftw_plan_dft_1d(int(n / 2), out, out, FFTW_FORWARD, FFTW_ESTIMATE)
+                          : fftw_plan_dft_r2c_1d(int(n), in, out, FFTW_ESTIMATE))
+    {
+        if (n % 2 == 0)
+            packed.emplace(n);
+    }
     ~Plan()
     {
         if (plan)
@@ -37,6 +71,7 @@ struct RealFft::Plan
 
     std::size_t length;
     fftw_plan plan;
+    std::optional<PackedRealSpectrum> packed; // for an even length
 };
 
 namespace {
@@ -57,8 +92,8 @@ void release(std::shared_ptr<const RealFft::Plan> &plan)
 }
 
 // A plan for n samples, from those kept or made on `in` and `out`. Every
-// buffer the plan later runs on comes from fftw_alloc, with the alignment
-// of these.
+// buffer the plan later runs on comes from allocateBuffer(), with the
+// alignment of these.
 std::shared_ptr<const RealFft::Plan> planFor(std::size_t n, double *in, fftw_complex *out)
 {
     const std::lock_guard lock(plannerMutex);
@@ -81,19 +116,18 @@ std::shared_ptr<const RealFft::Plan> planFor(std::size_t n, double *in, fftw_com
 
 } // namespace
 
-void RealFft::FftwFree::operator()(void *memory) const
+void RealFft::BufferFree::operator()(void *memory) const
 {
-    fftw_free(memory);
+    std::free(memory);
 }
 
 RealFft::RealFft(std::size_t n)
     : m_length(n)
-    , m_in(fftw_alloc_real(n))
-    , m_out(reinterpret_cast<std::complex<double> *>(fftw_alloc_complex(n / 2 + 1)))
+    , m_in(allocateBuffer<double>(n))
+    , m_out(allocateBuffer<std::complex<double>>(n / 2 + 1))
 {
     if (!m_in || !m_out)
         throw std::bad_alloc();
-    m_plan = planFor(n, m_in.get(), reinterpret_cast<fftw_complex *>(m_out.get()));
 }
 
 RealFft::~RealFft()
@@ -106,8 +140,44 @@ std::span<const std::complex<double>> RealFft::output() const
     return {m_out.get(), m_length / 2 + 1};
 }
 
+std::span<std::complex<double>> RealFft::output()
+{
+    return {m_out.get(), m_length / 2 + 1};
+}
+
 void RealFft::run()
 {
+    if (!m_plan)
+        m_plan = planFor(m_length, m_in.get(), reinterpret_cast<fftw_complex *>(m_out.get()));
     // FFTW's complex is laid out as std::complex<double>.
-    fftw_execute_dft_r2c(m_plan->plan, m_in.get(), reinterpret_cast<fftw_complex *>(m_out.get()));
+    auto *out = reinterpret_cast<fftw_complex *>(m_out.get());
+    if (!m_plan->packed) {
+        fftw_execute_dft_r2c(m_plan->plan, m_in.get(), out);
+        return;
+    }
+    // The samples' pairs as complex values: the input's bytes, read in
+    // place of the n/2 + 1 bins the output holds.
+    std::memcpy(out, m_in.get(), m_length * sizeof(double));
+    fftw_execute_dft(m_plan->plan, out, out);
+    m_plan->packed->unpack(m_out.get());
+}
+
+std::future<void> RealFft::prepare(std::size_t n)
+{
+    if (n == 0 || n > longestKeptPlan) {
+        std::promise<void> nothing;
+        nothing.set_value();
+        return nothing.get_future();
+    }
+    return std::async(std::launch::async, [n] {
+        // FFTW_ESTIMATE touches neither buffer: their pages are never
+        // faulted in, only their alignment read.
+        const std::unique_ptr<double[], BufferFree> in(allocateBuffer<double>(n));
+        const std::unique_ptr<fftw_complex[], BufferFree> out(
+            allocateBuffer<fftw_complex>(n / 2 + 1));
+        if (!in || !out)
+            return;
+        std::shared_ptr<const Plan> plan = planFor(n, in.get(), out.get());
+        release(plan);
+    });
 }

@@ -2,6 +2,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <future>
 #include <memory>
 #include <span>
 
@@ -20,22 +21,32 @@ public:
     RealFft &operator=(const RealFft &) = delete;
 
     std::size_t length() const { return m_length; }
-    // The n samples to transform; run() may overwrite nothing else.
+    // The n samples to transform: run() leaves them as they are (FFTW's
+    // out-of-place real-to-complex transform preserves its input).
     double *input() { return m_in.get(); }
     // Bins 0..n/2 of the last run.
     std::span<const std::complex<double>> output() const;
+    std::span<std::complex<double>> output();
+    // Plans on the first run, not before: the input may be filled while
+    // another thread makes the plan (see prepare()).
     void run();
+
+    // Makes the plan for n samples on another thread and keeps it, so that
+    // a transform of n samples run meanwhile waits for it rather than plan
+    // again. The future is ready once it is made; lengths whose plan is not
+    // kept are not planned ahead.
+    static std::future<void> prepare(std::size_t n);
 
     struct Plan;
 
 private:
-    struct FftwFree
+    struct BufferFree
     {
         void operator()(void *memory) const;
     };
 
     std::size_t m_length = 0;
-    std::unique_ptr<double[], FftwFree> m_in;
-    std::unique_ptr<std::complex<double>[], FftwFree> m_out;
+    std::unique_ptr<double[], BufferFree> m_in;
+    std::unique_ptr<std::complex<double>[], BufferFree> m_out;
     std::shared_ptr<const Plan> m_plan;
 };

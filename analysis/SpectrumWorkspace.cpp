@@ -127,6 +127,26 @@ std::span<const std::complex<double>> SpectrumWorkspace::recordBins(std::span<co
     return transformRecord(record, {}).output();
 }
 
+SpectrumWorkspace::CodesTransform SpectrumWorkspace::transformCodes(
+    std::span<const std::uint16_t> codes)
+{
+    const std::size_t length = codes.size();
+    if (length < 2)
+        return {};
+    RealFft &fft = transform(length);
+    double *in = fft.input();
+    for (std::size_t i = 0; i < length; ++i)
+        in[i] = codes[i];
+    const std::span<const double> samples(in, length);
+    // The transform is linear: taking the mean off the samples takes
+    // length * mean off bin 0 and changes no other bin.
+    const double mean = pairSum(samples) / double(length);
+    fft.run();
+    const std::span<std::complex<double>> bins = fft.output();
+    bins[0] -= double(length) * mean;
+    return {samples, bins};
+}
+
 std::vector<double> SpectrumWorkspace::powerSpectrum(
     std::span<const double> samples, std::size_t length, SpectrumWindow window)
 {

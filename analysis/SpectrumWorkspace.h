@@ -4,6 +4,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <vector>
@@ -29,6 +30,17 @@ public:
     // Bins 0..n/2 of the transform of one record of n samples, its mean
     // taken off, without a window: held until the next transform.
     std::span<const std::complex<double>> recordBins(std::span<const double> record);
+
+    // One record of codes as doubles and bins 0..n/2 of its transform, its
+    // mean taken off, without a window. The doubles are the transform's own
+    // input, so that the record needs no copy of its own beside it: both
+    // are held until the next transform.
+    struct CodesTransform
+    {
+        std::span<const double> samples;
+        std::span<const std::complex<double>> bins;
+    };
+    CodesTransform transformCodes(std::span<const std::uint16_t> codes);
 
 private:
     struct Window;

@@ -84,13 +84,24 @@ double scaledBinPower(double squared, std::size_t k, std::size_t n, double scale
 std::vector<double> windowedPowerSpectrum(
     std::span<const std::complex<double>> bins, std::size_t length, SpectrumWindow window)
 {
-    if (length < 2 || bins.size() != length / 2 + 1)
-        return {};
+    std::vector<double> power;
+    windowedPowerSpectrum(bins, length, window, power);
+    return power;
+}
+
+void windowedPowerSpectrum(std::span<const std::complex<double>> bins, std::size_t length,
+    SpectrumWindow window, std::vector<double> &power)
+{
+    if (length < 2 || bins.size() != length / 2 + 1) {
+        power.clear();
+        return;
+    }
     const std::span<const double> terms = cosineTerms(window);
     const double windowPower
         = window == SpectrumWindow::Rectangular ? double(length) : windowPowerSum(window, length);
     const std::size_t reach = terms.size() - 1;
-    std::vector<double> power(bins.size());
+    // Every bin is written below.
+    power.resize(bins.size());
     const double scale = 1.0 / (double(length) * windowPower);
     const auto store = [&](std::size_t k, std::complex<double> bin) {
         power[k] = scaledBinPower(std::norm(bin), k, length, scale);
@@ -128,5 +139,4 @@ std::vector<double> windowedPowerSpectrum(
                 bins, static_cast<long long>(k + j) - static_cast<long long>(reach), n);
         store(k, windowedBin(terms, edge.data() + reach));
     }
-    return power;
 }

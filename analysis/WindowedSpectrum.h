@@ -37,3 +37,6 @@ double scaledBinPower(double squared, std::size_t k, std::size_t n, double scale
 // with its mean taken off: the same as powerSpectrum() of one record.
 std::vector<double> windowedPowerSpectrum(
     std::span<const std::complex<double>> bins, std::size_t length, SpectrumWindow window);
+// The same into `power`, whose memory is reused when it holds enough.
+void windowedPowerSpectrum(std::span<const std::complex<double>> bins, std::size_t length,
+    SpectrumWindow window, std::vector<double> &power);

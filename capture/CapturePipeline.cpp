@@ -163,6 +163,10 @@ bool CapturePipeline::readSidecar()
 
 void CapturePipeline::analyse()
 {
+    // The dynamic analysis's transform is planned on another thread while
+    // the code density is analysed.
+    const std::future<void> prepared
+        = prepareCapturedAnalysis(m_record.size(), m_options, m_fromHistogram);
     // A ramp's linearity from the record's whole sweeps, where it holds every frame counted.
     m_report.result = analyseCodeDensity(
         m_counts, m_record, {m_options.kind, m_sampleRate, m_options.inlResolution});

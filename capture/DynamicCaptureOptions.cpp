@@ -83,3 +83,9 @@ DynamicResult analyseCapturedRecord(
     }
     return analyseDynamic(record, dynamicOptionsOf(options));
 }
+
+std::future<void> prepareCapturedAnalysis(
+    std::size_t samples, const CaptureOptions &options, bool fromHistogram)
+{
+    return prepareDynamicAnalysis(fromHistogram ? 0 : samples, dynamicOptionsOf(options));
+}

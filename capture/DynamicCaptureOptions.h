@@ -3,6 +3,7 @@
 #include "CaptureOptions.h"
 
 #include <cstdint>
+#include <future>
 #include <span>
 
 class OptionParser;
@@ -27,3 +28,8 @@ DynamicOptions dynamicOptionsOf(const CaptureOptions &options);
 // samples, and says so.
 DynamicResult analyseCapturedRecord(
     std::span<const std::uint16_t> record, const CaptureOptions &options, bool fromHistogram);
+
+// Makes ready on another thread what analyseCapturedRecord() of a record of
+// `samples` would make first; the future's destructor waits for it.
+std::future<void> prepareCapturedAnalysis(
+    std::size_t samples, const CaptureOptions &options, bool fromHistogram);

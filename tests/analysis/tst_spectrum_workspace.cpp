@@ -8,8 +8,12 @@
 
 #include <QTest>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <complex>
+#include <cstdint>
+#include <future>
 #include <limits>
 #include <numbers>
 #include <random>
@@ -159,6 +163,113 @@ private slots:
                 QVERIFY2(std::abs(power[k] - expected[k]) <= 1e-9 * 1000 * 1000,
                     qPrintable(QStringLiteral("%1, bin %2").arg(spectrumWindowKey(window)).arg(k)));
         }
+    }
+
+    // A record of codes transformed in the transform's own input: the
+    // samples stay the codes after the transform, the bins are those of the
+    // record with its mean taken off, and a spectrum written into a buffer
+    // that held a longer one is the spectrum returned afresh.
+    void codesTransform_data()
+    {
+        QTest::addColumn<int>("samples");
+        for (const int n : {64, 101, 4102})
+            QTest::newRow(qPrintable(QStringLiteral("%1 samples").arg(n))) << n;
+    }
+    void codesTransform()
+    {
+        QFETCH(int, samples);
+        const std::size_t n = std::size_t(samples);
+        const auto x = noisyTones(n, 9.3, 3.1, 10, 0.5);
+        std::vector<std::uint16_t> codes(n);
+        for (std::size_t i = 0; i < n; ++i)
+            codes[i] = std::uint16_t(std::lround(3000 + 900 * x[i] / 10));
+        const std::vector<double> asDoubles(codes.begin(), codes.end());
+        SpectrumWorkspace workspace;
+        const SpectrumWorkspace::CodesTransform record = workspace.transformCodes(codes);
+        QVERIFY(std::ranges::equal(record.samples, asDoubles));
+        SpectrumWorkspace other;
+        const auto expected = other.recordBins(asDoubles);
+        QCOMPARE(record.bins.size(), expected.size());
+        for (std::size_t k = 0; k < expected.size(); ++k)
+            QVERIFY2(std::abs(record.bins[k] - expected[k]) <= 1e-9 * 3000 * double(n),
+                qPrintable(QStringLiteral("bin %1").arg(k)));
+        std::vector<double> reused(3 * n, -1.0);
+        for (const SpectrumWindow window :
+            {SpectrumWindow::Rectangular, SpectrumWindow::Hann, SpectrumWindow::BlackmanHarris7}) {
+            windowedPowerSpectrum(record.bins, n, window, reused);
+            QCOMPARE(reused, windowedPowerSpectrum(record.bins, n, window));
+        }
+    }
+
+    // The transform of any length, even (a complex transform of half the
+    // length, unpacked) or odd, is the DFT's by its definition, bins 0 and
+    // n/2 real.
+    void transformMatchesDefinition_data()
+    {
+        QTest::addColumn<int>("samples");
+        for (const int n : {2, 3, 4, 6, 10, 64, 96, 1000, 1001, 2048})
+            QTest::newRow(qPrintable(QStringLiteral("%1 samples").arg(n))) << n;
+    }
+    void transformMatchesDefinition()
+    {
+        QFETCH(int, samples);
+        const std::size_t n = std::size_t(samples);
+        std::mt19937 random {std::uint32_t(n)};
+        std::uniform_real_distribution<double> uniform(0, 4095);
+        RealFft fft(n);
+        double scale = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            scale += std::abs(fft.input()[i] = uniform(random));
+        fft.run();
+        QCOMPARE(fft.output().size(), n / 2 + 1);
+        for (std::size_t k = 0; k <= n / 2; ++k) {
+            std::complex<long double> sum = 0;
+            for (std::size_t i = 0; i < n; ++i)
+                sum += (long double)fft.input()[i]
+                    * std::polar(1.0L,
+                        -2 * std::numbers::pi_v<long double> * (long double)((k * i) % n) / n);
+            const std::complex<double> expected(double(sum.real()), double(sum.imag()));
+            QVERIFY2(std::abs(fft.output()[k] - expected) <= 1e-13 * scale,
+                qPrintable(QStringLiteral("bin %1").arg(k)));
+        }
+        QCOMPARE(fft.output()[0].imag(), 0.0);
+        if (n % 2 == 0)
+            QCOMPARE(fft.output()[n / 2].imag(), 0.0);
+    }
+
+    // A plan made ahead on another thread serves the transforms of its
+    // length, whether they run while it is being made or after; a length
+    // that is not planned ahead gives a future that is ready at once.
+    void preparedPlan_data()
+    {
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<bool>("waitFirst");
+        for (const int n : {64, 1001})
+            for (const bool waitFirst : {false, true})
+                QTest::newRow(qPrintable(
+                    QStringLiteral("%1 samples%2").arg(n).arg(waitFirst ? ", planned first" : "")))
+                    << n << waitFirst;
+    }
+    void preparedPlan()
+    {
+        QFETCH(int, samples);
+        QFETCH(bool, waitFirst);
+        const std::size_t n = std::size_t(samples);
+        std::future<void> prepared = RealFft::prepare(n);
+        if (waitFirst)
+            prepared.get();
+        RealFft fft(n);
+        const auto x = cosine(n, 7, 3, 0);
+        std::copy(x.begin(), x.end(), fft.input());
+        fft.run();
+        QVERIFY(std::ranges::equal(std::span(fft.input(), n), x));
+        for (std::size_t k = 0; k < fft.output().size(); ++k)
+            QVERIFY2(std::abs(std::abs(fft.output()[k]) - (k == 7 ? 1.5 * double(n) : 0.0))
+                    < 1e-9 * double(n),
+                qPrintable(QStringLiteral("bin %1").arg(k)));
+        if (!waitFirst)
+            prepared.get();
+        QCOMPARE(RealFft::prepare(0).wait_for(std::chrono::seconds(0)), std::future_status::ready);
     }
 
     // The fitted sine's bins in closed form are its transform's, bin by bin
