@@ -49,16 +49,20 @@ template<typename T> T *allocateBuffer(std::size_t count)
 
 } // namespace
 
-// An even length runs as a complex transform of half the length in the
-// output buffer, unpacked; an odd one as FFTW's real-to-complex transform.
+// FFTW's real-to-complex transform, or, for an even length planned ahead,
+// a complex transform of half the length in the output buffer, unpacked.
+// The latter plans in a fraction of the time (at 2^20, about 3 ms against
+// 15) but runs about 40 % longer: it pays where a length is transformed
+// once, as by a program analysing one record, not where the same length is
+// transformed again and again.
 struct RealFft::Plan
 {
-    Plan(std::size_t n, double *in, fftw_complex *out)
+    Plan(std::size_t n, double *in, fftw_complex *out, bool halfLength)
         : length(n)
-        , plan(n % 2 == 0 ? fftw_plan_dft_1d(int(n / 2), out, out, FFTW_FORWARD, FFTW_ESTIMATE)
+        , plan(halfLength ? fftw_plan_dft_1d(int(n / 2), out, out, FFTW_FORWARD, FFTW_ESTIMATE)
                           : fftw_plan_dft_r2c_1d(int(n), in, out, FFTW_ESTIMATE))
     {
-        if (n % 2 == 0)
+        if (halfLength)
             packed.emplace(n);
     }
     ~Plan()
@@ -94,7 +98,8 @@ void release(std::shared_ptr<const RealFft::Plan> &plan)
 // A plan for n samples, from those kept or made on `in` and `out`. Every
 // buffer the plan later runs on comes from allocateBuffer(), with the
 // alignment of these.
-std::shared_ptr<const RealFft::Plan> planFor(std::size_t n, double *in, fftw_complex *out)
+std::shared_ptr<const RealFft::Plan> planFor(
+    std::size_t n, double *in, fftw_complex *out, bool halfLength = false)
 {
     const std::lock_guard lock(plannerMutex);
     auto &plans = keptPlanList();
@@ -103,7 +108,7 @@ std::shared_ptr<const RealFft::Plan> planFor(std::size_t n, double *in, fftw_com
         std::rotate(kept, kept + 1, plans.end());
         return plans.back();
     }
-    auto plan = std::make_shared<const RealFft::Plan>(n, in, out);
+    auto plan = std::make_shared<const RealFft::Plan>(n, in, out, halfLength && n % 2 == 0);
     if (!plan->plan)
         throw std::bad_alloc();
     if (n <= longestKeptPlan) {
@@ -177,7 +182,7 @@ std::future<void> RealFft::prepare(std::size_t n)
             allocateBuffer<fftw_complex>(n / 2 + 1));
         if (!in || !out)
             return;
-        std::shared_ptr<const Plan> plan = planFor(n, in.get(), out.get());
+        std::shared_ptr<const Plan> plan = planFor(n, in.get(), out.get(), true);
         release(plan);
     });
 }

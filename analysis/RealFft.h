@@ -34,7 +34,9 @@ public:
     // Makes the plan for n samples on another thread and keeps it, so that
     // a transform of n samples run meanwhile waits for it rather than plan
     // again. The future is ready once it is made; lengths whose plan is not
-    // kept are not planned ahead.
+    // kept are not planned ahead. A plan made ahead is the quickest to make,
+    // for a length transformed once; one made on a first run, the quickest
+    // to run again.
     static std::future<void> prepare(std::size_t n);
 
     struct Plan;

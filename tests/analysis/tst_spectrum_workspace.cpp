@@ -201,19 +201,26 @@ private slots:
         }
     }
 
-    // The transform of any length, even (a complex transform of half the
-    // length, unpacked) or odd, is the DFT's by its definition, bins 0 and
-    // n/2 real.
+    // The transform of any length, even or odd, FFTW's real one or, planned
+    // ahead, a complex transform of half the length unpacked, is the DFT's
+    // by its definition, bins 0 and n/2 real.
     void transformMatchesDefinition_data()
     {
         QTest::addColumn<int>("samples");
+        QTest::addColumn<bool>("plannedAhead"); // the half-length transform for an even length
         for (const int n : {2, 3, 4, 6, 10, 64, 96, 1000, 1001, 2048})
-            QTest::newRow(qPrintable(QStringLiteral("%1 samples").arg(n))) << n;
+            QTest::newRow(qPrintable(QStringLiteral("%1 samples").arg(n))) << n << false;
+        for (const int n : {8, 12, 100, 1003, 4096})
+            QTest::newRow(qPrintable(QStringLiteral("%1 samples, planned ahead").arg(n)))
+                << n << true;
     }
     void transformMatchesDefinition()
     {
         QFETCH(int, samples);
+        QFETCH(bool, plannedAhead);
         const std::size_t n = std::size_t(samples);
+        if (plannedAhead)
+            RealFft::prepare(n).get();
         std::mt19937 random {std::uint32_t(n)};
         std::uniform_real_distribution<double> uniform(0, 4095);
         RealFft fft(n);
