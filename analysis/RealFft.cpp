@@ -95,11 +95,20 @@ void release(std::shared_ptr<const RealFft::Plan> &plan)
     plan.reset();
 }
 
+// The lengths prepare() was asked for whose plan is not made yet; guarded
+// by plannerMutex. A transform of such a length that comes first makes the
+// plan prepare() would have made: which thread gets to the planner first
+// must not decide what kind of plan the length gets.
+std::vector<std::size_t> &askedAheadList()
+{
+    static std::vector<std::size_t> lengths;
+    return lengths;
+}
+
 // A plan for n samples, from those kept or made on `in` and `out`. Every
 // buffer the plan later runs on comes from allocateBuffer(), with the
 // alignment of these.
-std::shared_ptr<const RealFft::Plan> planFor(
-    std::size_t n, double *in, fftw_complex *out, bool halfLength = false)
+std::shared_ptr<const RealFft::Plan> planFor(std::size_t n, double *in, fftw_complex *out)
 {
     const std::lock_guard lock(plannerMutex);
     auto &plans = keptPlanList();
@@ -108,6 +117,11 @@ std::shared_ptr<const RealFft::Plan> planFor(
         std::rotate(kept, kept + 1, plans.end());
         return plans.back();
     }
+    auto &asked = askedAheadList();
+    const auto ahead = std::ranges::find(asked, n);
+    const bool halfLength = ahead != asked.end();
+    if (halfLength)
+        asked.erase(ahead);
     auto plan = std::make_shared<const RealFft::Plan>(n, in, out, halfLength && n % 2 == 0);
     if (!plan->plan)
         throw std::bad_alloc();
@@ -174,6 +188,15 @@ std::future<void> RealFft::prepare(std::size_t n)
         nothing.set_value();
         return nothing.get_future();
     }
+    {
+        // Asked for now, not when the thread starts: a transform run
+        // before the thread reaches the planner makes the same plan.
+        const std::lock_guard lock(plannerMutex);
+        const auto &plans = keptPlanList();
+        if (std::ranges::none_of(plans, [n](const auto &p) { return p->length == n; })
+            && std::ranges::find(askedAheadList(), n) == askedAheadList().end())
+            askedAheadList().push_back(n);
+    }
     return std::async(std::launch::async, [n] {
         // FFTW_ESTIMATE touches neither buffer: their pages are never
         // faulted in, only their alignment read.
@@ -182,7 +205,7 @@ std::future<void> RealFft::prepare(std::size_t n)
             allocateBuffer<fftw_complex>(n / 2 + 1));
         if (!in || !out)
             return;
-        std::shared_ptr<const Plan> plan = planFor(n, in.get(), out.get(), true);
+        std::shared_ptr<const Plan> plan = planFor(n, in.get(), out.get());
         release(plan);
     });
 }

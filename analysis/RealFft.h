@@ -36,7 +36,8 @@ public:
     // again. The future is ready once it is made; lengths whose plan is not
     // kept are not planned ahead. A plan made ahead is the quickest to make,
     // for a length transformed once; one made on a first run, the quickest
-    // to run again.
+    // to run again. A length asked for here gets the former even where a
+    // transform reaches the planner before the thread does.
     static std::future<void> prepare(std::size_t n);
 
     struct Plan;
