@@ -135,12 +135,17 @@ SpectrumWorkspace::CodesTransform SpectrumWorkspace::transformCodes(
         return {};
     RealFft &fft = transform(length);
     double *in = fft.input();
-    for (std::size_t i = 0; i < length; ++i)
+    // The codes' sum is exact in integers, as it is in doubles up to 2^37
+    // codes: summed while they are converted, not in a pass of its own.
+    std::uint64_t sum = 0;
+    for (std::size_t i = 0; i < length; ++i) {
         in[i] = codes[i];
+        sum += codes[i];
+    }
     const std::span<const double> samples(in, length);
     // The transform is linear: taking the mean off the samples takes
     // length * mean off bin 0 and changes no other bin.
-    const double mean = pairSum(samples) / double(length);
+    const double mean = double(sum) / double(length);
     fft.run();
     const std::span<std::complex<double>> bins = fft.output();
     bins[0] -= double(length) * mean;
