@@ -441,6 +441,48 @@ private slots:
             QVERIFY2(std::abs(rest[n] - 2000) < 1e-6, qPrintable(QString::number(n)));
         QCOMPARE(withoutSine(x, fit), rest);
     }
+
+    // What a fit leaves is read from its sums where it stands clear of their
+    // rounding: it must be what the fitted sine, taken off sample by sample,
+    // leaves, in noisy codes and in codes only rounded, by either fit.
+    void residualOfTheFit_data()
+    {
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<double>("cycles");
+        QTest::addColumn<double>("noise");
+        QTest::addColumn<bool>("atFrequency");
+        for (const bool at : {false, true}) {
+            const QString how = at ? QStringLiteral(", at its frequency") : QString();
+            QTest::newRow(qPrintable("noisy" + how)) << 65536 << 4095.0 << 0.7 << at;
+            QTest::newRow(qPrintable("noisy, between bins" + how)) << 65536 << 4095.37 << 0.7 << at;
+            QTest::newRow(qPrintable("rounded only" + how)) << 262144 << 16383.0 << 0.0 << at;
+            QTest::newRow(qPrintable("large noise" + how)) << 4096 << 201.6 << 300.0 << at;
+        }
+    }
+    void residualOfTheFit()
+    {
+        QFETCH(int, samples);
+        QFETCH(double, cycles);
+        QFETCH(double, noise);
+        QFETCH(bool, atFrequency);
+        const std::size_t n = std::size_t(samples);
+        std::mt19937 random(7);
+        std::normal_distribution<double> gauss(0, noise > 0 ? noise : 1);
+        std::vector<double> x = cosine(n, cycles, 2000, 2048);
+        for (double &v : x)
+            v = std::floor(v + (noise > 0 ? gauss(random) : 0));
+        const SineFitFigures fit = atFrequency ? fitSineAtFrequency(x, cycles / double(n))
+                                               : fitSine(x, (cycles + 0.1) / double(n));
+        QVERIFY(fit.converged);
+        double squares = 0;
+        for (const double left : withoutSine(x, fit))
+            squares += (left - fit.offset) * (left - fit.offset);
+        const double swept = std::sqrt(squares / double(n));
+        QVERIFY2(std::abs(fit.residualRms - swept) <= 1e-6 * swept,
+            qPrintable(QStringLiteral("%1 against %2")
+                           .arg(fit.residualRms, 0, 'g', 12)
+                           .arg(swept, 0, 'g', 12)));
+    }
 };
 
 QTEST_APPLESS_MAIN(TestSpectrumWorkspace)
