@@ -11,6 +11,7 @@
 #include "WindowedSpectrum.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 #include <new>
@@ -58,14 +59,33 @@ DynamicResult failed(const DynamicResult &partial, std::string reason)
     return result;
 }
 
+// The first of the largest bins from..to. Four lanes, each of every fourth
+// bin, keep their own first largest, so that a comparison need not wait on
+// the one before; the largest of them, the lowest of equals, is the first.
 std::size_t largestBin(const std::vector<double> &power, std::size_t from, std::size_t to)
 {
-    std::size_t best = from;
-    double bestPower = power[from]; // kept in a register, not read again
-    for (std::size_t k = from; k <= to; ++k)
-        if (power[k] > bestPower)
-            bestPower = power[best = k];
-    return best;
+    constexpr std::size_t lanes = 4;
+    std::array<std::size_t, lanes> best;
+    std::array<double, lanes> bestPower;
+    best.fill(from);
+    bestPower.fill(power[from]);
+    std::size_t k = from;
+    for (; k + lanes <= to + 1; k += lanes)
+        for (std::size_t i = 0; i < lanes; ++i)
+            if (power[k + i] > bestPower[i]) {
+                bestPower[i] = power[k + i];
+                best[i] = k + i;
+            }
+    for (; k <= to; ++k)
+        if (power[k] > bestPower[0]) {
+            bestPower[0] = power[k];
+            best[0] = k;
+        }
+    std::size_t first = best[0];
+    for (std::size_t i = 1; i < lanes; ++i)
+        if (bestPower[i] > power[first] || (bestPower[i] == power[first] && best[i] < first))
+            first = best[i];
+    return first;
 }
 
 double ratioDb(double power, double reference)
@@ -365,20 +385,12 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
         r.thdUndetermined += (r.thdUndetermined.empty() ? "" : "; ") + why;
     // What is left is noise and any other spur; the largest of them, its
     // main lobe summed like the tones', may be the SFDR's spur.
-    double noisePower = 0;
-    std::size_t noiseBins = 0;
-    std::size_t loudest = 0;
-    double loudestPower = 0;
-    for (std::size_t k = 1; k < power.size(); ++k) {
-        if (taken[k])
-            continue;
-        noisePower += power[k];
-        ++noiseBins;
-        if (loudest == 0 || power[k] > loudestPower)
-            loudestPower = power[loudest = k];
-    }
+    const FreeBins free = freeBins(power, taken, halfWidth);
+    const double noisePower = free.power;
+    const std::size_t noiseBins = free.count;
     if (noiseBins == 0)
         return failed(r, "the record is too short for the window: no bins are left for the noise");
+    const std::size_t loudest = free.loudest.front();
     if (const double p = freePower(power, taken, loudest, halfWidth); p > spurPower) {
         spurPower = p;
         const double f = double(loudest) / double(length);
@@ -393,7 +405,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const double noiseAndDistortion
         = noiseMean * (bandBins - double(harmonicBins + closeBins)) + harmonicPower + closePower;
     setNoiseFigures(r, noiseMean, bandBins);
-    listLargestSpurs(r, power, std::move(taken), halfWidth, fundamentalPower);
+    listLargestSpurs(r, power, std::move(taken), halfWidth, fundamentalPower, free.loudest);
     r.fundamentalChoice
         = fundamentalChoice(r, options.fundamental.has_value(), 10 * std::log10(toneOverNoise));
     if (noise > 0)
