@@ -7,13 +7,14 @@
 #include "RampRecord.h"
 #include "RealFft.h"
 #include "SineFit.h"
+#include "SineSweep.h"
 #include "SpectrumComponents.h"
 #include "WindowedSpectrum.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <new>
 #include <numbers>
 #include <numeric>
@@ -59,33 +60,27 @@ DynamicResult failed(const DynamicResult &partial, std::string reason)
     return result;
 }
 
-// The first of the largest bins from..to. Four lanes, each of every fourth
-// bin, keep their own first largest, so that a comparison need not wait on
-// the one before; the largest of them, the lowest of equals, is the first.
+// The first of the largest bins from..to: the largest power by four lanes
+// of maxima, none waiting on the one before, then the first bin that holds
+// it. The powers are no NaN: each is a sum of squares.
 std::size_t largestBin(const std::vector<double> &power, std::size_t from, std::size_t to)
 {
-    constexpr std::size_t lanes = 4;
-    std::array<std::size_t, lanes> best;
-    std::array<double, lanes> bestPower;
-    best.fill(from);
-    bestPower.fill(power[from]);
+    const double *p = power.data();
+    DoublePair low = {p[from], p[from]};
+    DoublePair high = low;
     std::size_t k = from;
-    for (; k + lanes <= to + 1; k += lanes)
-        for (std::size_t i = 0; i < lanes; ++i)
-            if (power[k + i] > bestPower[i]) {
-                bestPower[i] = power[k + i];
-                best[i] = k + i;
-            }
+    for (; k + 4 <= to + 1; k += 4) {
+        DoublePair a;
+        DoublePair b;
+        std::memcpy(&a, p + k, sizeof a);
+        std::memcpy(&b, p + k + 2, sizeof b);
+        low = a > low ? a : low;
+        high = b > high ? b : high;
+    }
+    double largest = std::max({low[0], low[1], high[0], high[1]});
     for (; k <= to; ++k)
-        if (power[k] > bestPower[0]) {
-            bestPower[0] = power[k];
-            best[0] = k;
-        }
-    std::size_t first = best[0];
-    for (std::size_t i = 1; i < lanes; ++i)
-        if (bestPower[i] > power[first] || (bestPower[i] == power[first] && best[i] < first))
-            first = best[i];
-    return first;
+        largest = std::max(largest, p[k]);
+    return std::size_t(std::find(p + from, p + to + 1, largest) - p);
 }
 
 double ratioDb(double power, double reference)
