@@ -190,10 +190,12 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     std::vector<double> averagedCopy;
     std::span<const double> x;
     std::span<const std::complex<double>> bins;
+    std::optional<double> variance;
     if (r.averages == 1) {
         const SpectrumWorkspace::CodesTransform record = spectra.transformCodes(analysed);
         x = record.samples;
         bins = record.bins;
+        variance = record.variance;
     } else {
         averagedCopy.assign(analysed.begin(), analysed.end());
         x = averagedCopy;
@@ -228,7 +230,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     r.fit = fitSine(x, firstEstimate);
     const bool fitted
         = r.fit.converged && std::abs(r.fit.frequency - firstEstimate) * double(length) < 1;
-    if (std::string ramp = rampInsteadOfSine(x, r.fit); !ramp.empty()) {
+    if (std::string ramp = rampInsteadOfSine(x, r.fit, variance); !ramp.empty()) {
         DynamicResult notSine = failed(r, ramp);
         notSine.toneUndetermined = std::move(ramp);
         return notSine;

@@ -135,12 +135,16 @@ SpectrumWorkspace::CodesTransform SpectrumWorkspace::transformCodes(
         return {};
     RealFft &fft = transform(length);
     double *in = fft.input();
-    // The codes' sum is exact in integers, as it is in doubles up to 2^37
-    // codes: summed while they are converted, not in a pass of its own.
+    // The codes' sum and sum of squares are exact in integers (the squares
+    // up to 2^32 codes), as the sum is in doubles up to 2^37 codes: summed
+    // while they are converted, not in passes of their own.
     std::uint64_t sum = 0;
+    std::uint64_t squares = 0;
     for (std::size_t i = 0; i < length; ++i) {
-        in[i] = codes[i];
-        sum += codes[i];
+        const std::uint64_t code = codes[i];
+        in[i] = double(code);
+        sum += code;
+        squares += code * code;
     }
     const std::span<const double> samples(in, length);
     // The transform is linear: taking the mean off the samples takes
@@ -149,7 +153,14 @@ SpectrumWorkspace::CodesTransform SpectrumWorkspace::transformCodes(
     fft.run();
     const std::span<std::complex<double>> bins = fft.output();
     bins[0] -= double(length) * mean;
-    return {samples, bins};
+    std::optional<double> variance;
+    if (length <= (std::uint64_t(1) << 32)) {
+        // n sum(c^2) - sum(c)^2 within 2^96: exact in 128 bits.
+        using Wide = unsigned __int128;
+        const Wide spread = Wide(length) * squares - Wide(sum) * sum;
+        variance = double(spread) / double(length) / double(length);
+    }
+    return {samples, bins, variance};
 }
 
 std::vector<double> SpectrumWorkspace::powerSpectrum(

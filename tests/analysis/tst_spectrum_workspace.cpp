@@ -167,8 +167,9 @@ private slots:
 
     // A record of codes transformed in the transform's own input: the
     // samples stay the codes after the transform, the bins are those of the
-    // record with its mean taken off, and a spectrum written into a buffer
-    // that held a longer one is the spectrum returned afresh.
+    // record with its mean taken off, the variance is the codes', and a
+    // spectrum written into a buffer that held a longer one is the spectrum
+    // returned afresh.
     void codesTransform_data()
     {
         QTest::addColumn<int>("samples");
@@ -187,6 +188,15 @@ private slots:
         SpectrumWorkspace workspace;
         const SpectrumWorkspace::CodesTransform record = workspace.transformCodes(codes);
         QVERIFY(std::ranges::equal(record.samples, asDoubles));
+        long double mean = 0;
+        for (const double v : asDoubles)
+            mean += v;
+        mean /= n;
+        long double variance = 0;
+        for (const double v : asDoubles)
+            variance += (v - mean) * (v - mean);
+        QVERIFY(record.variance);
+        QVERIFY(std::abs(*record.variance - double(variance / n)) <= 1e-12 * double(variance / n));
         SpectrumWorkspace other;
         const auto expected = other.recordBins(asDoubles);
         QCOMPARE(record.bins.size(), expected.size());
