@@ -3,6 +3,7 @@
 #include "CloseTone.h"
 #include "FigureText.h"
 #include "HiddenHarmonic.h"
+#include "HugePages.h"
 #include "Periodogram.h"
 #include "RampRecord.h"
 #include "RealFft.h"
@@ -19,6 +20,8 @@
 #include <numbers>
 #include <numeric>
 
+#include <cstdio>
+#include <cstdlib>
 namespace {
 
 // Shorter records hold too few bins for a tone, its harmonics and the noise.
@@ -209,6 +212,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
             windowedPowerSpectrum(bins, length, window, power);
     };
     std::vector<double> power;
+    reserveInHugePages(power, half + 1);
     spectrumOf(SpectrumWindow::Rectangular, power);
     const auto searchRange = [&](std::size_t lowest, int halfWidth) {
         if (!options.fundamental)
