@@ -20,8 +20,6 @@
 #include <numbers>
 #include <numeric>
 
-#include <cstdio>
-#include <cstdlib>
 namespace {
 
 // Shorter records hold too few bins for a tone, its harmonics and the noise.
