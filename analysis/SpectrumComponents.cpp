@@ -2,10 +2,11 @@
 
 #include "FigureText.h"
 #include "Periodogram.h"
+#include "SineSweep.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -121,47 +122,56 @@ private:
 
 FreeBins freeBins(const std::vector<double> &power, const std::vector<bool> &taken, int halfWidth)
 {
-    // The sum in four lanes, so that an add need not wait on the one before;
-    // a bin is offered to the loudest only when one of its four stands above
-    // the quietest kept.
-    constexpr std::size_t lanes = 4;
-    std::array<double, lanes> sums {};
+    // The sum in four lanes, two pairs, so that an add need not wait on the
+    // one before; four bins are offered to the loudest only when one of them
+    // stands above the quietest kept.
+    DoublePair low = {0, 0};
+    DoublePair high = {0, 0};
+    double rest = 0;
     LoudestBins loudest(power, spurCandidates(halfWidth));
     double threshold = loudest.threshold();
+    const auto offer = [&](std::size_t k) {
+        if (power[k] > threshold) {
+            loudest.offer(k);
+            threshold = loudest.threshold();
+        }
+    };
     std::size_t count = 0;
+    const double *p = power.data();
     const std::size_t size = std::min(power.size(), taken.size());
+    // The bits walked by an iterator: indexing one computes its word anew.
+    auto bit = taken.begin() + 1;
+    const auto lastBit = taken.begin() + std::ptrdiff_t(size);
     for (std::size_t k = 1; k < size;) {
-        if (taken[k]) {
+        if (*bit) {
             ++k;
+            ++bit;
             continue;
         }
-        std::size_t end = k + 1;
-        while (end < size && !taken[end])
+        std::size_t end = k;
+        while (bit != lastBit && !*bit) {
             ++end;
+            ++bit;
+        }
         count += end - k;
-        for (; k + lanes <= end; k += lanes) {
-            double largest = power[k];
-            for (std::size_t i = 0; i < lanes; ++i) {
-                sums[i] += power[k + i];
-                largest = std::max(largest, power[k + i]);
-            }
-            if (largest > threshold) {
-                for (std::size_t i = 0; i < lanes; ++i)
-                    if (power[k + i] > threshold) {
-                        loudest.offer(k + i);
-                        threshold = loudest.threshold();
-                    }
-            }
+        for (; k + 4 <= end; k += 4) {
+            DoublePair a;
+            DoublePair b;
+            std::memcpy(&a, p + k, sizeof a);
+            std::memcpy(&b, p + k + 2, sizeof b);
+            low += a;
+            high += b;
+            const DoublePair larger = a > b ? a : b;
+            if (std::max(larger[0], larger[1]) > threshold)
+                for (std::size_t i = k; i < k + 4; ++i)
+                    offer(i);
         }
         for (; k < end; ++k) {
-            sums[0] += power[k];
-            if (power[k] > threshold) {
-                loudest.offer(k);
-                threshold = loudest.threshold();
-            }
+            rest += p[k];
+            offer(k);
         }
     }
-    return {(sums[0] + sums[1]) + (sums[2] + sums[3]), count, std::move(loudest).sorted()};
+    return {(low[0] + low[1]) + (high[0] + high[1]) + rest, count, std::move(loudest).sorted()};
 }
 
 void listLargestSpurs(DynamicResult &r, const std::vector<double> &power, std::vector<bool> taken,
