@@ -3,6 +3,7 @@
 #include "RealFft.h"
 #include "SineFit.h"
 #include "SineSpectrum.h"
+#include "SpectrumComponents.h"
 #include "SpectrumWorkspace.h"
 #include "WindowedSpectrum.h"
 
@@ -356,6 +357,49 @@ private slots:
         QVERIFY(std::abs(fromBins.bin - transformed.bin) < 1e-6);
         QVERIFY(std::abs(fromBins.tone.frequency - transformed.tone.frequency) * double(n) < 1e-6);
         QVERIFY(std::abs(fromBins.tone.amplitude - transformed.tone.amplitude) < 1e-9 * 1000);
+    }
+
+    // The bins no tone has taken, read in one pass: their power, count and
+    // loudest are those of the bins taken one by one, lobes at either end
+    // and runs of any length between them, equal powers the lower first.
+    void freeBinsOfASpectrum_data()
+    {
+        QTest::addColumn<int>("bins");
+        QTest::addColumn<int>("halfWidth");
+        QTest::newRow("rectangular") << 4097 << 0;
+        QTest::newRow("seven-term") << 4097 << 6;
+        QTest::newRow("short") << 23 << 2;
+    }
+    void freeBinsOfASpectrum()
+    {
+        QFETCH(int, bins);
+        QFETCH(int, halfWidth);
+        const std::size_t n = std::size_t(bins);
+        std::mt19937 random(3);
+        std::exponential_distribution<double> noise(1);
+        std::vector<double> power(n);
+        for (double &p : power)
+            p = std::round(noise(random) * 8) / 8; // with equal powers
+        std::vector<bool> taken(n, false);
+        for (const std::size_t centre : {std::size_t(0), n / 3, n / 3 + 3, n / 2 + 1, n - 1})
+            takeTone(power, taken, centre, halfWidth);
+        const FreeBins free = freeBins(power, taken, halfWidth);
+        double sum = 0;
+        std::vector<std::size_t> order;
+        for (std::size_t k = 1; k < n; ++k)
+            if (!taken[k]) {
+                sum += power[k];
+                order.push_back(k);
+            }
+        std::ranges::stable_sort(
+            order, std::ranges::greater {}, [&](std::size_t k) { return power[k]; });
+        QCOMPARE(free.count, order.size());
+        QVERIFY(std::abs(free.power - sum) <= 1e-12 * sum);
+        order.resize(std::min(order.size(), free.loudest.size()));
+        QCOMPARE(free.loudest, order);
+        QCOMPARE(free.loudest.size(),
+            std::min<std::size_t>(n - 1 - std::ranges::count(taken, true) + taken[0],
+                (listedSpurs - 1) * (2 * std::size_t(halfWidth) + 1) + 1));
     }
 
     // The spectrum in dBFS from the natural logarithm, bin by bin as powerDbfs
