@@ -96,13 +96,22 @@ void release(std::shared_ptr<const RealFft::Plan> &plan)
 }
 
 // The lengths prepare() was asked for whose plan is not made yet; guarded
-// by plannerMutex. A transform of such a length that comes first makes the
-// plan prepare() would have made: which thread gets to the planner first
-// must not decide what kind of plan the length gets.
+// by askedMutex, taken after plannerMutex where both are, so that a
+// transform may look it up while another thread plans. A transform of such
+// a length that comes first makes the plan prepare() would have made: which
+// thread gets to the planner first must not decide what kind of plan the
+// length gets.
+std::mutex askedMutex;
 std::vector<std::size_t> &askedAheadList()
 {
     static std::vector<std::size_t> lengths;
     return lengths;
+}
+
+bool askedAhead(std::size_t n)
+{
+    const std::lock_guard lock(askedMutex);
+    return std::ranges::find(askedAheadList(), n) != askedAheadList().end();
 }
 
 // A plan for n samples, from those kept or made on `in` and `out`. Every
@@ -117,11 +126,15 @@ std::shared_ptr<const RealFft::Plan> planFor(std::size_t n, double *in, fftw_com
         std::rotate(kept, kept + 1, plans.end());
         return plans.back();
     }
-    auto &asked = askedAheadList();
-    const auto ahead = std::ranges::find(asked, n);
-    const bool halfLength = ahead != asked.end();
-    if (halfLength)
-        asked.erase(ahead);
+    bool halfLength = false;
+    {
+        const std::lock_guard askedLock(askedMutex);
+        auto &asked = askedAheadList();
+        const auto ahead = std::ranges::find(asked, n);
+        halfLength = ahead != asked.end();
+        if (halfLength)
+            asked.erase(ahead);
+    }
     auto plan = std::make_shared<const RealFft::Plan>(n, in, out, halfLength && n % 2 == 0);
     if (!plan->plan)
         throw std::bad_alloc();
@@ -166,17 +179,25 @@ std::span<std::complex<double>> RealFft::output()
 
 void RealFft::run()
 {
-    if (!m_plan)
-        m_plan = planFor(m_length, m_in.get(), reinterpret_cast<fftw_complex *>(m_out.get()));
     // FFTW's complex is laid out as std::complex<double>.
     auto *out = reinterpret_cast<fftw_complex *>(m_out.get());
+    // The samples' pairs as complex values: the input's bytes, read in
+    // place of the n/2 + 1 bins the output holds. A length asked for ahead
+    // gets a half-length plan: copied before the plan is waited for, the
+    // copy, and the output's pages it faults in, fill the wait.
+    bool packed = false;
+    if (!m_plan && m_length % 2 == 0 && askedAhead(m_length)) {
+        std::memcpy(out, m_in.get(), m_length * sizeof(double));
+        packed = true;
+    }
+    if (!m_plan)
+        m_plan = planFor(m_length, m_in.get(), out);
     if (!m_plan->packed) {
         fftw_execute_dft_r2c(m_plan->plan, m_in.get(), out);
         return;
     }
-    // The samples' pairs as complex values: the input's bytes, read in
-    // place of the n/2 + 1 bins the output holds.
-    std::memcpy(out, m_in.get(), m_length * sizeof(double));
+    if (!packed)
+        std::memcpy(out, m_in.get(), m_length * sizeof(double));
     fftw_execute_dft(m_plan->plan, out, out);
     m_plan->packed->unpack(m_out.get());
 }
@@ -193,6 +214,7 @@ std::future<void> RealFft::prepare(std::size_t n)
         // before the thread reaches the planner makes the same plan.
         const std::lock_guard lock(plannerMutex);
         const auto &plans = keptPlanList();
+        const std::lock_guard askedLock(askedMutex);
         if (std::ranges::none_of(plans, [n](const auto &p) { return p->length == n; })
             && std::ranges::find(askedAheadList(), n) == askedAheadList().end())
             askedAheadList().push_back(n);
