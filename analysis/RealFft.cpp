@@ -1,5 +1,6 @@
 #include "RealFft.h"
 
+#include "FftWisdom.h"
 #include "PackedRealSpectrum.h"
 
 #include <fftw3.h>
@@ -57,9 +58,21 @@ template<typename T> T *allocateBuffer(std::size_t count)
 // transformed again and again.
 struct RealFft::Plan
 {
+    // The complex transform of n/2 pairs in place: a plan measured ahead,
+    // where FFTW has one, else an estimated one.
+    static fftw_plan halfLengthPlan(std::size_t n, fftw_complex *out)
+    {
+        FftWisdom::import();
+        const int half = int(n / 2);
+        if (const fftw_plan measured = fftw_plan_dft_1d(
+                half, out, out, FFTW_FORWARD, FftWisdom::planRigor | FFTW_WISDOM_ONLY))
+            return measured;
+        return fftw_plan_dft_1d(half, out, out, FFTW_FORWARD, FFTW_ESTIMATE);
+    }
+
     Plan(std::size_t n, double *in, fftw_complex *out, bool halfLength)
         : length(n)
-        , plan(halfLength ? fftw_plan_dft_1d(int(n / 2), out, out, FFTW_FORWARD, FFTW_ESTIMATE)
+        , plan(halfLength ? halfLengthPlan(n, out)
                           : fftw_plan_dft_r2c_1d(int(n), in, out, FFTW_ESTIMATE))
     {
         if (halfLength)

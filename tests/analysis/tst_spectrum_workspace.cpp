@@ -262,7 +262,8 @@ private slots:
     {
         QTest::addColumn<int>("samples");
         QTest::addColumn<bool>("waitFirst");
-        for (const int n : {64, 1001})
+        // 2^17: a length whose half-length plan was measured ahead.
+        for (const int n : {64, 1001, 1 << 17})
             for (const bool waitFirst : {false, true})
                 QTest::newRow(qPrintable(
                     QStringLiteral("%1 samples%2").arg(n).arg(waitFirst ? ", planned first" : "")))
