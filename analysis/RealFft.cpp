@@ -127,6 +127,18 @@ bool askedAhead(std::size_t n)
     return std::ranges::find(askedAheadList(), n) != askedAheadList().end();
 }
 
+// The plan kept for n samples, if any, unless another thread is planning:
+// then the plan is looked for when it is needed.
+std::shared_ptr<const RealFft::Plan> keptPlanUnlessPlanning(std::size_t n)
+{
+    const std::unique_lock lock(plannerMutex, std::try_to_lock);
+    if (!lock)
+        return {};
+    auto &plans = keptPlanList();
+    const auto kept = std::ranges::find_if(plans, [n](const auto &p) { return p->length == n; });
+    return kept != plans.end() ? *kept : nullptr;
+}
+
 // A plan for n samples, from those kept or made on `in` and `out`. Every
 // buffer the plan later runs on comes from allocateBuffer(), with the
 // alignment of these.
@@ -190,6 +202,14 @@ std::span<std::complex<double>> RealFft::output()
     return {m_out.get(), m_length / 2 + 1};
 }
 
+double *RealFft::inputCopy()
+{
+    if (!m_plan)
+        m_plan = keptPlanUnlessPlanning(m_length);
+    m_inputCopied = m_plan ? m_plan->packed.has_value() : m_length % 2 == 0 && askedAhead(m_length);
+    return m_inputCopied ? reinterpret_cast<double *>(m_out.get()) : nullptr;
+}
+
 void RealFft::run()
 {
     // FFTW's complex is laid out as std::complex<double>.
@@ -198,8 +218,8 @@ void RealFft::run()
     // place of the n/2 + 1 bins the output holds. A length asked for ahead
     // gets a half-length plan: copied before the plan is waited for, the
     // copy, and the output's pages it faults in, fill the wait.
-    bool packed = false;
-    if (!m_plan && m_length % 2 == 0 && askedAhead(m_length)) {
+    bool packed = std::exchange(m_inputCopied, false);
+    if (!packed && !m_plan && m_length % 2 == 0 && askedAhead(m_length)) {
         std::memcpy(out, m_in.get(), m_length * sizeof(double));
         packed = true;
     }

@@ -174,13 +174,19 @@ private slots:
     void codesTransform_data()
     {
         QTest::addColumn<int>("samples");
+        QTest::addColumn<bool>("plannedAhead");
         for (const int n : {64, 101, 4102})
-            QTest::newRow(qPrintable(QStringLiteral("%1 samples").arg(n))) << n;
+            QTest::newRow(qPrintable(QStringLiteral("%1 samples").arg(n))) << n << false;
+        // The codes written straight into the half-length transform's input.
+        QTest::newRow("4104 samples, planned ahead") << 4104 << true;
     }
     void codesTransform()
     {
         QFETCH(int, samples);
+        QFETCH(bool, plannedAhead);
         const std::size_t n = std::size_t(samples);
+        if (plannedAhead)
+            RealFft::prepare(n).get();
         const auto x = noisyTones(n, 9.3, 3.1, 10, 0.5);
         std::vector<std::uint16_t> codes(n);
         for (std::size_t i = 0; i < n; ++i)
