@@ -139,6 +139,8 @@ FreeBins freeBins(const std::vector<double> &power, const std::vector<bool> &tak
     std::size_t count = 0;
     const double *p = power.data();
     const std::size_t size = std::min(power.size(), taken.size());
+    if (size < 2)
+        return {0, 0, std::move(loudest).sorted()};
     // The bits walked by an iterator: indexing one computes its word anew.
     auto bit = taken.begin() + 1;
     const auto lastBit = taken.begin() + std::ptrdiff_t(size);
