@@ -8,14 +8,12 @@
 #include "RampRecord.h"
 #include "RealFft.h"
 #include "SineFit.h"
-#include "SineSweep.h"
 #include "SpectrumComponents.h"
 #include "WindowedSpectrum.h"
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
-#include <cstring>
 #include <new>
 #include <numbers>
 #include <numeric>
@@ -59,29 +57,6 @@ DynamicResult failed(const DynamicResult &partial, std::string reason)
     result.recordLength = partial.recordLength;
     result.reason = std::move(reason);
     return result;
-}
-
-// The first of the largest bins from..to: the largest power by four lanes
-// of maxima, none waiting on the one before, then the first bin that holds
-// it. The powers are no NaN: each is a sum of squares.
-std::size_t largestBin(const std::vector<double> &power, std::size_t from, std::size_t to)
-{
-    const double *p = power.data();
-    DoublePair low = {p[from], p[from]};
-    DoublePair high = low;
-    std::size_t k = from;
-    for (; k + 4 <= to + 1; k += 4) {
-        DoublePair a;
-        DoublePair b;
-        std::memcpy(&a, p + k, sizeof a);
-        std::memcpy(&b, p + k + 2, sizeof b);
-        low = a > low ? a : low;
-        high = b > high ? b : high;
-    }
-    double largest = std::max({low[0], low[1], high[0], high[1]});
-    for (; k <= to; ++k)
-        largest = std::max(largest, p[k]);
-    return std::size_t(std::find(p + from, p + to + 1, largest) - p);
 }
 
 double ratioDb(double power, double reference)

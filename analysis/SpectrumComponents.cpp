@@ -23,6 +23,26 @@ void eachFreeBin(const std::vector<bool> &taken, std::size_t centre, int halfWid
 
 } // namespace
 
+std::size_t largestBin(const std::vector<double> &power, std::size_t from, std::size_t to)
+{
+    const double *p = power.data();
+    DoublePair low = {p[from], p[from]};
+    DoublePair high = low;
+    std::size_t k = from;
+    for (; k + 4 <= to + 1; k += 4) {
+        DoublePair a;
+        DoublePair b;
+        std::memcpy(&a, p + k, sizeof a);
+        std::memcpy(&b, p + k + 2, sizeof b);
+        low = a > low ? a : low;
+        high = b > high ? b : high;
+    }
+    double largest = std::max({low[0], low[1], high[0], high[1]});
+    for (; k <= to; ++k)
+        largest = std::max(largest, p[k]);
+    return std::size_t(std::find(p + from, p + to + 1, largest) - p);
+}
+
 std::pair<double, std::size_t> takeTone(
     const std::vector<double> &power, std::vector<bool> &taken, std::size_t centre, int halfWidth)
 {

@@ -13,6 +13,11 @@
 // How many spurs a result lists.
 inline constexpr std::size_t listedSpurs = 5;
 
+// The first of the largest bins from..to, to no more than the spectrum's
+// last: the largest power by four lanes of maxima, none waiting on the one
+// before, then the first bin that holds it. The powers are no NaN.
+std::size_t largestBin(const std::vector<double> &power, std::size_t from, std::size_t to);
+
 // The bins a tone centred on `centre` holds that no other has taken; they
 // are taken for it. Returns their power and how many there were.
 std::pair<double, std::size_t> takeTone(
