@@ -408,6 +408,26 @@ private slots:
             std::min(free.count, (listedSpurs - 1) * (2 * std::size_t(halfWidth) + 1) + 1));
     }
 
+    // The largest bin found by lanes of maxima is the first of the largest,
+    // wherever the range starts and ends against the lanes, equal powers in
+    // other lanes before it or after.
+    void largestBinIsTheFirst()
+    {
+        std::mt19937 random(5);
+        std::uniform_int_distribution<int> level(0, 6);
+        std::vector<double> power(41);
+        for (int round = 0; round < 200; ++round) {
+            for (double &p : power)
+                p = level(random); // many equal
+            for (std::size_t from = 0; from < 6; ++from)
+                for (std::size_t to = from; to < power.size(); to += 3) {
+                    const auto first = std::max_element(power.begin() + std::ptrdiff_t(from),
+                        power.begin() + std::ptrdiff_t(to) + 1);
+                    QCOMPARE(largestBin(power, from, to), std::size_t(first - power.begin()));
+                }
+        }
+    }
+
     // The spectrum in dBFS from the natural logarithm, bin by bin as powerDbfs
     // gives it from log10: zero, denormals, the floor's edge and the peaks.
     void spectrumInDbfs_data()
