@@ -89,9 +89,19 @@ private:
         const long long first = static_cast<long long>(k) - static_cast<long long>(reach);
         m_rest.resize(count + 2 * reach);
         m_sine.bins(first, m_rest.size(), m_rest.data());
-        for (std::size_t j = 0; j < m_rest.size(); ++j) {
-            const long long bin = first + static_cast<long long>(j);
-            m_rest[j] = bin % m_length == 0 ? 0 : twoSidedBin(m_bins, bin, m_length) - m_rest[j];
+        const auto size = static_cast<long long>(m_rest.size());
+        if (first >= 1 && first + size <= std::ssize(m_bins)) {
+            // Within the band, DC not among them: the record's own bins, read
+            // without the folding (and its divisions) the ends need.
+            const std::complex<double> *record = m_bins.data() + first;
+            for (std::size_t j = 0; j < m_rest.size(); ++j)
+                m_rest[j] = record[j] - m_rest[j];
+        } else {
+            for (std::size_t j = 0; j < m_rest.size(); ++j) {
+                const long long bin = first + static_cast<long long>(j);
+                m_rest[j]
+                    = bin % m_length == 0 ? 0 : twoSidedBin(m_bins, bin, m_length) - m_rest[j];
+            }
         }
         for (std::size_t j = 0; j < count; ++j)
             out[j] = scaledBinPower(std::norm(windowedBin(m_terms, m_rest.data() + reach + j)),

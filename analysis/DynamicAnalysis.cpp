@@ -3,6 +3,7 @@
 #include "CloseTone.h"
 #include "FigureText.h"
 #include "HiddenHarmonic.h"
+#include "HugePages.h"
 #include "Periodogram.h"
 #include "RampRecord.h"
 #include "RealFft.h"
@@ -56,16 +57,6 @@ DynamicResult failed(const DynamicResult &partial, std::string reason)
     result.recordLength = partial.recordLength;
     result.reason = std::move(reason);
     return result;
-}
-
-std::size_t largestBin(const std::vector<double> &power, std::size_t from, std::size_t to)
-{
-    std::size_t best = from;
-    double bestPower = power[from]; // kept in a register, not read again
-    for (std::size_t k = from; k <= to; ++k)
-        if (power[k] > bestPower)
-            bestPower = power[best = k];
-    return best;
 }
 
 double ratioDb(double power, double reference)
@@ -175,10 +166,12 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     std::vector<double> averagedCopy;
     std::span<const double> x;
     std::span<const std::complex<double>> bins;
+    std::optional<double> variance;
     if (r.averages == 1) {
         const SpectrumWorkspace::CodesTransform record = spectra.transformCodes(analysed);
         x = record.samples;
         bins = record.bins;
+        variance = record.variance;
     } else {
         averagedCopy.assign(analysed.begin(), analysed.end());
         x = averagedCopy;
@@ -192,6 +185,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
             windowedPowerSpectrum(bins, length, window, power);
     };
     std::vector<double> power;
+    reserveInHugePages(power, half + 1);
     spectrumOf(SpectrumWindow::Rectangular, power);
     const auto searchRange = [&](std::size_t lowest, int halfWidth) {
         if (!options.fundamental)
@@ -213,7 +207,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     r.fit = fitSine(x, firstEstimate);
     const bool fitted
         = r.fit.converged && std::abs(r.fit.frequency - firstEstimate) * double(length) < 1;
-    if (std::string ramp = rampInsteadOfSine(x, r.fit); !ramp.empty()) {
+    if (std::string ramp = rampInsteadOfSine(x, r.fit, variance); !ramp.empty()) {
         DynamicResult notSine = failed(r, ramp);
         notSine.toneUndetermined = std::move(ramp);
         return notSine;
@@ -365,20 +359,12 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
         r.thdUndetermined += (r.thdUndetermined.empty() ? "" : "; ") + why;
     // What is left is noise and any other spur; the largest of them, its
     // main lobe summed like the tones', may be the SFDR's spur.
-    double noisePower = 0;
-    std::size_t noiseBins = 0;
-    std::size_t loudest = 0;
-    double loudestPower = 0;
-    for (std::size_t k = 1; k < power.size(); ++k) {
-        if (taken[k])
-            continue;
-        noisePower += power[k];
-        ++noiseBins;
-        if (loudest == 0 || power[k] > loudestPower)
-            loudestPower = power[loudest = k];
-    }
+    const FreeBins free = freeBins(power, taken, halfWidth);
+    const double noisePower = free.power;
+    const std::size_t noiseBins = free.count;
     if (noiseBins == 0)
         return failed(r, "the record is too short for the window: no bins are left for the noise");
+    const std::size_t loudest = free.loudest.front();
     if (const double p = freePower(power, taken, loudest, halfWidth); p > spurPower) {
         spurPower = p;
         const double f = double(loudest) / double(length);
@@ -393,7 +379,7 @@ DynamicResult analyse(std::span<const std::uint16_t> codes, const DynamicOptions
     const double noiseAndDistortion
         = noiseMean * (bandBins - double(harmonicBins + closeBins)) + harmonicPower + closePower;
     setNoiseFigures(r, noiseMean, bandBins);
-    listLargestSpurs(r, power, std::move(taken), halfWidth, fundamentalPower);
+    listLargestSpurs(r, power, std::move(taken), halfWidth, fundamentalPower, free.loudest);
     r.fundamentalChoice
         = fundamentalChoice(r, options.fundamental.has_value(), 10 * std::log10(toneOverNoise));
     if (noise > 0)

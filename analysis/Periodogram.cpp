@@ -1,5 +1,6 @@
 #include "Periodogram.h"
 
+#include "HugePages.h"
 #include "SpectrumWorkspace.h"
 
 #include <algorithm>
@@ -139,7 +140,9 @@ std::vector<double> spectrumDbfs(std::span<const double> power, int bits)
     // or zero power still ends at the floor of -300 dB.
     const double decibelsPerNeper = 10 / std::numbers::ln10;
     const double fullScaleDb = 10 * std::log10(fullScalePower(bits));
-    std::vector<double> dbfs(power.size());
+    std::vector<double> dbfs;
+    reserveInHugePages(dbfs, power.size());
+    dbfs.resize(power.size());
     for (std::size_t k = 0; k < power.size(); ++k)
         dbfs[k] = power[k] > 0
             ? std::max(-300.0, decibelsPerNeper * std::log(power[k]) - fullScaleDb)

@@ -114,11 +114,12 @@ double varianceOf(std::span<const double> x)
 
 } // namespace
 
-std::string rampInsteadOfSine(std::span<const double> x, const SineFitFigures &fit)
+std::string rampInsteadOfSine(
+    std::span<const double> x, const SineFitFigures &fit, std::optional<double> knownVariance)
 {
     if (x.size() < 4 || !(fit.amplitude > 0) || !(fit.frequency > 0 && fit.frequency < 0.5))
         return {};
-    const double variance = varianceOf(x);
+    const double variance = knownVariance ? *knownVariance : varianceOf(x);
     const double sineLeaves = fit.residualRms * fit.residualRms;
     if (!(variance > 0) || sineLeaves <= (1 - sineShareSure) * variance)
         return {};

@@ -2,6 +2,7 @@
 
 #include "DynamicResult.h"
 
+#include <optional>
 #include <span>
 #include <string>
 
@@ -14,5 +15,7 @@
 
 // Why the record is not a sine: "the record is a ramp, not a sine (a
 // rising sawtooth of the same period leaves 31.2 dB less of it than a sine
-// does)"; empty for a sine, however noisy or distorted.
-std::string rampInsteadOfSine(std::span<const double> samples, const SineFitFigures &fit);
+// does)"; empty for a sine, however noisy or distorted. `variance`, the
+// samples' mean square about their mean, where the caller knows it.
+std::string rampInsteadOfSine(std::span<const double> samples, const SineFitFigures &fit,
+    std::optional<double> variance = std::nullopt);

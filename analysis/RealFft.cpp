@@ -1,5 +1,6 @@
 #include "RealFft.h"
 
+#include "FftWisdom.h"
 #include "PackedRealSpectrum.h"
 
 #include <fftw3.h>
@@ -57,9 +58,21 @@ template<typename T> T *allocateBuffer(std::size_t count)
 // transformed again and again.
 struct RealFft::Plan
 {
+    // The complex transform of n/2 pairs in place: a plan measured ahead,
+    // where FFTW has one, else an estimated one.
+    static fftw_plan halfLengthPlan(std::size_t n, fftw_complex *out)
+    {
+        FftWisdom::import();
+        const int half = int(n / 2);
+        if (const fftw_plan measured = fftw_plan_dft_1d(
+                half, out, out, FFTW_FORWARD, FftWisdom::planRigor | FFTW_WISDOM_ONLY))
+            return measured;
+        return fftw_plan_dft_1d(half, out, out, FFTW_FORWARD, FFTW_ESTIMATE);
+    }
+
     Plan(std::size_t n, double *in, fftw_complex *out, bool halfLength)
         : length(n)
-        , plan(halfLength ? fftw_plan_dft_1d(int(n / 2), out, out, FFTW_FORWARD, FFTW_ESTIMATE)
+        , plan(halfLength ? halfLengthPlan(n, out)
                           : fftw_plan_dft_r2c_1d(int(n), in, out, FFTW_ESTIMATE))
     {
         if (halfLength)
@@ -95,11 +108,41 @@ void release(std::shared_ptr<const RealFft::Plan> &plan)
     plan.reset();
 }
 
+// The lengths prepare() was asked for whose plan is not made yet; guarded
+// by askedMutex, taken after plannerMutex where both are, so that a
+// transform may look it up while another thread plans. A transform of such
+// a length that comes first makes the plan prepare() would have made: which
+// thread gets to the planner first must not decide what kind of plan the
+// length gets.
+std::mutex askedMutex;
+std::vector<std::size_t> &askedAheadList()
+{
+    static std::vector<std::size_t> lengths;
+    return lengths;
+}
+
+bool askedAhead(std::size_t n)
+{
+    const std::lock_guard lock(askedMutex);
+    return std::ranges::find(askedAheadList(), n) != askedAheadList().end();
+}
+
+// The plan kept for n samples, if any, unless another thread is planning:
+// then the plan is looked for when it is needed.
+std::shared_ptr<const RealFft::Plan> keptPlanUnlessPlanning(std::size_t n)
+{
+    const std::unique_lock lock(plannerMutex, std::try_to_lock);
+    if (!lock)
+        return {};
+    auto &plans = keptPlanList();
+    const auto kept = std::ranges::find_if(plans, [n](const auto &p) { return p->length == n; });
+    return kept != plans.end() ? *kept : nullptr;
+}
+
 // A plan for n samples, from those kept or made on `in` and `out`. Every
 // buffer the plan later runs on comes from allocateBuffer(), with the
 // alignment of these.
-std::shared_ptr<const RealFft::Plan> planFor(
-    std::size_t n, double *in, fftw_complex *out, bool halfLength = false)
+std::shared_ptr<const RealFft::Plan> planFor(std::size_t n, double *in, fftw_complex *out)
 {
     const std::lock_guard lock(plannerMutex);
     auto &plans = keptPlanList();
@@ -107,6 +150,15 @@ std::shared_ptr<const RealFft::Plan> planFor(
     if (kept != plans.end()) {
         std::rotate(kept, kept + 1, plans.end());
         return plans.back();
+    }
+    bool halfLength = false;
+    {
+        const std::lock_guard askedLock(askedMutex);
+        auto &asked = askedAheadList();
+        const auto ahead = std::ranges::find(asked, n);
+        halfLength = ahead != asked.end();
+        if (halfLength)
+            asked.erase(ahead);
     }
     auto plan = std::make_shared<const RealFft::Plan>(n, in, out, halfLength && n % 2 == 0);
     if (!plan->plan)
@@ -150,19 +202,35 @@ std::span<std::complex<double>> RealFft::output()
     return {m_out.get(), m_length / 2 + 1};
 }
 
-void RealFft::run()
+double *RealFft::inputCopy()
 {
     if (!m_plan)
-        m_plan = planFor(m_length, m_in.get(), reinterpret_cast<fftw_complex *>(m_out.get()));
+        m_plan = keptPlanUnlessPlanning(m_length);
+    m_inputCopied = m_plan ? m_plan->packed.has_value() : m_length % 2 == 0 && askedAhead(m_length);
+    return m_inputCopied ? reinterpret_cast<double *>(m_out.get()) : nullptr;
+}
+
+void RealFft::run()
+{
     // FFTW's complex is laid out as std::complex<double>.
     auto *out = reinterpret_cast<fftw_complex *>(m_out.get());
+    // The samples' pairs as complex values: the input's bytes, read in
+    // place of the n/2 + 1 bins the output holds. A length asked for ahead
+    // gets a half-length plan: copied before the plan is waited for, the
+    // copy, and the output's pages it faults in, fill the wait.
+    bool packed = std::exchange(m_inputCopied, false);
+    if (!packed && !m_plan && m_length % 2 == 0 && askedAhead(m_length)) {
+        std::memcpy(out, m_in.get(), m_length * sizeof(double));
+        packed = true;
+    }
+    if (!m_plan)
+        m_plan = planFor(m_length, m_in.get(), out);
     if (!m_plan->packed) {
         fftw_execute_dft_r2c(m_plan->plan, m_in.get(), out);
         return;
     }
-    // The samples' pairs as complex values: the input's bytes, read in
-    // place of the n/2 + 1 bins the output holds.
-    std::memcpy(out, m_in.get(), m_length * sizeof(double));
+    if (!packed)
+        std::memcpy(out, m_in.get(), m_length * sizeof(double));
     fftw_execute_dft(m_plan->plan, out, out);
     m_plan->packed->unpack(m_out.get());
 }
@@ -174,6 +242,16 @@ std::future<void> RealFft::prepare(std::size_t n)
         nothing.set_value();
         return nothing.get_future();
     }
+    {
+        // Asked for now, not when the thread starts: a transform run
+        // before the thread reaches the planner makes the same plan.
+        const std::lock_guard lock(plannerMutex);
+        const auto &plans = keptPlanList();
+        const std::lock_guard askedLock(askedMutex);
+        if (std::ranges::none_of(plans, [n](const auto &p) { return p->length == n; })
+            && std::ranges::find(askedAheadList(), n) == askedAheadList().end())
+            askedAheadList().push_back(n);
+    }
     return std::async(std::launch::async, [n] {
         // FFTW_ESTIMATE touches neither buffer: their pages are never
         // faulted in, only their alignment read.
@@ -182,7 +260,7 @@ std::future<void> RealFft::prepare(std::size_t n)
             allocateBuffer<fftw_complex>(n / 2 + 1));
         if (!in || !out)
             return;
-        std::shared_ptr<const Plan> plan = planFor(n, in.get(), out.get(), true);
+        std::shared_ptr<const Plan> plan = planFor(n, in.get(), out.get());
         release(plan);
     });
 }

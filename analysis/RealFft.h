@@ -30,13 +30,19 @@ public:
     // Plans on the first run, not before: the input may be filled while
     // another thread makes the plan (see prepare()).
     void run();
+    // Where the next run() copies the input to first, as n doubles, when
+    // its plan is a half-length one: a caller that writes the samples there
+    // as well as into input() spares run() reading them again. Null where
+    // run() copies none.
+    double *inputCopy();
 
     // Makes the plan for n samples on another thread and keeps it, so that
     // a transform of n samples run meanwhile waits for it rather than plan
     // again. The future is ready once it is made; lengths whose plan is not
     // kept are not planned ahead. A plan made ahead is the quickest to make,
     // for a length transformed once; one made on a first run, the quickest
-    // to run again.
+    // to run again. A length asked for here gets the former even where a
+    // transform reaches the planner before the thread does.
     static std::future<void> prepare(std::size_t n);
 
     struct Plan;
@@ -51,4 +57,5 @@ private:
     std::unique_ptr<double[], BufferFree> m_in;
     std::unique_ptr<std::complex<double>[], BufferFree> m_out;
     std::shared_ptr<const Plan> m_plan;
+    bool m_inputCopied = false; // by the caller, into inputCopy()
 };

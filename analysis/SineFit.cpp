@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numbers>
 #include <numeric>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -18,17 +19,24 @@ constexpr double settledStepBins = 1e-6;
 // shrink only a hundredfold each, by 1e-7, below what coherence asks.
 constexpr double lastStepBins = 1e-5;
 constexpr double widestWanderBins = 1.5;
+// What a fit leaves is read from the sweep's sums, sum y^2 - 2 x.b + x.A x,
+// where it is at least this part of sum y^2: the sums' rounding, some
+// 1e-14 of it, then moves the residual's rms by a few parts in a million
+// at most. A smaller residual, as of a record without noise, is swept.
+constexpr double smallestResidualShare = 1e-8;
 // The normal equations of a least-squares fit of N unknowns, with the sums
 // of doubles or, for the sweep, of a DoublePair of two blocks' sums.
 template<int N, typename T = double> struct Normal
 {
     std::array<std::array<T, N>, N> lhs {};
     std::array<T, N> rhs {};
+    T squares {}; // the sum of y^2
 
     // The sums of one lane of a pair.
     Normal<N> lane(int which) const
     {
         Normal<N> sums;
+        sums.squares = squares[which];
         for (int i = 0; i < N; ++i) {
             sums.rhs[i] = rhs[i][which];
             for (int j = 0; j < N; ++j)
@@ -38,6 +46,7 @@ template<int N, typename T = double> struct Normal
     }
     void add(const Normal &other)
     {
+        squares += other.squares;
 #pragma GCC unroll 4
         for (int i = 0; i < N; ++i) {
             rhs[i] += other.rhs[i];
@@ -48,6 +57,7 @@ template<int N, typename T = double> struct Normal
     }
     void addRow(const std::array<T, N> &row, T y)
     {
+        squares += y * y;
 #pragma GCC unroll 4
         for (int i = 0; i < N; ++i) {
             rhs[i] += row[i] * y;
@@ -74,6 +84,7 @@ template<int N, typename T = double> struct Normal
         lhs[2][4] += ts;
         lhs[3][3] += tc * tc;
         lhs[3][4] += tc * ts;
+        squares += y * y;
         rhs[0] += y * c;
         rhs[1] += y * s;
         rhs[2] += y;
@@ -89,6 +100,22 @@ template<int N, typename T = double> struct Normal
         lhs[1][4] = -lhs[0][3];
         lhs[2][2] = samples;
         lhs[4][4] = squares - lhs[3][3];
+    }
+    // sum (y - row.x)^2 over the rows summed, from the upper triangle of
+    // the sums; nothing where rounding may swamp it.
+    std::optional<double> leftOver(const std::array<double, N> &x) const
+    {
+        double fitted = 0;
+        double across = 0;
+        for (int i = 0; i < N; ++i) {
+            fitted += x[i] * (lhs[i][i] * x[i] - 2 * rhs[i]);
+            for (int j = i + 1; j < N; ++j)
+                across += x[i] * lhs[i][j] * x[j];
+        }
+        const double left = squares + fitted + 2 * across;
+        if (!(left >= smallestResidualShare * squares))
+            return std::nullopt;
+        return left;
     }
     // Gaussian elimination with partial pivoting; false when singular.
     bool solve(std::array<double, N> &x) const
@@ -144,8 +171,10 @@ struct Linear
     double offset = 0;
 };
 
-SineFitFigures figuresOf(
-    std::span<const double> samples, double frequency, const Linear &p, int iterations)
+// The figures of the fit p at `frequency`; what it leaves from `left`, the
+// sum of its squares where the sums gave it, else by a sweep of the record.
+SineFitFigures figuresOf(std::span<const double> samples, double frequency, const Linear &p,
+    int iterations, std::optional<double> left = std::nullopt)
 {
     SineFitFigures fit;
     fit.iterations = iterations;
@@ -156,6 +185,10 @@ SineFitFigures figuresOf(
     // a cos(wt) + b sin(wt) = amplitude cos(wt + phi), t = n - middle.
     fit.phase = std::remainder(
         std::atan2(-p.b, p.a) - 2 * std::numbers::pi * frequency * middle, 2 * std::numbers::pi);
+    if (left) {
+        fit.residualRms = std::sqrt(*left / double(samples.size()));
+        return fit;
+    }
     double squares = 0;
     DoublePair blocks = {};
     sineSweep(
@@ -199,10 +232,13 @@ template<int N> Normal<N> sweepSums(std::span<const double> samples, double freq
     return total;
 }
 
-// The three-parameter fit from the sums: their first three columns.
-template<int N> bool threeParameter(const Normal<N> &sums, Linear &p)
+// The three-parameter fit from the sums: their first three columns; `left`,
+// where given, what it leaves.
+template<int N>
+bool threeParameter(const Normal<N> &sums, Linear &p, std::optional<double> *left = nullptr)
 {
     Normal<3> three;
+    three.squares = sums.squares;
     for (int i = 0; i < 3; ++i) {
         three.rhs[i] = sums.rhs[i];
         for (int j = i; j < 3; ++j)
@@ -212,12 +248,9 @@ template<int N> bool threeParameter(const Normal<N> &sums, Linear &p)
     if (!three.solve(x))
         return false;
     p = {x[0], x[1], x[2]};
+    if (left)
+        *left = three.leftOver(x);
     return true;
-}
-
-bool threeParameter(std::span<const double> samples, double frequency, Linear &p)
-{
-    return threeParameter(sweepSums<3>(samples, frequency), p);
 }
 
 // The four-parameter step's normal equations from the sums, the slope column
@@ -227,6 +260,7 @@ Normal<4> gaussNewton(const Normal<5> &sums, const Linear &p, double slope)
     const double b = slope * p.b;
     const double a = -slope * p.a;
     Normal<4> four;
+    four.squares = sums.squares;
     for (int i = 0; i < 3; ++i) {
         four.rhs[i] = sums.rhs[i];
         for (int j = i; j < 3; ++j)
@@ -243,9 +277,10 @@ Normal<4> gaussNewton(const Normal<5> &sums, const Linear &p, double slope)
 SineFitFigures fitSineAtFrequency(std::span<const double> samples, double frequency)
 {
     Linear p;
-    if (samples.size() < 4 || !threeParameter(samples, frequency, p))
+    std::optional<double> left;
+    if (samples.size() < 4 || !threeParameter(sweepSums<3>(samples, frequency), p, &left))
         return {};
-    SineFitFigures fit = figuresOf(samples, frequency, p, 0);
+    SineFitFigures fit = figuresOf(samples, frequency, p, 0, left);
     fit.converged = true;
     return fit;
 }
@@ -271,7 +306,8 @@ SineFitFigures fitSine(std::span<const double> samples, double frequency)
         if (iteration == 1)
             start = p;
         std::array<double, 4> x {};
-        if (!gaussNewton(sums, p, slope).solve(x))
+        const Normal<4> step = gaussNewton(sums, p, slope);
+        if (!step.solve(x))
             break;
         // The fourth unknown is the frequency step in bins; the model's
         // linear part at f already holds a and b, so it adds to f alone.
@@ -280,7 +316,9 @@ SineFitFigures fitSine(std::span<const double> samples, double frequency)
         if (std::abs(f - frequency) * n > widestWanderBins || f <= 0 || f >= 0.5)
             break;
         if (std::abs(x[3]) < lastStepBins) {
-            SineFitFigures fit = figuresOf(samples, f, p, iteration);
+            // The step's linear model leaves what the sine at f leaves, but
+            // for the square of a step this small.
+            SineFitFigures fit = figuresOf(samples, f, p, iteration, step.leftOver(x));
             fit.converged = true;
             return fit;
         }

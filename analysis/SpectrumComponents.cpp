@@ -2,9 +2,12 @@
 
 #include "FigureText.h"
 #include "Periodogram.h"
+#include "SineSweep.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace {
 
@@ -19,6 +22,26 @@ void eachFreeBin(const std::vector<bool> &taken, std::size_t centre, int halfWid
 }
 
 } // namespace
+
+std::size_t largestBin(const std::vector<double> &power, std::size_t from, std::size_t to)
+{
+    const double *p = power.data();
+    DoublePair low = {p[from], p[from]};
+    DoublePair high = low;
+    std::size_t k = from;
+    for (; k + 4 <= to + 1; k += 4) {
+        DoublePair a;
+        DoublePair b;
+        std::memcpy(&a, p + k, sizeof a);
+        std::memcpy(&b, p + k + 2, sizeof b);
+        low = a > low ? a : low;
+        high = b > high ? b : high;
+    }
+    double largest = std::max({low[0], low[1], high[0], high[1]});
+    for (; k <= to; ++k)
+        largest = std::max(largest, p[k]);
+    return std::size_t(std::find(p + from, p + to + 1, largest) - p);
+}
 
 std::pair<double, std::size_t> takeTone(
     const std::vector<double> &power, std::vector<bool> &taken, std::size_t centre, int halfWidth)
@@ -55,40 +78,126 @@ void setNoiseFigures(DynamicResult &r, double noiseMean, double bandBins)
 
 namespace {
 
-// The `count` loudest bins from 1 on that are not taken, loudest first and
-// the lower of equal bins first, in one pass over the spectrum. A peak taken
-// takes at most a main lobe of bins: the loudest bin left after n peaks is
-// among the n lobes' bins and one more of the loudest at the start.
-std::vector<std::size_t> loudestBins(
-    const std::vector<double> &power, const std::vector<bool> &taken, std::size_t count)
+// The bins a spur list reads: a peak taken takes at most a main lobe of
+// bins, so that the loudest bin left after n peaks is among the n lobes'
+// bins and one more of the loudest at the start.
+std::size_t spurCandidates(int halfWidth)
 {
-    // Ordered so that the heap's front is the quietest kept; a later bin of
-    // equal power never displaces an earlier one.
-    const auto louder = [&](std::size_t a, std::size_t b) {
-        return power[a] > power[b] || (power[a] == power[b] && a < b);
+    return (listedSpurs - 1) * (2 * std::size_t(halfWidth) + 1) + 1;
+}
+
+// The `count` loudest bins offered, kept in a heap whose front is the
+// quietest kept; a later bin of equal power never displaces an earlier one.
+class LoudestBins
+{
+    struct Louder
+    {
+        const std::vector<double> &power;
+        bool operator()(std::size_t a, std::size_t b) const
+        {
+            return power[a] > power[b] || (power[a] == power[b] && a < b);
+        }
     };
-    std::vector<std::size_t> kept;
-    kept.reserve(count);
-    for (std::size_t k = 1; k < power.size(); ++k) {
-        if (taken[k])
-            continue;
-        if (kept.size() < count) {
-            kept.push_back(k);
-            std::ranges::push_heap(kept, louder);
-        } else if (power[k] > power[kept.front()]) {
-            std::ranges::pop_heap(kept, louder);
-            kept.back() = k;
-            std::ranges::push_heap(kept, louder);
+
+public:
+    LoudestBins(const std::vector<double> &power, std::size_t count)
+        : m_power(power)
+        , m_count(count)
+    {
+        m_kept.reserve(count);
+    }
+
+    // Only a bin above this can be kept.
+    double threshold() const
+    {
+        return m_kept.size() < m_count ? -std::numeric_limits<double>::infinity()
+                                       : m_power[m_kept.front()];
+    }
+    void offer(std::size_t k)
+    {
+        if (m_count == 0)
+            return;
+        if (m_kept.size() < m_count) {
+            m_kept.push_back(k);
+            std::ranges::push_heap(m_kept, Louder {m_power});
+        } else if (m_power[k] > m_power[m_kept.front()]) {
+            std::ranges::pop_heap(m_kept, Louder {m_power});
+            m_kept.back() = k;
+            std::ranges::push_heap(m_kept, Louder {m_power});
         }
     }
-    std::ranges::sort(kept, louder);
-    return kept;
-}
+    std::vector<std::size_t> sorted() &&
+    {
+        std::ranges::sort(m_kept, Louder {m_power});
+        return std::move(m_kept);
+    }
+
+private:
+    const std::vector<double> &m_power;
+    std::size_t m_count;
+    std::vector<std::size_t> m_kept;
+};
 
 } // namespace
 
+FreeBins freeBins(const std::vector<double> &power, const std::vector<bool> &taken, int halfWidth)
+{
+    // The sum in four lanes, two pairs, so that an add need not wait on the
+    // one before; four bins are offered to the loudest only when one of them
+    // stands above the quietest kept.
+    DoublePair low = {0, 0};
+    DoublePair high = {0, 0};
+    double rest = 0;
+    LoudestBins loudest(power, spurCandidates(halfWidth));
+    double threshold = loudest.threshold();
+    const auto offer = [&](std::size_t k) {
+        if (power[k] > threshold) {
+            loudest.offer(k);
+            threshold = loudest.threshold();
+        }
+    };
+    std::size_t count = 0;
+    const double *p = power.data();
+    const std::size_t size = std::min(power.size(), taken.size());
+    if (size < 2)
+        return {0, 0, std::move(loudest).sorted()};
+    // The bits walked by an iterator: indexing one computes its word anew.
+    auto bit = taken.begin() + 1;
+    const auto lastBit = taken.begin() + std::ptrdiff_t(size);
+    for (std::size_t k = 1; k < size;) {
+        if (*bit) {
+            ++k;
+            ++bit;
+            continue;
+        }
+        std::size_t end = k;
+        while (bit != lastBit && !*bit) {
+            ++end;
+            ++bit;
+        }
+        count += end - k;
+        for (; k + 4 <= end; k += 4) {
+            DoublePair a;
+            DoublePair b;
+            std::memcpy(&a, p + k, sizeof a);
+            std::memcpy(&b, p + k + 2, sizeof b);
+            low += a;
+            high += b;
+            const DoublePair larger = a > b ? a : b;
+            if (std::max(larger[0], larger[1]) > threshold)
+                for (std::size_t i = k; i < k + 4; ++i)
+                    offer(i);
+        }
+        for (; k < end; ++k) {
+            rest += p[k];
+            offer(k);
+        }
+    }
+    return {(low[0] + low[1]) + (high[0] + high[1]) + rest, count, std::move(loudest).sorted()};
+}
+
 void listLargestSpurs(DynamicResult &r, const std::vector<double> &power, std::vector<bool> taken,
-    int halfWidth, double fundamentalPower)
+    int halfWidth, double fundamentalPower, const std::vector<std::size_t> &candidates)
 {
     const auto level = [&](double p) {
         return p > 0 && fundamentalPower > 0 ? 10 * std::log10(p / fundamentalPower) : 0.0;
@@ -97,8 +206,6 @@ void listLargestSpurs(DynamicResult &r, const std::vector<double> &power, std::v
     spurs.insert(spurs.end(), r.harmonics.begin(), r.harmonics.end());
     // Enough peaks that the list is full even when every harmonic is quieter:
     // each the loudest bin not yet taken, the lowest of equals.
-    const std::vector<std::size_t> candidates
-        = loudestBins(power, taken, (listedSpurs - 1) * (2 * std::size_t(halfWidth) + 1) + 1);
     auto next = candidates.begin();
     for (std::size_t found = 0; found < listedSpurs; ++found) {
         next = std::find_if(next, candidates.end(), [&](std::size_t k) { return !taken[k]; });
@@ -139,16 +246,9 @@ void measureWithoutTone(DynamicResult &failed, DynamicResult &&analysed,
     failed.spectrumDbfs = std::move(analysed.spectrumDbfs);
     std::vector<bool> taken(power.size(), false);
     takeTone(power, taken, 0, halfWidth);
-    double noisePower = 0;
-    std::size_t noiseBins = 0;
-    for (std::size_t k = 1; k < power.size(); ++k) {
-        if (!taken[k]) {
-            noisePower += power[k];
-            ++noiseBins;
-        }
-    }
-    if (noiseBins == 0)
+    const FreeBins free = freeBins(power, taken, halfWidth);
+    if (free.count == 0)
         return;
-    setNoiseFigures(failed, noisePower / double(noiseBins), double(power.size() - 1));
-    listLargestSpurs(failed, power, std::move(taken), halfWidth, 0);
+    setNoiseFigures(failed, free.power / double(free.count), double(power.size() - 1));
+    listLargestSpurs(failed, power, std::move(taken), halfWidth, 0, free.loudest);
 }

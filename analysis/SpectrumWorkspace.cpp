@@ -8,6 +8,7 @@
 #include <cstring>
 #include <mutex>
 #include <numeric>
+#include <type_traits>
 
 namespace {
 
@@ -135,16 +136,41 @@ SpectrumWorkspace::CodesTransform SpectrumWorkspace::transformCodes(
         return {};
     RealFft &fft = transform(length);
     double *in = fft.input();
-    for (std::size_t i = 0; i < length; ++i)
-        in[i] = codes[i];
+    // The codes' sum and sum of squares are exact in integers (the squares
+    // up to 2^32 codes), as the sum is in doubles up to 2^37 codes: summed
+    // while they are converted, not in passes of their own.
+    // Written where the transform copies them first too, where it does.
+    std::uint64_t sum = 0;
+    std::uint64_t squares = 0;
+    const auto convert = [&](auto alsoCopy, double *copy) {
+        for (std::size_t i = 0; i < length; ++i) {
+            const std::uint64_t code = codes[i];
+            in[i] = double(code);
+            if constexpr (alsoCopy)
+                copy[i] = double(code);
+            sum += code;
+            squares += code * code;
+        }
+    };
+    if (double *copy = fft.inputCopy())
+        convert(std::true_type(), copy);
+    else
+        convert(std::false_type(), nullptr);
     const std::span<const double> samples(in, length);
     // The transform is linear: taking the mean off the samples takes
     // length * mean off bin 0 and changes no other bin.
-    const double mean = pairSum(samples) / double(length);
+    const double mean = double(sum) / double(length);
     fft.run();
     const std::span<std::complex<double>> bins = fft.output();
     bins[0] -= double(length) * mean;
-    return {samples, bins};
+    std::optional<double> variance;
+    if (length <= (std::uint64_t(1) << 32)) {
+        // n sum(c^2) - sum(c)^2 within 2^96: exact in 128 bits.
+        using Wide = unsigned __int128;
+        const Wide spread = Wide(length) * squares - Wide(sum) * sum;
+        variance = double(spread) / double(length) / double(length);
+    }
+    return {samples, bins, variance};
 }
 
 std::vector<double> SpectrumWorkspace::powerSpectrum(

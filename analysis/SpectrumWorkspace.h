@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -39,6 +40,9 @@ public:
     {
         std::span<const double> samples;
         std::span<const std::complex<double>> bins;
+        // The codes' mean square about their mean, from their exact sums;
+        // empty beyond 2^32 codes.
+        std::optional<double> variance;
     };
     CodesTransform transformCodes(std::span<const std::uint16_t> codes);
 

@@ -10,7 +10,10 @@
 //   ADCAPTURE=/path/to/another/adcapture bench_dynamic   (another build of it)
 //   BASE_ADCAPTURE=/path/to/older/adcapture bench_dynamic (that build beside
 //                                                          this one, in turns)
+//   bench_dynamic --wisdom   (measures the half-length transforms' plans and
+//                             prints them as analysis/FftWisdom.cpp holds them)
 #include "DynamicAnalysis.h"
+#include "FftWisdom.h"
 #include "SampleRecordFile.h"
 
 #include <fftw3.h>
@@ -181,10 +184,32 @@ void compareProcesses(int rounds, const std::string &npyPath)
     std::printf("%-34s %10.1f\n", "adcapture beyond /bin/true", median(wall[1]) - median(wall[0]));
 }
 
+// FFTW_MEASURE's plans of the in-place complex transforms of half of each
+// record length the analysis keeps plans for, printed as FFTW's wisdom.
+int printWisdom()
+{
+    fftw_forget_wisdom();
+    for (int power = FftWisdom::shortestRecordPower; power <= FftWisdom::longestRecordPower;
+         ++power) {
+        const std::size_t half = std::size_t(1) << (power - 1);
+        fftw_complex *data = fftw_alloc_complex(half);
+        const fftw_plan plan
+            = fftw_plan_dft_1d(int(half), data, data, FFTW_FORWARD, FftWisdom::planRigor);
+        fftw_destroy_plan(plan);
+        fftw_free(data);
+    }
+    char *wisdom = fftw_export_wisdom_to_string();
+    std::printf("%s", wisdom);
+    fftw_free(wisdom);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && std::string(argv[1]) == "--wisdom")
+        return printWisdom();
     const int processRounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
     std::printf("dynamic analysis in the process, CPU ms, median of the rounds; FFT: one plain "
                 "FFTW real-to-complex transform of the record (FFTW_ESTIMATE, planned once)\n");

@@ -3,6 +3,7 @@
 #include "RealFft.h"
 #include "SineFit.h"
 #include "SineSpectrum.h"
+#include "SpectrumComponents.h"
 #include "SpectrumWorkspace.h"
 #include "WindowedSpectrum.h"
 
@@ -167,18 +168,25 @@ private slots:
 
     // A record of codes transformed in the transform's own input: the
     // samples stay the codes after the transform, the bins are those of the
-    // record with its mean taken off, and a spectrum written into a buffer
-    // that held a longer one is the spectrum returned afresh.
+    // record with its mean taken off, the variance is the codes', and a
+    // spectrum written into a buffer that held a longer one is the spectrum
+    // returned afresh.
     void codesTransform_data()
     {
         QTest::addColumn<int>("samples");
+        QTest::addColumn<bool>("plannedAhead");
         for (const int n : {64, 101, 4102})
-            QTest::newRow(qPrintable(QStringLiteral("%1 samples").arg(n))) << n;
+            QTest::newRow(qPrintable(QStringLiteral("%1 samples").arg(n))) << n << false;
+        // The codes written straight into the half-length transform's input.
+        QTest::newRow("4104 samples, planned ahead") << 4104 << true;
     }
     void codesTransform()
     {
         QFETCH(int, samples);
+        QFETCH(bool, plannedAhead);
         const std::size_t n = std::size_t(samples);
+        if (plannedAhead)
+            RealFft::prepare(n).get();
         const auto x = noisyTones(n, 9.3, 3.1, 10, 0.5);
         std::vector<std::uint16_t> codes(n);
         for (std::size_t i = 0; i < n; ++i)
@@ -187,6 +195,15 @@ private slots:
         SpectrumWorkspace workspace;
         const SpectrumWorkspace::CodesTransform record = workspace.transformCodes(codes);
         QVERIFY(std::ranges::equal(record.samples, asDoubles));
+        long double mean = 0;
+        for (const double v : asDoubles)
+            mean += v;
+        mean /= n;
+        long double variance = 0;
+        for (const double v : asDoubles)
+            variance += (v - mean) * (v - mean);
+        QVERIFY(record.variance);
+        QVERIFY(std::abs(*record.variance - double(variance / n)) <= 1e-12 * double(variance / n));
         SpectrumWorkspace other;
         const auto expected = other.recordBins(asDoubles);
         QCOMPARE(record.bins.size(), expected.size());
@@ -251,7 +268,8 @@ private slots:
     {
         QTest::addColumn<int>("samples");
         QTest::addColumn<bool>("waitFirst");
-        for (const int n : {64, 1001})
+        // 2^17: a length whose half-length plan was measured ahead.
+        for (const int n : {64, 1001, 1 << 17})
             for (const bool waitFirst : {false, true})
                 QTest::newRow(qPrintable(
                     QStringLiteral("%1 samples%2").arg(n).arg(waitFirst ? ", planned first" : "")))
@@ -348,6 +366,68 @@ private slots:
         QVERIFY(std::abs(fromBins.tone.amplitude - transformed.tone.amplitude) < 1e-9 * 1000);
     }
 
+    // The bins no tone has taken, read in one pass: their power, count and
+    // loudest are those of the bins taken one by one, lobes at either end
+    // and runs of any length between them, equal powers the lower first.
+    void freeBinsOfASpectrum_data()
+    {
+        QTest::addColumn<int>("bins");
+        QTest::addColumn<int>("halfWidth");
+        QTest::newRow("rectangular") << 4097 << 0;
+        QTest::newRow("seven-term") << 4097 << 6;
+        QTest::newRow("short") << 23 << 2;
+    }
+    void freeBinsOfASpectrum()
+    {
+        QFETCH(int, bins);
+        QFETCH(int, halfWidth);
+        const std::size_t n = std::size_t(bins);
+        std::mt19937 random(3);
+        std::exponential_distribution<double> noise(1);
+        std::vector<double> power(n);
+        for (double &p : power)
+            p = std::round(noise(random) * 8) / 8; // with equal powers
+        std::vector<bool> taken(n, false);
+        for (const std::size_t centre : {std::size_t(0), n / 3, n / 3 + 3, n / 2 + 1, n - 1})
+            takeTone(power, taken, centre, halfWidth);
+        const FreeBins free = freeBins(power, taken, halfWidth);
+        double sum = 0;
+        std::vector<std::size_t> order;
+        for (std::size_t k = 1; k < n; ++k)
+            if (!taken[k]) {
+                sum += power[k];
+                order.push_back(k);
+            }
+        std::ranges::stable_sort(
+            order, std::ranges::greater {}, [&](std::size_t k) { return power[k]; });
+        QCOMPARE(free.count, order.size());
+        QVERIFY(std::abs(free.power - sum) <= 1e-12 * sum);
+        order.resize(std::min(order.size(), free.loudest.size()));
+        QCOMPARE(free.loudest, order);
+        QCOMPARE(free.loudest.size(),
+            std::min(free.count, (listedSpurs - 1) * (2 * std::size_t(halfWidth) + 1) + 1));
+    }
+
+    // The largest bin found by lanes of maxima is the first of the largest,
+    // wherever the range starts and ends against the lanes, equal powers in
+    // other lanes before it or after.
+    void largestBinIsTheFirst()
+    {
+        std::mt19937 random(5);
+        std::uniform_int_distribution<int> level(0, 6);
+        std::vector<double> power(41);
+        for (int round = 0; round < 200; ++round) {
+            for (double &p : power)
+                p = level(random); // many equal
+            for (std::size_t from = 0; from < 6; ++from)
+                for (std::size_t to = from; to < power.size(); to += 3) {
+                    const auto first = std::max_element(power.begin() + std::ptrdiff_t(from),
+                        power.begin() + std::ptrdiff_t(to) + 1);
+                    QCOMPARE(largestBin(power, from, to), std::size_t(first - power.begin()));
+                }
+        }
+    }
+
     // The spectrum in dBFS from the natural logarithm, bin by bin as powerDbfs
     // gives it from log10: zero, denormals, the floor's edge and the peaks.
     void spectrumInDbfs_data()
@@ -440,6 +520,48 @@ private slots:
         for (std::size_t n = 0; n < rest.size(); ++n)
             QVERIFY2(std::abs(rest[n] - 2000) < 1e-6, qPrintable(QString::number(n)));
         QCOMPARE(withoutSine(x, fit), rest);
+    }
+
+    // What a fit leaves is read from its sums where it stands clear of their
+    // rounding: it must be what the fitted sine, taken off sample by sample,
+    // leaves, in noisy codes and in codes only rounded, by either fit.
+    void residualOfTheFit_data()
+    {
+        QTest::addColumn<int>("samples");
+        QTest::addColumn<double>("cycles");
+        QTest::addColumn<double>("noise");
+        QTest::addColumn<bool>("atFrequency");
+        for (const bool at : {false, true}) {
+            const QString how = at ? QStringLiteral(", at its frequency") : QString();
+            QTest::newRow(qPrintable("noisy" + how)) << 65536 << 4095.0 << 0.7 << at;
+            QTest::newRow(qPrintable("noisy, between bins" + how)) << 65536 << 4095.37 << 0.7 << at;
+            QTest::newRow(qPrintable("rounded only" + how)) << 262144 << 16383.0 << 0.0 << at;
+            QTest::newRow(qPrintable("large noise" + how)) << 4096 << 201.6 << 300.0 << at;
+        }
+    }
+    void residualOfTheFit()
+    {
+        QFETCH(int, samples);
+        QFETCH(double, cycles);
+        QFETCH(double, noise);
+        QFETCH(bool, atFrequency);
+        const std::size_t n = std::size_t(samples);
+        std::mt19937 random(7);
+        std::normal_distribution<double> gauss(0, noise > 0 ? noise : 1);
+        std::vector<double> x = cosine(n, cycles, 2000, 2048);
+        for (double &v : x)
+            v = std::floor(v + (noise > 0 ? gauss(random) : 0));
+        const SineFitFigures fit = atFrequency ? fitSineAtFrequency(x, cycles / double(n))
+                                               : fitSine(x, (cycles + 0.1) / double(n));
+        QVERIFY(fit.converged);
+        double squares = 0;
+        for (const double left : withoutSine(x, fit))
+            squares += (left - fit.offset) * (left - fit.offset);
+        const double swept = std::sqrt(squares / double(n));
+        QVERIFY2(std::abs(fit.residualRms - swept) <= 1e-6 * swept,
+            qPrintable(QStringLiteral("%1 against %2")
+                           .arg(fit.residualRms, 0, 'g', 12)
+                           .arg(swept, 0, 'g', 12)));
     }
 };
 
