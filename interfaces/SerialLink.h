@@ -45,8 +45,9 @@ public:
         const std::string_view waiting = received();
         if (waiting.empty())
             return '\0';
+        const char next = waiting.front(); // consume() ends the view's life
         consume(1);
-        return waiting.front();
+        return next;
     }
 
     virtual std::string errorString() const = 0;

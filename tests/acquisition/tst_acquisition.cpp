@@ -125,6 +125,7 @@ private slots:
     void observerHearsCompletedFramesAndALostPortOnce();
     void restartMidBlockWithYieldsPassing_data();
     void restartMidBlockWithYieldsPassing();
+    void readCharTakesTheReceivedInOrder();
 };
 
 void AcquisitionTest::decodeSample_data()
@@ -509,6 +510,17 @@ void AcquisitionTest::restartMidBlockWithYieldsPassing()
     const int takenOfThird = int(7 - (leftAtRestart.size() - rest));
     QCOMPARE(window.yields + window.passedYields, 6 + takenOfThird + 3);
     QCOMPARE(window.passedYields == 0, letPass == 0);
+}
+
+// readChar over a link whose received() moves when a character is consumed.
+void AcquisitionTest::readCharTakesTheReceivedInOrder()
+{
+    FakeSerialLink link;
+    link.feed("AB");
+    QCOMPARE(link.readChar(), 'A');
+    QCOMPARE(link.readChar(), 'B');
+    QCOMPARE(link.readChar(), '\0');
+    QCOMPARE(link.available(), std::int16_t(0));
 }
 
 QTEST_APPLESS_MAIN(AcquisitionTest)
