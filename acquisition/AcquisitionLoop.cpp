@@ -7,7 +7,9 @@
 #include "SerialLinkSetup.h"
 #include "WindowToolkit.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <limits>
 
 namespace {
@@ -28,20 +30,32 @@ template<typename T> void incrementSaturating(T &counter)
 
 // The part of a frame that decoding reads: its first three characters. What
 // follows is read but not kept, so a frame that never ends costs nothing.
+// Packed into one integer, so that the loop keeps it in a register.
 class FrameHead
 {
 public:
     void append(char character)
     {
-        if (m_length < m_characters.size())
-            m_characters[m_length++] = character;
+        if (m_length < maxLength)
+            m_packed |= std::uint32_t(std::uint8_t(character)) << (8 * m_length++);
     }
-    void clear() { m_length = 0; }
-    std::string_view text() const { return {m_characters.data(), m_length}; }
+    void clear()
+    {
+        m_packed = 0;
+        m_length = 0;
+    }
+    int decode() const
+    {
+        std::array<char, maxLength> characters {};
+        for (unsigned i = 0; i < m_length; ++i)
+            characters[i] = char(m_packed >> (8 * i));
+        return decodeSample({characters.data(), m_length});
+    }
 
 private:
-    std::array<char, 3> m_characters {};
-    std::size_t m_length = 0;
+    static constexpr unsigned maxLength = 3;
+    std::uint32_t m_packed = 0;
+    unsigned m_length = 0;
 };
 
 } // namespace
@@ -89,6 +103,10 @@ bool AcquisitionLoop::beginRun()
     return false;
 }
 
+// The loop scans the characters the link holds in place. Before it calls out
+// (a frame starts or ends, a yield may run handlers) it marks the characters
+// taken as read, and afterwards it asks the link afresh: a handler may have
+// pressed START, ended the program, or dropped or added input.
 void AcquisitionLoop::run()
 {
     FrameHead frame;
@@ -99,29 +117,55 @@ void AcquisitionLoop::run()
             frame.clear();
             collecting = false;
         }
-        if (m_link.available() == 0) {
+        const std::string_view waiting = m_link.received();
+        if (waiting.empty()) {
             waitForInput();
             continue;
         }
-        const char character = m_link.readChar();
         if (!collecting) {
             // Hunting: everything before STX is discarded, without yielding
-            // between characters that are already waiting.
-            if (character == startOfFrame) {
-                frameStarted();
-                collecting = true;
+            // between characters that are already waiting. In a clean stream
+            // STX is the first character.
+            const std::size_t start
+                = waiting.front() == startOfFrame ? 0 : waiting.find(startOfFrame);
+            if (start == std::string_view::npos) {
+                m_link.consume(waiting.size());
+                continue;
             }
+            m_link.consume(start + 1);
+            frameStarted();
+            collecting = true;
             continue;
         }
-        frame.append(character); // an STX inside a frame is an ordinary character
-        if (character != endOfFrame) {
+        // Collecting: a yield after every character but CR. The window lets
+        // most pass as a count; the first it does not is a call.
+        const std::size_t quiet = static_cast<std::size_t>(std::max(m_window.quietYields(), 0));
+        std::size_t taken = 0;
+        std::size_t passed = 0;
+        char character = 0;
+        bool yieldDue = false;
+        while (taken < waiting.size()) {
+            character = waiting[taken++];
+            frame.append(character); // an STX inside a frame is an ordinary character
+            if (character == endOfFrame)
+                break;
+            if (passed == quiet) {
+                yieldDue = true;
+                break;
+            }
+            ++passed;
+        }
+        m_window.passYields(static_cast<int>(passed));
+        m_link.consume(taken);
+        if (yieldDue) {
             m_window.yieldToEvents();
-            continue;
+        } else if (character == endOfFrame) {
+            // No yield from here to the histogram: no handler sees half a
+            // frame.
+            frameCompleted(frame.decode());
+            frame.clear();
+            collecting = false;
         }
-        // No yield from here to the histogram: no handler sees half a frame.
-        frameCompleted(frame.text());
-        frame.clear();
-        collecting = false;
     }
 }
 
@@ -146,10 +190,9 @@ void AcquisitionLoop::frameStarted()
     m_window.setFieldNumber(TextField::Text4, m_state.frameCount);
 }
 
-void AcquisitionLoop::frameCompleted(std::string_view frame)
+void AcquisitionLoop::frameCompleted(int code)
 {
     m_window.setLampColour(completeColour);
-    const int code = decodeSample(frame);
     m_window.setFieldNumber(TextField::Text1, code);
     if (code < m_state.minCode) {
         m_state.minCode = code;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string_view>
-
 class AcquisitionObserver;
 struct MeasurementState;
 class SerialLink;
@@ -31,7 +29,8 @@ private:
     bool beginRun();
     void run();
     void frameStarted();
-    void frameCompleted(std::string_view frame);
+    // `code` is the frame's reading.
+    void frameCompleted(int code);
     void waitForInput();
 
     MeasurementState &m_state;

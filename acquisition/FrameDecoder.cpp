@@ -1,16 +1,28 @@
 #include "FrameDecoder.h"
 
+#include <array>
+#include <cstdint>
+
 namespace {
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    const char upper = static_cast<char>(c & ~0x20);
-    if (upper >= 'A' && upper <= 'F')
-        return upper - 'A' + 10;
-    return -1;
-}
+// What each character is to decoding: a hex digit's value, a blank that is
+// skipped, or the end of the number. One look-up per character, as the loop
+// decodes every frame.
+constexpr std::uint8_t blank = 16;
+constexpr std::uint8_t endOfNumber = 17;
+
+constexpr std::array<std::uint8_t, 256> characterKinds = [] {
+    std::array<std::uint8_t, 256> kinds {};
+    kinds.fill(endOfNumber);
+    for (int digit = 0; digit < 10; ++digit)
+        kinds['0' + digit] = std::uint8_t(digit);
+    for (int letter = 0; letter < 6; ++letter) {
+        kinds['A' + letter] = std::uint8_t(10 + letter);
+        kinds['a' + letter] = std::uint8_t(10 + letter);
+    }
+    kinds[' '] = kinds['\t'] = kinds['\n'] = blank;
+    return kinds;
+}();
 
 } // namespace
 
@@ -21,12 +33,12 @@ int decodeSample(std::string_view frame)
 {
     int value = 0;
     for (const char c : frame.substr(0, 3)) {
-        if (c == ' ' || c == '\t' || c == '\n')
+        const std::uint8_t kind = characterKinds[static_cast<std::uint8_t>(c)];
+        if (kind == blank)
             continue;
-        const int digit = hexDigit(c);
-        if (digit < 0)
+        if (kind == endOfNumber)
             break;
-        value = value * 16 + digit;
+        value = value * 16 + kind;
     }
     return value;
 }

@@ -156,12 +156,12 @@ void QtWindowToolkit::drawPlotLine(int x1, int y1, int x2, int y2, Rgb colour)
 
 void QtWindowToolkit::yieldToEvents()
 {
-    m_pump.yield();
+    letYieldsPass(m_pump.yield(takePassedYields()));
 }
 
 void QtWindowToolkit::waitForEvents()
 {
-    m_pump.wait();
+    letYieldsPass(m_pump.wait(takePassedYields()));
 }
 
 void QtWindowToolkit::endProgram()

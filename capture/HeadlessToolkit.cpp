@@ -38,10 +38,10 @@ void HeadlessToolkit::setFieldNumber(TextField field, std::int64_t value)
 
 void HeadlessToolkit::yieldToEvents()
 {
-    m_pump->yield();
+    letYieldsPass(m_pump->yield(takePassedYields()));
 }
 
 void HeadlessToolkit::waitForEvents()
 {
-    m_pump->wait();
+    letYieldsPass(m_pump->wait(takePassedYields()));
 }

@@ -30,11 +30,11 @@ PacedEventPump::PacedEventPump()
     m_sinceLastWait.start();
 }
 
-void PacedEventPump::yield()
+int PacedEventPump::yield(int passedBefore)
 {
-    ++m_yieldsSinceWait;
-    if (++m_yieldsSinceClockRead < m_yieldsPerClockRead)
-        return;
+    countYields(passedBefore + 1);
+    if (m_yieldsSinceClockRead < m_yieldsPerClockRead)
+        return quietYields();
     m_yieldsSinceClockRead = 0;
     const qint64 elapsed = m_sinceLastPump.nsecsElapsed();
     if (elapsed < pumpIntervalNs / 2)
@@ -43,10 +43,12 @@ void PacedEventPump::yield()
         m_yieldsPerClockRead = std::max(m_yieldsPerClockRead / 4, fewestYieldsPerClockRead);
     if (elapsed >= pumpIntervalNs)
         pump(QEventLoop::AllEvents);
+    return quietYields();
 }
 
-void PacedEventPump::wait()
+int PacedEventPump::wait(int passedBefore)
 {
+    countYields(passedBefore);
     if (m_yieldsSinceWait < trickleYields) {
         const qint64 sinceWait = m_sinceLastWait.nsecsElapsed();
         if (sinceWait < gatherIntervalNs)
@@ -55,6 +57,15 @@ void PacedEventPump::wait()
     pump(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     m_sinceLastWait.start();
     m_yieldsSinceWait = 0;
+    return quietYields();
+}
+
+// Only whether trickleYields were reached since the last wait matters, so that
+// count stops there rather than overflow over a long unbroken stream.
+void PacedEventPump::countYields(int count)
+{
+    m_yieldsSinceWait = std::min(m_yieldsSinceWait + count, trickleYields);
+    m_yieldsSinceClockRead += count;
 }
 
 void PacedEventPump::pump(QEventLoop::ProcessEventsFlags flags)

@@ -24,13 +24,19 @@ public:
 
     PacedEventPump();
 
-    void yield();
+    // Both take the yields the caller let pass as a count since its last
+    // call (they come first, as if yield() had been called for each), and
+    // return how many of the yields that follow would only be counted: a
+    // caller may count those itself and hand them to the next call.
+    int yield(int passedBefore = 0);
     // Waiting means the port has nothing more: always pump, sleeping until
     // something happens, after letting trickling input gather.
-    void wait();
+    int wait(int passedBefore = 0);
 
 private:
     void pump(QEventLoop::ProcessEventsFlags flags);
+    void countYields(int count);
+    int quietYields() const { return m_yieldsPerClockRead - 1 - m_yieldsSinceClockRead; }
 
     QElapsedTimer m_sinceLastPump;
     QElapsedTimer m_sinceLastWait;

@@ -60,6 +60,17 @@ public:
     // As yieldToEvents, but when nothing is pending it first sleeps until
     // something happens: input arrives, the operator acts, or a timer is due.
     virtual void waitForEvents() = 0;
+    // How many yields from now run nothing: the toolkit's pacing lets them
+    // pass as a count. A loop that yields per character counts them itself
+    // and tells passYields, so that most yields cost no call; the next one
+    // goes to yieldToEvents.
+    int quietYields() const { return m_quietYields; }
+    // Counts `count` yields, no more than quietYields(), as passed.
+    void passYields(int count)
+    {
+        m_quietYields -= count;
+        m_yieldsPassed += count;
+    }
 
     // Ends the program at once with exit status 0. The real window never
     // returns from it; a test double may return, and then programEnded() tells
@@ -69,4 +80,19 @@ public:
     // status, as endProgram does.
     virtual void endWithError(std::string_view message) = 0;
     virtual bool programEnded() const = 0;
+
+protected:
+    // Lets the next `count` yields pass as a count; none by default.
+    void letYieldsPass(int count) { m_quietYields = count; }
+    // The yields passYields counted since the last call.
+    int takePassedYields()
+    {
+        const int passed = m_yieldsPassed;
+        m_yieldsPassed = 0;
+        return passed;
+    }
+
+private:
+    int m_quietYields = 0;
+    int m_yieldsPassed = 0;
 };

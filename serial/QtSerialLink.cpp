@@ -113,16 +113,16 @@ void QtSerialLink::setDiscardNul(bool discard)
 // port's buffer in the background: a START or any other handler already
 // waiting runs before the next block is taken, and a stream that never pauses
 // cannot keep the window from its events.
-std::int16_t QtSerialLink::available() const
+std::string_view QtSerialLink::received() const
 {
     if (m_received.empty() && m_port.isOpen() && !m_arrival.isEnabled())
         m_arrival.setEnabled(true);
-    return static_cast<std::int16_t>(std::min<std::size_t>(m_received.size(), INT16_MAX));
+    return m_received.held();
 }
 
-char QtSerialLink::readChar()
+void QtSerialLink::consume(std::size_t count)
 {
-    return m_received.empty() ? '\0' : m_received.pop();
+    m_received.drop(count);
 }
 
 std::string QtSerialLink::errorString() const
@@ -132,7 +132,7 @@ std::string QtSerialLink::errorString() const
 
 // While the buffer is full the notifier is off, so that waiting input does
 // not wake the event loop again and again; the loop drains the buffer and
-// available() on the empty buffer turns it back on.
+// received() on the empty buffer turns it back on.
 void QtSerialLink::receive()
 {
     if (!m_port.isOpen())

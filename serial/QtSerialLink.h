@@ -57,8 +57,8 @@ public:
     void setDtr(bool raised) override;
     void setRts(bool raised) override;
     void setDiscardNul(bool discard) override;
-    std::int16_t available() const override;
-    char readChar() override;
+    std::string_view received() const override;
+    void consume(std::size_t count) override;
     std::string errorString() const override;
 
 private:
@@ -69,7 +69,7 @@ private:
 
     PosixSerialPort m_port;
     ReceiveBuffer m_received;
-    // available() is a query to its callers, but on an empty buffer it turns
+    // received() is a query to its callers, but on an empty buffer it turns
     // the arrival notifier back on.
     mutable QSocketNotifier m_arrival {QSocketNotifier::Read};
     std::uint64_t m_charactersReceived = 0;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <span>
+#include <string_view>
 #include <vector>
 
 // Characters received from a port and not yet read, oldest first, never more
@@ -18,8 +20,10 @@ public:
     std::size_t size() const { return m_end - m_begin; }
     bool empty() const { return m_begin == m_end; }
     bool full() const { return size() >= m_capacity; }
-    // The oldest character; only called when not empty.
-    char pop() { return m_storage[m_begin++]; }
+    // Every character held, oldest first; valid until the next change.
+    std::string_view held() const { return {m_storage.data() + m_begin, size()}; }
+    // Drops the `count` oldest characters (no more than are held).
+    void drop(std::size_t count) { m_begin += std::min(count, size()); }
     void clear() { m_begin = m_end = 0; }
 
     // Contiguous room for up to `limit` more characters, within the bound.

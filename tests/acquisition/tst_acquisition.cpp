@@ -123,6 +123,9 @@ private slots:
     void countersSaturateAtTheirLimits();
     void manyNestedStartsDoNotDeepenTheStack();
     void observerHearsCompletedFramesAndALostPortOnce();
+    void restartMidBlockWithYieldsPassing_data();
+    void restartMidBlockWithYieldsPassing();
+    void readCharTakesTheReceivedInOrder();
 };
 
 void AcquisitionTest::decodeSample_data()
@@ -448,6 +451,76 @@ void AcquisitionTest::observerHearsCompletedFramesAndALostPortOnce()
     QCOMPARE(observer.portLosses, 2);
     // The record holds what came since the last START.
     QCOMPARE(rig.state.record.inOrder(), std::vector<std::uint16_t> {0xFFF});
+}
+
+// A window that lets most yields pass as a count sees the same frames. A
+// START pressed at a yield it does run, inside a block of waiting input,
+// drops the partial frame and the rest of the block at once.
+void AcquisitionTest::restartMidBlockWithYieldsPassing_data()
+{
+    QTest::addColumn<int>("letPass");
+    for (const int letPass : {0, 1, 2, 5})
+        QTest::addRow("%d passing", letPass) << letPass;
+}
+
+void AcquisitionTest::restartMidBlockWithYieldsPassing()
+{
+    QFETCH(int, letPass);
+    MeasurementState state;
+    FakeWindow window;
+    FakeSerialLink link;
+    AcquisitionLoop loop(state, window, link);
+    window.yieldsLetPass = letPass;
+    const std::string block = "xy" + frame("7FF") + frame("0A3") + stx + "1234567\r" + frame("064");
+    bool fed = false;
+    bool restarted = false;
+    std::string leftAtRestart;
+    window.onYield = [&] {
+        if (!fed) {
+            fed = true;
+            link.feed(block);
+        } else if (state.frameCount == 3 && !restarted) {
+            // The first yield the window runs in the long third frame.
+            restarted = true;
+            leftAtRestart = link.input;
+            loop.startAcquisition();
+            QCOMPARE(link.available(), std::int16_t(0));
+        } else if (restarted && link.input.empty()) {
+            if (state.frameCount == 0)
+                link.feed(frame("0A5"));
+            else
+                window.endProgram();
+        }
+    };
+    loop.startAcquisition();
+
+    // START came after "1" and before the CR, with the rest of the block
+    // still waiting.
+    const std::size_t rest = frame("064").size() + 1;
+    QVERIFY(leftAtRestart.size() > rest && leftAtRestart.size() <= rest + 6);
+    QVERIFY(leftAtRestart.ends_with("\r" + frame("064")));
+    QCOMPARE(state.frameCount, 1);
+    QCOMPARE(histogramSum(state), 3LL);
+    QCOMPARE(state.histogram[0x7FF], std::int16_t(1));
+    QCOMPARE(state.histogram[0x0A3], std::int16_t(1));
+    QCOMPARE(state.histogram[0x0A5], std::int16_t(1));
+    QCOMPARE(window.field(TextField::Text1), std::string("165"));
+    // A yield after every character of a frame but CR, whether run or
+    // passed as a count.
+    const int takenOfThird = int(7 - (leftAtRestart.size() - rest));
+    QCOMPARE(window.yields + window.passedYields, 6 + takenOfThird + 3);
+    QCOMPARE(window.passedYields == 0, letPass == 0);
+}
+
+// readChar over a link whose received() moves when a character is consumed.
+void AcquisitionTest::readCharTakesTheReceivedInOrder()
+{
+    FakeSerialLink link;
+    link.feed("AB");
+    QCOMPARE(link.readChar(), 'A');
+    QCOMPARE(link.readChar(), 'B');
+    QCOMPARE(link.readChar(), '\0');
+    QCOMPARE(link.available(), std::int16_t(0));
 }
 
 QTEST_APPLESS_MAIN(AcquisitionTest)

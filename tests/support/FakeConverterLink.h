@@ -24,17 +24,21 @@ public:
     {
         return portOpen && !(m_ending == Ending::PortLost && drained());
     }
-    std::int16_t available() const override
+    std::string_view received() const override
     {
         if (!portOpen)
-            return 0;
+            return {};
         if (drained() && m_ending == Ending::Interrupt && !m_interrupted) {
             m_interrupted = true;
             std::raise(SIGINT);
         }
-        return static_cast<std::int16_t>(std::min<std::size_t>(m_arriving.size() - m_next, 4096));
+        // A block at a time, as a port hands them out.
+        return std::string_view(m_arriving).substr(m_next, 4096);
     }
-    char readChar() override { return m_arriving[m_next++]; }
+    void consume(std::size_t count) override
+    {
+        m_next = std::min(m_next + count, m_arriving.size());
+    }
 
 private:
     bool drained() const { return m_next == m_arriving.size(); }

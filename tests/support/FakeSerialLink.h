@@ -2,7 +2,6 @@
 
 #include "SerialLink.h"
 
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -12,11 +11,11 @@ class FakeSerialLink : public SerialLink
 {
 public:
     std::vector<std::string> calls;
-    std::deque<char> input;
+    std::string input; // received and not yet read
     bool portOpen = false;
     bool openSucceeds = true;
 
-    void feed(std::string_view bytes) { input.insert(input.end(), bytes.begin(), bytes.end()); }
+    void feed(std::string_view bytes) { input += bytes; }
 
     bool isOpen() const override { return portOpen; }
     void setInputBufferSize(std::int16_t n) override { record("setInputBufferSize", n); }
@@ -41,13 +40,8 @@ public:
     void setDtr(bool raised) override { record("setDtr", raised); }
     void setRts(bool raised) override { record("setRts", raised); }
     void setDiscardNul(bool discard) override { record("setDiscardNul", discard); }
-    std::int16_t available() const override { return static_cast<std::int16_t>(input.size()); }
-    char readChar() override
-    {
-        const char c = input.front();
-        input.pop_front();
-        return c;
-    }
+    std::string_view received() const override { return input; }
+    void consume(std::size_t count) override { input.erase(0, count); }
     std::string errorString() const override
     {
         return "Cannot open serial port 1 (/dev/fake): gone";

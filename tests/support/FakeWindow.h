@@ -33,6 +33,10 @@ public:
     // Runs at every yield and wait, standing in for the handlers the window
     // would run there.
     std::function<void()> onYield;
+    // After each yield and wait, this many yields may pass as a count, as a
+    // paced window lets them; passedYields adds up those that did.
+    int yieldsLetPass = 0;
+    int passedYields = 0;
 
     std::string &field(TextField f) { return fields[static_cast<std::size_t>(f)]; }
     std::string &caption(CaptionLabel c) { return captions[static_cast<std::size_t>(c)]; }
@@ -61,14 +65,12 @@ public:
     void yieldToEvents() override
     {
         ++yields;
-        if (onYield)
-            onYield();
+        runHandlers();
     }
     void waitForEvents() override
     {
         ++waits;
-        if (onYield)
-            onYield();
+        runHandlers();
     }
     void endProgram() override { endStatus = 0; }
     void endWithError(std::string_view message) override
@@ -77,4 +79,13 @@ public:
         endMessage = message;
     }
     bool programEnded() const override { return endStatus >= 0; }
+
+private:
+    void runHandlers()
+    {
+        passedYields += takePassedYields();
+        if (onYield)
+            onYield();
+        letYieldsPass(yieldsLetPass);
+    }
 };
