@@ -5,6 +5,8 @@
 #include <QSqlError>
 #include <QVariant>
 
+#include <utility>
+
 namespace {
 
 // The filtered records ranked per board, once per report: every statement
@@ -37,10 +39,20 @@ const QString rankRecords = QStringLiteral(
 const QString lastValues = QStringLiteral(
     "CREATE TEMP TABLE report_values%1 AS SELECT c.id, c.lot, f.name, f.value, "
     "MIN(CASE WHEN l.record_id IS NULL THEN NULL WHEN l.pass THEN 1 ELSE 0 END) AS verdict "
-    "FROM report_rows c JOIN record_figure f ON f.record_id = c.id "
-    "LEFT JOIN record_limit l ON l.record_id = f.record_id AND l.figure = f.name "
+    "FROM report_rows c JOIN %3 f ON f.record_id = c.id "
+    "LEFT JOIN %4 l ON l.record_id = f.record_id AND l.figure = f.name "
     "WHERE c.counted = 1 AND c.from_last = 1 AND %2 "
     "GROUP BY c.id, c.lot, f.record_id, f.seq, f.name, f.value");
+
+// The rows of child table %2 that belong to a counted record, as the
+// temporary table %1. The planner cannot tell which records report_rows
+// holds: the range of their ids, as literals, lets it read only that part of
+// the primary key's index where they lie close together, as a lot's records
+// do, stored in the order they were tested; it reads the whole table where
+// they do not.
+const QString copiedRows = QStringLiteral(
+    "CREATE TEMP TABLE %1 ON COMMIT DROP AS SELECT x.* FROM %2 x WHERE x.record_id BETWEEN %3 "
+    "AND %4 AND x.record_id IN (SELECT id FROM report_rows WHERE counted = 1)");
 
 // The names the statements read the ranked records by.
 const QString rankedTables
@@ -53,6 +65,10 @@ SummaryQuery::SummaryQuery(const DatabaseConnection &connection, const RecordFil
     : m_connection(connection)
     , m_filter(recordFilterSql(filter, QStringLiteral("r.")))
     , m_backend(connection.backend())
+    // A report of a few records of a large database would otherwise join
+    // them to every stored figure and limit in each statement. SQLite joins
+    // by the keys anyway: a copy would only cost it time.
+    , m_copiesChildRows(m_backend == DatabaseUrl::Backend::Postgres && (filter.lot || filter.since))
 { }
 
 SqlOutcome SummaryQuery::rank() const
@@ -93,14 +109,52 @@ SqlOutcome SummaryQuery::rank() const
         return failed;
     // The planner's estimates of how many rows a rank selects come from
     // ANALYZE: it knows nothing of a new table otherwise.
-    const QString values = lastValues.arg(
-        server ? QStringLiteral(" ON COMMIT DROP") : QString(), finite(QStringLiteral("f.value")));
-    for (const QString &statement :
-        {QStringLiteral("ANALYZE report_rows"), values, QStringLiteral("ANALYZE report_values")}) {
+    if (SqlOutcome failed = ::run(query, QStringLiteral("ANALYZE report_rows"), m_backend))
+        return failed;
+    if (m_copiesChildRows) {
+        if (SqlOutcome failed = copyChildRows(query))
+            return failed;
+    }
+    const QString values = lastValues.arg(server ? QStringLiteral(" ON COMMIT DROP") : QString(),
+        finite(QStringLiteral("f.value")), figureTable(), limitTable());
+    for (const QString &statement : {values, QStringLiteral("ANALYZE report_values")}) {
         if (SqlOutcome failed = ::run(query, statement, m_backend))
             return failed;
     }
     return {};
+}
+
+SqlOutcome SummaryQuery::copyChildRows(QSqlQuery &query) const
+{
+    if (SqlOutcome failed
+        = ::run(query, QStringLiteral("SELECT MIN(id), MAX(id) FROM report_rows WHERE counted = 1"),
+            m_backend))
+        return failed;
+    // No counted record: an empty range.
+    qlonglong first = 1, last = 0;
+    if (query.next() && !query.value(0).isNull()) {
+        first = query.value(0).toLongLong();
+        last = query.value(1).toLongLong();
+    }
+    for (const auto &[copy, stored] : {std::pair(figureTable(), QStringLiteral("record_figure")),
+             std::pair(limitTable(), QStringLiteral("record_limit"))}) {
+        for (const QString &statement : {copiedRows.arg(copy, stored).arg(first).arg(last),
+                 QStringLiteral("ANALYZE ") + copy}) {
+            if (SqlOutcome failed = ::run(query, statement, m_backend))
+                return failed;
+        }
+    }
+    return {};
+}
+
+QString SummaryQuery::figureTable() const
+{
+    return m_copiesChildRows ? QStringLiteral("report_figures") : QStringLiteral("record_figure");
+}
+
+QString SummaryQuery::limitTable() const
+{
+    return m_copiesChildRows ? QStringLiteral("report_limits") : QStringLiteral("record_limit");
 }
 
 void SummaryQuery::release() const

@@ -43,6 +43,13 @@ public:
         const QVariantList &values = {}) const;
     QString failure(const SqlFailure &failed) const;
 
+    // The tables of figure values and limit verdicts the statements join the
+    // counted records to: on a server, for a report of some records only,
+    // copies of those records' rows that rank() makes; the stored tables
+    // otherwise.
+    QString figureTable() const;
+    QString limitTable() const;
+
     // Backend differences: a column ordered byte by byte; floor(); a
     // condition that a number column holds a finite value.
     QString binary(const QString &column) const;
@@ -53,7 +60,10 @@ public:
     static QString number(double value);
 
 private:
+    SqlOutcome copyChildRows(QSqlQuery &query) const;
+
     const DatabaseConnection &m_connection;
     RecordFilterSql m_filter;
     DatabaseUrl::Backend m_backend;
+    bool m_copiesChildRows;
 };
