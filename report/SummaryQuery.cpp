@@ -5,8 +5,6 @@
 #include <QSqlError>
 #include <QVariant>
 
-#include <utility>
-
 namespace {
 
 // The filtered records ranked per board, once per report: every statement
@@ -44,15 +42,8 @@ const QString lastValues = QStringLiteral(
     "WHERE c.counted = 1 AND c.from_last = 1 AND %2 "
     "GROUP BY c.id, c.lot, f.record_id, f.seq, f.name, f.value");
 
-// The rows of child table %2 that belong to a counted record, as the
-// temporary table %1. The planner cannot tell which records report_rows
-// holds: the range of their ids, as literals, lets it read only that part of
-// the primary key's index where they lie close together, as a lot's records
-// do, stored in the order they were tested; it reads the whole table where
-// they do not.
-const QString copiedRows = QStringLiteral(
-    "CREATE TEMP TABLE %1 ON COMMIT DROP AS SELECT x.* FROM %2 x WHERE x.record_id BETWEEN %3 "
-    "AND %4 AND x.record_id IN (SELECT id FROM report_rows WHERE counted = 1)");
+// The rows of child table %1 whose record ids lie between %2 and %3.
+const QString idRange = QStringLiteral("(SELECT * FROM %1 WHERE record_id BETWEEN %2 AND %3)");
 
 // The names the statements read the ranked records by.
 const QString rankedTables
@@ -67,11 +58,11 @@ SummaryQuery::SummaryQuery(const DatabaseConnection &connection, const RecordFil
     , m_backend(connection.backend())
     // A report of a few records of a large database would otherwise join
     // them to every stored figure and limit in each statement. SQLite joins
-    // by the keys anyway: a copy would only cost it time.
-    , m_copiesChildRows(m_backend == DatabaseUrl::Backend::Postgres && (filter.lot || filter.since))
+    // by the keys anyway.
+    , m_boundsIds(m_backend == DatabaseUrl::Backend::Postgres && (filter.lot || filter.since))
 { }
 
-SqlOutcome SummaryQuery::rank() const
+SqlOutcome SummaryQuery::rank()
 {
     QSqlQuery query(database());
     const bool server = m_backend == DatabaseUrl::Backend::Postgres;
@@ -111,8 +102,8 @@ SqlOutcome SummaryQuery::rank() const
     // ANALYZE: it knows nothing of a new table otherwise.
     if (SqlOutcome failed = ::run(query, QStringLiteral("ANALYZE report_rows"), m_backend))
         return failed;
-    if (m_copiesChildRows) {
-        if (SqlOutcome failed = copyChildRows(query))
+    if (m_boundsIds) {
+        if (SqlOutcome failed = findIdRange(query))
             return failed;
     }
     const QString values = lastValues.arg(server ? QStringLiteral(" ON COMMIT DROP") : QString(),
@@ -124,37 +115,36 @@ SqlOutcome SummaryQuery::rank() const
     return {};
 }
 
-SqlOutcome SummaryQuery::copyChildRows(QSqlQuery &query) const
+SqlOutcome SummaryQuery::findIdRange(QSqlQuery &query)
 {
+    // The planner cannot tell which records report_rows holds. The range of
+    // their ids, as literals, lets it read only that part of a child table's
+    // primary key where they lie close together, as a lot's records do,
+    // stored in the order they were tested; where they do not, it sees the
+    // range holds most rows and reads the table as before.
     if (SqlOutcome failed
         = ::run(query, QStringLiteral("SELECT MIN(id), MAX(id) FROM report_rows WHERE counted = 1"),
             m_backend))
         return failed;
-    // No counted record: an empty range.
-    qlonglong first = 1, last = 0;
+    m_firstId = 1;
+    m_lastId = 0; // no counted record: an empty range
     if (query.next() && !query.value(0).isNull()) {
-        first = query.value(0).toLongLong();
-        last = query.value(1).toLongLong();
-    }
-    for (const auto &[copy, stored] : {std::pair(figureTable(), QStringLiteral("record_figure")),
-             std::pair(limitTable(), QStringLiteral("record_limit"))}) {
-        for (const QString &statement : {copiedRows.arg(copy, stored).arg(first).arg(last),
-                 QStringLiteral("ANALYZE ") + copy}) {
-            if (SqlOutcome failed = ::run(query, statement, m_backend))
-                return failed;
-        }
+        m_firstId = query.value(0).toLongLong();
+        m_lastId = query.value(1).toLongLong();
     }
     return {};
 }
 
 QString SummaryQuery::figureTable() const
 {
-    return m_copiesChildRows ? QStringLiteral("report_figures") : QStringLiteral("record_figure");
+    const QString table = QStringLiteral("record_figure");
+    return m_boundsIds ? idRange.arg(table).arg(m_firstId).arg(m_lastId) : table;
 }
 
 QString SummaryQuery::limitTable() const
 {
-    return m_copiesChildRows ? QStringLiteral("report_limits") : QStringLiteral("record_limit");
+    const QString table = QStringLiteral("record_limit");
+    return m_boundsIds ? idRange.arg(table).arg(m_firstId).arg(m_lastId) : table;
 }
 
 void SummaryQuery::release() const

@@ -35,7 +35,7 @@ public:
 
     // Fills the table the statements read; on a server, within the
     // transaction that ends the table. release() drops it on SQLite.
-    SqlOutcome rank() const;
+    SqlOutcome rank();
     void release() const;
 
     // Runs "WITH <common tables> <tables>, <select>"; `tables` may be empty.
@@ -44,9 +44,9 @@ public:
     QString failure(const SqlFailure &failed) const;
 
     // The tables of figure values and limit verdicts the statements join the
-    // counted records to: on a server, for a report of some records only,
-    // copies of those records' rows that rank() makes; the stored tables
-    // otherwise.
+    // counted records to, as a FROM item: on a server, for a report of some
+    // records only, the stored rows within the range of their ids that
+    // rank() finds; the stored tables otherwise.
     QString figureTable() const;
     QString limitTable() const;
 
@@ -60,10 +60,12 @@ public:
     static QString number(double value);
 
 private:
-    SqlOutcome copyChildRows(QSqlQuery &query) const;
+    SqlOutcome findIdRange(QSqlQuery &query);
 
     const DatabaseConnection &m_connection;
     RecordFilterSql m_filter;
     DatabaseUrl::Backend m_backend;
-    bool m_copiesChildRows;
+    bool m_boundsIds;
+    qlonglong m_firstId = 1;
+    qlonglong m_lastId = 0;
 };
