@@ -59,7 +59,7 @@ SummaryQuery::SummaryQuery(const DatabaseConnection &connection, const RecordFil
     // A report of a few records of a large database would otherwise join
     // them to every stored figure and limit in each statement. SQLite joins
     // by the keys anyway.
-    , m_boundsIds(m_backend == DatabaseUrl::Backend::Postgres && (filter.lot || filter.since))
+    , m_byIdRange(m_backend == DatabaseUrl::Backend::Postgres && (filter.lot || filter.since))
 { }
 
 SqlOutcome SummaryQuery::rank()
@@ -102,7 +102,7 @@ SqlOutcome SummaryQuery::rank()
     // ANALYZE: it knows nothing of a new table otherwise.
     if (SqlOutcome failed = ::run(query, QStringLiteral("ANALYZE report_rows"), m_backend))
         return failed;
-    if (m_boundsIds) {
+    if (m_byIdRange) {
         if (SqlOutcome failed = findIdRange(query))
             return failed;
     }
@@ -138,13 +138,13 @@ SqlOutcome SummaryQuery::findIdRange(QSqlQuery &query)
 QString SummaryQuery::figureTable() const
 {
     const QString table = QStringLiteral("record_figure");
-    return m_boundsIds ? idRange.arg(table).arg(m_firstId).arg(m_lastId) : table;
+    return m_byIdRange ? idRange.arg(table).arg(m_firstId).arg(m_lastId) : table;
 }
 
 QString SummaryQuery::limitTable() const
 {
     const QString table = QStringLiteral("record_limit");
-    return m_boundsIds ? idRange.arg(table).arg(m_firstId).arg(m_lastId) : table;
+    return m_byIdRange ? idRange.arg(table).arg(m_firstId).arg(m_lastId) : table;
 }
 
 void SummaryQuery::release() const

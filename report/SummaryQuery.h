@@ -65,7 +65,7 @@ private:
     const DatabaseConnection &m_connection;
     RecordFilterSql m_filter;
     DatabaseUrl::Backend m_backend;
-    bool m_boundsIds;
+    bool m_byIdRange;
     qlonglong m_firstId = 1;
     qlonglong m_lastId = 0;
 };
