@@ -71,9 +71,10 @@ SqlOutcome BoardLists::failedBoards(std::map<std::string, LotSummary> &lots) con
             numberedInTime(QStringLiteral("fb"), QStringLiteral("c"),
                 QStringLiteral("c.from_last = 1 AND NOT c.pass")),
             QStringLiteral("SELECT %1, fb.exit_status, fb.frames, l.seq, %2 FROM fb "
-                           "LEFT JOIN record_limit l ON l.record_id = fb.id AND NOT l.pass "
+                           "LEFT JOIN %3 l ON l.record_id = fb.id AND NOT l.pass "
                            "WHERE fb.k <= ? ORDER BY fb.lot, fb.start_time, fb.id, l.seq")
-                .arg(testColumns.arg(QStringLiteral("fb")), limitColumns().names("l.")),
+                .arg(testColumns.arg(QStringLiteral("fb")), limitColumns().names("l."),
+                    m_query.limitTable()),
             {qlonglong(m_bounds.boards)}))
         return failed;
     const auto places = limitColumns().placesIn(query.record());
@@ -192,16 +193,17 @@ SqlOutcome BoardLists::runs(std::map<std::string, LotSummary> &lots) const
                 "WHERE counted = 1 GROUP BY station), "
                 "rv AS (SELECT p.k AS chart, c.id, f.value, ROW_NUMBER() OVER (PARTITION BY p.k, "
                 "st.station_key ORDER BY c.time_order DESC) AS k, COUNT(*) OVER (PARTITION BY "
-                "p.k, st.station_key) AS n FROM c JOIN record_figure f ON f.record_id = c.id "
+                "p.k, st.station_key) AS n FROM c JOIN %3 f ON f.record_id = c.id "
                 "JOIN p ON p.lot = c.lot AND p.name = f.name "
                 "JOIN st ON st.station = c.station WHERE %2), "
                 "v AS (SELECT rv.chart, rv.id, rv.value, rv.n, MIN(CASE WHEN l.record_id IS NULL "
                 "THEN NULL WHEN l.pass THEN 1 ELSE 0 END) AS verdict FROM rv JOIN p ON p.k = "
-                "rv.chart LEFT JOIN record_limit l ON "
+                "rv.chart LEFT JOIN %4 l ON "
                 "l.record_id = rv.id AND l.figure = p.name WHERE rv.k <= ? "
                 "GROUP BY rv.chart, rv.k, rv.id, rv.value, rv.n)")
                 .arg(charted.join(QLatin1String(", ")),
-                    SummaryQuery::finite(QStringLiteral("f.value"))),
+                    SummaryQuery::finite(QStringLiteral("f.value")), m_query.figureTable(),
+                    m_query.limitTable()),
             // The window sorts narrow rows: each station numbered by its
             // first result, the text columns joined to the few points it keeps.
             QStringLiteral("SELECT r.lot, r.id AS record_id, r.board_serial, r.start_time, "

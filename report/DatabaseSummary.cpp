@@ -11,7 +11,7 @@ DatabaseSummary summarizeDatabase(
     const DatabaseConnection &connection, const RecordFilter &filter, const ReportBounds &bounds)
 {
     DatabaseSummary summary;
-    const SummaryQuery query(connection, filter);
+    SummaryQuery query(connection, filter);
     if (!query.error().isEmpty()) {
         summary.error = query.error();
         return summary;

@@ -112,10 +112,10 @@ SqlOutcome LotAggregates::figures(std::map<std::string, LotSummary> &lots) const
     QSqlQuery held(m_query.database());
     if (SqlOutcome failed = m_query.select(held,
             QStringLiteral("k AS (SELECT c.lot, l.figure, l.is_upper, l.limit_value, c.time_order "
-                           "FROM c JOIN record_limit l ON l.record_id = c.id WHERE c.from_last = 1 "
+                           "FROM c JOIN %2 l ON l.record_id = c.id WHERE c.from_last = 1 "
                            "AND %1), n AS (SELECT lot, figure, MAX(time_order) AS newest FROM k "
                            "GROUP BY lot, figure)")
-                .arg(SummaryQuery::finite(QStringLiteral("l.limit_value"))),
+                .arg(SummaryQuery::finite(QStringLiteral("l.limit_value")), m_query.limitTable()),
             QStringLiteral("SELECT k.lot, k.figure, k.is_upper, k.limit_value FROM k JOIN n ON "
                            "n.lot = k.lot AND n.figure = k.figure AND n.newest = k.time_order")))
         return failed;
@@ -212,7 +212,8 @@ SqlOutcome LotAggregates::verdicts(std::map<std::string, LotSummary> &lots) cons
                 "SUM(CASE WHEN l.uncertainty IS NOT NULL THEN 1 ELSE 0 END), "
                 "SUM(CASE WHEN l.uncertainty IS NOT NULL AND l.within_uncertainty THEN 1 ELSE 0 "
                 "END), SUM(CASE WHEN l.pass THEN 0 ELSE 1 END) "
-                "FROM c JOIN record_limit l ON l.record_id = c.id GROUP BY c.lot, l.name")))
+                "FROM c JOIN %1 l ON l.record_id = c.id GROUP BY c.lot, l.name")
+                .arg(m_query.limitTable())))
         return failed;
     while (query.next()) {
         LotSummary &lot = lots[textOf(query.value(0))];

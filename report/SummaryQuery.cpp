@@ -37,10 +37,13 @@ const QString rankRecords = QStringLiteral(
 const QString lastValues = QStringLiteral(
     "CREATE TEMP TABLE report_values%1 AS SELECT c.id, c.lot, f.name, f.value, "
     "MIN(CASE WHEN l.record_id IS NULL THEN NULL WHEN l.pass THEN 1 ELSE 0 END) AS verdict "
-    "FROM report_rows c JOIN record_figure f ON f.record_id = c.id "
-    "LEFT JOIN record_limit l ON l.record_id = f.record_id AND l.figure = f.name "
+    "FROM report_rows c JOIN %3 f ON f.record_id = c.id "
+    "LEFT JOIN %4 l ON l.record_id = f.record_id AND l.figure = f.name "
     "WHERE c.counted = 1 AND c.from_last = 1 AND %2 "
     "GROUP BY c.id, c.lot, f.record_id, f.seq, f.name, f.value");
+
+// The rows of child table %1 whose record ids lie between %2 and %3.
+const QString idRange = QStringLiteral("(SELECT * FROM %1 WHERE record_id BETWEEN %2 AND %3)");
 
 // The names the statements read the ranked records by.
 const QString rankedTables
@@ -53,9 +56,13 @@ SummaryQuery::SummaryQuery(const DatabaseConnection &connection, const RecordFil
     : m_connection(connection)
     , m_filter(recordFilterSql(filter, QStringLiteral("r.")))
     , m_backend(connection.backend())
+    // A report of a few records of a large database would otherwise join
+    // them to every stored figure and limit in each statement. SQLite joins
+    // by the keys anyway.
+    , m_byIdRange(m_backend == DatabaseUrl::Backend::Postgres && (filter.lot || filter.since))
 { }
 
-SqlOutcome SummaryQuery::rank() const
+SqlOutcome SummaryQuery::rank()
 {
     QSqlQuery query(database());
     const bool server = m_backend == DatabaseUrl::Backend::Postgres;
@@ -93,14 +100,51 @@ SqlOutcome SummaryQuery::rank() const
         return failed;
     // The planner's estimates of how many rows a rank selects come from
     // ANALYZE: it knows nothing of a new table otherwise.
-    const QString values = lastValues.arg(
-        server ? QStringLiteral(" ON COMMIT DROP") : QString(), finite(QStringLiteral("f.value")));
-    for (const QString &statement :
-        {QStringLiteral("ANALYZE report_rows"), values, QStringLiteral("ANALYZE report_values")}) {
+    if (SqlOutcome failed = ::run(query, QStringLiteral("ANALYZE report_rows"), m_backend))
+        return failed;
+    if (m_byIdRange) {
+        if (SqlOutcome failed = findIdRange(query))
+            return failed;
+    }
+    const QString values = lastValues.arg(server ? QStringLiteral(" ON COMMIT DROP") : QString(),
+        finite(QStringLiteral("f.value")), figureTable(), limitTable());
+    for (const QString &statement : {values, QStringLiteral("ANALYZE report_values")}) {
         if (SqlOutcome failed = ::run(query, statement, m_backend))
             return failed;
     }
     return {};
+}
+
+SqlOutcome SummaryQuery::findIdRange(QSqlQuery &query)
+{
+    // The planner cannot tell which records report_rows holds. The range of
+    // their ids, as literals, lets it read only that part of a child table's
+    // primary key where they lie close together, as a lot's records do,
+    // stored in the order they were tested; where they do not, it sees the
+    // range holds most rows and reads the table as before.
+    if (SqlOutcome failed
+        = ::run(query, QStringLiteral("SELECT MIN(id), MAX(id) FROM report_rows WHERE counted = 1"),
+            m_backend))
+        return failed;
+    m_firstId = 1;
+    m_lastId = 0; // no counted record: an empty range
+    if (query.next() && !query.value(0).isNull()) {
+        m_firstId = query.value(0).toLongLong();
+        m_lastId = query.value(1).toLongLong();
+    }
+    return {};
+}
+
+QString SummaryQuery::figureTable() const
+{
+    const QString table = QStringLiteral("record_figure");
+    return m_byIdRange ? idRange.arg(table).arg(m_firstId).arg(m_lastId) : table;
+}
+
+QString SummaryQuery::limitTable() const
+{
+    const QString table = QStringLiteral("record_limit");
+    return m_byIdRange ? idRange.arg(table).arg(m_firstId).arg(m_lastId) : table;
 }
 
 void SummaryQuery::release() const

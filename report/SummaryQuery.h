@@ -35,13 +35,20 @@ public:
 
     // Fills the table the statements read; on a server, within the
     // transaction that ends the table. release() drops it on SQLite.
-    SqlOutcome rank() const;
+    SqlOutcome rank();
     void release() const;
 
     // Runs "WITH <common tables> <tables>, <select>"; `tables` may be empty.
     SqlOutcome select(QSqlQuery &query, const QString &tables, const QString &select,
         const QVariantList &values = {}) const;
     QString failure(const SqlFailure &failed) const;
+
+    // The tables of figure values and limit verdicts the statements join the
+    // counted records to, as a FROM item: on a server, for a report of some
+    // records only, the stored rows within the range of their ids that
+    // rank() finds; the stored tables otherwise.
+    QString figureTable() const;
+    QString limitTable() const;
 
     // Backend differences: a column ordered byte by byte; floor(); a
     // condition that a number column holds a finite value.
@@ -53,7 +60,12 @@ public:
     static QString number(double value);
 
 private:
+    SqlOutcome findIdRange(QSqlQuery &query);
+
     const DatabaseConnection &m_connection;
     RecordFilterSql m_filter;
     DatabaseUrl::Backend m_backend;
+    bool m_byIdRange;
+    qlonglong m_firstId = 1;
+    qlonglong m_lastId = 0;
 };
