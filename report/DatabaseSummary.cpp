@@ -46,10 +46,7 @@ QString summarizeDatabase(const DatabaseConnection &connection, const RecordFilt
     }
     if (!failed)
         failed = query.rank();
-    qlonglong lots = 0;
-    if (!failed)
-        failed = query.countLots(lots);
-    for (qlonglong k = 1; !failed && k <= lots; ++k) {
+    for (qlonglong k = 1; !failed && k <= query.lots(); ++k) {
         std::map<std::string, LotSummary> lot; // this one alone
         failed = query.restrictTo(k);
         if (!failed)

@@ -3,6 +3,7 @@
 #include "DatabaseConnection.h"
 
 #include <QSqlError>
+#include <QStringList>
 #include <QVariant>
 
 namespace {
@@ -104,12 +105,30 @@ SqlOutcome SummaryQuery::rank()
         query.addBindValue(value);
     if (SqlOutcome failed = ::run(query, m_backend))
         return failed;
-    // The report reads the records lot by lot, each lot's by this index.
-    // The planner's estimates of how many rows a rank selects come from
-    // ANALYZE: it knows nothing of a new table otherwise.
-    for (const char *statement :
-        {"CREATE INDEX report_rows_lot ON report_rows (lot)", "ANALYZE report_rows"}) {
-        if (SqlOutcome failed = ::run(query, QString::fromLatin1(statement), m_backend))
+    // The lots numbered in the order of their names, byte by byte, as the
+    // report lists them.
+    if (SqlOutcome failed = ::run(query,
+            QStringLiteral("CREATE TEMP TABLE report_lots%1 AS SELECT ROW_NUMBER() OVER (ORDER BY "
+                           "%2) AS k, lot FROM (SELECT DISTINCT lot FROM report_rows) d")
+                .arg(server ? QStringLiteral(" ON COMMIT DROP") : QString(),
+                    binary(QStringLiteral("lot"))),
+            m_backend))
+        return failed;
+    if (SqlOutcome failed
+        = ::run(query, QStringLiteral("SELECT COUNT(*) FROM report_lots"), m_backend))
+        return failed;
+    m_lots = query.next() ? query.value(0).toLongLong() : 0;
+    // The report reads the records lot by lot, each lot's by an index where
+    // there are several. The planner's estimates of how many rows a rank
+    // selects come from ANALYZE: it knows nothing of a new table otherwise.
+    const auto indexed = [&](const QString &table) {
+        QStringList statements;
+        if (m_lots > 1)
+            statements << QStringLiteral("CREATE INDEX %1_lot ON %1 (lot)").arg(table);
+        return statements << QStringLiteral("ANALYZE ") + table;
+    };
+    for (const QString &statement : indexed(QStringLiteral("report_rows"))) {
+        if (SqlOutcome failed = ::run(query, statement, m_backend))
             return failed;
     }
     if (m_byIdRange) {
@@ -118,34 +137,19 @@ SqlOutcome SummaryQuery::rank()
     }
     const QString values = lastValues.arg(server ? QStringLiteral(" ON COMMIT DROP") : QString(),
         finite(QStringLiteral("f.value")), figureTable(), limitTable());
-    // The lots numbered in the order of their names, byte by byte, as the
-    // report lists them.
-    const QString lots = QStringLiteral(
-        "CREATE TEMP TABLE report_lots%1 AS SELECT ROW_NUMBER() OVER (ORDER BY %2) AS k, lot "
-        "FROM (SELECT DISTINCT lot FROM report_rows) d")
-                             .arg(server ? QStringLiteral(" ON COMMIT DROP") : QString(),
-                                 binary(QStringLiteral("lot")));
     for (const QString &statement :
-        {values, QStringLiteral("CREATE INDEX report_values_lot ON report_values (lot)"),
-            QStringLiteral("ANALYZE report_values"), lots}) {
+        QStringList(values) + indexed(QStringLiteral("report_values"))) {
         if (SqlOutcome failed = ::run(query, statement, m_backend))
             return failed;
     }
     return {};
 }
 
-SqlOutcome SummaryQuery::countLots(qlonglong &count) const
-{
-    QSqlQuery query(database());
-    if (SqlOutcome failed
-        = ::run(query, QStringLiteral("SELECT COUNT(*) FROM report_lots"), m_backend))
-        return failed;
-    count = query.next() ? query.value(0).toLongLong() : 0;
-    return {};
-}
-
 SqlOutcome SummaryQuery::restrictTo(qlonglong lot)
 {
+    // A report of one lot reads every ranked record, as it would anyway.
+    if (m_lots <= 1)
+        return {};
     m_lot = lot;
     if (m_backend != DatabaseUrl::Backend::Postgres)
         return {};

@@ -40,7 +40,7 @@ public:
 
     // The lots rank() found; restrictTo() makes every statement after it
     // read lot number `lot` alone, 1 the first by name.
-    SqlOutcome countLots(qlonglong &count) const;
+    qlonglong lots() const { return m_lots; }
     SqlOutcome restrictTo(qlonglong lot);
     // The ranked records and the last results' values, as FROM items that
     // take an alias: the current lot's where restrictTo() named one.
@@ -77,5 +77,6 @@ private:
     bool m_byIdRange;
     qlonglong m_firstId = 1;
     qlonglong m_lastId = 0;
+    qlonglong m_lots = 0;
     qlonglong m_lot = 0; // 0: every lot
 };
