@@ -28,6 +28,7 @@ bool RowSpill::append(std::string_view rows)
         m_rows += rows;
         return true;
     }
+    errno = 0;
     if (std::fwrite(rows.data(), 1, rows.size(), m_file) != rows.size())
         return fail("cannot write a temporary file");
     return true;
@@ -43,6 +44,7 @@ bool RowSpill::readBack(const std::function<void(std::string_view)> &out)
     }
     // The rows written must be on the file before they are read: a full
     // disk may only show here.
+    errno = 0;
     if (std::fflush(m_file) != 0)
         return fail("cannot write a temporary file");
     std::rewind(m_file);
