@@ -102,6 +102,8 @@ private slots:
     void lotReportForTheEngineer();
     void streamedAsWhole_data();
     void streamedAsWhole();
+    void spillKeepsRows_data();
+    void spillKeepsRows();
 };
 
 void ReportWritersTest::htmlEscapesDatabaseText()
@@ -339,6 +341,40 @@ void ReportWritersTest::streamedAsWhole()
     const std::string json = reportJson(lots, {"L", "", "now", "1"});
     QCOMPARE(jsonText(nlohmann::ordered_json::parse(json), 2), json);
     QCOMPARE(nlohmann::json::parse(json)["lots"].size(), lots.size());
+}
+
+void ReportWritersTest::spillKeepsRows_data()
+{
+    QTest::addColumn<RowSpill::Place>("place");
+    QTest::addColumn<int>("rows");
+    for (const auto &[name, place] :
+        {std::pair("memory", RowSpill::Place::Memory), std::pair("file", RowSpill::Place::File)}) {
+        // None; a few; more than one piece read back from the file.
+        for (const int rows : {0, 3, 20000})
+            QTest::addRow("%s, %d rows", name, rows) << place << rows;
+    }
+}
+
+void ReportWritersTest::spillKeepsRows()
+{
+    QFETCH(RowSpill::Place, place);
+    QFETCH(int, rows);
+    RowSpill spill(place);
+    std::string written;
+    for (int i = 0; i < rows; ++i) {
+        const std::string row = "figure,L" + std::to_string(i) + ",\"a,b\"\r\n";
+        QVERIFY(spill.append(row));
+        written += row;
+    }
+    std::string read;
+    std::size_t pieces = 0;
+    QVERIFY(spill.readBack([&](std::string_view piece) {
+        read += piece;
+        ++pieces;
+    }));
+    QVERIFY(spill.error().empty());
+    QCOMPARE(read, written);
+    QVERIFY(pieces >= (place == RowSpill::Place::File ? written.size() / 65536 : 1));
 }
 
 QTEST_APPLESS_MAIN(ReportWritersTest)
