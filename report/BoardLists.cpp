@@ -110,13 +110,13 @@ SqlOutcome BoardLists::histories(std::map<std::string, LotSummary> &lots) const
     if (SqlOutcome failed = m_query.select(query,
             QStringLiteral("r AS (SELECT c.lot, c.board_serial, c.anon, DENSE_RANK() OVER w AS "
                            "board_rank, SUM(CASE WHEN c.board_tests > 1 THEN 1 ELSE 0 END) OVER w "
-                           "AS retest_rank FROM report_rows c WHERE c.counted = 1 AND "
+                           "AS retest_rank FROM %2 c WHERE c.counted = 1 AND "
                            "c.from_last = 1 WINDOW w AS (PARTITION BY c.lot %1)), "
                            "h AS (SELECT c.*, r.board_rank, r.retest_rank FROM r JOIN c ON "
                            "c.lot = r.lot AND c.board_serial = r.board_serial AND c.anon = r.anon "
                            "WHERE c.from_last <= ? AND (r.board_rank <= ? OR "
                            "(c.board_tests > 1 AND r.retest_rank <= ?)))")
-                .arg(byName),
+                .arg(byName, m_query.rows()),
             QStringLiteral("SELECT %1, h.board_tests, h.board_rank, h.retest_rank FROM h "
                            "ORDER BY h.lot, h.board_rank, h.start_time, h.id")
                 .arg(testColumns.arg(QStringLiteral("h"))),
@@ -189,7 +189,7 @@ SqlOutcome BoardLists::runs(std::map<std::string, LotSummary> &lots) const
     if (SqlOutcome failed = m_query.select(query,
             QStringLiteral(
                 "p (k, lot, name) AS (VALUES %1), "
-                "st AS (SELECT station, MIN(time_order) AS station_key FROM report_rows "
+                "st AS (SELECT station, MIN(time_order) AS station_key FROM %5 rr "
                 "WHERE counted = 1 GROUP BY station), "
                 "rv AS (SELECT p.k AS chart, c.id, f.value, ROW_NUMBER() OVER (PARTITION BY p.k, "
                 "st.station_key ORDER BY c.time_order DESC) AS k, COUNT(*) OVER (PARTITION BY "
@@ -203,13 +203,14 @@ SqlOutcome BoardLists::runs(std::map<std::string, LotSummary> &lots) const
                 "GROUP BY rv.chart, rv.k, rv.id, rv.value, rv.n)")
                 .arg(charted.join(QLatin1String(", ")),
                     SummaryQuery::finite(QStringLiteral("f.value")), m_query.figureTable(),
-                    m_query.limitTable()),
+                    m_query.limitTable(), m_query.rows()),
             // The window sorts narrow rows: each station numbered by its
             // first result, the text columns joined to the few points it keeps.
             QStringLiteral("SELECT r.lot, r.id AS record_id, r.board_serial, r.start_time, "
                            "r.station, p.name, v.value, v.n, v.verdict FROM v "
-                           "JOIN p ON p.k = v.chart JOIN report_rows r ON r.id = v.id "
-                           "ORDER BY r.lot, p.name, r.station, r.start_time, r.id"),
+                           "JOIN p ON p.k = v.chart JOIN %1 r ON r.id = v.id "
+                           "ORDER BY r.lot, p.name, r.station, r.start_time, r.id")
+                .arg(m_query.rows()),
             {qlonglong(m_bounds.points)}))
         return failed;
     // By lot, figure and station; the lot's runs in the order of its figures.

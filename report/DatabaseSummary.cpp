@@ -11,11 +11,19 @@ DatabaseSummary summarizeDatabase(
     const DatabaseConnection &connection, const RecordFilter &filter, const ReportBounds &bounds)
 {
     DatabaseSummary summary;
+    summary.error = summarizeDatabase(connection, filter, bounds,
+        [&summary](LotSummary &&lot) { summary.lots.push_back(std::move(lot)); });
+    if (!summary.error.isEmpty())
+        summary.lots.clear();
+    return summary;
+}
+
+QString summarizeDatabase(const DatabaseConnection &connection, const RecordFilter &filter,
+    const ReportBounds &bounds, const std::function<void(LotSummary &&)> &each)
+{
     SummaryQuery query(connection, filter);
-    if (!query.error().isEmpty()) {
-        summary.error = query.error();
-        return summary;
-    }
+    if (!query.error().isEmpty())
+        return query.error();
     // One snapshot on a server, so that the counts agree while stations
     // store more records. It may not be READ ONLY, as the ranked records go
     // to a temporary table of its own; it writes nothing to the database and
@@ -24,7 +32,6 @@ DatabaseSummary summarizeDatabase(
     // writers off for the whole report.
     const bool server = connection.backend() == DatabaseUrl::Backend::Postgres;
     QSqlQuery snapshot(connection.database());
-    std::map<std::string, LotSummary> lots;
     SqlOutcome failed = server
         ? run(
             snapshot, QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ"), connection.backend())
@@ -39,19 +46,21 @@ DatabaseSummary summarizeDatabase(
     }
     if (!failed)
         failed = query.rank();
-    if (!failed)
-        failed = LotAggregates(query).collect(lots);
-    if (!failed)
-        failed = BoardLists(query, bounds).collect(lots);
+    for (qlonglong k = 1; !failed && k <= query.lots(); ++k) {
+        std::map<std::string, LotSummary> lot; // this one alone
+        failed = query.restrictTo(k);
+        if (!failed)
+            failed = LotAggregates(query).collect(lot);
+        if (!failed)
+            failed = BoardLists(query, bounds).collect(lot);
+        for (auto &[name, summary] : lot) {
+            if (!failed)
+                each(std::move(summary));
+        }
+    }
     if (server)
         run(snapshot, QStringLiteral("ROLLBACK"), connection.backend()); // it wrote nothing
     else
         query.release();
-    if (failed) {
-        summary.error = query.failure(*failed);
-        return summary;
-    }
-    for (auto &[name, lot] : lots)
-        summary.lots.push_back(std::move(lot));
-    return summary;
+    return failed ? query.failure(*failed) : QString();
 }

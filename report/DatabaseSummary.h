@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class DatabaseConnection;
@@ -29,3 +30,11 @@ struct DatabaseSummary
 // adding the values in an order of its own.
 DatabaseSummary summarizeDatabase(
     const DatabaseConnection &connection, const RecordFilter &filter, const ReportBounds &bounds);
+
+// The same lot by lot, by name: each lot's statements read that lot's
+// records alone, and `each` takes its summary before the next is read, so
+// that the memory holds one lot whatever the number of lots. All lots come
+// from one view of the database. Returns empty, or why the database could
+// not be read; the lots before a failure were handed over.
+QString summarizeDatabase(const DatabaseConnection &connection, const RecordFilter &filter,
+    const ReportBounds &bounds, const std::function<void(LotSummary &&)> &each);

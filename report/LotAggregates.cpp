@@ -134,12 +134,14 @@ SqlOutcome LotAggregates::figures(std::map<std::string, LotSummary> &lots) const
     // A figure's values are those of its boards' last results.
     if (SqlOutcome failed = m_query.select(moments,
             QStringLiteral("m AS (SELECT lot, name, COUNT(*) AS n, AVG(value) AS mean, "
-                           "MIN(value) AS lo, MAX(value) AS hi FROM report_values GROUP BY lot, "
-                           "name)"),
+                           "MIN(value) AS lo, MAX(value) AS hi FROM %1 r GROUP BY lot, "
+                           "name)")
+                .arg(m_query.values()),
             QStringLiteral("SELECT m.lot, m.name, m.n, m.mean, m.lo, m.hi, "
                            "SUM((v.value - m.mean) * (v.value - m.mean)) FROM m "
-                           "JOIN report_values v ON v.lot = m.lot AND v.name = m.name "
-                           "GROUP BY m.lot, m.name, m.n, m.mean, m.lo, m.hi")))
+                           "JOIN %1 v ON v.lot = m.lot AND v.name = m.name "
+                           "GROUP BY m.lot, m.name, m.n, m.mean, m.lo, m.hi")
+                .arg(m_query.values())))
         return failed;
     while (moments.next()) {
         const std::string lot = textOf(moments.value(0)), name = textOf(moments.value(1));
@@ -185,9 +187,9 @@ SqlOutcome LotAggregates::histograms(std::map<std::string, LotSummary> &lots) co
     if (SqlOutcome failed = m_query.select(query,
             QStringLiteral("p (k, lot, name, off, width, first) AS (VALUES %1), "
                            "h AS (SELECT p.k, p.first, (v.value - p.off) / p.width AS x, "
-                           "v.verdict FROM report_values v "
+                           "v.verdict FROM %2 v "
                            "JOIN p ON p.lot = v.lot AND p.name = v.name)")
-                .arg(layouts.join(QLatin1String(", "))),
+                .arg(layouts.join(QLatin1String(", ")), m_query.values()),
             QStringLiteral("SELECT k, %1 - first, verdict, COUNT(*) FROM h GROUP BY 1, 2, 3")
                 .arg(m_query.floorOf(QStringLiteral("x")))))
         return failed;

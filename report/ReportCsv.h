@@ -1,6 +1,8 @@
 #pragma once
 
 #include "LotSummary.h"
+#include "ReportStream.h"
+#include "RowSpill.h"
 
 #include <string>
 #include <vector>
@@ -26,3 +28,22 @@
 // failure row per limit it broke, or one with an empty limit when it failed
 // for another reason.
 std::string reportCsv(const std::vector<LotSummary> &lots);
+
+// The same, lot by lot. The yields go out as each lot comes; the rows of the
+// other tables wait in `spill` until the end, since each table lists every
+// lot before the next table starts.
+class CsvReport : public ReportStream
+{
+public:
+    CsvReport(Sink out, RowSpill::Place spill);
+
+protected:
+    void begin() override;
+    void writeLot(const LotSummary &lot) override;
+    void end() override;
+
+private:
+    RowSpill m_figures;
+    RowSpill m_failures;
+    RowSpill m_retests;
+};

@@ -188,15 +188,31 @@ void lotSection(std::string &html, const LotSummary &lot)
 
 std::string reportHtml(const std::vector<LotSummary> &lots, const ReportScope &scope)
 {
-    const std::string title = scope.lot.empty() ? "Lot report" : "Lot report: " + scope.lot;
+    return wholeReport<HtmlReport>(lots, scope);
+}
+
+void HtmlReport::begin()
+{
+    const std::string title = m_scope.lot.empty() ? "Lot report" : "Lot report: " + m_scope.lot;
     std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                        "<title>"
         + htmlEscaped(title) + "</title>\n<style>" + style + "</style>\n</head>\n<body>\n";
     html += "<h1>" + htmlEscaped(title) + "</h1>\n<p class=\"scope\">"
-        + (scope.lot.empty() ? "Every lot" : "Lot " + htmlEscaped(scope.lot))
-        + (scope.since.empty() ? "" : ", tests since " + htmlEscaped(scope.since)) + ". Made "
-        + htmlEscaped(scope.generatedAt) + " by adreport " + htmlEscaped(scope.version) + ".</p>\n";
-    for (const LotSummary &lot : lots)
-        lotSection(html, lot);
-    return html + "</body>\n</html>\n";
+        + (m_scope.lot.empty() ? "Every lot" : "Lot " + htmlEscaped(m_scope.lot))
+        + (m_scope.since.empty() ? "" : ", tests since " + htmlEscaped(m_scope.since)) + ". Made "
+        + htmlEscaped(m_scope.generatedAt) + " by adreport " + htmlEscaped(m_scope.version)
+        + ".</p>\n";
+    write(html);
+}
+
+void HtmlReport::writeLot(const LotSummary &lot)
+{
+    std::string html;
+    lotSection(html, lot);
+    write(html);
+}
+
+void HtmlReport::end()
+{
+    write("</body>\n</html>\n");
 }

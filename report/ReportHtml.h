@@ -2,6 +2,7 @@
 
 #include "LotSummary.h"
 #include "ReportScope.h"
+#include "ReportStream.h"
 
 #include <string>
 #include <vector>
@@ -16,3 +17,21 @@
 // boards, each board's history and the analyses of files. Every text from
 // the database is escaped.
 std::string reportHtml(const std::vector<LotSummary> &lots, const ReportScope &scope);
+
+// The same, lot by lot.
+class HtmlReport : public ReportStream
+{
+public:
+    HtmlReport(Sink out, ReportScope scope)
+        : ReportStream(std::move(out))
+        , m_scope(std::move(scope))
+    { }
+
+protected:
+    void begin() override;
+    void writeLot(const LotSummary &lot) override;
+    void end() override;
+
+private:
+    ReportScope m_scope;
+};

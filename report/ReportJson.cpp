@@ -8,6 +8,10 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
+// The lots' array is a member of the report's object: its elements lie two
+// levels of two spaces in.
+constexpr std::size_t indentation = 4;
+
 void board(Json &json, const BoardName &name)
 {
     json["serial"] = name.serial;
@@ -141,16 +145,53 @@ Json lotObject(const LotSummary &lot)
 
 std::string reportJson(const std::vector<LotSummary> &lots, const ReportScope &scope)
 {
-    Json lotArray = Json::array();
-    for (const LotSummary &lot : lots)
-        lotArray.push_back(lotObject(lot));
+    return wholeReport<JsonReport>(lots, scope);
+}
+
+JsonReport::JsonReport(Sink out, const ReportScope &scope)
+    : ReportStream(std::move(out))
+{
+    // The lots are the object's last member: its text with no lot ends in
+    // "[]" and the closing lines.
     const Json report {
         {"program", "adreport"},
         {"version", scope.version},
         {"generated_at", scope.generatedAt},
         {"lot_filter", jsonTextOrNull(scope.lot)},
         {"since", jsonTextOrNull(scope.since)},
-        {"lots", lotArray},
+        {"lots", Json::array()},
     };
-    return jsonText(report, 2);
+    const std::string text = jsonText(report, 2);
+    const std::size_t array = text.rfind("[]");
+    m_opening = text.substr(0, array + 1);
+    m_closing = text.substr(array + 2);
+}
+
+void JsonReport::begin()
+{
+    write(m_opening);
+}
+
+void JsonReport::writeLot(const LotSummary &lot)
+{
+    // An element of the array two levels in: each line of the lot's own
+    // text indented by two levels, the last line break left to what follows.
+    const std::string object = jsonText(lotObject(lot), 2);
+    std::string element = lotsWritten() == 0 ? "\n" : ",\n";
+    std::size_t line = 0;
+    while (line < object.size()) {
+        const std::size_t next = object.find('\n', line);
+        const std::size_t stop = next == std::string::npos ? object.size() : next;
+        if (line > 0)
+            element += '\n';
+        element.append(indentation, ' ').append(object, line, stop - line);
+        line = stop + 1;
+    }
+    write(element);
+}
+
+void JsonReport::end()
+{
+    write(lotsWritten() == 0 ? "]" : "\n" + std::string(indentation / 2, ' ') + "]");
+    write(m_closing);
 }

@@ -2,6 +2,7 @@
 
 #include "LotSummary.h"
 #include "ReportScope.h"
+#include "ReportStream.h"
 
 #include <string>
 #include <vector>
@@ -10,3 +11,20 @@
 // stations, figures, failed and retested boards (adreport(1) shows the
 // shape). A number that does not exist is null.
 std::string reportJson(const std::vector<LotSummary> &lots, const ReportScope &scope);
+
+// The same, lot by lot: the text around the lots' array is the one the
+// whole object gives, each lot indented as an element of it.
+class JsonReport : public ReportStream
+{
+public:
+    JsonReport(Sink out, const ReportScope &scope);
+
+protected:
+    void begin() override;
+    void writeLot(const LotSummary &lot) override;
+    void end() override;
+
+private:
+    std::string m_opening; // up to and with the array's "["
+    std::string m_closing; // after its "]"
+};

@@ -117,95 +117,97 @@ std::string stationSumNote(const LotSummary &lot)
 
 std::string reportText(const std::vector<LotSummary> &lots)
 {
+    return wholeReport<TextReport>(lots);
+}
+
+void TextReport::writeLot(const LotSummary &lot)
+{
     std::string out;
-    for (const LotSummary &lot : lots) {
-        if (!out.empty())
-            out += '\n';
-        out += "Lot " + (lot.lot.empty() ? std::string("(none)") : printableText(lot.lot)) + ": "
-            + yieldLine(lot.total) + " (" + countedText(lot.records, "record", "records") + ")\n";
-        std::vector<std::vector<std::string>> stations {
-            {"Station", "Boards", "Passed", "Failed", "Yield"}};
-        for (const BoardYield &station : lot.stations) {
-            stations.push_back({printableText(station.station), std::to_string(station.boards),
-                std::to_string(station.passed), std::to_string(station.failed),
-                percentText(station.yield())});
+    if (lotsWritten() > 0)
+        out += '\n';
+    out += "Lot " + (lot.lot.empty() ? std::string("(none)") : printableText(lot.lot)) + ": "
+        + yieldLine(lot.total) + " (" + countedText(lot.records, "record", "records") + ")\n";
+    std::vector<std::vector<std::string>> stations {
+        {"Station", "Boards", "Passed", "Failed", "Yield"}};
+    for (const BoardYield &station : lot.stations) {
+        stations.push_back({printableText(station.station), std::to_string(station.boards),
+            std::to_string(station.passed), std::to_string(station.failed),
+            percentText(station.yield())});
+    }
+    table(out, stations);
+    if (const std::string note = stationSumNote(lot); !note.empty())
+        out += "  " + note + '\n';
+    out += "  First-pass yield " + percentText(lot.firstPass.yield()) + " ("
+        + std::to_string(lot.firstPass.passed) + " of " + std::to_string(lot.firstPass.boards)
+        + " passed their first test); " + countedText(lot.captures, "test counts", "tests count")
+        + ", " + countedText(lot.analyses, "analysis of a file", "analyses of files") + "\n";
+    if (const std::string warning = uncertaintyWarning(lot); !warning.empty())
+        out += "  Warning: " + printableText(warning) + '\n';
+    for (const std::string &note : cutNotes(lot))
+        out += "  Cut: " + printableText(note) + '\n';
+    if (!lot.figures.empty()) {
+        out += '\n';
+        std::vector<std::vector<std::string>> figures {
+            {"Figure", "n", "mean", "sigma", "min", "max", "LSL", "USL", "Cpk"}};
+        for (const FigureStatistics &figure : lot.figures) {
+            const FigureDisplay display(figure.name);
+            const auto value = [&display](double number) { return display.value(number); };
+            figures.push_back({printableText(display.title()), std::to_string(figure.count),
+                display.statistic(figure.mean),
+                optionalText(
+                    figure.sigma, [&display](double number) { return display.statistic(number); }),
+                value(figure.minimum), value(figure.maximum),
+                optionalText(figure.lowerLimit, value), optionalText(figure.upperLimit, value),
+                optionalText(figure.cpk, [](double cpk) { return numberText(cpk, 4); })});
         }
-        table(out, stations);
-        if (const std::string note = stationSumNote(lot); !note.empty())
-            out += "  " + note + '\n';
-        out += "  First-pass yield " + percentText(lot.firstPass.yield()) + " ("
-            + std::to_string(lot.firstPass.passed) + " of " + std::to_string(lot.firstPass.boards)
-            + " passed their first test); "
-            + countedText(lot.captures, "test counts", "tests count") + ", "
-            + countedText(lot.analyses, "analysis of a file", "analyses of files") + "\n";
-        if (const std::string warning = uncertaintyWarning(lot); !warning.empty())
-            out += "  Warning: " + printableText(warning) + '\n';
-        for (const std::string &note : cutNotes(lot))
-            out += "  Cut: " + printableText(note) + '\n';
-        if (!lot.figures.empty()) {
-            out += '\n';
-            std::vector<std::vector<std::string>> figures {
-                {"Figure", "n", "mean", "sigma", "min", "max", "LSL", "USL", "Cpk"}};
-            for (const FigureStatistics &figure : lot.figures) {
-                const FigureDisplay display(figure.name);
-                const auto value = [&display](double number) { return display.value(number); };
-                figures.push_back({printableText(display.title()), std::to_string(figure.count),
-                    display.statistic(figure.mean),
-                    optionalText(figure.sigma,
-                        [&display](double number) { return display.statistic(number); }),
-                    value(figure.minimum), value(figure.maximum),
-                    optionalText(figure.lowerLimit, value), optionalText(figure.upperLimit, value),
-                    optionalText(figure.cpk, [](double cpk) { return numberText(cpk, 4); })});
-            }
-            table(out, figures);
+        table(out, figures);
+    }
+    if (!lot.uncertainVerdicts.empty()) {
+        out += "\n  Verdicts within the uncertainty:\n";
+        std::vector<std::vector<std::string>> limits;
+        for (const UncertainVerdicts &limit : lot.uncertainVerdicts)
+            limits.push_back({printableText(limit.limit), uncertaintyText(limit)});
+        table(out, limits, TableAlignment::Text, "    ");
+    }
+    if (!lot.failuresByLimit.empty()) {
+        out += "\n  Failures by limit (every test that counts):\n";
+        std::vector<std::vector<std::string>> failures;
+        for (const LimitFailures &limit : lot.failuresByLimit)
+            failures.push_back({printableText(limit.limit), std::to_string(limit.failures)});
+        table(out, failures, TableAlignment::Numbers, "    ");
+    }
+    if (!lot.failedBoards.empty()) {
+        out += "\n  Failed boards:\n";
+        std::vector<std::vector<std::string>> failed;
+        for (const FailedBoard &board : lot.failedBoards) {
+            std::string reasons;
+            for (const std::string &reason : failureReasons(board))
+                reasons += (reasons.empty() ? "" : "; ") + printableText(reason);
+            failed.push_back({printableText(board.board.text()), printableText(board.last.station),
+                printableText(board.last.time), reasons});
         }
-        if (!lot.uncertainVerdicts.empty()) {
-            out += "\n  Verdicts within the uncertainty:\n";
-            std::vector<std::vector<std::string>> limits;
-            for (const UncertainVerdicts &limit : lot.uncertainVerdicts)
-                limits.push_back({printableText(limit.limit), uncertaintyText(limit)});
-            table(out, limits, TableAlignment::Text, "    ");
-        }
-        if (!lot.failuresByLimit.empty()) {
-            out += "\n  Failures by limit (every test that counts):\n";
-            std::vector<std::vector<std::string>> failures;
-            for (const LimitFailures &limit : lot.failuresByLimit)
-                failures.push_back({printableText(limit.limit), std::to_string(limit.failures)});
-            table(out, failures, TableAlignment::Numbers, "    ");
-        }
-        if (!lot.failedBoards.empty()) {
-            out += "\n  Failed boards:\n";
-            std::vector<std::vector<std::string>> failed;
-            for (const FailedBoard &board : lot.failedBoards) {
-                std::string reasons;
-                for (const std::string &reason : failureReasons(board))
-                    reasons += (reasons.empty() ? "" : "; ") + printableText(reason);
-                failed.push_back({printableText(board.board.text()),
-                    printableText(board.last.station), printableText(board.last.time), reasons});
-            }
-            table(out, failed, TableAlignment::Text, "    ");
-        }
-        if (!lot.reanalyses.empty()) {
-            out += "\n  Analyses of files (a board's captures count before them):\n";
-            std::vector<std::vector<std::string>> rows;
-            for (const Reanalysis &analysis : lot.reanalyses)
-                rows.push_back({printableText(analysis.board.text()),
-                    printableText(analysis.attempt.station), printableText(analysis.attempt.time),
-                    analysis.attempt.pass ? "pass" : "FAIL",
+        table(out, failed, TableAlignment::Text, "    ");
+    }
+    if (!lot.reanalyses.empty()) {
+        out += "\n  Analyses of files (a board's captures count before them):\n";
+        std::vector<std::vector<std::string>> rows;
+        for (const Reanalysis &analysis : lot.reanalyses)
+            rows.push_back(
+                {printableText(analysis.board.text()), printableText(analysis.attempt.station),
+                    printableText(analysis.attempt.time), analysis.attempt.pass ? "pass" : "FAIL",
                     analysis.counts ? "counts" : "does not count"});
-            table(out, rows, TableAlignment::Text, "    ");
-        }
-        if (!lot.retested.empty()) {
-            out += "\n  Retested boards (the last result counts):\n";
-            for (const RetestedBoard &board : lot.retested) {
-                out += "    " + printableText(board.board.text()) + ':';
-                for (const BoardAttempt &attempt : board.attempts) {
-                    out += "  " + printableText(attempt.time) + ' ' + printableText(attempt.station)
-                        + ' ' + (attempt.pass ? "pass" : "FAIL");
-                }
-                out += '\n';
+        table(out, rows, TableAlignment::Text, "    ");
+    }
+    if (!lot.retested.empty()) {
+        out += "\n  Retested boards (the last result counts):\n";
+        for (const RetestedBoard &board : lot.retested) {
+            out += "    " + printableText(board.board.text()) + ':';
+            for (const BoardAttempt &attempt : board.attempts) {
+                out += "  " + printableText(attempt.time) + ' ' + printableText(attempt.station)
+                    + ' ' + (attempt.pass ? "pass" : "FAIL");
             }
+            out += '\n';
         }
     }
-    return out;
+    write(out);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LotSummary.h"
+#include "ReportStream.h"
 
 #include <string>
 #include <vector>
@@ -9,6 +10,16 @@
 // stations, the figures, the failed and the retested boards. Text from the
 // database is shown with its control characters replaced.
 std::string reportText(const std::vector<LotSummary> &lots);
+
+// The same, lot by lot.
+class TextReport : public ReportStream
+{
+public:
+    using ReportStream::ReportStream;
+
+protected:
+    void writeLot(const LotSummary &lot) override;
+};
 
 // Why a board failed, one line per broken limit, with the figure's decimals
 // and unit: "max_dnl: 0.950 LSB > 0.900 LSB";

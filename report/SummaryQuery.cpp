@@ -3,6 +3,7 @@
 #include "DatabaseConnection.h"
 
 #include <QSqlError>
+#include <QStringList>
 #include <QVariant>
 
 namespace {
@@ -45,10 +46,15 @@ const QString lastValues = QStringLiteral(
 // The rows of child table %1 whose record ids lie between %2 and %3.
 const QString idRange = QStringLiteral("(SELECT * FROM %1 WHERE record_id BETWEEN %2 AND %3)");
 
-// The names the statements read the ranked records by.
+// The names the statements read the ranked records by; %1 is the rows of
+// the report or of its current lot.
 const QString rankedTables
-    = QStringLiteral("WITH s AS (SELECT * FROM report_rows), b AS (SELECT * FROM report_rows), "
-                     "c AS (SELECT * FROM report_rows WHERE counted = 1)");
+    = QStringLiteral("WITH s AS (SELECT * FROM %1 s), b AS (SELECT * FROM %1 b), "
+                     "c AS (SELECT * FROM %1 c WHERE counted = 1)");
+
+// The rows of table %1 in lot number %2.
+const QString lotRows
+    = QStringLiteral("(SELECT * FROM %1 WHERE lot = (SELECT lot FROM report_lots WHERE k = %2))");
 
 } // namespace
 
@@ -72,7 +78,8 @@ SqlOutcome SummaryQuery::rank()
     // them with the transaction.
     if (!server) {
         for (const char *statement :
-            {"DROP TABLE IF EXISTS temp.report_rows", "DROP TABLE IF EXISTS temp.report_values"}) {
+            {"DROP TABLE IF EXISTS temp.report_rows", "DROP TABLE IF EXISTS temp.report_values",
+                "DROP TABLE IF EXISTS temp.report_lots"}) {
             if (SqlOutcome failed = ::run(query, QString::fromLatin1(statement), m_backend))
                 return failed;
         }
@@ -98,21 +105,71 @@ SqlOutcome SummaryQuery::rank()
         query.addBindValue(value);
     if (SqlOutcome failed = ::run(query, m_backend))
         return failed;
-    // The planner's estimates of how many rows a rank selects come from
-    // ANALYZE: it knows nothing of a new table otherwise.
-    if (SqlOutcome failed = ::run(query, QStringLiteral("ANALYZE report_rows"), m_backend))
+    // The lots numbered in the order of their names, byte by byte, as the
+    // report lists them.
+    if (SqlOutcome failed = ::run(query,
+            QStringLiteral("CREATE TEMP TABLE report_lots%1 AS SELECT ROW_NUMBER() OVER (ORDER BY "
+                           "%2) AS k, lot FROM (SELECT DISTINCT lot FROM report_rows) d")
+                .arg(server ? QStringLiteral(" ON COMMIT DROP") : QString(),
+                    binary(QStringLiteral("lot"))),
+            m_backend))
         return failed;
+    if (SqlOutcome failed
+        = ::run(query, QStringLiteral("SELECT COUNT(*) FROM report_lots"), m_backend))
+        return failed;
+    m_lots = query.next() ? query.value(0).toLongLong() : 0;
+    // The report reads the records lot by lot, each lot's by an index where
+    // there are several. The planner's estimates of how many rows a rank
+    // selects come from ANALYZE: it knows nothing of a new table otherwise.
+    const auto indexed = [&](const QString &table) {
+        QStringList statements;
+        if (m_lots > 1)
+            statements << QStringLiteral("CREATE INDEX %1_lot ON %1 (lot)").arg(table);
+        return statements << QStringLiteral("ANALYZE ") + table;
+    };
+    for (const QString &statement : indexed(QStringLiteral("report_rows"))) {
+        if (SqlOutcome failed = ::run(query, statement, m_backend))
+            return failed;
+    }
     if (m_byIdRange) {
         if (SqlOutcome failed = findIdRange(query))
             return failed;
     }
     const QString values = lastValues.arg(server ? QStringLiteral(" ON COMMIT DROP") : QString(),
         finite(QStringLiteral("f.value")), figureTable(), limitTable());
-    for (const QString &statement : {values, QStringLiteral("ANALYZE report_values")}) {
+    for (const QString &statement :
+        QStringList(values) + indexed(QStringLiteral("report_values"))) {
         if (SqlOutcome failed = ::run(query, statement, m_backend))
             return failed;
     }
     return {};
+}
+
+SqlOutcome SummaryQuery::restrictTo(qlonglong lot)
+{
+    // A report of one lot reads every ranked record, as it would anyway.
+    if (m_lots <= 1)
+        return {};
+    m_lot = lot;
+    if (m_backend != DatabaseUrl::Backend::Postgres)
+        return {};
+    // One lot's records lie close together by id, as stations store them:
+    // its range spares each statement a join to every stored figure.
+    m_byIdRange = true;
+    QSqlQuery query(database());
+    return findIdRange(query);
+}
+
+QString SummaryQuery::rows() const
+{
+    const QString table = QStringLiteral("report_rows");
+    return m_lot > 0 ? lotRows.arg(table).arg(m_lot) : table;
+}
+
+QString SummaryQuery::values() const
+{
+    const QString table = QStringLiteral("report_values");
+    return m_lot > 0 ? lotRows.arg(table).arg(m_lot) : table;
 }
 
 SqlOutcome SummaryQuery::findIdRange(QSqlQuery &query)
@@ -122,8 +179,8 @@ SqlOutcome SummaryQuery::findIdRange(QSqlQuery &query)
     // primary key where they lie close together, as a lot's records do,
     // stored in the order they were tested; where they do not, it sees the
     // range holds most rows and reads the table as before.
-    if (SqlOutcome failed
-        = ::run(query, QStringLiteral("SELECT MIN(id), MAX(id) FROM report_rows WHERE counted = 1"),
+    if (SqlOutcome failed = ::run(query,
+            QStringLiteral("SELECT MIN(id), MAX(id) FROM %1 r WHERE counted = 1").arg(rows()),
             m_backend))
         return failed;
     m_firstId = 1;
@@ -151,7 +208,7 @@ void SummaryQuery::release() const
 {
     if (m_backend == DatabaseUrl::Backend::Sqlite) {
         QSqlQuery query(database());
-        for (const char *table : {"temp.report_rows", "temp.report_values"})
+        for (const char *table : {"temp.report_rows", "temp.report_values", "temp.report_lots"})
             ::run(query, QStringLiteral("DROP TABLE IF EXISTS ") + table, m_backend);
     }
 }
@@ -160,7 +217,8 @@ SqlOutcome SummaryQuery::select(QSqlQuery &query, const QString &tables, const Q
     const QVariantList &values) const
 {
     query.setForwardOnly(true);
-    if (!query.prepare(rankedTables + (tables.isEmpty() ? "" : ", ") + tables + ' ' + select))
+    if (!query.prepare(
+            rankedTables.arg(rows()) + (tables.isEmpty() ? "" : ", ") + tables + ' ' + select))
         return sqlFailure(query.lastError(), m_backend);
     for (const QVariant &value : values)
         query.addBindValue(value);

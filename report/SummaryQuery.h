@@ -38,6 +38,15 @@ public:
     SqlOutcome rank();
     void release() const;
 
+    // The lots rank() found; restrictTo() makes every statement after it
+    // read lot number `lot` alone, 1 the first by name.
+    qlonglong lots() const { return m_lots; }
+    SqlOutcome restrictTo(qlonglong lot);
+    // The ranked records and the last results' values, as FROM items that
+    // take an alias: the current lot's where restrictTo() named one.
+    QString rows() const;
+    QString values() const;
+
     // Runs "WITH <common tables> <tables>, <select>"; `tables` may be empty.
     SqlOutcome select(QSqlQuery &query, const QString &tables, const QString &select,
         const QVariantList &values = {}) const;
@@ -68,4 +77,6 @@ private:
     bool m_byIdRange;
     qlonglong m_firstId = 1;
     qlonglong m_lastId = 0;
+    qlonglong m_lots = 0;
+    qlonglong m_lot = 0; // 0: every lot
 };

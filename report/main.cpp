@@ -20,7 +20,10 @@
 #include <QDateTime>
 
 #include <iostream>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -87,37 +90,59 @@ int main(int argc, char *argv[])
         filter.lot = options.lot;
     if (!options.since.empty())
         filter.since = options.since;
-    // The database counts; only the bounded lists come back whole.
-    const DatabaseSummary summary
-        = summarizeDatabase(database.connection(), filter, options.bounds);
-    if (!summary.error.isEmpty())
-        return fail(summary.error.toStdString());
-    if (summary.lots.empty()) {
-        reportError(noRecordsMessage(options));
-        return noRecords;
-    }
-    const std::vector<LotSummary> &lots = summary.lots;
     const ReportScope scope {
         options.lot, options.since, isoTime(QDateTime::currentDateTimeUtc()), adtestVersion};
+    // Each report takes the lots one by one as the database gives them: the
+    // memory holds one lot, whatever their number.
+    struct Output
+    {
+        WholeFile &file;
+        std::unique_ptr<ReportStream> report;
+    };
+    const auto into
+        = [](WholeFile &file) { return [&file](std::string_view bytes) { file.append(bytes); }; };
+    std::vector<Output> outputs;
+    WholeFile standardOutput;
     if (!options.anyOutput()) {
-        WholeFile standardOutput;
-        if (standardOutput.open("-") && standardOutput.write(reportText(lots)))
-            return 0;
-        return fail(standardOutput.error());
+        if (!standardOutput.open("-"))
+            return fail(standardOutput.error());
+        outputs.push_back({standardOutput, std::make_unique<TextReport>(into(standardOutput))});
+    }
+    if (csvFile.isOpen())
+        outputs.push_back(
+            {csvFile, std::make_unique<CsvReport>(into(csvFile), RowSpill::Place::File)});
+    if (jsonFile.isOpen())
+        outputs.push_back({jsonFile, std::make_unique<JsonReport>(into(jsonFile), scope)});
+    if (htmlFile.isOpen())
+        outputs.push_back({htmlFile, std::make_unique<HtmlReport>(into(htmlFile), scope)});
+    std::size_t lots = 0;
+    // The database counts; only the bounded lists come back whole.
+    const QString summaryError
+        = summarizeDatabase(database.connection(), filter, options.bounds, [&](LotSummary &&lot) {
+              ++lots;
+              for (Output &output : outputs)
+                  output.report->add(lot);
+          });
+    // A file of a report that failed is not written: WholeFile drops it.
+    if (!summaryError.isEmpty())
+        return fail(summaryError.toStdString());
+    if (lots == 0) {
+        reportError(noRecordsMessage(options));
+        return noRecords;
     }
     // Each output is written whatever became of the one before it; any that
     // failed makes the status 2.
     int status = 0;
-    const auto write = [&status](WholeFile &file, const auto &contents) {
-        if (!file.isOpen())
-            return;
-        if (!file.write(contents())) {
-            reportError(file.error());
+    for (Output &output : outputs) {
+        output.report->finish();
+        if (const std::string &error = output.report->error(); !error.empty()) {
+            output.file.discard();
+            reportError("cannot write " + output.file.path() + ": " + error);
+            status = usageError;
+        } else if (!output.file.commit()) {
+            reportError(output.file.error());
             status = usageError;
         }
-    };
-    write(csvFile, [&] { return reportCsv(lots); });
-    write(jsonFile, [&] { return reportJson(lots, scope); });
-    write(htmlFile, [&] { return reportHtml(lots, scope); });
+    }
     return status;
 }

@@ -1,5 +1,6 @@
 #include "ChartAxis.h"
 #include "FigureKeys.h"
+#include "JsonText.h"
 #include "LotSummary.h"
 #include "ReportCsv.h"
 #include "ReportFormat.h"
@@ -99,6 +100,10 @@ private slots:
     void axisTicks();
     void chartsBoundedForAnyValues();
     void lotReportForTheEngineer();
+    void streamedAsWhole_data();
+    void streamedAsWhole();
+    void spillKeepsRows_data();
+    void spillKeepsRows();
 };
 
 void ReportWritersTest::htmlEscapesDatabaseText()
@@ -298,6 +303,78 @@ void ReportWritersTest::lotReportForTheEngineer()
     QCOMPARE(
         lot["verdicts_within_uncertainty"].toArray()[0].toObject()["within_uncertainty"].toInt(),
         20);
+}
+
+void ReportWritersTest::streamedAsWhole_data()
+{
+    QTest::addColumn<std::vector<LotSummary>>("lots");
+    QTest::newRow("no lot") << std::vector<LotSummary>();
+    QTest::newRow("one lot") << floorLot();
+    std::vector<LotSummary> three = hostileLot();
+    for (std::vector<LotSummary> more : {catalogLot(), floorLot()})
+        three.insert(three.end(), more.begin(), more.end());
+    QTest::newRow("three lots") << three;
+}
+
+// The reports a file gets lot by lot are the ones made whole: the CSV's
+// tables each in one run whatever the lots, the JSON laid out as one
+// document.
+void ReportWritersTest::streamedAsWhole()
+{
+    QFETCH(std::vector<LotSummary>, lots);
+    std::string csv;
+    CsvReport spilled([&csv](std::string_view piece) { csv += piece; }, RowSpill::Place::File);
+    for (const LotSummary &lot : lots)
+        spilled.add(lot);
+    spilled.finish();
+    QVERIFY(spilled.error().empty());
+    QCOMPARE(csv, reportCsv(lots));
+    std::size_t previous = 0;
+    for (const char *table : {"\nyield,", "\nfigure,", "\nfailure,", "\nretest,"}) {
+        const std::size_t first = csv.find(table), last = csv.rfind(table);
+        if (first == std::string::npos)
+            continue;
+        QVERIFY2(first >= previous, table);
+        previous = last;
+    }
+
+    const std::string json = reportJson(lots, {"L", "", "now", "1"});
+    QCOMPARE(jsonText(nlohmann::ordered_json::parse(json), 2), json);
+    QCOMPARE(nlohmann::json::parse(json)["lots"].size(), lots.size());
+}
+
+void ReportWritersTest::spillKeepsRows_data()
+{
+    QTest::addColumn<RowSpill::Place>("place");
+    QTest::addColumn<int>("rows");
+    for (const auto &[name, place] :
+        {std::pair("memory", RowSpill::Place::Memory), std::pair("file", RowSpill::Place::File)}) {
+        // None; a few; more than one piece read back from the file.
+        for (const int rows : {0, 3, 20000})
+            QTest::addRow("%s, %d rows", name, rows) << place << rows;
+    }
+}
+
+void ReportWritersTest::spillKeepsRows()
+{
+    QFETCH(RowSpill::Place, place);
+    QFETCH(int, rows);
+    RowSpill spill(place);
+    std::string written;
+    for (int i = 0; i < rows; ++i) {
+        const std::string row = "figure,L" + std::to_string(i) + ",\"a,b\"\r\n";
+        QVERIFY(spill.append(row));
+        written += row;
+    }
+    std::string read;
+    std::size_t pieces = 0;
+    QVERIFY(spill.readBack([&](std::string_view piece) {
+        read += piece;
+        ++pieces;
+    }));
+    QVERIFY(spill.error().empty());
+    QCOMPARE(read, written);
+    QVERIFY(pieces >= (place == RowSpill::Place::File ? written.size() / 65536 : 1));
 }
 
 QTEST_APPLESS_MAIN(ReportWritersTest)
